@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs everything the build, the tests and the benchmarks need on Debian 12. Safe to run again:
+# it only calls apt-get when a package is missing.
+set -euo pipefail
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+    qt6-base-dev liblcms2-dev liblcms2-utils libcups2-dev cups cups-client cups-filters ghostscript
+    libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
+    libavahi-client-dev avahi-daemon avahi-utils dbus
+    nlohmann-json3-dev libssl-dev libicu-dev libpango1.0-dev libcairo2-dev fonts-noto-cjk
+    xvfb poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    $SUDO apt-get update
+    $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The locale tests prove that nothing the engine writes follows the user's locale.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    $SUDO sed -i 's/^# *\(de_DE.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    $SUDO locale-gen
+fi

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds the engine three ways and runs every test:
+#   1. the release build (g++), with the benchmarks built;
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer (clang), plus each fuzz target for a bounded time;
+#   3. ThreadSanitizer (clang), for the tests of the parallel paths.
+# Usage: scripts/test.sh            everything
+#        QUILM_FUZZ_SECONDS=N       seconds per fuzz target (default 20)
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+"$top/scripts/setup.sh"
+
+jobs=$(nproc)
+fuzz_seconds=${QUILM_FUZZ_SECONDS:-20}
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "release build"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
+cmake --build build/release -j "$jobs"
+step "release tests"
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+step "sanitizer build (address, undefined)"
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILM_SANITIZE=address -DQUILM_BUILD_BENCH=OFF
+cmake --build build/asan -j "$jobs"
+step "sanitizer tests"
+ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+step "fuzz targets (${fuzz_seconds} s each)"
+shopt -s nullglob
+for fuzzer in build/asan/tests/*Fuzzer; do
+    name=$(basename "$fuzzer")
+    corpus="build/asan/fuzz-corpus/$name"
+    mkdir -p "$corpus"
+    seeds=()
+    [ -d "tests/fixtures/fuzz/$name" ] && seeds+=("tests/fixtures/fuzz/$name")
+    echo "-- $name"
+    "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+        "$corpus" "${seeds[@]}" 2>&1 | tail -n 4
+done
+
+step "thread sanitizer build"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILM_SANITIZE=thread -DQUILM_BUILD_BENCH=OFF
+cmake --build build/tsan -j "$jobs" --target render_tests
+step "thread sanitizer tests"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    build/tsan/tests/render_tests --gtest_filter='*Parallel*:*Thread*:*Concurren*'
+
+step "all tests passed"
