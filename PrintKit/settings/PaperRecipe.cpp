@@ -2,9 +2,9 @@
 
 namespace PrintKit {
 
-PaperRecipe PaperRecipe::make(std::string name, PrinterReference printer, std::string media, std::string sheet,
-                              std::optional<CustomSheetSize> customSheet, std::string source,
-                              PrintQuality quality, InkMode ink, ColorManagement color,
+PaperRecipe PaperRecipe::make(std::string name, PrinterReference printer, std::string media,
+                              std::string sheet, std::optional<CustomSheetSize> customSheet,
+                              std::string source, PrintQuality quality, InkMode ink, ColorManagement color,
                               std::optional<OutputSharpening> sharpening,
                               std::map<std::string, std::string> driverOverrides, std::string notes) {
     PaperRecipe recipe;
@@ -42,12 +42,8 @@ public:
         // 0.0 and -0.0 are equal, so they must hash alike.
         add(std::hash<double>{}(value == 0.0 ? 0.0 : value));
     }
-    template <typename E>
-    void addRaw(E value) {
-        add(rawValue(value));
-    }
-    template <typename T, typename Add>
-    void addOptional(const std::optional<T>& value, Add addValue) {
+    template <typename E> void addRaw(E value) { add(rawValue(value)); }
+    template <typename T, typename Add> void addOptional(const std::optional<T>& value, Add addValue) {
         add(value.has_value());
         if (value) {
             addValue(*value);

@@ -46,8 +46,7 @@ struct CustomSheetSize {
 
 enum class PrintQuality { standard, high, custom };
 
-template <>
-struct RawValues<PrintQuality> {
+template <> struct RawValues<PrintQuality> {
     static constexpr std::array<std::pair<PrintQuality, std::string_view>, 3> table{{
         {PrintQuality::standard, "standard"},
         {PrintQuality::high, "high"},
@@ -58,17 +57,19 @@ struct RawValues<PrintQuality> {
 // The Korean name the recipe inspector lists and the driver adapter's errors quote.
 constexpr std::string_view label(PrintQuality quality) {
     switch (quality) {
-    case PrintQuality::standard: return "표준";
-    case PrintQuality::high: return "고품질";
-    case PrintQuality::custom: return "직접 지정";
+    case PrintQuality::standard:
+        return "표준";
+    case PrintQuality::high:
+        return "고품질";
+    case PrintQuality::custom:
+        return "직접 지정";
     }
     return {};
 }
 
 enum class InkMode { color, advancedBlackAndWhite };
 
-template <>
-struct RawValues<InkMode> {
+template <> struct RawValues<InkMode> {
     static constexpr std::array<std::pair<InkMode, std::string_view>, 2> table{{
         {InkMode::color, "color"},
         {InkMode::advancedBlackAndWhite, "advancedBlackAndWhite"},
@@ -125,15 +126,15 @@ struct PaperRecipe {
     std::int64_t version = 1; // revision counter, stamped by the store on every save
     std::string name;
     PrinterReference printer;
-    std::string media;                       // choice key of the driver's media type option
-    std::string sheet;                       // page size key; "Custom" when customSheet is present
+    std::string media;                          // choice key of the driver's media type option
+    std::string sheet;                          // page size key; "Custom" when customSheet is present
     std::optional<CustomSheetSize> customSheet; // its presence, not `sheet`, makes the page a custom size
-    std::string source;                      // choice key of the driver's paper source option
+    std::string source;                         // choice key of the driver's paper source option
     PrintQuality quality = PrintQuality::standard;
     InkMode ink = InkMode::color;
     ColorManagement color;
-    std::optional<OutputSharpening> sharpening; // absent prints as `off` but is not equal to it
-    std::optional<bool> bleedCompensation;      // absent and false both leave it off, yet differ
+    std::optional<OutputSharpening> sharpening;         // absent prints as `off` but is not equal to it
+    std::optional<bool> bleedCompensation;              // absent and false both leave it off, yet differ
     std::map<std::string, std::string> driverOverrides; // PPD option keyword → choice key
     std::string notes;
     Timestamp updatedAt{};
@@ -150,23 +151,18 @@ struct PaperRecipe {
 
 } // namespace PrintKit
 
-template <>
-struct std::hash<PrintKit::PrinterReference> {
+template <> struct std::hash<PrintKit::PrinterReference> {
     std::size_t operator()(const PrintKit::PrinterReference& printer) const noexcept;
 };
-template <>
-struct std::hash<PrintKit::CustomSheetSize> {
+template <> struct std::hash<PrintKit::CustomSheetSize> {
     std::size_t operator()(const PrintKit::CustomSheetSize& size) const noexcept;
 };
-template <>
-struct std::hash<PrintKit::ProfileReference> {
+template <> struct std::hash<PrintKit::ProfileReference> {
     std::size_t operator()(const PrintKit::ProfileReference& profile) const noexcept;
 };
-template <>
-struct std::hash<PrintKit::ColorManagement> {
+template <> struct std::hash<PrintKit::ColorManagement> {
     std::size_t operator()(const PrintKit::ColorManagement& color) const noexcept;
 };
-template <>
-struct std::hash<PrintKit::PaperRecipe> {
+template <> struct std::hash<PrintKit::PaperRecipe> {
     std::size_t operator()(const PrintKit::PaperRecipe& recipe) const noexcept;
 };

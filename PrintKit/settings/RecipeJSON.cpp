@@ -10,8 +10,10 @@ namespace PrintKit {
 
 std::string errorMessage(RecipeJSONErrorCode code, const std::string& detail) {
     switch (code) {
-    case RecipeJSONErrorCode::invalidDocument: return detail;
-    case RecipeJSONErrorCode::invalidNumberOfKeys: return "Invalid number of keys found, expected one.";
+    case RecipeJSONErrorCode::invalidDocument:
+        return detail;
+    case RecipeJSONErrorCode::invalidNumberOfKeys:
+        return "Invalid number of keys found, expected one.";
     case RecipeJSONErrorCode::nonFiniteSize:
         return "사용자 지정 용지 크기가 올바른 숫자가 아니어서 레시피를 저장할 수 없습니다";
     case RecipeJSONErrorCode::invalidText:
@@ -62,8 +64,7 @@ void checkWritable(const PaperRecipe& recipe) {
 
 // Members are inserted in declaration order: nlohmann::ordered_json keeps that order (the compact working
 // copy), nlohmann::json sorts every object by key (the files).
-template <typename Json>
-Json document(const PaperRecipe& recipe) {
+template <typename Json> Json document(const PaperRecipe& recipe) {
     Json doc = Json::object();
     doc["schemaVersion"] = recipe.schemaVersion;
     doc["id"] = recipe.id.string();
@@ -133,7 +134,9 @@ std::string pointer(const std::string& at, std::string_view key) {
     return out;
 }
 
-std::string location(const std::string& at) { return at.empty() ? "the top level" : at; }
+std::string location(const std::string& at) {
+    return at.empty() ? "the top level" : at;
+}
 
 // A value as it appears in the document, for messages; containers are only named, they could be large.
 std::string shown(const json& value) {
@@ -147,14 +150,20 @@ std::string shown(const json& value) {
     throw RecipeJSONError(RecipeJSONErrorCode::invalidDocument, what + " at " + location(at));
 }
 
+[[noreturn]] void mismatch(const json& value, const char* expected, const std::string& at) {
+    if (value.is_null()) {
+        invalid(std::string("null where ") + expected + " is required", at);
+    }
+    std::string found =
+        value.is_structured() ? shown(value) : std::string(value.type_name()) + " " + shown(value);
+    invalid(std::string("expected ") + expected + ", found " + found, at);
+}
+
+// number_integer stands for both integer kinds of the parser (signed and unsigned).
 void expectType(const json& value, json::value_t type, const char* expected, const std::string& at) {
     bool matches = type == json::value_t::number_integer ? value.is_number_integer() : value.type() == type;
     if (!matches) {
-        if (value.is_null()) {
-            invalid(std::string("null where ") + expected + " is required", at);
-        }
-        std::string found = value.is_structured() ? shown(value) : std::string(value.type_name()) + " " + shown(value);
-        invalid(std::string("expected ") + expected + ", found " + found, at);
+        mismatch(value, expected, at);
     }
 }
 
@@ -214,7 +223,7 @@ double requiredNumber(const json& object, const char* key, const std::string& at
     const json& value = required(object, key, at);
     std::string here = pointer(at, key);
     if (!value.is_number()) {
-        expectType(value, json::value_t::number_float, "a number", here);
+        mismatch(value, "a number", here);
     }
     double number = value.get<double>();
     // The parser turns a literal such as 1e999 into an infinity; no size can hold it.
@@ -224,8 +233,7 @@ double requiredNumber(const json& object, const char* key, const std::string& at
     return number;
 }
 
-template <typename E>
-E readEnum(const json& value, const std::string& at) {
+template <typename E> E readEnum(const json& value, const std::string& at) {
     std::string text = readString(value, at);
     if (auto parsed = fromRawValue<E>(text)) {
         return *parsed;
@@ -239,8 +247,7 @@ E readEnum(const json& value, const std::string& at) {
     invalid("unknown value " + shown(value) + " (expected one of " + known + ")", at);
 }
 
-template <typename E>
-E requiredEnum(const json& object, const char* key, const std::string& at) {
+template <typename E> E requiredEnum(const json& object, const char* key, const std::string& at) {
     return readEnum<E>(required(object, key, at), pointer(at, key));
 }
 
@@ -263,8 +270,8 @@ ColorManagement readColor(const json& object, const std::string& at) {
                              requiredString(profileObject, "description", profileAt),
                              requiredString(profileObject, "md5", profileAt));
     auto intent = requiredEnum<RenderingIntent>(*app, "intent", here);
-    bool blackPoint = readBool(required(*app, "blackPointCompensation", here),
-                               pointer(here, "blackPointCompensation"));
+    bool blackPoint =
+        readBool(required(*app, "blackPointCompensation", here), pointer(here, "blackPointCompensation"));
     return ColorManagement::application(std::move(profile), intent, blackPoint);
 }
 
@@ -332,8 +339,8 @@ PaperRecipe decodeDocument(const nlohmann::json& document) {
 
     const json& overrides = requiredObject(document, "driverOverrides", top);
     for (auto member = overrides.begin(); member != overrides.end(); ++member) {
-        recipe.driverOverrides.emplace(member.key(), readString(member.value(), pointer("/driverOverrides",
-                                                                                        member.key())));
+        recipe.driverOverrides.emplace(member.key(),
+                                       readString(member.value(), pointer("/driverOverrides", member.key())));
     }
     recipe.notes = requiredString(document, "notes", top);
 
@@ -346,7 +353,9 @@ PaperRecipe decodeDocument(const nlohmann::json& document) {
     return recipe;
 }
 
-PaperRecipe decode(std::string_view bytes) { return decodeDocument(parseDocument(bytes)); }
+PaperRecipe decode(std::string_view bytes) {
+    return decodeDocument(parseDocument(bytes));
+}
 
 } // namespace RecipeJSON
 } // namespace PrintKit

@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 
 std::string errorMessage(RecipeStoreErrorCode code, const std::string&) {
     switch (code) {
-    case RecipeStoreErrorCode::notFound: return "레시피를 찾지 못했습니다";
+    case RecipeStoreErrorCode::notFound:
+        return "레시피를 찾지 못했습니다";
     case RecipeStoreErrorCode::newerSchema:
         return "더 새로운 버전의 Quilm Print에서 만든 레시피입니다. 앱을 업데이트해 주세요";
     }
@@ -73,7 +74,9 @@ fs::path RecipeStore::defaultDirectory() {
     return data / "Quilm Print" / "Recipes";
 }
 
-fs::path RecipeStore::fileFor(const Uuid& id) const { return directory / (id.string() + ".json"); }
+fs::path RecipeStore::fileFor(const Uuid& id) const {
+    return directory / (id.string() + ".json");
+}
 
 std::vector<PaperRecipe> RecipeStore::all() const {
     if (!fs::exists(directory)) {

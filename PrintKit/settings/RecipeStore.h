@@ -31,9 +31,9 @@ struct RecipeStore {
     // application-support folder on macOS. Computed, not created; the first save creates it.
     static std::filesystem::path defaultDirectory();
 
-    // Every "*.json" file directly in the folder (the extension in lower case exactly), sorted by name the way
-    // a file browser sorts, equal names in listing order. A missing folder gives an empty list; one file that
-    // fails to read fails the whole listing.
+    // Every "*.json" file directly in the folder (the extension in lower case exactly), sorted by name the
+    // way a file browser sorts, equal names in listing order. A missing folder gives an empty list; one file
+    // that fails to read fails the whole listing.
     std::vector<PaperRecipe> all() const;
 
     // Throws RecipeStoreError(notFound) when the recipe has no file.

@@ -11,7 +11,9 @@ using namespace PrintKit;
 
 namespace {
 
-std::size_t hashOf(const PaperRecipe& recipe) { return std::hash<PaperRecipe>{}(recipe); }
+std::size_t hashOf(const PaperRecipe& recipe) {
+    return std::hash<PaperRecipe>{}(recipe);
+}
 
 } // namespace
 
@@ -80,8 +82,8 @@ TEST(PaperRecipeTest, MakeStoresArgumentsAndStampsBookkeeping) {
 }
 
 TEST(PaperRecipeTest, ProfileReferenceTakesPathDescriptionAndDigest) {
-    ICCProfileInfo info{"/profiles/baryt.icc", "Baryt", "prtr", "RGB ", "Lab ", "4.3",
-                        "00112233445566778899aabbccddeeff"};
+    ICCProfileInfo info{
+        "/profiles/baryt.icc", "Baryt", "prtr", "RGB ", "Lab ", "4.3", "00112233445566778899aabbccddeeff"};
     ProfileReference profile(info);
     EXPECT_EQ(profile, ProfileReference("/profiles/baryt.icc", "Baryt", "00112233445566778899aabbccddeeff"));
 }

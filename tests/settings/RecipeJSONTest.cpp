@@ -45,7 +45,9 @@ std::string with(const std::string& pointer, const json& value) {
     }
     return document.dump();
 }
-std::string without(const std::string& pointer) { return with(pointer, json(json::value_t::discarded)); }
+std::string without(const std::string& pointer) {
+    return with(pointer, json(json::value_t::discarded));
+}
 
 std::string failure(const std::string& document) {
     try {
@@ -146,11 +148,12 @@ TEST(RecipeJSONTest, FileStyleLeavesOutAbsentMembersAndWritesEmptyOnes) {
 }
 
 TEST(RecipeJSONTest, CompactStyleHasNoWhitespaceAndDeclarationOrder) {
-    EXPECT_EQ(RecipeJSON::encode(RecipeSamples::plain(), RecipeJSON::Style::compact),
-              R"({"schemaVersion":1,"id":"00000000-0000-4000-8000-00000000000A","version":1,"name":"Glossy",)"
-              R"("printer":{"queue":"ET_8550","model":"ET-8550"},"media":"PGPP","sheet":"A4","source":"AUTO",)"
-              R"("quality":"high","ink":"color","color":{"driver":{}},"driverOverrides":{},"notes":"",)"
-              R"("updatedAt":"2024-05-01T09:30:00Z"})");
+    EXPECT_EQ(
+        RecipeJSON::encode(RecipeSamples::plain(), RecipeJSON::Style::compact),
+        R"({"schemaVersion":1,"id":"00000000-0000-4000-8000-00000000000A","version":1,"name":"Glossy",)"
+        R"("printer":{"queue":"ET_8550","model":"ET-8550"},"media":"PGPP","sheet":"A4","source":"AUTO",)"
+        R"("quality":"high","ink":"color","color":{"driver":{}},"driverOverrides":{},"notes":"",)"
+        R"("updatedAt":"2024-05-01T09:30:00Z"})");
 }
 
 TEST(RecipeJSONTest, EveryRecordRoundTripsInBothStyles) {
@@ -193,8 +196,19 @@ TEST(RecipeJSONTest, EveryRecordRoundTripsInBothStyles) {
 }
 
 TEST(RecipeJSONTest, SizesReadBackBitForBit) {
-    const double values[] = {432.00000000000006, 0.1, 1.0 / 3, 595.2755905511812, 5e-324, 2.2250738585072014e-308,
-                             1.7976931348623157e308, 1e21, 123456789012345678.0, -0.0, 0.0, -72.5, 9007199254740993.0};
+    const double values[] = {432.00000000000006,
+                             0.1,
+                             1.0 / 3,
+                             595.2755905511812,
+                             5e-324,
+                             2.2250738585072014e-308,
+                             1.7976931348623157e308,
+                             1e21,
+                             123456789012345678.0,
+                             -0.0,
+                             0.0,
+                             -72.5,
+                             9007199254740993.0};
     for (double value : values) {
         PaperRecipe recipe = RecipeSamples::plain();
         recipe.sheet = "Custom";
@@ -203,11 +217,13 @@ TEST(RecipeJSONTest, SizesReadBackBitForBit) {
         ASSERT_TRUE(back.customSheet);
         EXPECT_EQ(std::bit_cast<std::uint64_t>(back.customSheet->width), std::bit_cast<std::uint64_t>(value))
             << value;
-        EXPECT_EQ(std::bit_cast<std::uint64_t>(back.customSheet->height), std::bit_cast<std::uint64_t>(-value))
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(back.customSheet->height),
+                  std::bit_cast<std::uint64_t>(-value))
             << value;
     }
     // Integers are numbers too.
-    PaperRecipe whole = RecipeJSON::decode(with("/customSheet", json::parse(R"({"width": 432, "height": 612})")));
+    PaperRecipe whole =
+        RecipeJSON::decode(with("/customSheet", json::parse(R"({"width": 432, "height": 612})")));
     EXPECT_EQ(whole.customSheet, (CustomSheetSize{432, 612}));
 }
 
@@ -238,8 +254,9 @@ TEST(RecipeJSONTest, WritingRefusesSizesThatAreNotFinite) {
                     ADD_FAILURE() << "written with " << bad;
                 } catch (const RecipeJSONError& error) {
                     EXPECT_EQ(error.code(), RecipeJSONErrorCode::nonFiniteSize);
-                    EXPECT_EQ(error.message(), "사용자 지정 용지 크기가 올바른 숫자가 아니어서 레시피를 저장할 수 "
-                                               "없습니다");
+                    EXPECT_EQ(error.message(),
+                              "사용자 지정 용지 크기가 올바른 숫자가 아니어서 레시피를 저장할 수 "
+                              "없습니다");
                 }
             }
         }
@@ -311,7 +328,8 @@ TEST(RecipeJSONTest, MembersMustHaveTheirJsonType) {
         {"/driverOverrides", json::array(), "expected an object, found array at /driverOverrides"},
         {"/driverOverrides", json::parse(R"({"EPIJ_Qual": 302})"),
          "expected a string, found number 302 at /driverOverrides/EPIJ_Qual"},
-        {"/driverOverrides", json::parse(R"({"a/b": null})"), "null where a string is required at /driverOverrides/a~1b"},
+        {"/driverOverrides", json::parse(R"({"a/b": null})"),
+         "null where a string is required at /driverOverrides/a~1b"},
         {"/color", "driver", "expected an object, found string \"driver\" at /color"},
         {"/color", json::parse(R"({"driver": []})"), "expected an object, found array at /color/driver"},
         {"/color", json::parse(R"({"app": true})"), "expected an object, found boolean true at /color/app"},
@@ -411,8 +429,9 @@ TEST(RecipeJSONTest, IdentityReadsInEitherCaseAndWritesUpperCase) {
     EXPECT_NE(RecipeJSON::encode(lower, RecipeJSON::Style::compact)
                   .find("\"id\":\"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8\""),
               std::string::npos);
-    for (const char* bad : {"6F1C2A3B4D5E4F60817293A4B5C6D7E8", "{6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8}",
-                            "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E", "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7EG", ""}) {
+    for (const char* bad :
+         {"6F1C2A3B4D5E4F60817293A4B5C6D7E8", "{6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8}",
+          "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E", "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7EG", ""}) {
         EXPECT_EQ(failure(with("/id", bad)), "not a UUID: " + json(bad).dump() + " at /id");
     }
 }
@@ -430,8 +449,9 @@ TEST(RecipeJSONTest, DatesWithOffsetsAndFractionsAreRead) {
     EXPECT_NE(written.find("\"updatedAt\": \"2024-05-01T09:30:00Z\""), std::string::npos);
     EXPECT_NE(RecipeJSON::decode(written), fraction);
     EXPECT_EQ(RecipeJSON::decode(written).updatedAt, may);
-    for (const char* bad : {"2024-05-01T09:30:00", "2024-05-01 09:30:00Z", "2024-05-01", "2024-13-01T09:30:00Z",
-                            "2024-05-01T09:30:00+0900", "1714555800", "2024-05-01T09:30:00.Z"}) {
+    for (const char* bad :
+         {"2024-05-01T09:30:00", "2024-05-01 09:30:00Z", "2024-05-01", "2024-13-01T09:30:00Z",
+          "2024-05-01T09:30:00+0900", "1714555800", "2024-05-01T09:30:00.Z", "9999-12-31T23:59:59Z"}) {
         EXPECT_EQ(failure(with("/updatedAt", bad)),
                   "not an RFC 3339 date-time with a time zone: " + json(bad).dump() + " at /updatedAt");
     }
@@ -451,7 +471,8 @@ TEST(RecipeJSONTest, ColorHoldsExactlyOneKnownCase) {
             EXPECT_EQ(error.message(), rule);
         }
     }
-    EXPECT_TRUE(RecipeJSON::decode(with("/color", json::parse(R"({"driver": {"profile": 1}})"))).color.isDriver());
+    EXPECT_TRUE(
+        RecipeJSON::decode(with("/color", json::parse(R"({"driver": {"profile": 1}})"))).color.isDriver());
     json appAndOther = appColor;
     appAndOther["printerManaged"] = json::object();
     EXPECT_FALSE(RecipeJSON::decode(with("/color", appAndOther)).color.isDriver());
@@ -469,8 +490,10 @@ TEST(RecipeJSONTest, EscapedSlashesAndUnicodeEscapesAreRead) {
 
 TEST(RecipeJSONTest, DriverOverridesMayBeEmptyButNotMissing) {
     EXPECT_TRUE(RecipeJSON::decode(with("/driverOverrides", json::object())).driverOverrides.empty());
-    PaperRecipe recipe = RecipeJSON::decode(with("/driverOverrides", {{"EPIJ_Qual", "302"}, {"EPIJ_Medi", ""}}));
-    EXPECT_EQ(recipe.driverOverrides, (std::map<std::string, std::string>{{"EPIJ_Medi", ""}, {"EPIJ_Qual", "302"}}));
+    PaperRecipe recipe =
+        RecipeJSON::decode(with("/driverOverrides", {{"EPIJ_Qual", "302"}, {"EPIJ_Medi", ""}}));
+    EXPECT_EQ(recipe.driverOverrides,
+              (std::map<std::string, std::string>{{"EPIJ_Medi", ""}, {"EPIJ_Qual", "302"}}));
     EXPECT_EQ(failure(without("/driverOverrides")), "missing member \"driverOverrides\" at the top level");
     EXPECT_EQ(failure(without("/notes")), "missing member \"notes\" at the top level");
 }

@@ -10,9 +10,13 @@ namespace RecipeSamples {
 using namespace PrintKit;
 
 // 2024-05-01T09:30:00Z
-inline Timestamp mayFirst() { return Timestamp(std::chrono::seconds(1714555800)); }
+inline Timestamp mayFirst() {
+    return Timestamp(std::chrono::seconds(1714555800));
+}
 
-inline Uuid fixedId() { return *Uuid::parse("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8"); }
+inline Uuid fixedId() {
+    return *Uuid::parse("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8");
+}
 
 // Every optional field present, colour managed by the application, two driver overrides.
 inline PaperRecipe fineArt() {

@@ -76,7 +76,8 @@ const Timestamp june = Timestamp(std::chrono::seconds(1717230600)); // 2024-06-0
 TEST(RecipeStoreTest, DefaultFolderFollowsTheDataHome) {
 #ifdef __APPLE__
     ScopedEnv home("HOME", "/Users/kim");
-    EXPECT_EQ(RecipeStore::defaultDirectory(), fs::path("/Users/kim/Library/Application Support/Quilm Print/Recipes"));
+    EXPECT_EQ(RecipeStore::defaultDirectory(),
+              fs::path("/Users/kim/Library/Application Support/Quilm Print/Recipes"));
 #else
     {
         ScopedEnv xdg("XDG_DATA_HOME", "/srv/data");
@@ -104,8 +105,8 @@ TEST(RecipeStoreTest, SavesTheNextRevisionAndReturnsWhatWasWritten) {
     TestSupport::TemporaryDirectory dir;
     RecipeStore store{dir.path()};
     PaperRecipe recipe = RecipeSamples::fineArt();
-    recipe.version = 41;       // ignored: there is no stored copy yet
-    recipe.schemaVersion = 0;  // always written as the current schema
+    recipe.version = 41;      // ignored: there is no stored copy yet
+    recipe.schemaVersion = 0; // always written as the current schema
     PaperRecipe first = store.save(recipe, june + std::chrono::milliseconds(999));
     EXPECT_EQ(first.version, 1);
     EXPECT_EQ(first.schemaVersion, 1);
@@ -183,7 +184,8 @@ TEST(RecipeStoreTest, NewerSchemaIsRefusedBeforeTheRestIsRead) {
     RecipeStore store{dir.path()};
     Uuid id = Uuid::random();
     // Nothing but the schema number: a newer format may have changed everything else.
-    TestSupport::writeFile(store.fileFor(id), R"({"schemaVersion": 2, "recipe": {"title": "from the future"}})");
+    TestSupport::writeFile(store.fileFor(id),
+                           R"({"schemaVersion": 2, "recipe": {"title": "from the future"}})");
     const std::string message = "더 새로운 버전의 Quilm Print에서 만든 레시피입니다. 앱을 업데이트해 주세요";
     try {
         store.load(id);
