@@ -1,5 +1,6 @@
 #include "PPDFixture.h"
 
+#include "PrintKit/settings/EpsonMachineData.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,37 @@ std::string replacing(const std::string& from, const std::string& to) {
         throw std::logic_error("the fixture holds \"" + from + "\" not exactly once");
     }
     return text.replace(at, from.size(), to);
+}
+
+PPDFile load() {
+    return PPDFile::load(path(), LanguageSet{"ko"});
+}
+
+PaperRecipe recipe(std::string media, std::string sheet, std::string source, PrintQuality quality,
+                   InkMode ink, ColorManagement color, std::optional<CustomSheetSize> customSheet,
+                   std::map<std::string, std::string> driverOverrides) {
+    return PaperRecipe::make("Test", PrinterReference{"Photo", "EPSON SC-P900 Series"}, std::move(media),
+                             std::move(sheet), customSheet, std::move(source), quality, ink, std::move(color),
+                             std::nullopt, std::move(driverOverrides), "");
+}
+
+ColorManagement appColor() {
+    return ColorManagement::application(
+        ProfileReference("/profiles/Glossy.icc", "Glossy", std::string(32, '0')),
+        RenderingIntent::relativeColorimetric, true);
+}
+
+MachineFolder::MachineFolder() : MachineFolder(TestSupport::fixture("machine")) {}
+
+MachineFolder::MachineFolder(const std::filesystem::path& folder)
+    : original_(EpsonMachineData::machineDirectory()) {
+    EpsonMachineData::setMachineDirectory(folder);
+    EpsonMachineData::clearCache();
+}
+
+MachineFolder::~MachineFolder() {
+    EpsonMachineData::setMachineDirectory(original_);
+    EpsonMachineData::clearCache();
 }
 
 void expectSameModel(const PPDFile& actual, const PPDFile& expected) {
