@@ -261,27 +261,6 @@ TEST_F(EpsonInkjet2AdapterOptionsTest, ReportsEachFailureInItsOrder) {
     EXPECT_EQ(custom.code(), DriverAdapterErrorCode::customSizeOutOfRange);
 }
 
-TEST_F(EpsonInkjet2AdapterOptionsTest, EveryAdapterErrorTextIsExact) {
-    EXPECT_EQ(DriverAdapterError::unsupportedDriver("X").message(), "X은 Epson 드라이버를 쓰지 않습니다");
-    EXPECT_EQ(DriverAdapterError::unknownMedia("M").message(), "드라이버에 없는 용지 종류입니다: M");
-    EXPECT_EQ(DriverAdapterError::unknownSheet("S").message(), "드라이버에 없는 용지 크기입니다: S");
-    EXPECT_EQ(DriverAdapterError::unknownSource("P").message(), "드라이버에 없는 급지 방식입니다: P");
-    EXPECT_EQ(DriverAdapterError::sheetNotAvailable("S", "P").message(),
-              "S 용지는 이 급지 방식(P)으로 인쇄할 수 없습니다");
-    EXPECT_EQ(DriverAdapterError::customSourceNotAllowed("롤").message(),
-              "사용자 지정 크기는 '롤' 급지로 인쇄할 수 없습니다. 일반 급지를 고르세요");
-    EXPECT_EQ(DriverAdapterError::customSizeOutOfRange({72, 936, 72, 1476}).message(),
-              "이 프린터는 폭 25.4\xE2\x80\x93"
-              "330.2mm, 길이 25\xE2\x80\x93"
-              "521mm 용지까지 인쇄할 수 있습니다");
-    EXPECT_EQ(DriverAdapterError::noQualityPreset(PrintQuality::standard).message(),
-              "이 프린터 드라이버에는 '표준' 품질 설정이 없습니다");
-    EXPECT_EQ(DriverAdapterError::noQualityPreset(PrintQuality::custom).message(),
-              "이 프린터 드라이버에는 '직접 지정' 품질 설정이 없습니다");
-    EXPECT_EQ(DriverAdapterError::customSizeNotSupported().message(),
-              "이 프린터 드라이버는 사용자 지정 크기를 받지 않습니다");
-}
-
 // --- Quality presets ---
 
 TEST_F(EpsonInkjet2AdapterOptionsTest, OffersTheQualitiesThePPDHasPresetsFor) {
@@ -292,6 +271,9 @@ TEST_F(EpsonInkjet2AdapterOptionsTest, OffersTheQualitiesThePPDHasPresetsFor) {
     EXPECT_EQ(adapterError([&] { Adapter::qualitySettings(PrintQuality::high, "PLAIN", midOnly); }).message(),
               "이 프린터 드라이버에는 '고품질' 품질 설정이 없습니다");
     EXPECT_TRUE(Adapter::supportedQualities(PPDFile{}).empty());
+    EXPECT_EQ(
+        adapterError([] { Adapter::qualitySettings(PrintQuality::standard, "PLAIN", PPDFile{}); }).message(),
+        "이 프린터 드라이버에는 '표준' 품질 설정이 없습니다");
 }
 
 TEST_F(EpsonInkjet2AdapterOptionsTest, ChoosesThePresetForTheMedia) {
