@@ -80,9 +80,9 @@ std::string sortKey(const std::string& path) {
     if (U_FAILURE(status)) {
         return path;
     }
-    icu::UnicodeString composed =
-        nfc->normalize(icu::UnicodeString::fromUTF8(icu::StringPiece(path.data(), static_cast<int32_t>(path.size()))),
-                       status);
+    icu::UnicodeString composed = nfc->normalize(
+        icu::UnicodeString::fromUTF8(icu::StringPiece(path.data(), static_cast<int32_t>(path.size()))),
+        status);
     if (U_FAILURE(status)) {
         return path;
     }
@@ -151,7 +151,8 @@ std::vector<fs::path> profileFiles(const fs::path& folder) {
     for (auto& path : found) {
         keyed.emplace_back(sortKey(path.string()), std::move(path));
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<fs::path> sorted;
     sorted.reserve(keyed.size());
     for (auto& item : keyed) {

@@ -172,7 +172,8 @@ private:
 
 namespace {
 
-std::optional<ICCProfileInfo> parseBytes(std::string_view data, const std::string& path, bool requirePrinterRGB) {
+std::optional<ICCProfileInfo> parseBytes(std::string_view data, const std::string& path,
+                                         bool requirePrinterRGB) {
     const ByteReader bytes{data};
     if (bytes.size() < tagTableStart) {
         return std::nullopt;

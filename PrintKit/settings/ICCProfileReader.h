@@ -1,6 +1,7 @@
 // Reads what the application needs to know of one ICC profile file: the header fields that decide whether it
 // can serve as a paper profile, its own description, and its identity (the MD5 of every byte). Colour data is
-// never interpreted. Nothing here throws: a file that cannot be read or is not a sound profile gives no value.
+// never interpreted. Nothing here throws: a file that cannot be read or is not a sound profile gives no
+// value.
 #pragma once
 
 #include "PrintKit/settings/ICCProfileInfo.h"

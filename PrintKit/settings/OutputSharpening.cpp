@@ -26,7 +26,9 @@ double sigmaFor(double resolution) {
     return smallestSigma >= sigma ? smallestSigma : sigma;
 }
 
-int radiusFor(double sigma) { return static_cast<int>(std::ceil(3 * sigma)); }
+int radiusFor(double sigma) {
+    return static_cast<int>(std::ceil(3 * sigma));
+}
 
 // Keeps a value inside 0…1 the way the reference results were made: a negative zero comes out as +0 and a
 // NaN stays NaN (the 16-bit rounding that follows decides what NaN becomes).
@@ -86,8 +88,8 @@ void apply(OutputSharpening level, Pixel* pixels, int width, int rows, double re
         Pixel* target = t + y * columns;
         auto finish = [&](std::ptrdiff_t x, float br, float bg, float bb, float ba) {
             const Pixel p = source[x];
-            target[x] = Pixel{p.r + (p.r - br) * a, p.g + (p.g - bg) * a, p.b + (p.b - bb) * a,
-                              p.a + (p.a - ba) * a};
+            target[x] =
+                Pixel{p.r + (p.r - br) * a, p.g + (p.g - bg) * a, p.b + (p.b - bb) * a, p.a + (p.a - ba) * a};
         };
         auto clampedColumn = [&](std::ptrdiff_t x, std::ptrdiff_t k) {
             std::ptrdiff_t j = x + k - r;

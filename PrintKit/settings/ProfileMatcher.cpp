@@ -54,10 +54,16 @@ std::vector<icu::UnicodeString> characters(const icu::UnicodeString& text) {
     return out;
 }
 
-bool isSingleScalar(const icu::UnicodeString& character) { return character.countChar32() == 1; }
+bool isSingleScalar(const icu::UnicodeString& character) {
+    return character.countChar32() == 1;
+}
 
-icu::UnicodeString lowered(icu::UnicodeString text) { return text.toLower(icu::Locale::getRoot()); }
-icu::UnicodeString uppered(icu::UnicodeString text) { return text.toUpper(icu::Locale::getRoot()); }
+icu::UnicodeString lowered(icu::UnicodeString text) {
+    return text.toLower(icu::Locale::getRoot());
+}
+icu::UnicodeString uppered(icu::UnicodeString text) {
+    return text.toUpper(icu::Locale::getRoot());
+}
 
 bool isLowercase(const icu::UnicodeString& character) {
     if (isSingleScalar(character) && u_hasBinaryProperty(character.char32At(0), UCHAR_LOWERCASE)) {
@@ -187,9 +193,13 @@ std::vector<std::string> words(std::string_view text) {
     return out;
 }
 
-WordSet paperWords(std::string_view text, const WordSet& ignoring) { return paperWordsOf(splitWords(text), ignoring); }
+WordSet paperWords(std::string_view text, const WordSet& ignoring) {
+    return paperWordsOf(splitWords(text), ignoring);
+}
 
-WordSet modelWords(std::string_view text) { return modelWordsOf(splitWords(text)); }
+WordSet modelWords(std::string_view text) {
+    return modelWordsOf(splitWords(text));
+}
 
 std::vector<ProfileMatch> matches(std::string_view mediaLabel, const PPDFile& ppd,
                                   const std::vector<ICCProfileInfo>& profiles, double minimumScore) {
@@ -208,18 +218,19 @@ std::vector<ProfileMatch> matches(std::string_view mediaLabel, const PPDFile& pp
     std::vector<ProfileMatch> found;
     for (const auto& profile : profiles) {
         const std::vector<Word> texts[2] = {splitWords(profile.fileStem()), splitWords(profile.description)};
-        const double score =
-            std::max(coverage(paperWordsOf(texts[0], ignored), media), coverage(paperWordsOf(texts[1], ignored), media));
+        const double score = std::max(coverage(paperWordsOf(texts[0], ignored), media),
+                                      coverage(paperWordsOf(texts[1], ignored), media));
         if (score < minimumScore) {
             continue;
         }
         const WordSet models[2] = {modelWordsOf(texts[0]), modelWordsOf(texts[1])};
         const bool sameModel =
-            !printerModel.empty() && std::all_of(printerModel.begin(), printerModel.end(), [&](const std::string& w) {
-                return models[0].contains(w) || models[1].contains(w);
-            });
+            !printerModel.empty() &&
+            std::all_of(printerModel.begin(), printerModel.end(),
+                        [&](const std::string& w) { return models[0].contains(w) || models[1].contains(w); });
         auto namesMaker = [&](const std::vector<Word>& list) {
-            return std::any_of(list.begin(), list.end(), [&](const Word& w) { return makerWords.contains(w.text); });
+            return std::any_of(list.begin(), list.end(),
+                               [&](const Word& w) { return makerWords.contains(w.text); });
         };
         // The maker's name with a model that is not this printer: a profile for another printer.
         if (!makerWords.empty() && !sameModel && (namesMaker(texts[0]) || namesMaker(texts[1])) &&

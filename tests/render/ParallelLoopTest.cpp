@@ -1,11 +1,12 @@
-#include "PrintKit/render/LanczosResampler.h"
 #include "PrintKit/render/ParallelLoop.h"
 
+#include "PrintKit/render/LanczosResampler.h"
+
 #include <atomic>
+#include <gtest/gtest.h>
 #include <limits>
 #include <mutex>
 #include <set>
-#include <gtest/gtest.h>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -38,9 +39,8 @@ TEST(ParallelLoopTest, NestedAndConcurrentCallsFinish) {
     for (int t = 0; t < 4; ++t) {
         callers.emplace_back([&] {
             LanczosResampler::parallel(16, [&](int) {
-                LanczosResampler::parallel(16, [&](int) {
-                    LanczosResampler::parallel(4, [&](int) { total.fetch_add(1); });
-                });
+                LanczosResampler::parallel(
+                    16, [&](int) { LanczosResampler::parallel(4, [&](int) { total.fetch_add(1); }); });
             });
         });
     }

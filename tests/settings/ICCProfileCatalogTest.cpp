@@ -1,4 +1,5 @@
 #include "PrintKit/settings/ICCProfileCatalog.h"
+
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
@@ -66,8 +67,8 @@ TEST(ICCProfileCatalogTest, FindsProfileNamesAtAnyDepthSkippingHiddenItems) {
     put(root / "icc", any);
     put(root / ".Photo.icc", any);
     put(root / ".hidden/Photo.icc", any);
-    put(root / "Vendor.icc/inner.icm", any); // a folder with a profile's name is entered and kept
-    fs::create_symlink(root.path(), root / "Loop");  // links to folders are not followed
+    put(root / "Vendor.icc/inner.icm", any);        // a folder with a profile's name is entered and kept
+    fs::create_symlink(root.path(), root / "Loop"); // links to folders are not followed
     fs::create_symlink(root / "Matte.icc", root / "Link.icc");
 
     EXPECT_EQ(relative(ICCProfileCatalog::profileFiles(root.path()), root.path()),
@@ -107,14 +108,13 @@ TEST(ICCProfileCatalogTest, ListsEachRGBPrinterProfileOnceFirstCopyWinning) {
     put(root / "ppd/luster-again.icc", luster);
     ASSERT_EQ(::mkfifo((user / "Pipe.icc").c_str(), 0600), 0); // must neither hang nor count
 
-    auto profiles = ICCProfileCatalog::printerProfiles(
-        {user, root / "missing", system},
-        {(root / "ppd/luster-again.icc").string(), (root / "ppd/gone.icc").string(),
-         (root / "ppd/driver.dat").string()});
-    EXPECT_EQ(paths(profiles), (std::vector<std::string>{(user / "a/Glossy.icc").string(),
-                                                         (system / "Luster.icm").string(),
-                                                         (system / "Matte.icc").string(),
-                                                         (root / "ppd/driver.dat").string()}));
+    auto profiles = ICCProfileCatalog::printerProfiles({user, root / "missing", system},
+                                                       {(root / "ppd/luster-again.icc").string(),
+                                                        (root / "ppd/gone.icc").string(),
+                                                        (root / "ppd/driver.dat").string()});
+    EXPECT_EQ(paths(profiles), (std::vector<std::string>{
+                                   (user / "a/Glossy.icc").string(), (system / "Luster.icm").string(),
+                                   (system / "Matte.icc").string(), (root / "ppd/driver.dat").string()}));
     ASSERT_EQ(profiles.size(), 4u);
     EXPECT_EQ(profiles[0].description, "Glossy");
     EXPECT_EQ(profiles[3].description, "Driver Paper");
@@ -139,7 +139,8 @@ TEST(ICCProfileCatalogTest, PPDProfileNamesResolveLikeCUPS) {
     ppd.colorProfiles = {{"RGB.Glossy.720dpi", "Glossy", "/Library/Printers/EPSON/Glossy.icc"},
                          {"RGB.Matte.720dpi", "Matte", "Epson/Matte.icc"}};
     EXPECT_EQ(ICCProfileCatalog::ppdProfilePaths(ppd),
-              (std::vector<std::string>{"/Library/Printers/EPSON/Glossy.icc", "/opt/cups-data/profiles/Epson/Matte.icc"}));
+              (std::vector<std::string>{"/Library/Printers/EPSON/Glossy.icc",
+                                        "/opt/cups-data/profiles/Epson/Matte.icc"}));
 }
 
 #if !defined(__APPLE__)
@@ -148,8 +149,9 @@ TEST(ICCProfileCatalogTest, StandardFoldersPutTheUsersFirst) {
     {
         ScopedEnvironment data("XDG_DATA_HOME", "/data/someone");
         EXPECT_EQ(ICCProfileCatalog::standardDirectories(),
-                  (std::vector<fs::path>{"/data/someone/icc", "/home/someone/.color/icc", "/usr/local/share/color/icc",
-                                         "/usr/share/color/icc", "/var/lib/colord/icc"}));
+                  (std::vector<fs::path>{"/data/someone/icc", "/home/someone/.color/icc",
+                                         "/usr/local/share/color/icc", "/usr/share/color/icc",
+                                         "/var/lib/colord/icc"}));
     }
     // Unset or relative: the default below the home folder.
     ScopedEnvironment data("XDG_DATA_HOME", "relative/data");

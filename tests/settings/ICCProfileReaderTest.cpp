@@ -1,4 +1,5 @@
 #include "PrintKit/settings/ICCProfileReader.h"
+
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
@@ -13,15 +14,20 @@ using TestProfiles::Tag;
 
 namespace {
 
-std::optional<ICCProfileInfo> parse(const std::string& bytes, const std::string& path = "/profiles/Test Paper.icc",
+std::optional<ICCProfileInfo> parse(const std::string& bytes,
+                                    const std::string& path = "/profiles/Test Paper.icc",
                                     bool printerRGB = true) {
     return ICCProfileReader::parse(bytes, path, printerRGB);
 }
 
-std::string describedAs(const std::optional<ICCProfileInfo>& info) { return info ? info->description : "(refused)"; }
+std::string describedAs(const std::optional<ICCProfileInfo>& info) {
+    return info ? info->description : "(refused)";
+}
 
 // A hand-laid profile whose only tag is the given description data.
-std::string withDescription(const std::string& data) { return TestProfiles::handMade({{"desc", data}}); }
+std::string withDescription(const std::string& data) {
+    return TestProfiles::handMade({{"desc", data}});
+}
 
 std::string utf16(const std::u16string& text) {
     std::string bytes;
@@ -92,9 +98,11 @@ TEST(ICCProfileReaderTest, MultiLocalizedDescriptionTakesTheFirstRecord) {
     // Characters outside the basic plane arrive whole; broken UTF-16 names the profile by its file.
     EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", utf16(u"Fine 😀")}})))),
               "Fine 😀");
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", utf16(u"Bad \xD800!")}})))),
+    EXPECT_EQ(
+        describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", utf16(u"Bad \xD800!")}})))),
+        "Test Paper");
+    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", "odd"}})))),
               "Test Paper");
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", "odd"}})))), "Test Paper");
     EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({})))), "Test Paper");
     // A string offset that leads outside the bytes.
     std::string far = TestProfiles::multiLocalized({{"enUS", utf16(u"Glossy")}});
@@ -103,13 +111,15 @@ TEST(ICCProfileReaderTest, MultiLocalizedDescriptionTakesTheFirstRecord) {
 }
 
 TEST(ICCProfileReaderTest, TextDescriptionIsCutAtZeroAndAtTheTagSize) {
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription(std::string("Glossy\0Matte", 12), 12)))),
+    EXPECT_EQ(describedAs(parse(
+                  withDescription(TestProfiles::textDescription(std::string("Glossy\0Matte", 12), 12)))),
               "Glossy");
     // A count larger than the tag holds: only size − 12 bytes are text.
     Tag shortTag{"desc", TestProfiles::textDescription("Luster Paper", 200), std::nullopt, 12 + 6};
     EXPECT_EQ(describedAs(parse(TestProfiles::handMade({shortTag}))), "Luster");
     // A count shorter than the text.
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("Baryta Paper", 6)))), "Baryta");
+    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("Baryta Paper", 6)))),
+              "Baryta");
     // Every byte is one ISO 8859-1 character.
     EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("Papier \xE9pais", 13)))),
               "Papier épais");
@@ -121,10 +131,13 @@ TEST(ICCProfileReaderTest, EmptyOrMissingDescriptionsFallBackToTheFileStem) {
     EXPECT_EQ(describedAs(parse(none, "Ultra Glossy.icc")), "Ultra Glossy");
     EXPECT_EQ(describedAs(parse(none, "/a/Archival.Matte.icm")), "Archival.Matte");
     EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("", 0)))), "Test Paper");
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("   \t\r\n  ", 10)))), "Test Paper");
+    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("   \t\r\n  ", 10)))),
+              "Test Paper");
     // Unicode white space is trimmed too: a no-break space (byte A0 in ISO 8859-1) and a line separator.
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("\xA0 Matte \xA0", 10)))), "Matte");
-    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::multiLocalized({{"enUS", utf16(u"\u2028Satin\u3000")}})))),
+    EXPECT_EQ(describedAs(parse(withDescription(TestProfiles::textDescription("\xA0 Matte \xA0", 10)))),
+              "Matte");
+    EXPECT_EQ(describedAs(parse(
+                  withDescription(TestProfiles::multiLocalized({{"enUS", utf16(u"\u2028Satin\u3000")}})))),
               "Satin");
     // A tag count of 0.
     EXPECT_EQ(describedAs(parse(TestProfiles::handMade({}))), "Test Paper");
@@ -133,13 +146,15 @@ TEST(ICCProfileReaderTest, EmptyOrMissingDescriptionsFallBackToTheFileStem) {
 TEST(ICCProfileReaderTest, OnlyTheFirstDescriptionEntryWithinTheFirst256Counts) {
     // The first "desc" entry is of the plain text type: no description, although a later one is readable.
     const std::string later = TestProfiles::textDescription("Later", 5);
-    EXPECT_EQ(describedAs(parse(TestProfiles::handMade({{"desc", std::string("text\0\0\0\0Plain", 13)}, {"desc", later}}))),
+    EXPECT_EQ(describedAs(parse(
+                  TestProfiles::handMade({{"desc", std::string("text\0\0\0\0Plain", 13)}, {"desc", later}}))),
               "Test Paper");
 
     auto tableWithDescriptionAt = [&](int position) {
         std::vector<Tag> tags;
         for (int i = 1; i < position; ++i) {
-            tags.push_back({"pad" + std::string(1, static_cast<char>('0' + i % 10)), "data" + std::to_string(i)});
+            tags.push_back(
+                {"pad" + std::string(1, static_cast<char>('0' + i % 10)), "data" + std::to_string(i)});
         }
         tags.push_back({"desc", TestProfiles::textDescription("Deep Entry", 10)});
         return TestProfiles::handMade(tags);
@@ -149,10 +164,9 @@ TEST(ICCProfileReaderTest, OnlyTheFirstDescriptionEntryWithinTheFirst256Counts) 
 }
 
 TEST(ICCProfileReaderTest, VersionShowsMajorAndFirstMinorDigit) {
-    const std::pair<std::uint32_t, const char*> cases[] = {{0x02100000, "2.1"}, {0x04300000, "4.3"},
-                                                           {0x04200000, "4.2"}, {0x042F0000, "4.2"},
-                                                           {0x04400000, "4.4"}, {0x0A000000, "10.0"},
-                                                           {0xFFF0FFFF, "255.15"}};
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x02100000, "2.1"}, {0x04300000, "4.3"},  {0x04200000, "4.2"},   {0x042F0000, "4.2"},
+        {0x04400000, "4.4"}, {0x0A000000, "10.0"}, {0xFFF0FFFF, "255.15"}};
     for (const auto& [word, shown] : cases) {
         auto info = parse(TestProfiles::handMade({}, "prtr", "RGB ", word));
         ASSERT_TRUE(info);
@@ -185,9 +199,11 @@ TEST(ICCProfileReaderTest, DamagedTagTablesAreRefused) {
     EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, 4000, std::nullopt}})));
     EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, std::nullopt, 0xFFFFFFFF}})));
     EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, 64, std::nullopt}})));
-    EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, tableEnd - 4, std::nullopt}})));
+    EXPECT_FALSE(
+        parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, tableEnd - 4, std::nullopt}})));
     // Two tags that share part of their data; sharing all of it is how profiles reuse a table.
-    EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, tableEnd + 8, std::nullopt}})));
+    EXPECT_FALSE(
+        parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other, tableEnd + 8, std::nullopt}})));
     const std::uint32_t curveOffset = 128 + 4 + 4 * 12 + 20; // after a table of four and the padded text
     auto shared = parse(TestProfiles::handMade(
         {{"desc", good}, {"rTRC", other}, {"gTRC", "", curveOffset, 12}, {"bTRC", "", curveOffset, 12}}));
@@ -195,7 +211,8 @@ TEST(ICCProfileReaderTest, DamagedTagTablesAreRefused) {
     EXPECT_EQ(shared->description, "Glossy");
     // Tag counts that the bytes cannot hold.
     for (std::uint32_t count : {3u, 1000u, 0x15555555u, 0xFFFFFFFFu}) {
-        EXPECT_FALSE(parse(TestProfiles::handMade({{"desc", good}, {"rTRC", other}}, "prtr", "RGB ", 0x02100000, count)))
+        EXPECT_FALSE(parse(
+            TestProfiles::handMade({{"desc", good}, {"rTRC", other}}, "prtr", "RGB ", 0x02100000, count)))
             << count;
     }
 }
@@ -203,7 +220,7 @@ TEST(ICCProfileReaderTest, DamagedTagTablesAreRefused) {
 TEST(ICCProfileReaderTest, ProfilesCutShortAreRefused) {
     const std::string whole = TestProfiles::make(Kind::rgbPrinter, 4.3, L"Cut Short");
     ASSERT_TRUE(parse(whole));
-        // Tags end on four-byte boundaries, so losing four bytes always cuts into the last one.
+    // Tags end on four-byte boundaries, so losing four bytes always cuts into the last one.
     for (std::size_t keep : {whole.size() - 4, whole.size() / 2, std::size_t{200}, std::size_t{140}}) {
         EXPECT_FALSE(parse(whole.substr(0, keep))) << keep;
     }

@@ -1,4 +1,5 @@
 #include "PrintKit/settings/OutputSharpening.h"
+
 #include "TestSupport.h"
 
 #include <cmath>
@@ -34,10 +35,13 @@ std::vector<Pixel> noise(int width, int rows, unsigned seed) {
 }
 
 // The unsharp mask written out plainly, one pixel and one channel at a time, every tap clamped.
-std::vector<Pixel> plainSharpen(std::vector<Pixel> p, int width, int rows, const std::vector<float>& w, float a) {
+std::vector<Pixel> plainSharpen(std::vector<Pixel> p, int width, int rows, const std::vector<float>& w,
+                                float a) {
     const int n = static_cast<int>(w.size());
     const int r = n / 2;
-    auto channel = [](Pixel& px, int c) -> float& { return c == 0 ? px.r : c == 1 ? px.g : c == 2 ? px.b : px.a; };
+    auto channel = [](Pixel& px, int c) -> float& {
+        return c == 0 ? px.r : c == 1 ? px.g : c == 2 ? px.b : px.a;
+    };
     auto at = [&](std::vector<Pixel>& buffer, int x, int y) -> Pixel& {
         return buffer[static_cast<std::size_t>(y) * width + x];
     };
@@ -176,8 +180,8 @@ TEST(OutputSharpeningTest, MatchesTheStraightforwardArithmeticBitForBit) {
         double dpi;
     };
     // Ordinary blocks, blocks narrower or shorter than the kernel, single columns and rows.
-    const Case cases[] = {{37, 23, 720}, {64, 40, 300}, {5, 40, 1440}, {40, 5, 1440}, {1, 9, 720}, {9, 1, 720},
-                          {13, 13, 360}, {200, 3, 2880}};
+    const Case cases[] = {{37, 23, 720}, {64, 40, 300}, {5, 40, 1440}, {40, 5, 1440},
+                          {1, 9, 720},   {9, 1, 720},   {13, 13, 360}, {200, 3, 2880}};
     unsigned seed = 11;
     for (const auto& c : cases) {
         for (auto level : {OutputSharpening::low, OutputSharpening::standard, OutputSharpening::high}) {

@@ -39,10 +39,12 @@ std::vector<std::string> summary(const std::vector<ProfileMatch>& matches) {
 } // namespace
 
 TEST(ProfileMatcherTest, SplitsWordsAtCamelCaseAndSeparators) {
-    EXPECT_EQ(ProfileMatcher::words("SC-P700/900 Premium Luster"), (Words{"sc", "p700", "900", "premium", "luster"}));
+    EXPECT_EQ(ProfileMatcher::words("SC-P700/900 Premium Luster"),
+              (Words{"sc", "p700", "900", "premium", "luster"}));
     EXPECT_EQ(ProfileMatcher::words("PremiumGlossy ProPhoto"), (Words{"premium", "glossy", "pro", "photo"}));
     EXPECT_EQ(ProfileMatcher::words("SCP900 EPSON"), (Words{"scp900", "epson"}));
-    EXPECT_EQ(ProfileMatcher::words("Fine_Art.Paper (Matte) fine"), (Words{"fine", "art", "paper", "matte", "fine"}));
+    EXPECT_EQ(ProfileMatcher::words("Fine_Art.Paper (Matte) fine"),
+              (Words{"fine", "art", "paper", "matte", "fine"}));
     EXPECT_EQ(ProfileMatcher::words("PapierÉpaisMat"), (Words{"papier", "épais", "mat"}));
     // A combining mark belongs to its letter's character; a digit in another script is a number.
     EXPECT_EQ(ProfileMatcher::words("Cafe\xCC\x81 P٧00"), (Words{"cafe\xCC\x81", "p٧00"}));
@@ -59,7 +61,8 @@ TEST(ProfileMatcherTest, FindsModelAndPaperWords) {
 
     const Set ignored{"epson", "series", "icc", "icm"};
     EXPECT_EQ(ProfileMatcher::paperWords("SC-P700/900 Premium Luster", ignored), (Set{"premium", "luster"}));
-    EXPECT_EQ(ProfileMatcher::paperWords("EPSON Hot Press Natural 330gsm ICC", ignored), (Set{"hot", "press", "natural"}));
+    EXPECT_EQ(ProfileMatcher::paperWords("EPSON Hot Press Natural 330gsm ICC", ignored),
+              (Set{"hot", "press", "natural"}));
 }
 
 TEST(ProfileMatcherTest, RanksTheWorkedExample) {
@@ -95,10 +98,10 @@ TEST(ProfileMatcherTest, RanksTheWorkedExample) {
 
 TEST(ProfileMatcherTest, ScoresTheBetterOfFileNameAndDescription) {
     const std::vector<ICCProfileInfo> profiles{
-        filed("PGPP", "Premium Glossy Photo Paper"),          // only the description covers the label
+        filed("PGPP", "Premium Glossy Photo Paper"),             // only the description covers the label
         filed("Premium Glossy Photo Paper", "Vendor profile 7"), // only the file name does
-        filed("Glossy", "Glossy"),                            // J = 1/4 and not all words
-        filed("Photo Glossy Premium Paper Paper", "x"),        // order and duplicates do not matter
+        filed("Glossy", "Glossy"),                               // J = 1/4 and not all words
+        filed("Photo Glossy Premium Paper Paper", "x"),          // order and duplicates do not matter
     };
     auto matches = ProfileMatcher::matches("Premium Glossy Photo Paper", epson(), profiles, 0);
     ASSERT_EQ(matches.size(), 4u);
@@ -116,10 +119,10 @@ TEST(ProfileMatcherTest, ScoresTheBetterOfFileNameAndDescription) {
 TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInFileNameOrDescription) {
     const PPDFile twoModels = epson("EPSON SC-P700/900"); // p700, 900, p900
     const std::vector<ICCProfileInfo> profiles{
-        filed("SC-P900 Glossy", "Glossy"),            // p900 only: not the same model
+        filed("SC-P900 Glossy", "Glossy"),                // p900 only: not the same model
         filed("SC-P700 Glossy", "Glossy for 900 & P900"), // every word, across the two texts
-        filed("Glossy", "SC-P700/900 Glossy"),        // every word in one text
-        filed("Glossy", "Glossy P7000"),              // p7000 is not p700
+        filed("Glossy", "SC-P700/900 Glossy"),            // every word in one text
+        filed("Glossy", "Glossy P7000"),                  // p7000 is not p700
     };
     auto matches = ProfileMatcher::matches("Glossy", twoModels, profiles, 0);
     std::vector<bool> same;
@@ -136,8 +139,8 @@ TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInFileNameOrDescription) {
 
 TEST(ProfileMatcherTest, DropsProfilesNamingTheMakerWithAnotherModel) {
     const std::vector<ICCProfileInfo> profiles{
-        named("EPSON Premium Luster 260"),   // maker and a paper weight: counts as another model
-        named("Epson Premium Luster"),       // maker, no model: stays
+        named("EPSON Premium Luster 260"),      // maker and a paper weight: counts as another model
+        named("Epson Premium Luster"),          // maker, no model: stays
         named("Canon PRO-1000 Premium Luster"), // another maker's model: stays
         named("EPSON SC-P700 Premium Luster 260"),
     };

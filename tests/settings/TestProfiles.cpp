@@ -73,8 +73,9 @@ std::string bigEndian32(std::uint32_t value) {
             static_cast<char>(value)};
 }
 
-std::string handMade(const std::vector<Tag>& tags, const std::string& deviceClass, const std::string& colorSpace,
-                     std::uint32_t version, std::optional<std::uint32_t> count) {
+std::string handMade(const std::vector<Tag>& tags, const std::string& deviceClass,
+                     const std::string& colorSpace, std::uint32_t version,
+                     std::optional<std::uint32_t> count) {
     std::string header(128, '\0');
     header.replace(8, 4, bigEndian32(version));
     header.replace(12, 4, deviceClass);
@@ -100,8 +101,8 @@ std::string textDescription(const std::string& bytes, std::uint32_t count) {
 }
 
 std::string multiLocalized(const std::vector<std::pair<std::string, std::string>>& records) {
-    std::string head = "mluc" + std::string(4, '\0') + bigEndian32(static_cast<std::uint32_t>(records.size())) +
-                       bigEndian32(12);
+    std::string head = "mluc" + std::string(4, '\0') +
+                       bigEndian32(static_cast<std::uint32_t>(records.size())) + bigEndian32(12);
     std::string strings;
     const std::size_t stringsStart = 16 + 12 * records.size();
     for (const auto& [locale, text] : records) {
