@@ -18,7 +18,7 @@ void put(const fs::path& file, const std::string& bytes) {
     TestSupport::writeFile(file, bytes);
 }
 
-std::vector<std::string> relative(const std::vector<fs::path>& files, const fs::path& base) {
+std::vector<std::string> below(const fs::path& base, const std::vector<fs::path>& files) {
     std::vector<std::string> out;
     for (const auto& file : files) {
         out.push_back(file.lexically_relative(base).string());
@@ -26,135 +26,89 @@ std::vector<std::string> relative(const std::vector<fs::path>& files, const fs::
     return out;
 }
 
-std::vector<std::string> paths(const std::vector<ICCProfileInfo>& profiles) {
-    std::vector<std::string> out;
-    for (const auto& profile : profiles) {
-        out.push_back(profile.path);
-    }
-    return out;
+std::string profile(Kind kind, const wchar_t* name) {
+    return TestProfiles::make(kind, 4.3, {{"en", "US", name}});
 }
-
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnvironment() {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 } // namespace
 
-TEST(ICCProfileCatalogTest, FindsProfileNamesAtAnyDepthSkippingHiddenItems) {
+TEST(ICCProfileCatalogTest, FindsProfileNamesAtAnyDepthInCodePointOrder) {
     TestSupport::TemporaryDirectory root;
-    const std::string any = "not read here";
-    put(root / "Epson/Papers/Photo.ICM", any);
-    put(root / "Matte.icc", any);
-    put(root / "Notes.txt", any);
-    put(root / "icc", any);
-    put(root / ".Photo.icc", any);
-    put(root / ".hidden/Photo.icc", any);
-    put(root / "Vendor.icc/inner.icm", any);        // a folder with a profile's name is entered and kept
-    fs::create_symlink(root.path(), root / "Loop"); // links to folders are not followed
-    fs::create_symlink(root / "Matte.icc", root / "Link.icc");
-
-    EXPECT_EQ(relative(ICCProfileCatalog::profileFiles(root.path()), root.path()),
-              (std::vector<std::string>{"Epson/Papers/Photo.ICM", "Link.icc", "Matte.icc", "Vendor.icc",
-                                        "Vendor.icc/inner.icm"}));
-    EXPECT_TRUE(ICCProfileCatalog::profileFiles(root / "missing").empty());
-}
-
-TEST(ICCProfileCatalogTest, SortsByCodePointsOfComposedNames) {
-    TestSupport::TemporaryDirectory root;
-    // Upper case before lower case; a decomposed ä sorts as the composed one (after b), not by its
-    // leading plain a.
-    for (const char* name : {"b.icc", "a\xCC\x88.icc", "Z.icc", "a.icc"}) {
+    for (const char* name : {"Epson/Papers/Photo.ICM", "b.icc", "a\xCC\x88.icc", "Z.icc", "Notes.txt", "icc",
+                             ".Photo.icc", ".hidden/Photo.icc", "Vendor.icc/inner.icm"}) {
         put(root / name, "x");
     }
-    EXPECT_EQ(relative(ICCProfileCatalog::profileFiles(root.path()), root.path()),
-              (std::vector<std::string>{"Z.icc", "a.icc", "b.icc", "a\xCC\x88.icc"}));
+    fs::create_symlink(root.path(), root / "Loop"); // a link to a folder is not followed
+    fs::create_symlink(root / "b.icc", root / "Link.icc");
+    // Upper case first; a decomposed ä sorts as the composed one, after b; a folder with a profile's
+    // name is listed (and falls out when read) and entered.
+    EXPECT_EQ(below(root.path(), ICCProfileCatalog::profileFiles(root.path())),
+              (std::vector<std::string>{"Epson/Papers/Photo.ICM", "Link.icc", "Vendor.icc",
+                                        "Vendor.icc/inner.icm", "Z.icc", "b.icc", "a\xCC\x88.icc"}));
+    EXPECT_TRUE(ICCProfileCatalog::profileFiles(root / "missing").empty());
 }
 
 TEST(ICCProfileCatalogTest, ListsEachRGBPrinterProfileOnceFirstCopyWinning) {
     TestSupport::TemporaryDirectory root;
-    const fs::path user = root / "user";
-    const fs::path system = root / "system";
-    const std::string glossy = TestProfiles::make(Kind::rgbPrinter, 2.1, L"Glossy");
-    const std::string matte = TestProfiles::make(Kind::rgbPrinter, 4.3, L"Matte");
-    const std::string luster = TestProfiles::make(Kind::rgbPrinter, 4.3, L"Luster");
-    const std::string fromPPD = TestProfiles::make(Kind::rgbPrinter, 2.1, L"Driver Paper");
+    const fs::path user = root / "user", system = root / "system", ppd = root / "ppd";
+    const std::string glossy = profile(Kind::rgbPrinter, L"Glossy");
+    const std::string luster = profile(Kind::rgbPrinter, L"Luster");
     put(user / "b/Glossy copy.icc", glossy);
-    put(user / "a/Glossy.icc", glossy); // sorts first, so this copy is listed
-    put(user / "Monitor.icc", TestProfiles::make(Kind::rgbDisplay, 4.3, L"Monitor"));
-    put(user / "Press.icc", TestProfiles::make(Kind::cmykPrinter, 4.3, L"Press"));
+    put(user / "a/Glossy.icc", glossy); // its path sorts first
+    put(user / "Monitor.icc", profile(Kind::rgbDisplay, L"Monitor"));
+    put(user / "Press.icc", profile(Kind::cmykPrinter, L"Press"));
     put(user / "Broken.icc", glossy.substr(0, glossy.size() / 2));
-    put(system / "Matte.icc", matte);
-    put(system / "Glossy.icc", glossy); // also in the user's folder
+    put(system / "Matte.icc", profile(Kind::rgbPrinter, L"Matte"));
+    put(system / "Glossy.icc", glossy);
     put(system / "Luster.icm", luster);
-    put(root / "ppd/driver.dat", fromPPD);
-    put(root / "ppd/luster-again.icc", luster);
-    ASSERT_EQ(::mkfifo((user / "Pipe.icc").c_str(), 0600), 0); // must neither hang nor count
+    put(ppd / "driver.dat", profile(Kind::rgbPrinter, L"Driver Paper"));
+    put(ppd / "luster-again.icc", luster);
+    ASSERT_EQ(::mkfifo((user / "Pipe.icc").c_str(), 0600), 0); // neither hangs the scan nor counts
 
-    auto profiles = ICCProfileCatalog::printerProfiles({user, root / "missing", system},
-                                                       {(root / "ppd/luster-again.icc").string(),
-                                                        (root / "ppd/gone.icc").string(),
-                                                        (root / "ppd/driver.dat").string()});
-    EXPECT_EQ(paths(profiles), (std::vector<std::string>{
-                                   (user / "a/Glossy.icc").string(), (system / "Luster.icm").string(),
-                                   (system / "Matte.icc").string(), (root / "ppd/driver.dat").string()}));
-    ASSERT_EQ(profiles.size(), 4u);
-    EXPECT_EQ(profiles[0].description, "Glossy");
-    EXPECT_EQ(profiles[3].description, "Driver Paper");
+    auto found = ICCProfileCatalog::printerProfiles(
+        {user, root / "missing", system},
+        {(ppd / "luster-again.icc").string(), (ppd / "gone.icc").string(), (ppd / "driver.dat").string()});
+    std::vector<std::string> listed;
+    for (const auto& info : found) {
+        listed.push_back(info.path + " " + info.description);
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{(user / "a/Glossy.icc").string() + " Glossy",
+                                                (system / "Luster.icm").string() + " Luster",
+                                                (system / "Matte.icc").string() + " Matte",
+                                                (ppd / "driver.dat").string() + " Driver Paper"}));
+    EXPECT_TRUE(ICCProfileCatalog::printerProfiles({root / "empty"}, {}).empty());
 
-    EXPECT_TRUE(ICCProfileCatalog::printerProfiles({root / "empty1", root / "empty2"}, {}).empty());
-}
-
-TEST(ICCProfileCatalogTest, ExtraPathsAreRecordedAbsolute) {
-    TestSupport::TemporaryDirectory root;
-    put(root / "Paper.icc", TestProfiles::make(Kind::rgbPrinter, 2.1, L"Paper"));
+    // A relative extra path is taken from the current folder and recorded whole.
     const fs::path before = fs::current_path();
-    fs::current_path(root.path());
-    auto profiles = ICCProfileCatalog::printerProfiles({}, {"Paper.icc"});
+    fs::current_path(system);
+    found = ICCProfileCatalog::printerProfiles({}, {"Matte.icc"});
     fs::current_path(before);
-    ASSERT_EQ(profiles.size(), 1u);
-    EXPECT_EQ(profiles[0].path, (root / "Paper.icc").string());
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].path, (system / "Matte.icc").string());
 }
 
-TEST(ICCProfileCatalogTest, PPDProfileNamesResolveLikeCUPS) {
-    ScopedEnvironment data("CUPS_DATADIR", "/opt/cups-data");
+TEST(ICCProfileCatalogTest, FoldersComeFromTheEnvironmentAndPPDNamesResolveLikeCUPS) {
+    const std::string saved[] = {std::getenv("HOME") ? std::getenv("HOME") : "",
+                                 std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : ""};
+    ::setenv("HOME", "/home/someone", 1);
+    ::setenv("XDG_DATA_HOME", "/data/someone", 1);
+    ::setenv("CUPS_DATADIR", "/opt/cups", 1);
+    auto withData = ICCProfileCatalog::standardDirectories();
+    ::setenv("XDG_DATA_HOME", "relative/data", 1); // invalid, so the default applies
+    auto withoutData = ICCProfileCatalog::standardDirectories();
     PPDFile ppd;
-    ppd.colorProfiles = {{"RGB.Glossy.720dpi", "Glossy", "/Library/Printers/EPSON/Glossy.icc"},
-                         {"RGB.Matte.720dpi", "Matte", "Epson/Matte.icc"}};
-    EXPECT_EQ(ICCProfileCatalog::ppdProfilePaths(ppd),
-              (std::vector<std::string>{"/Library/Printers/EPSON/Glossy.icc",
-                                        "/opt/cups-data/profiles/Epson/Matte.icc"}));
-}
+    ppd.colorProfiles = {{"RGB.Glossy", "Glossy", "/Library/Glossy.icc"},
+                         {"RGB.Matte", "Matte", "Epson/Matte.icc"}};
+    auto named = ICCProfileCatalog::ppdProfilePaths(ppd);
+    ::setenv("HOME", saved[0].c_str(), 1);
+    saved[1].empty() ? ::unsetenv("XDG_DATA_HOME") : ::setenv("XDG_DATA_HOME", saved[1].c_str(), 1);
+    ::unsetenv("CUPS_DATADIR");
 
 #if !defined(__APPLE__)
-TEST(ICCProfileCatalogTest, StandardFoldersPutTheUsersFirst) {
-    ScopedEnvironment home("HOME", "/home/someone");
-    {
-        ScopedEnvironment data("XDG_DATA_HOME", "/data/someone");
-        EXPECT_EQ(ICCProfileCatalog::standardDirectories(),
-                  (std::vector<fs::path>{"/data/someone/icc", "/home/someone/.color/icc",
-                                         "/usr/local/share/color/icc", "/usr/share/color/icc",
-                                         "/var/lib/colord/icc"}));
-    }
-    // Unset or relative: the default below the home folder.
-    ScopedEnvironment data("XDG_DATA_HOME", "relative/data");
-    EXPECT_EQ(ICCProfileCatalog::standardDirectories().front(), fs::path("/home/someone/.local/share/icc"));
-}
+    EXPECT_EQ(withData, (std::vector<fs::path>{"/data/someone/icc", "/home/someone/.color/icc",
+                                               "/usr/local/share/color/icc", "/usr/share/color/icc",
+                                               "/var/lib/colord/icc"}));
+    EXPECT_EQ(withoutData.front(), fs::path("/home/someone/.local/share/icc"));
 #endif
+    EXPECT_EQ(named, (std::vector<std::string>{"/Library/Glossy.icc", "/opt/cups/profiles/Epson/Matte.icc"}));
+}

@@ -16,165 +16,122 @@ PPDFile epson(const std::string& modelName = "EPSON SC-P700 Series") {
     return ppd;
 }
 
-ICCProfileInfo named(const std::string& name) {
-    return ICCProfileInfo{"/profiles/" + name + ".icc", name, "prtr", "RGB ", "Lab ", "2.1", "md5-" + name};
+// A profile whose file stem is `stem` and whose description is `description` (the stem when empty).
+ICCProfileInfo profile(const std::string& stem, const std::string& description = "") {
+    return {"/profiles/" + stem + ".icc",
+            description.empty() ? stem : description,
+            "prtr",
+            "RGB ",
+            "Lab ",
+            "2.1",
+            "md5 of " + stem + description};
 }
 
-ICCProfileInfo filed(const std::string& fileStem, const std::string& description) {
-    ICCProfileInfo info = named(fileStem);
-    info.description = description;
-    return info;
-}
-
-// "name score sameModel" per match, so a failure shows the whole ranking.
-std::vector<std::string> summary(const std::vector<ProfileMatch>& matches) {
-    std::vector<std::string> out;
-    for (const auto& match : matches) {
-        out.push_back(match.profile.description + " " + std::to_string(match.score) +
-                      (match.sameModel ? " same" : " other"));
+// "description score same|other" per match, so a failure shows the whole ranking.
+Words ranking(std::string_view media, const PPDFile& ppd, const std::vector<ICCProfileInfo>& profiles,
+              double minimum) {
+    Words out;
+    for (const auto& m : ProfileMatcher::matches(media, ppd, profiles, minimum)) {
+        out.push_back(m.profile.description + " " + std::to_string(m.score).substr(0, 4) +
+                      (m.sameModel ? " same" : " other"));
     }
     return out;
 }
 
 } // namespace
 
-TEST(ProfileMatcherTest, SplitsWordsAtCamelCaseAndSeparators) {
+TEST(ProfileMatcherTest, SplitsWordsAndFindsModelAndPaperWords) {
     EXPECT_EQ(ProfileMatcher::words("SC-P700/900 Premium Luster"),
               (Words{"sc", "p700", "900", "premium", "luster"}));
-    EXPECT_EQ(ProfileMatcher::words("PremiumGlossy ProPhoto"), (Words{"premium", "glossy", "pro", "photo"}));
-    EXPECT_EQ(ProfileMatcher::words("SCP900 EPSON"), (Words{"scp900", "epson"}));
-    EXPECT_EQ(ProfileMatcher::words("Fine_Art.Paper (Matte) fine"),
-              (Words{"fine", "art", "paper", "matte", "fine"}));
-    EXPECT_EQ(ProfileMatcher::words("PapierÉpaisMat"), (Words{"papier", "épais", "mat"}));
-    // A combining mark belongs to its letter's character; a digit in another script is a number.
-    EXPECT_EQ(ProfileMatcher::words("Cafe\xCC\x81 P٧00"), (Words{"cafe\xCC\x81", "p٧00"}));
-    EXPECT_EQ(ProfileMatcher::words("--  //"), Words{});
-}
+    EXPECT_EQ(ProfileMatcher::words("PremiumGlossy ProPhoto SCP900 EPSON_x"),
+              (Words{"premium", "glossy", "pro", "photo", "scp900", "epson", "x"}));
+    // Camel case in other scripts; a combining mark stays with its letter; other scripts' digits count.
+    EXPECT_EQ(ProfileMatcher::words("PapierÉpaisMat Cafe\xCC\x81 P٧00 (fine) fine"),
+              (Words{"papier", "épais", "mat", "cafe\xCC\x81", "p٧00", "fine", "fine"}));
 
-TEST(ProfileMatcherTest, FindsModelAndPaperWords) {
     EXPECT_EQ(ProfileMatcher::modelWords("SC-P700/900"), (Set{"p700", "900", "p900"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("SC-P800"), (Set{"p800"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("ET-8550"), (Set{"8550"}));
+    EXPECT_EQ(ProfileMatcher::modelWords("ET-8550 SC-P800 Series"), (Set{"8550", "p800"}));
     EXPECT_EQ(ProfileMatcher::modelWords("P700/9000"), (Set{"p700", "9000"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("SC-P700 Series"), (Set{"p700"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("P7a0/900"), (Set{"p7a0", "900"})); // the rest must be all digits
-
-    const Set ignored{"epson", "series", "icc", "icm"};
-    EXPECT_EQ(ProfileMatcher::paperWords("SC-P700/900 Premium Luster", ignored), (Set{"premium", "luster"}));
-    EXPECT_EQ(ProfileMatcher::paperWords("EPSON Hot Press Natural 330gsm ICC", ignored),
-              (Set{"hot", "press", "natural"}));
+    EXPECT_EQ(ProfileMatcher::modelWords("P7a0/900"), (Set{"p7a0", "900"}));
+    EXPECT_EQ(ProfileMatcher::paperWords("SC-P700/900 Premium Luster 330gsm EPSON icc",
+                                         Set{"epson", "series", "icc", "icm"}),
+              (Set{"premium", "luster"}));
 }
 
 TEST(ProfileMatcherTest, RanksTheWorkedExample) {
     const std::vector<ICCProfileInfo> profiles{
-        named("SC-P700 Series Premium Glossy"),
-        named("Ultra Premium Glossy Photo Paper for Fine Art"),
-        named("Epson SC-P800 Premium Glossy Photo Paper"),
-        named("Premium Glossy Photo Paper Luster"),
-        named("Epson SC-P700 Premium Glossy Photo Paper"),
+        profile("SC-P700 Series Premium Glossy"),
+        profile("Ultra Premium Glossy Photo Paper for Fine Art"),
+        profile("Epson SC-P800 Premium Glossy Photo Paper"),
+        profile("Premium Glossy Photo Paper Luster"),
+        profile("Epson SC-P700 Premium Glossy Photo Paper"),
     };
-    auto matches = ProfileMatcher::matches("Premium Glossy Photo Paper", epson(), profiles, 0.6);
-    EXPECT_EQ(summary(matches), (std::vector<std::string>{
-                                    "Epson SC-P700 Premium Glossy Photo Paper 1.000000 same",
-                                    "Premium Glossy Photo Paper Luster 0.800000 other",
-                                    "Ultra Premium Glossy Photo Paper for Fine Art 0.750000 other",
-                                }));
-    ASSERT_EQ(matches.size(), 3u);
-    EXPECT_EQ(matches[0].profile, profiles[4]);
-    EXPECT_EQ(matches[1].score, 0.8);
-    EXPECT_EQ(matches[2].score, 0.75);
-
-    // At a minimum of 0 the 0.5 profile stays and, naming this printer, leads; P800 is still dropped.
-    EXPECT_EQ(summary(ProfileMatcher::matches("Premium Glossy Photo Paper", epson(), profiles, 0)),
-              (std::vector<std::string>{
-                  "Epson SC-P700 Premium Glossy Photo Paper 1.000000 same",
-                  "SC-P700 Series Premium Glossy 0.500000 same",
-                  "Premium Glossy Photo Paper Luster 0.800000 other",
-                  "Ultra Premium Glossy Photo Paper for Fine Art 0.750000 other",
-              }));
-    // A score exactly at the minimum stays.
-    EXPECT_EQ(ProfileMatcher::matches("Premium Glossy Photo Paper", epson(), profiles, 0.8).size(), 2u);
+    const std::string media = "Premium Glossy Photo Paper";
+    EXPECT_EQ(ranking(media, epson(), profiles, 0.6),
+              (Words{"Epson SC-P700 Premium Glossy Photo Paper 1.00 same",
+                     "Premium Glossy Photo Paper Luster 0.80 other",
+                     "Ultra Premium Glossy Photo Paper for Fine Art 0.75 other"}));
+    // With no minimum the 0.5 profile stays and, naming this printer, ranks above better scores.
+    EXPECT_EQ(ranking(media, epson(), profiles, 0)[1], "SC-P700 Series Premium Glossy 0.50 same");
+    EXPECT_EQ(ranking(media, epson(), profiles, 0.8).size(), 2u); // a score equal to the minimum stays
+    auto exact = ProfileMatcher::matches(media, epson(), profiles, 0.6);
+    EXPECT_EQ(exact[1].score, 0.8);
+    EXPECT_EQ(exact[2].score, 0.75);
 }
 
-TEST(ProfileMatcherTest, ScoresTheBetterOfFileNameAndDescription) {
+TEST(ProfileMatcherTest, ScoresTheBetterTextAndKeepsTheGivenOrderForTies) {
     const std::vector<ICCProfileInfo> profiles{
-        filed("PGPP", "Premium Glossy Photo Paper"),             // only the description covers the label
-        filed("Premium Glossy Photo Paper", "Vendor profile 7"), // only the file name does
-        filed("Glossy", "Glossy"),                               // J = 1/4 and not all words
-        filed("Photo Glossy Premium Paper Paper", "x"),          // order and duplicates do not matter
+        profile("PGPP", "Premium Glossy Photo Paper"),         // the description covers the label
+        profile("Glossy"),                                     // 1 of 4 words
+        profile("Premium Glossy Photo Paper", "Vendor 7"),     // the file name does
+        profile("Photo Glossy Premium Paper Paper", "x"),      // order and repeats do not matter
+        profile("Epson Glossy Luster", "Glossy Luster Epson"), // maker without a model: stays
     };
-    auto matches = ProfileMatcher::matches("Premium Glossy Photo Paper", epson(), profiles, 0);
-    ASSERT_EQ(matches.size(), 4u);
-    EXPECT_EQ(matches[0].score, 1.0);
-    EXPECT_EQ(matches[1].score, 1.0);
-    EXPECT_EQ(matches[2].score, 1.0);
-    EXPECT_EQ(matches[3].profile, profiles[2]);
-    EXPECT_EQ(matches[3].score, 0.25);
-    // Equal flag and score keep the order given.
-    EXPECT_EQ(matches[0].profile, profiles[0]);
-    EXPECT_EQ(matches[1].profile, profiles[1]);
-    EXPECT_EQ(matches[2].profile, profiles[3]);
+    EXPECT_EQ(ranking("Premium Glossy Photo Paper", epson(), profiles, 0),
+              (Words{"Premium Glossy Photo Paper 1.00 other", "Vendor 7 1.00 other", "x 1.00 other",
+                     "Glossy 0.25 other", "Glossy Luster Epson 0.20 other"}));
 }
 
-TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInFileNameOrDescription) {
-    const PPDFile twoModels = epson("EPSON SC-P700/900"); // p700, 900, p900
+TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInNameOrDescription) {
     const std::vector<ICCProfileInfo> profiles{
-        filed("SC-P900 Glossy", "Glossy"),                // p900 only: not the same model
-        filed("SC-P700 Glossy", "Glossy for 900 & P900"), // every word, across the two texts
-        filed("Glossy", "SC-P700/900 Glossy"),            // every word in one text
-        filed("Glossy", "Glossy P7000"),                  // p7000 is not p700
+        profile("SC-P900 Glossy", "Glossy A"),            // p900 only
+        profile("SC-P700 Glossy", "Glossy for 900 P900"), // every word, across both texts
+        profile("Glossy", "SC-P700/900 Glossy"),          // every word in one text
+        profile("Glossy", "Glossy P7000"),                // p7000 is not p700
     };
-    auto matches = ProfileMatcher::matches("Glossy", twoModels, profiles, 0);
-    std::vector<bool> same;
-    for (const auto& profile : profiles) {
-        for (const auto& match : matches) {
-            if (match.profile == profile) {
-                same.push_back(match.sameModel);
-            }
-        }
-    }
-    // The first and last name another model without the maker: they stay, as other printers' profiles.
-    EXPECT_EQ(same, (std::vector<bool>{false, true, true, false}));
+    EXPECT_EQ(ranking("Glossy", epson("EPSON SC-P700/900"), profiles, 0),
+              (Words{"Glossy for 900 P900 1.00 same", "SC-P700/900 Glossy 1.00 same", "Glossy A 1.00 other",
+                     "Glossy P7000 1.00 other"}));
 }
 
 TEST(ProfileMatcherTest, DropsProfilesNamingTheMakerWithAnotherModel) {
     const std::vector<ICCProfileInfo> profiles{
-        named("EPSON Premium Luster 260"),      // maker and a paper weight: counts as another model
-        named("Epson Premium Luster"),          // maker, no model: stays
-        named("Canon PRO-1000 Premium Luster"), // another maker's model: stays
-        named("EPSON SC-P700 Premium Luster 260"),
+        profile("EPSON Premium Luster 260"), // a paper weight reads as another model
+        profile("Epson Premium Luster"),
+        profile("Canon PRO-1000 Premium Luster"), // another maker's model
+        profile("EPSON SC-P700 Premium Luster 260"),
     };
-    EXPECT_EQ(summary(ProfileMatcher::matches("Premium Luster", epson(), profiles, 0.6)),
-              (std::vector<std::string>{"EPSON SC-P700 Premium Luster 260 1.000000 same",
-                                        "Epson Premium Luster 1.000000 other",
-                                        "Canon PRO-1000 Premium Luster 0.750000 other"}));
+    EXPECT_EQ(ranking("Premium Luster", epson(), profiles, 0.6),
+              (Words{"EPSON SC-P700 Premium Luster 260 1.00 same", "Epson Premium Luster 1.00 other",
+                     "Canon PRO-1000 Premium Luster 0.75 other"}));
+    // No digit in the model name: nothing is this model, so every maker-and-digit profile goes.
+    EXPECT_EQ(ranking("Premium Luster", epson("EPSON Photo Printer"), profiles, 0.6),
+              (Words{"Epson Premium Luster 1.00 other", "Canon PRO-1000 Premium Luster 0.75 other"}));
+    EXPECT_EQ(ranking("Premium Luster", epson(""), profiles, 0.6).front(),
+              "EPSON SC-P700 Premium Luster 260 1.00 same"); // the nick name stands in
 
-    // A model name without digits: nothing is the same model, so every maker-and-digit profile goes.
-    PPDFile plain = epson("EPSON Photo Printer");
-    EXPECT_EQ(summary(ProfileMatcher::matches("Premium Luster", plain, profiles, 0.6)),
-              (std::vector<std::string>{"Epson Premium Luster 1.000000 other",
-                                        "Canon PRO-1000 Premium Luster 0.750000 other"}));
-    // The nick name stands in for an empty model name.
-    PPDFile nick = epson("");
-    EXPECT_TRUE(ProfileMatcher::matches("Premium Luster", nick, profiles, 0.6).front().sameModel);
-}
-
-TEST(ProfileMatcherTest, WithoutAManufacturerNothingIsDroppedAndItsNameIsAPaperWord) {
-    PPDFile ppd = epson();
-    ppd.manufacturer = "";
-    const std::vector<ICCProfileInfo> profiles{named("Epson SC-P800 Premium Glossy")};
-    auto matches = ProfileMatcher::matches("Premium Glossy", ppd, profiles, 0);
-    ASSERT_EQ(matches.size(), 1u);
-    EXPECT_FALSE(matches[0].sameModel);
-    EXPECT_DOUBLE_EQ(matches[0].score, 0.75); // epson counts: J = 2/3, every media word present
-    // With the maker ignored this would be 1/3 (glossy of premium, glossy, luster).
-    EXPECT_EQ(ProfileMatcher::matches("Epson Glossy Luster", ppd, profiles, 0).front().score, 0.5);
+    // No manufacturer: nothing is dropped and the maker's name is an ordinary paper word (ignored, the
+    // score below would be 1/3).
+    PPDFile anonymous = epson();
+    anonymous.manufacturer = "";
+    EXPECT_EQ(ranking("Epson Premium Gloss", anonymous, {profile("Epson SC-P800 Premium Luster")}, 0),
+              (Words{"Epson SC-P800 Premium Luster 0.50 other"}));
 }
 
 TEST(ProfileMatcherTest, LabelsWithoutPaperWordsMatchNothing) {
-    const std::vector<ICCProfileInfo> profiles{named("EPSON 260"), named("Premium Glossy")};
-    EXPECT_TRUE(ProfileMatcher::matches("EPSON 260", epson(), profiles, 0).empty());
-    EXPECT_TRUE(ProfileMatcher::matches("A4 ICC", epson(), profiles, 0).empty());
-    EXPECT_TRUE(ProfileMatcher::matches("", epson(), profiles, 0).empty());
+    const std::vector<ICCProfileInfo> profiles{profile("EPSON 260"), profile("Premium Glossy")};
+    for (const char* label : {"EPSON 260", "A4 ICC Series", ""}) {
+        EXPECT_TRUE(ProfileMatcher::matches(label, epson(), profiles, 0).empty()) << label;
+    }
     EXPECT_TRUE(ProfileMatcher::matches("Glossy", epson(), {}, 0).empty());
 }

@@ -6,111 +6,86 @@
 
 namespace TestProfiles {
 
-namespace {
-
-using Profile = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
-
-Profile create(Kind kind) {
+std::string make(Kind kind, double version, const std::vector<Record>& description) {
+    cmsHPROFILE profile;
     if (kind == Kind::cmykPrinter) {
-        Profile profile(cmsCreateProfilePlaceholder(nullptr), cmsCloseProfile);
-        cmsSetDeviceClass(profile.get(), cmsSigOutputClass);
-        cmsSetColorSpace(profile.get(), cmsSigCmykData);
-        cmsSetPCS(profile.get(), cmsSigLabData);
-        return profile;
+        profile = cmsCreateProfilePlaceholder(nullptr);
+        cmsSetColorSpace(profile, cmsSigCmykData);
+        cmsSetPCS(profile, cmsSigLabData);
+    } else {
+        cmsCIExyY white;
+        cmsWhitePointFromTemp(&white, 6504);
+        const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
+        cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+        cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+        profile = cmsCreateRGBProfile(&white, &primaries, curves);
+        cmsFreeToneCurve(gamma);
     }
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
-    std::unique_ptr<cmsToneCurve, decltype(&cmsFreeToneCurve)> gamma(cmsBuildGamma(nullptr, 2.2),
-                                                                     cmsFreeToneCurve);
-    cmsToneCurve* curves[3] = {gamma.get(), gamma.get(), gamma.get()};
-    Profile profile(cmsCreateRGBProfile(&white, &primaries, curves), cmsCloseProfile);
-    if (!profile) {
-        throw std::runtime_error("Little CMS made no RGB profile");
-    }
-    cmsSetDeviceClass(profile.get(), kind == Kind::rgbPrinter ? cmsSigOutputClass : cmsSigDisplayClass);
-    return profile;
-}
-
-std::string padded(std::string data) {
-    data.resize((data.size() + 3) / 4 * 4, '\0');
-    return data;
-}
-
-} // namespace
-
-std::string make(Kind kind, double version, const std::vector<Text>& descriptions) {
-    Profile profile = create(kind);
-    cmsSetProfileVersion(profile.get(), version);
-    cmsWriteTag(profile.get(), cmsSigProfileDescriptionTag, nullptr); // drop the built-in text
-    if (!descriptions.empty()) {
+    std::unique_ptr<void, decltype(&cmsCloseProfile)> owner(profile, cmsCloseProfile);
+    cmsSetDeviceClass(profile, kind == Kind::rgbDisplay ? cmsSigDisplayClass : cmsSigOutputClass);
+    cmsSetProfileVersion(profile, version);
+    cmsWriteTag(profile, cmsSigProfileDescriptionTag, nullptr); // drop any built-in text
+    if (!description.empty()) {
         std::unique_ptr<cmsMLU, decltype(&cmsMLUfree)> text(cmsMLUalloc(nullptr, 2), cmsMLUfree);
-        for (const auto& record : descriptions) {
-            cmsMLUsetWide(text.get(), record.language.c_str(), record.country.c_str(), record.text.c_str());
+        for (const auto& record : description) {
+            cmsMLUsetWide(text.get(), record.language, record.country, record.text.c_str());
         }
-        if (!cmsWriteTag(profile.get(), cmsSigProfileDescriptionTag, text.get())) {
-            throw std::runtime_error("Little CMS wrote no description");
-        }
+        cmsWriteTag(profile, cmsSigProfileDescriptionTag, text.get());
     }
     cmsUInt32Number size = 0;
-    if (!cmsSaveProfileToMem(profile.get(), nullptr, &size)) {
-        throw std::runtime_error("Little CMS cannot size the profile");
+    std::string bytes;
+    if (cmsSaveProfileToMem(profile, nullptr, &size)) {
+        bytes.resize(size);
     }
-    std::string bytes(size, '\0');
-    if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size)) {
+    if (bytes.empty() || !cmsSaveProfileToMem(profile, bytes.data(), &size)) {
         throw std::runtime_error("Little CMS cannot write the profile");
     }
-    bytes.resize(size);
     return bytes;
 }
 
-std::string make(Kind kind, double version, const std::wstring& description) {
-    return make(kind, version, std::vector<Text>{{"en", "US", description}});
+std::string be32(std::uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
 }
 
-std::string bigEndian32(std::uint32_t value) {
-    return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
-            static_cast<char>(value)};
-}
-
-std::string handMade(const std::vector<Tag>& tags, const std::string& deviceClass,
-                     const std::string& colorSpace, std::uint32_t version,
+std::string handMade(const std::vector<Tag>& tags, std::uint32_t version,
                      std::optional<std::uint32_t> count) {
-    std::string header(128, '\0');
-    header.replace(8, 4, bigEndian32(version));
-    header.replace(12, 4, deviceClass);
-    header.replace(16, 4, colorSpace);
-    header.replace(20, 4, "XYZ ");
-    header.replace(36, 4, "acsp");
-    std::string table = bigEndian32(count.value_or(static_cast<std::uint32_t>(tags.size())));
+    std::string bytes(128, '\0');
+    bytes.replace(8, 16, be32(version) + "prtrRGB XYZ ");
+    bytes.replace(36, 4, "acsp");
+    bytes += be32(count.value_or(static_cast<std::uint32_t>(tags.size())));
     std::string data;
-    const std::size_t dataStart = 128 + 4 + 12 * tags.size();
+    const std::size_t dataStart = 132 + 12 * tags.size();
     for (const auto& tag : tags) {
-        const auto offset = static_cast<std::uint32_t>(dataStart + data.size());
-        table += tag.signature + bigEndian32(tag.offset.value_or(offset)) +
-                 bigEndian32(tag.size.value_or(static_cast<std::uint32_t>(tag.data.size())));
-        data += padded(tag.data);
+        bytes += tag.signature +
+                 be32(tag.offset.value_or(static_cast<std::uint32_t>(dataStart + data.size()))) +
+                 be32(tag.size.value_or(static_cast<std::uint32_t>(tag.data.size())));
+        data += tag.data + std::string((4 - tag.data.size() % 4) % 4, '\0');
     }
-    std::string bytes = header + table + data;
-    bytes.replace(0, 4, bigEndian32(static_cast<std::uint32_t>(bytes.size())));
-    return bytes;
+    return bytes + data;
 }
 
 std::string textDescription(const std::string& bytes, std::uint32_t count) {
-    return "desc" + std::string(4, '\0') + bigEndian32(count) + bytes;
+    return "desc" + be32(0) + be32(count) + bytes;
 }
 
 std::string multiLocalized(const std::vector<std::pair<std::string, std::string>>& records) {
-    std::string head = "mluc" + std::string(4, '\0') +
-                       bigEndian32(static_cast<std::uint32_t>(records.size())) + bigEndian32(12);
+    std::string head = "mluc" + be32(0) + be32(static_cast<std::uint32_t>(records.size())) + be32(12);
     std::string strings;
-    const std::size_t stringsStart = 16 + 12 * records.size();
     for (const auto& [locale, text] : records) {
-        head += locale + bigEndian32(static_cast<std::uint32_t>(text.size())) +
-                bigEndian32(static_cast<std::uint32_t>(stringsStart + strings.size()));
+        const std::size_t at = 16 + 12 * records.size() + strings.size();
+        head += locale + be32(static_cast<std::uint32_t>(text.size())) + be32(static_cast<std::uint32_t>(at));
         strings += text;
     }
     return head + strings;
+}
+
+std::string utf16(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+    }
+    return bytes;
 }
 
 } // namespace TestProfiles
