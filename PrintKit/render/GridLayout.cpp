@@ -5,6 +5,7 @@
 #include "PrintKit/support/Rounding.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <set>
 #include <utility>
@@ -46,6 +47,7 @@ GridPlan plan(const PPDPageSize& page, const Margins& margins, const GridSpec& s
     if (!area) {
         throw PlacementError(PlacementErrorCode::noPrintableArea);
     }
+    assert(resolution > 0 && std::isfinite(resolution));
     const double pitch = 72 / resolution;
     const std::int64_t left = ceilPixels(area->minX() / pitch - edgeNoise);
     const std::int64_t right = floorPixels(area->maxX() / pitch + edgeNoise);

@@ -4,6 +4,7 @@
 #include "PrintKit/support/Rounding.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <utility>
 
@@ -169,6 +170,7 @@ Placement place(std::int64_t imageWidth, std::int64_t imageHeight, const PPDPage
     }
     }
 
+    assert(resolution > 0 && std::isfinite(resolution));
     const double pitch = 72 / resolution;
     Placement placement;
     placement.pixelWidth = std::max<std::int64_t>(Rounding::pixelCount(w / pitch), 1);

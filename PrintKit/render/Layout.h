@@ -30,10 +30,12 @@ namespace Layout {
 // The error for an exact size (points, after turning) that does not fit the printable area.
 PlacementError tooLargeError(double width, double height);
 
-// The page's imageable area (the whole page when it has none) less the margins; none when nothing is left.
+// The page's imageable area (the whole page when it has none, or not four values) less the margins; none when
+// nothing is left.
 std::optional<Rect> printableArea(const PPDPageSize& page, const Margins& margins);
 
-// Places a photo of imageWidth × imageHeight pixels (upright) on the page. The offset (points, x right,
+// Places a photo of imageWidth × imageHeight pixels (upright) on the page at a positive, finite resolution
+// (pixels per inch). The offset (points, x right,
 // y up) moves it from its centred position; an offset that is not a finite number is ignored.
 // Throws PlacementError.
 Placement place(std::int64_t imageWidth, std::int64_t imageHeight, const PPDPageSize& page,

@@ -67,6 +67,12 @@ TEST(LayoutTest, PrintableAreaComesFromImageableAreaOrWholePage) {
     EXPECT_FALSE(Layout::printableArea(page(288, 432), Margins{notANumber, 0, 0, 0}));
 }
 
+TEST(LayoutTest, UniformMarginsInsetEverySide) {
+    EXPECT_EQ(Margins::all(7.5), (Margins{7.5, 7.5, 7.5, 7.5}));
+    EXPECT_EQ(Layout::printableArea(page(288, 432), Margins::all(18)), Rect(18, 18, 252, 396));
+    EXPECT_EQ(Margins{}, Margins::all(0));
+}
+
 TEST(LayoutTest, RefusesPhotoWithoutRoomOrPixels) {
     const std::string expected = "여백을 빼면 인쇄할 공간이 없습니다";
     auto marginsEatPage = [] {
