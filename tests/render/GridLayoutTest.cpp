@@ -144,15 +144,6 @@ TEST(GridLayoutTest, TurnsOnlyForStrictlyMoreCells) {
     EXPECT_FALSE(GridLayout::plan(page(60, 100), Margins{}, spec, 72).turned);
 }
 
-TEST(GridLayoutTest, SquarePixelCellsNeverTurn) {
-    // 50.2 and 49.8 points are both 50 pixels at 72 ppi.
-    GridSpec spec = cells(50.2, 49.8);
-    spec.turnsToFitMore = true;
-    GridPlan plan = GridLayout::plan(page(100, 160), Margins{}, spec, 72);
-    EXPECT_FALSE(plan.turned);
-    EXPECT_EQ(plan.cells[0], (PixelRect{0, 5, 50, 50}));
-}
-
 TEST(GridLayoutTest, NegativeGapCountsAsNone) {
     GridPlan plan = GridLayout::plan(page(100, 100), Margins{}, cells(25, 25, -3), 72);
     EXPECT_EQ(plan.columns, 4);

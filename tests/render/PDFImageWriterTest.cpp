@@ -269,21 +269,6 @@ TEST(PDFImageWriterTest, WritesTheExactBytesOfAOneImagePage) {
     EXPECT_EQ(TestSupport::readFile(folder / "page.pdf"), expected);
 }
 
-TEST(PDFImageWriterTest, HeaderIsFifteenBytesAndFileEndsWithEOF) {
-    TemporaryDirectory folder;
-    PDFImageWriter writer(folder / "empty.pdf", Size{595.2756, 841.8898}, "Quilm Print");
-    EXPECT_EQ(writer.position(), 15);
-    writer.finish();
-    std::string file = TestSupport::readFile(folder / "empty.pdf");
-    const unsigned char header[] = {0x25, 0x50, 0x44, 0x46, 0x2D, 0x31, 0x2E, 0x35,
-                                    0x0A, 0x25, 0xE2, 0xE3, 0xCF, 0xD3, 0x0A};
-    ASSERT_GE(file.size(), sizeof header);
-    EXPECT_EQ(file.substr(0, sizeof header),
-              std::string(reinterpret_cast<const char*>(header), sizeof header));
-    EXPECT_EQ(file.substr(file.size() - 6), "%%EOF\n");
-    EXPECT_EQ(static_cast<std::int64_t>(file.size()), writer.position());
-}
-
 TEST(PDFImageWriterTest, EmptyPageHasEmptyContentAndNoImages) {
     TemporaryDirectory folder;
     PDFImageWriter writer(folder / "empty.pdf", Size{595.2756, 841.8898}, "Quilm Print");
@@ -376,33 +361,6 @@ TEST(PDFImageWriterTest, FillsAllRectanglesWithOneOperator) {
                              "18.0000 17.0000 2.0000 3.0000 re\nf\n";
     EXPECT_EQ(objectText(file, xref, 1), "1 0 obj\n<< /Length " + std::to_string(body.size()) +
                                              " >>\nstream\n" + body + "\nendstream\nendobj\n");
-}
-
-TEST(PDFImageWriterTest, CrossReferencePointsAtEveryObject) {
-    TemporaryDirectory folder;
-    const std::string profile = srgbProfile();
-    {
-        PDFImageWriter writer(folder / "xref.pdf", Size{612, 792}, "Quilm Print");
-        for (int i = 0; i < 3; ++i) {
-            writer.beginImage(Rect(10.0 * i, 0, 10, 10), 3, 2,
-                              i == 1 ? ColorSpace::deviceRGB() : ColorSpace::iccBased(profile));
-            writer.writeImageBytes(std::string(36, static_cast<char>(i)));
-            writer.endImage();
-        }
-        writer.addRectangles({Rect(0, 0, 1, 1)});
-        writer.finish();
-    }
-    std::string file = TestSupport::readFile(folder / "xref.pdf");
-    CrossReference xref = readCrossReference(file);
-    ASSERT_EQ(xref.offsets.size(), 9u); // profile, 3 images, content, page, pages, catalog, info
-    for (std::size_t n = 1; n <= xref.offsets.size(); ++n) {
-        EXPECT_EQ(file.substr(static_cast<std::size_t>(xref.offsets[n - 1]), std::to_string(n).size() + 7),
-                  std::to_string(n) + " 0 obj\n");
-    }
-    EXPECT_EQ(file.substr(static_cast<std::size_t>(xref.start), 5), "xref\n");
-    // Every entry is 20 bytes: the table runs from its head straight to the trailer.
-    std::size_t tableStart = static_cast<std::size_t>(xref.start) + std::string("xref\n0 10\n").size();
-    EXPECT_EQ(file.find("trailer\n", tableStart), tableStart + 20 * 10);
 }
 
 TEST(PDFImageWriterTest, ChecksTheImageByteCount) {
