@@ -18,9 +18,8 @@ std::string errorMessage(PDFImageWriterErrorCode code, const std::string& detail
     case PDFImageWriterErrorCode::wrongImageSize:
         return "인쇄용 이미지 크기가 맞지 않습니다 (" + detail + "바이트)";
     case PDFImageWriterErrorCode::fileTooLarge:
-        return "인쇄 파일이 PDF 한 개에 담을 수 있는 크기(9,999,999,999바이트)를 넘습니다: 인쇄 크기나 "
-               "해상도를 "
-               "줄이세요";
+        return "인쇄 파일이 PDF 한 개에 담을 수 있는 크기(9,999,999,999바이트)를 넘습니다: "
+               "인쇄 크기나 해상도를 줄이세요";
     case PDFImageWriterErrorCode::invalidGeometry:
         return "PDF에 쓸 페이지나 이미지의 크기 또는 위치가 올바르지 않습니다";
     }
@@ -85,10 +84,6 @@ struct Tail {
     std::string catalog;
     std::string info;
 };
-
-bool finite(const Rect& r) {
-    return r.isFinite();
-}
 
 Size checkedPageSize(Size pageSize) {
     if (!std::isfinite(pageSize.width) || !std::isfinite(pageSize.height)) {
@@ -295,7 +290,7 @@ void PDFImageWriter::beginImage(const Rect& rect, std::int64_t pixelWidth, std::
     if (open_) {
         throw std::logic_error("PDFImageWriter::beginImage with an image still open");
     }
-    if (!finite(rect) || pixelWidth < 0 || pixelHeight < 0) {
+    if (!rect.isFinite() || pixelWidth < 0 || pixelHeight < 0) {
         throw PDFImageWriterError(PDFImageWriterErrorCode::invalidGeometry);
     }
     std::int64_t bytes = 0;
@@ -361,7 +356,7 @@ void PDFImageWriter::endImage() {
 void PDFImageWriter::addRectangles(const std::vector<Rect>& rectangles) {
     requireOpenForWriting();
     for (const Rect& r : rectangles) {
-        if (!finite(r)) {
+        if (!r.isFinite()) {
             throw PDFImageWriterError(PDFImageWriterErrorCode::invalidGeometry);
         }
     }
