@@ -24,39 +24,6 @@ constexpr std::int64_t tagTableStart = headerSize + 4; // after the tag count
 constexpr std::int64_t tagEntrySize = 12;
 constexpr std::int64_t descriptionEntryLimit = 256;
 
-// Tag table entries must lie inside the bytes, and their data after the table and inside the bytes. Tags may
-// share the very same data (profiles do that for identical tables), but never part of it.
-bool tagTableIsSound(const ByteReader& bytes) {
-    auto count = bytes.uint32(headerSize);
-    if (!count) {
-        return false;
-    }
-    const std::int64_t tableEnd = tagTableStart + *count * tagEntrySize;
-    if (tableEnd > bytes.size()) {
-        return false;
-    }
-    std::vector<std::pair<std::int64_t, std::int64_t>> spans; // offset, end
-    spans.reserve(static_cast<std::size_t>(*count));
-    for (std::int64_t i = 0; i < *count; ++i) {
-        auto offset = bytes.uint32(tagTableStart + tagEntrySize * i + 4);
-        auto size = bytes.uint32(tagTableStart + tagEntrySize * i + 8);
-        if (!offset || !size || *offset < tableEnd || !bytes.contains(*offset, *size)) {
-            return false;
-        }
-        spans.emplace_back(*offset, *offset + *size);
-    }
-    std::sort(spans.begin(), spans.end());
-    spans.erase(std::unique(spans.begin(), spans.end()), spans.end());
-    std::int64_t reached = tableEnd;
-    for (const auto& [offset, end] : spans) {
-        if (offset < reached) {
-            return false;
-        }
-        reached = end;
-    }
-    return true;
-}
-
 std::optional<std::string> descriptionTag(const ByteReader& bytes) {
     auto count = bytes.uint32(headerSize);
     if (!count || *count == 0) {
@@ -190,9 +157,6 @@ std::optional<ICCProfileInfo> parseBytes(std::string_view data, const std::strin
         return std::nullopt;
     }
     if (requirePrinterRGB && (*deviceClass != "prtr" || *colorSpace != "RGB ")) {
-        return std::nullopt;
-    }
-    if (!tagTableIsSound(bytes)) {
         return std::nullopt;
     }
 
