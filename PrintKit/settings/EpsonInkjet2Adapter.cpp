@@ -139,7 +139,7 @@ Margins standardMargins(const PPDFile& ppd) {
     }
     // An area needs its four numbers; a model read from elsewhere may hold another count.
     if (!page || !page->imageableArea || page->imageableArea->size() != 4) {
-        return {fallbackMargin, fallbackMargin, fallbackMargin, fallbackMargin};
+        return Margins::all(fallbackMargin);
     }
     const auto& area = *page->imageableArea;
     return {page->height - area[3], area[0], area[1], page->width - area[2]};
