@@ -126,7 +126,7 @@ AutoPresetTable autoPresets(std::string_view text) {
         if (!open) {
             continue;
         }
-        std::vector<std::string_view> pieces;
+        std::vector<std::string_view> words;
         std::string unquoted;
         unquoted.reserve(line.size());
         for (char c : line) {
@@ -136,7 +136,7 @@ AutoPresetTable autoPresets(std::string_view text) {
         }
         std::string_view rest(unquoted);
         std::size_t at = 0;
-        while (at < rest.size() && pieces.size() <= 2) {
+        while (at < rest.size() && words.size() <= 2) {
             auto start = rest.find_first_not_of(' ', at);
             if (start == std::string_view::npos) {
                 break;
@@ -145,11 +145,11 @@ AutoPresetTable autoPresets(std::string_view text) {
             if (end == std::string_view::npos) {
                 end = rest.size();
             }
-            pieces.push_back(rest.substr(start, end - start));
+            words.push_back(rest.substr(start, end - start));
             at = end;
         }
-        if (pieces.size() == 2 && pieces[0].starts_with("EPIJ_")) {
-            open->second.insert_or_assign(std::string(pieces[0]), std::string(pieces[1]));
+        if (words.size() == 2 && words[0].starts_with("EPIJ_")) {
+            open->second.insert_or_assign(std::string(words[0]), std::string(words[1]));
         }
         if (line.ends_with('"')) {
             table.insert_or_assign(std::move(open->first), std::move(open->second));

@@ -160,7 +160,7 @@ bool PPDParser::isLanguageCode(std::string_view candidate) {
     }
     auto second = candidate.substr(underscore + 1);
     if (second.size() < 2 || second.size() > 4) {
-        return false; // also refuses a third piece: its underscore is no letter
+        return false; // also refuses a third part: its underscore is no letter
     }
     for (char c : second) {
         if (!isAsciiLetter(c)) {
@@ -285,7 +285,7 @@ void PPDParser::handleKeyword(const std::string& keyword, const std::string& opt
     } else if (keyword == "CloseGroup") {
         group_.reset();
     } else if (keyword == "OrderDependency") {
-        std::vector<std::string_view> pieces;
+        std::vector<std::string_view> words;
         std::string_view rest(value);
         std::size_t at = 0;
         while (at < rest.size()) {
@@ -297,17 +297,17 @@ void PPDParser::handleKeyword(const std::string& keyword, const std::string& opt
             if (end == std::string_view::npos) {
                 end = rest.size();
             }
-            pieces.push_back(rest.substr(start, end - start));
+            words.push_back(rest.substr(start, end - start));
             at = end;
         }
-        if (pieces.size() < 3) {
+        if (words.size() < 3) {
             return;
         }
-        auto order = Numbers::parseDouble(pieces[0]);
+        auto order = Numbers::parseDouble(words[0]);
         if (!order) {
             return;
         }
-        auto name = pieces[2];
+        auto name = words[2];
         while (name.starts_with('*')) {
             name.remove_prefix(1);
         }
