@@ -29,7 +29,7 @@ public:
     // The finished model; the parser is spent afterwards.
     PPDFile finish();
 
-    // The pieces of the reading, exposed for their own tests.
+    // The steps of the reading, exposed for their own tests.
 
     // Lines cut at line feeds, a carriage return before the feed dropped, each decoded by itself.
     static std::vector<std::string> lines(std::string_view bytes);
@@ -44,7 +44,7 @@ public:
     static std::optional<std::string> hexBytes(std::string_view candidate);
     // "ko", "kor", "zh_TW", "zh_Hant"; not "Ko", "english", "zh_", "a_b_c".
     static bool isLanguageCode(std::string_view candidate);
-    // The finite numbers among the space- or tab-separated pieces of a value.
+    // The finite numbers among the space- or tab-separated words of a value.
     static std::vector<double> numbers(std::string_view value);
 
 private:
