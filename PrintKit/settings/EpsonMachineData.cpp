@@ -48,11 +48,6 @@ bool isPlainFolderName(std::string_view name) {
 }
 
 std::optional<std::string> readText(const std::filesystem::path& location) {
-    std::error_code error;
-    // Only a regular file: a FIFO in its place would block the read forever.
-    if (!std::filesystem::is_regular_file(location, error)) {
-        return std::nullopt;
-    }
     try {
         return Text::utf8WithReplacement(FileIO::readFile(location, maximumFileSize));
     } catch (const std::exception&) {

@@ -1,19 +1,12 @@
 #include "PrintKit/settings/PPDFile.h"
 
+#include "PrintKit/support/Text.h"
+
 #include <nlohmann/json.hpp>
 
 namespace PrintKit {
 
 namespace {
-
-std::string_view trimSpacesAndTabs(std::string_view text) {
-    auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 const std::string& labelIn(const LocalizedLabels& labels, const std::string& plain,
                            const std::optional<std::string>& language) {
@@ -140,7 +133,7 @@ PPDPreset PPDPreset::fromBody(std::string name, std::string label, std::string_v
         if (end == std::string_view::npos) {
             end = body.size();
         }
-        auto line = trimSpacesAndTabs(body.substr(start, end - start));
+        auto line = Text::trimmedSpacesAndTabs(body.substr(start, end - start));
         start = end + 1;
         // Only a space separates key and value; a tab-separated line is not a setting.
         auto space = line.find(' ');

@@ -24,15 +24,6 @@ namespace {
 // from being read into memory.
 constexpr std::uint64_t maximumFileSize = 64u << 20;
 
-std::string_view trimSpacesAndTabs(std::string_view text) {
-    auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 bool isHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
@@ -227,7 +218,7 @@ void PPDParser::handle(std::string_view logicalLine) {
     auto colon = text.find(':');
     auto keyPart = colon == std::string_view::npos ? text : text.substr(0, colon);
     auto value =
-        colon == std::string_view::npos ? std::string_view{} : trimSpacesAndTabs(text.substr(colon + 1));
+        colon == std::string_view::npos ? std::string_view{} : Text::trimmedSpacesAndTabs(text.substr(colon + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
         value = value.substr(1, value.size() - 2);
     }
@@ -235,12 +226,12 @@ void PPDParser::handle(std::string_view logicalLine) {
     auto keywordEnd = keyPart.find_first_of(" \t");
     auto keyword = keyPart.substr(0, keywordEnd);
     auto optionPart = keywordEnd == std::string_view::npos ? std::string_view{}
-                                                           : trimSpacesAndTabs(keyPart.substr(keywordEnd));
+                                                           : Text::trimmedSpacesAndTabs(keyPart.substr(keywordEnd));
     std::string optionKeyword;
     std::optional<std::string> translation;
     if (auto slash = optionPart.find('/'); slash != std::string_view::npos) {
-        optionKeyword = std::string(trimSpacesAndTabs(optionPart.substr(0, slash)));
-        translation = decodeHex(trimSpacesAndTabs(optionPart.substr(slash + 1)));
+        optionKeyword = std::string(Text::trimmedSpacesAndTabs(optionPart.substr(0, slash)));
+        translation = decodeHex(Text::trimmedSpacesAndTabs(optionPart.substr(slash + 1)));
     } else {
         optionKeyword = std::string(optionPart);
     }
@@ -436,13 +427,7 @@ PPDFile PPDFile::parse(std::string_view bytes, const std::string& source,
 PPDFile PPDFile::load(const std::filesystem::path& path, const std::optional<LanguageSet>& languages) {
     std::string bytes;
     try {
-        // Only a regular file: opening a FIFO or a device in its place would wait forever.
-        if (!std::filesystem::is_regular_file(path)) {
-            throw PPDError(PPDErrorCode::unreadable, path.string());
-        }
         bytes = FileIO::readFile(path, maximumFileSize);
-    } catch (const PPDError&) {
-        throw;
     } catch (const std::exception&) {
         throw PPDError(PPDErrorCode::unreadable, path.string());
     }
