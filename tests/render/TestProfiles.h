@@ -176,10 +176,12 @@ inline void writeLUT(cmsHPROFILE profile, cmsTagSignature tag, cmsStage* clut) {
 }
 
 // A table-based RGB profile (Lab connection space) of the given class whose device values relate to sRGB
-// through `toSRGB` (device RGB 0…1 → sRGB 0…1) and `fromSRGB`.
+// through `toSRGB` (device RGB 0…1 → sRGB 0…1) and `fromSRGB`. With a separate perceptual table, the
+// perceptual intent first pulls colours a little towards grey, so that the two intents give different
+// results.
 template <typename ToSRGB, typename FromSRGB>
 std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToSRGB toSRGB, FromSRGB fromSRGB,
-                       const char* name) {
+                       const char* name, bool separatePerceptual = false) {
     Context context = newContext();
     cmsHPROFILE srgb = cmsCreate_sRGBProfileTHR(context.get());
     cmsHPROFILE lab = cmsCreateLab4ProfileTHR(context.get(), nullptr);
@@ -206,11 +208,17 @@ std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToS
         cmsDoTransform(rgbToLab, rgb, &value, 1);
         cmsFloat2LabEncoded(out, &value);
     };
+    bool compress = false;
     auto backward = [&](const cmsUInt16Number in[], cmsUInt16Number out[]) {
         cmsCIELab value;
         cmsLabEncoded2Float(&value, in);
         double rgb[3];
         cmsDoTransform(labToRGB, &value, rgb, 1);
+        if (compress) {
+            for (double& c : rgb) {
+                c = 0.04 + 0.92 * c;
+            }
+        }
         double device[3];
         fromSRGB(rgb, device);
         for (int c = 0; c < 3; ++c) {
@@ -219,6 +227,11 @@ std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToS
         }
     };
     writeLUT(profile, cmsSigAToB0Tag, sampledCLUT(context.get(), gridPoints, forward));
+    if (separatePerceptual) {
+        writeLUT(profile, cmsSigAToB1Tag, sampledCLUT(context.get(), gridPoints, forward));
+        writeLUT(profile, cmsSigBToA1Tag, sampledCLUT(context.get(), gridPoints, backward));
+        compress = true;
+    }
     writeLUT(profile, cmsSigBToA0Tag, sampledCLUT(context.get(), gridPoints, backward));
     cmsDeleteTransform(rgbToLab);
     cmsDeleteTransform(labToRGB);
@@ -267,7 +280,7 @@ inline std::string lutPrinter(int gridPoints = 17) {
             device[c] = std::pow(std::fmax((rgb[c] - 0.05) / 0.9, 0.0), 1 / 1.15);
         }
     };
-    return lutProfile(cmsSigOutputClass, gridPoints, toSRGB, fromSRGB, "Test inkjet paper");
+    return lutProfile(cmsSigOutputClass, gridPoints, toSRGB, fromSRGB, "Test inkjet paper", true);
 }
 
 // A greyscale profile: readable, but not a partner for RGB pixels.
