@@ -30,13 +30,24 @@ inline Lanes splat(float w) {
     return Lanes{w, w, w, w};
 }
 
-std::unique_ptr<Pixel[]> pixelBuffer(int columns, int rows) {
+std::size_t pixelCount(int columns, int rows) {
     auto c = static_cast<std::uint64_t>(columns);
     auto r = static_cast<std::uint64_t>(rows);
     if (r != 0 && c > std::numeric_limits<std::int64_t>::max() / sizeof(Pixel) / r) {
         throw std::length_error("pixel buffer too large");
     }
-    return std::unique_ptr<Pixel[]>(new Pixel[c * r]); // uninitialised: every pixel is written before use
+    return static_cast<std::size_t>(c * r);
+}
+
+// Uninitialised on purpose: every pixel is written before it is read.
+Pixel* reserve(std::unique_ptr<Pixel[]>& buffer, std::size_t& capacity, std::size_t count) {
+    if (count > capacity) {
+        buffer.reset();
+        capacity = 0;
+        buffer.reset(new Pixel[count]);
+        capacity = count;
+    }
+    return buffer.get();
 }
 
 } // namespace
@@ -58,12 +69,17 @@ LanczosResampler::LanczosResampler(std::shared_ptr<ResampleSource> source, const
 void LanczosResampler::render(IndexRange rows, Pixel* into) const {
     assert(!rows.isEmpty() && rows.lowerBound >= 0 && rows.upperBound <= outputHeight_);
     const IndexRange used = vertical_.used(rows);
-    auto window = pixelBuffer(columns_.count(), used.count());
-    source_->draw(columns_, used, window.get());
-    auto intermediate = pixelBuffer(outputWidth_, used.count());
-    horizontalPass(horizontal_, window.get(), columns_.count(), used.count(), intermediate.get());
-    window.reset();
-    verticalPass(vertical_, rows, intermediate.get(), used.lowerBound, outputWidth_, into);
+    const std::size_t windowCount = pixelCount(columns_.count(), used.count());
+    const std::size_t intermediateCount = pixelCount(outputWidth_, used.count());
+    // A second thread rendering at the same time gets buffers of its own for the call.
+    std::unique_lock guard(scratch_->lock, std::try_to_lock);
+    Scratch own;
+    Scratch& scratch = guard.owns_lock() ? *scratch_ : own;
+    Pixel* window = reserve(scratch.window, scratch.windowCapacity, windowCount);
+    source_->draw(columns_, used, window);
+    Pixel* intermediate = reserve(scratch.intermediate, scratch.intermediateCapacity, intermediateCount);
+    horizontalPass(horizontal_, window, columns_.count(), used.count(), intermediate);
+    verticalPass(vertical_, rows, intermediate, used.lowerBound, outputWidth_, into);
 }
 
 void LanczosResampler::horizontalPass(const FilterWeights& taps, const Pixel* window, int windowWidth,

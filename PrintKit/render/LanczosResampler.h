@@ -10,8 +10,10 @@
 #include "PrintKit/render/ResampleSource.h"
 #include "PrintKit/support/Geometry.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace PrintKit {
 
@@ -35,7 +37,8 @@ public:
     // Writes output rows `rows` (non-empty, inside the output) into `into`, outputWidth pixels per row.
     // Only the source rows these outputs read are drawn and held, so memory follows the band, not the
     // image. Calls are independent: the same output row always comes out the same. The only error is the
-    // source's, passed on unchanged (`into` is then partly written).
+    // source's, passed on unchanged (`into` is then partly written). Meant to be called from one thread at
+    // a time; a concurrent call is still correct, only slower.
     void render(IndexRange rows, Pixel* into) const;
 
     // The two separable passes of render(), on the parallel loop.
@@ -53,12 +56,23 @@ public:
     static void parallel(int n, const std::function<void(int)>& body) { ParallelLoop::run(n, body); }
 
 private:
+    // The window and intermediate buffers, kept from band to band: allocating them afresh for every band
+    // costs more in page faults and unmapping than the horizontal pass itself when reducing.
+    struct Scratch {
+        std::mutex lock;
+        std::unique_ptr<Pixel[]> window;
+        std::size_t windowCapacity = 0;
+        std::unique_ptr<Pixel[]> intermediate;
+        std::size_t intermediateCapacity = 0;
+    };
+
     std::shared_ptr<ResampleSource> source_;
     int outputWidth_;
     int outputHeight_;
     IndexRange columns_;
     FilterWeights horizontal_;
     FilterWeights vertical_;
+    std::unique_ptr<Scratch> scratch_ = std::make_unique<Scratch>();
 };
 
 } // namespace PrintKit

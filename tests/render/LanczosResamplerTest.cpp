@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 using namespace PrintKit;
@@ -277,5 +278,27 @@ TEST(LanczosResamplerTest, SourceErrorsPassThroughUnchanged) {
         FAIL() << "no error";
     } catch (const std::runtime_error& error) {
         EXPECT_STREQ(error.what(), "사진을 읽지 못했습니다: /tmp/x.jpg");
+    }
+}
+
+TEST(LanczosResamplerTest, ConcurrentRendersOnOneResamplerAgree) {
+    // One caller at a time is the rule; a second one at the same moment must still get the same pixels.
+    auto source = std::make_shared<PatternSource>(90, 70);
+    LanczosResampler resampler(source, Rect(0, 0, 1, 1), 45, 150);
+    const auto whole = renderAll(resampler);
+    std::vector<std::vector<Pixel>> bands(6, std::vector<Pixel>(45 * 25));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i) {
+        threads.emplace_back([&, i] {
+            for (int repeat = 0; repeat < 3; ++repeat) {
+                resampler.render({25 * i, 25 * (i + 1)}, bands[static_cast<std::size_t>(i)].data());
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        EXPECT_EQ(0, std::memcmp(bands[i].data(), whole.data() + i * 45 * 25, 45 * 25 * sizeof(Pixel))) << i;
     }
 }
