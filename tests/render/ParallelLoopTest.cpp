@@ -1,6 +1,5 @@
-#include "PrintKit/render/ParallelLoop.h"
-
 #include "PrintKit/render/LanczosResampler.h"
+#include "PrintKit/render/ParallelLoop.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -36,8 +35,9 @@ TEST(ParallelLoopTest, NestedAndConcurrentCallsFinish) {
     for (int t = 0; t < 4; ++t) {
         callers.emplace_back([&] {
             LanczosResampler::parallel(16, [&](int) {
-                LanczosResampler::parallel(
-                    16, [&](int) { LanczosResampler::parallel(4, [&](int) { total.fetch_add(1); }); });
+                LanczosResampler::parallel(16, [&](int) {
+                    LanczosResampler::parallel(4, [&](int) { total.fetch_add(1); });
+                });
             });
         });
     }
