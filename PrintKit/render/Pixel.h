@@ -4,8 +4,8 @@
 
 namespace PrintKit {
 
-// Deliberately without member initialisers: band buffers of many megabytes are allocated for overwrite
-// and must not be cleared first.
+// Trivially constructible on purpose: band buffers of many megapixels are allocated and then filled, and
+// must not be zeroed first. Write Pixel{} for a zero pixel.
 struct Pixel {
     float r, g, b, a;
 
