@@ -1,8 +1,10 @@
 // The band pipeline. Its steps are described one after another (resample, encode, sharpen, round, convert
-// to paper, write), but here they run fused where a step only needs the pixels of one row: a row is encoded
-// and sharpened horizontally while it is still in the cache, and the vertical sharpening feeds the rounding
-// directly. Every pixel goes through exactly the operations of the separate steps, in the same order and
-// precision, so the printed bytes are the same; only the memory traffic shrinks.
+// to paper, write), but here they run fused wherever a step needs nothing but pixels still in the cache: a
+// row is encoded and sharpened along itself right after it is resampled, and the vertical half of the
+// sharpening feeds the rounding directly, tile by tile. Every pixel goes through exactly the operations of
+// the separate steps, in the same order and precision, so the printed bytes are the same; only the memory
+// traffic shrinks. While one band is computed, the one before it is being written to the file.
+#include "PrintKit/render/BandKernels.h"
 #include "PrintKit/render/LanczosResampler.h"
 #include "PrintKit/render/LinearSource.h"
 #include "PrintKit/render/ParallelLoop.h"
@@ -11,7 +13,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 #include <future>
 #include <mutex>
 
@@ -19,63 +20,32 @@ namespace PrintKit::SheetRenderer {
 
 namespace {
 
-// Channels of a pixel row seen as one run of floats: four per pixel.
-constexpr std::ptrdiff_t lanes = 4;
+using BandKernels::EncodingTables;
+using BandKernels::Samples;
 
-inline float unit(float x) {
-    // NaN fails both tests and becomes 0.
-    return x > 0.0f ? (x < 1.0f ? x : 1.0f) : 0.0f;
+float* floats(Pixel* p) {
+    return reinterpret_cast<float*>(p);
+}
+const float* floats(const Pixel* p) {
+    return reinterpret_cast<const float*>(p);
 }
 
-// 0…1 to 0…65535, rounded to nearest with ties to even. Adding 2^23 leaves no fraction bits, so the sum is
-// rounded by the processor's default mode (ties to even), and taking 2^23 away again is exact.
-inline std::uint16_t sample(float x) {
-    const float scaled = unit(x) * 65535.0f;
-    return static_cast<std::uint16_t>(static_cast<int>((scaled + 8388608.0f) - 8388608.0f));
-}
-
-inline std::uint16_t bigEndian(std::uint16_t v) {
-    return static_cast<std::uint16_t>((v >> 8) | (v << 8));
-}
-
-struct Tables {
-    const float* red;
-    const float* green;
-    const float* blue;
-
-    explicit Tables(const ToneCurves& curves)
-        : red(curves.encoding().data()), green(red + ToneCurves::encodingSize),
-          blue(green + ToneCurves::encodingSize) {}
-};
-
-void encodeRun(const Pixel* from, Pixel* into, std::size_t count, const Tables& t) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const Pixel p = from[i];
-        into[i] = Pixel{ToneCurves::encode(t.red, p.r), ToneCurves::encode(t.green, p.g),
-                        ToneCurves::encode(t.blue, p.b), 1.0f};
-    }
-}
-
-void roundRun(const Pixel* from, std::uint16_t* into, std::size_t count, bool padded, const Tables* t) {
-    for (std::size_t i = 0; i < count; ++i) {
-        Pixel p = from[i];
-        if (t) {
-            p = Pixel{ToneCurves::encode(t->red, p.r), ToneCurves::encode(t->green, p.g),
-                      ToneCurves::encode(t->blue, p.b), 1.0f};
+// Pixels to 16-bit samples in short blocks, so that the encoded and quantized values stay in the
+// first-level cache between the steps.
+void roundRun(const Pixel* from, std::uint16_t* into, std::size_t count, Samples layout,
+              const EncodingTables* tables) {
+    constexpr std::size_t block = 256;
+    alignas(64) float encoded[block * 4];
+    alignas(64) std::uint16_t quantized[block * 4];
+    for (std::size_t i = 0; i < count; i += block) {
+        const std::size_t n = std::min(block, count - i);
+        const float* values = floats(from + i);
+        if (tables) {
+            BandKernels::encode(values, encoded, 4 * n, *tables);
+            values = encoded;
         }
-        const std::uint16_t r = sample(p.r), g = sample(p.g), b = sample(p.b);
-        if (padded) {
-            std::uint16_t* q = into + 4 * i;
-            q[0] = r;
-            q[1] = g;
-            q[2] = b;
-            q[3] = 0;
-        } else {
-            std::uint16_t* q = into + 3 * i;
-            q[0] = bigEndian(r);
-            q[1] = bigEndian(g);
-            q[2] = bigEndian(b);
-        }
+        BandKernels::quantize(values, quantized, 4 * n);
+        BandKernels::pack(quantized, n, into + BandKernels::valuesPerPixel(layout) * i, layout);
     }
 }
 
@@ -97,8 +67,16 @@ template <typename Body> void inChunks(std::size_t count, Body&& body) {
     }
 }
 
-// ---- Sharpening, fused. The arithmetic is OutputSharpening's apply(), pixel for pixel. ----
+void roundInChunks(const Pixel* from, std::size_t count, std::uint16_t* into, Samples layout,
+                   const EncodingTables* tables) {
+    inChunks(count, [&](std::size_t first, std::size_t end) {
+        roundRun(from + first, into + BandKernels::valuesPerPixel(layout) * first, end - first, layout,
+                 tables);
+    });
+}
 
+// The unsharp mask of OutputSharpening, split so that each half runs where its input is still in the cache:
+// the horizontal half right after a row is encoded, the vertical half right before its rows are rounded.
 struct Sharpening {
     std::vector<float> weights;
     int radius = 0;
@@ -107,118 +85,42 @@ struct Sharpening {
     Sharpening(OutputSharpening level, double resolution)
         : weights(kernel(resolution)), radius(static_cast<int>(weights.size() / 2)),
           amount(PrintKit::amount(level)) {}
+
+    int taps() const { return static_cast<int>(weights.size()); }
 };
 
-// One row: t = p + (p − blur(p)) × amount, the blur running along the row with taps past either end reading
-// the end pixel.
-void sharpenRow(const Sharpening& s, const Pixel* source, Pixel* target, int width) {
-    const float* w = s.weights.data();
-    const std::ptrdiff_t n = static_cast<std::ptrdiff_t>(s.weights.size());
-    const std::ptrdiff_t r = s.radius;
-    const float a = s.amount;
-    const std::ptrdiff_t columns = width;
-    auto edge = [&](std::ptrdiff_t x) {
-        float br = 0, bg = 0, bb = 0, ba = 0;
-        for (std::ptrdiff_t k = 0; k < n; ++k) {
-            std::ptrdiff_t j = x + k - r;
-            j = j < 0 ? 0 : (j > columns - 1 ? columns - 1 : j);
-            const Pixel q = source[j];
-            br = br + q.r * w[k];
-            bg = bg + q.g * w[k];
-            bb = bb + q.b * w[k];
-            ba = ba + q.a * w[k];
-        }
-        const Pixel p = source[x];
-        target[x] =
-            Pixel{p.r + (p.r - br) * a, p.g + (p.g - bg) * a, p.b + (p.b - bb) * a, p.a + (p.a - ba) * a};
-    };
-    const std::ptrdiff_t interiorBegin = std::min(r, columns);
-    const std::ptrdiff_t interiorEnd = std::max(columns - r, interiorBegin);
-    for (std::ptrdiff_t x = 0; x < interiorBegin; ++x) {
-        edge(x);
-    }
-    // The interior as one run of floats: channel c of pixel x is float 4x + c, and its taps lie 4 floats
-    // apart. Blocks keep the partial sums in registers and the first-level cache.
-    const float* in = reinterpret_cast<const float*>(source);
-    float* out = reinterpret_cast<float*>(target);
-    constexpr std::ptrdiff_t block = 64;
-    float sums[block];
-    for (std::ptrdiff_t f0 = interiorBegin * lanes; f0 < interiorEnd * lanes; f0 += block) {
-        const std::ptrdiff_t span = std::min(block, interiorEnd * lanes - f0);
-        for (std::ptrdiff_t i = 0; i < span; ++i) {
-            sums[i] = 0.0f;
-        }
-        for (std::ptrdiff_t k = 0; k < n; ++k) {
-            const float* tap = in + f0 + (k - r) * lanes;
-            const float wk = w[k];
-            for (std::ptrdiff_t i = 0; i < span; ++i) {
-                sums[i] = sums[i] + tap[i] * wk;
+// Rows first ..< first + count of the `rows` horizontally sharpened rows through the vertical half, into
+// 16-bit samples (row i of the output is row first + i). Taps past the first or last of the rows read that
+// row, as they do in a pass over these rows alone. The work goes in tiles of a few hundred columns, so that
+// the neighbour rows a tile reads stay in the cache from one row to the next.
+void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int width, int rows, int first,
+                            int count, std::uint16_t* into, Samples layout) {
+    constexpr std::size_t tile = 256; // pixels
+    const int n = s.taps();
+    std::vector<const float*> taps(static_cast<std::size_t>(n));
+    alignas(64) std::uint16_t quantized[tile * 4];
+    const auto pixels = static_cast<std::size_t>(width);
+    const std::size_t perPixel = BandKernels::valuesPerPixel(layout);
+    for (std::size_t x = 0; x < pixels; x += tile) {
+        const std::size_t span = std::min(tile, pixels - x);
+        for (int i = 0; i < count; ++i) {
+            const int y = first + i;
+            for (int k = 0; k < n; ++k) {
+                const int row = std::clamp(y + k - s.radius, 0, rows - 1);
+                taps[static_cast<std::size_t>(k)] =
+                    floats(sharpened + static_cast<std::ptrdiff_t>(row) * width);
             }
+            BandKernels::sharpenColumns(taps.data(), 4 * x, 4 * span, s.weights.data(), n, s.amount,
+                                        quantized);
+            BandKernels::pack(quantized, span, into + (static_cast<std::size_t>(i) * pixels + x) * perPixel,
+                              layout);
         }
-        for (std::ptrdiff_t i = 0; i < span; ++i) {
-            const float p = in[f0 + i];
-            out[f0 + i] = p + (p - sums[i]) * a;
-        }
-    }
-    for (std::ptrdiff_t x = interiorEnd; x < columns; ++x) {
-        edge(x);
     }
 }
 
-// Row y of the `rows` horizontally sharpened rows: the vertical blur (taps past the first or last row read
-// that row), the unsharp step against the row itself, the clamp, and the rounding to 16 bits.
-void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int width, int rows, int y,
-                            std::uint16_t* into, bool padded) {
-    const float* w = s.weights.data();
-    const int n = static_cast<int>(s.weights.size());
-    const int r = s.radius;
-    const float a = s.amount;
-    const std::ptrdiff_t floats = static_cast<std::ptrdiff_t>(width) * lanes;
-    const float* own = reinterpret_cast<const float*>(sharpened + static_cast<std::ptrdiff_t>(y) * width);
-    constexpr std::ptrdiff_t block = 256; // 64 pixels
-    float sums[block];
-    float result[block];
-    for (std::ptrdiff_t f0 = 0; f0 < floats; f0 += block) {
-        const std::ptrdiff_t span = std::min(block, floats - f0);
-        for (std::ptrdiff_t i = 0; i < span; ++i) {
-            sums[i] = 0.0f;
-        }
-        for (int k = 0; k < n; ++k) {
-            int row = y + k - r;
-            row = row < 0 ? 0 : (row > rows - 1 ? rows - 1 : row);
-            const float* tap =
-                reinterpret_cast<const float*>(sharpened + static_cast<std::ptrdiff_t>(row) * width) + f0;
-            const float wk = w[k];
-            for (std::ptrdiff_t i = 0; i < span; ++i) {
-                sums[i] = sums[i] + tap[i] * wk;
-            }
-        }
-        for (std::ptrdiff_t i = 0; i < span; ++i) {
-            const float p = own[f0 + i];
-            // apply() clamps here; a NaN it lets through becomes 0 in the rounding, as it does here.
-            result[i] = p + (p - sums[i]) * a;
-        }
-        const std::ptrdiff_t first = f0 / lanes;
-        const std::ptrdiff_t pixels = span / lanes;
-        for (std::ptrdiff_t x = 0; x < pixels; ++x) {
-            const std::uint16_t rr = sample(result[lanes * x]);
-            const std::uint16_t gg = sample(result[lanes * x + 1]);
-            const std::uint16_t bb = sample(result[lanes * x + 2]);
-            if (padded) {
-                std::uint16_t* q = into + 4 * (first + x);
-                q[0] = rr;
-                q[1] = gg;
-                q[2] = bb;
-                q[3] = 0;
-            } else {
-                std::uint16_t* q = into + 3 * (first + x);
-                q[0] = bigEndian(rr);
-                q[1] = bigEndian(gg);
-                q[2] = bigEndian(bb);
-            }
-        }
-    }
-}
+// Rows per job of the vertical half: enough that a tile's neighbour rows are read from the cache most of
+// the time, few enough that every processor gets work.
+constexpr int rowsPerJob = 8;
 
 // Buffers that every pixel is written to before it is read: never cleared.
 template <typename T> std::unique_ptr<T[]> uninitialised(std::size_t count) {
@@ -241,22 +143,20 @@ int conversionWorkers() {
 }
 
 void encode(const Pixel* from, std::size_t count, Pixel* into, const ToneCurves& through) {
-    const Tables tables(through);
+    const EncodingTables tables(through);
     inChunks(count, [&](std::size_t first, std::size_t end) {
-        encodeRun(from + first, into + first, end - first, tables);
+        BandKernels::encode(floats(from + first), floats(into + first), 4 * (end - first), tables);
     });
 }
 
 void round(const Pixel* from, std::size_t count, std::uint16_t* into, bool padded,
            const ToneCurves* through) {
-    std::optional<Tables> tables;
+    std::optional<EncodingTables> tables;
     if (through) {
         tables.emplace(*through);
     }
-    const Tables* t = tables ? &*tables : nullptr;
-    inChunks(count, [&](std::size_t first, std::size_t end) {
-        roundRun(from + first, into + (padded ? 4 : 3) * first, end - first, padded, t);
-    });
+    roundInChunks(from, count, into, padded ? Samples::paddedLittleEndian : Samples::bigEndian,
+                  tables ? &*tables : nullptr);
 }
 
 void inSlices(const Colorizer::Transforms& transforms, int rows,
@@ -299,10 +199,11 @@ void convertInSlices(const Colorizer::Transforms& transforms, const Pixel* from,
 }
 
 void convertInSlices(const Colorizer::Transforms& transforms, const std::uint16_t* from, std::uint16_t* into,
-                     int width, int rows) {
+                     int width, int rows, bool padded) {
     const auto stride = static_cast<std::ptrdiff_t>(width);
+    const std::ptrdiff_t perPixel = padded ? 4 : 3;
     inSlices(transforms, rows, [&](const ColorTransform& t, int start, int count) {
-        t.convert(from + start * stride * 4, true, into + start * stride * 3, true, width, count);
+        t.convert(from + start * stride * perPixel, padded, into + start * stride * 3, true, width, count);
     });
 }
 
@@ -331,22 +232,30 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     }
     into.beginImage(at, width, height, space);
 
-    const ToneCurves* curves = conversion.encodesToOwnSpace ? source->curves().get() : nullptr;
-    const bool fused = sharpening == OutputSharpening::off && curves;
-    const bool padded = conversion.paper.has_value();
-    const std::optional<Sharpening> sharpen =
-        sharpening == OutputSharpening::off
-            ? std::nullopt
-            : std::optional<Sharpening>(std::in_place, sharpening, resolution);
+    std::optional<EncodingTables> ownTables;
+    if (conversion.encodesToOwnSpace && source->curves()) {
+        ownTables.emplace(*source->curves());
+    }
+    const EncodingTables* tables = ownTables ? &*ownTables : nullptr;
+    std::optional<Sharpening> sharpen;
+    if (sharpening != OutputSharpening::off) {
+        sharpen.emplace(sharpening, resolution);
+    }
+    const bool fused = !sharpen && tables;
+    // The paper conversion reads three samples a pixel: the engine converts those faster than padded ones,
+    // and the values are the same.
+    const bool toPaper = conversion.paper.has_value();
+    const Samples layout = toPaper ? Samples::littleEndian : Samples::bigEndian;
 
     const int ownRows = std::min(height, band);
     const int renderedRows = std::min(height, ownRows + 2 * r);
     const std::size_t renderedCount = product(width, renderedRows, sizeof(Pixel));
     const std::size_t ownCount = product(width, ownRows, 8);
     auto rendered = uninitialised<Pixel>(renderedCount);
-    auto blurred = sharpen ? uninitialised<Pixel>(renderedCount) : nullptr;
-    auto paddedRows = padded ? uninitialised<std::uint16_t>(ownCount * 4) : nullptr;
-    // Two output buffers: one band is written to the file while the next is computed.
+    auto sharpened = sharpen ? uninitialised<Pixel>(renderedCount) : nullptr;
+    auto beforePaper = toPaper ? uninitialised<std::uint16_t>(ownCount * 3) : nullptr;
+    // Two output buffers: one band is written to the file while the next is computed. Declared before the
+    // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
     std::unique_ptr<std::uint16_t[]> output[2] = {uninitialised<std::uint16_t>(ownCount * 3),
                                                   uninitialised<std::uint16_t>(ownCount * 3)};
     std::future<void> writing;
@@ -360,40 +269,38 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
         const int m = bottom - top;
         const int own = y - top;
         std::uint16_t* out = output[parity].get();
-        std::uint16_t* rounded = padded ? paddedRows.get() : out;
+        std::uint16_t* rounded = toPaper ? beforePaper.get() : out;
 
         resampler.render(IndexRange{top, bottom}, rendered.get());
         if (fused) {
-            round(rendered.get(), static_cast<std::size_t>(n) * width, rounded, padded, curves);
+            roundInChunks(rendered.get(), static_cast<std::size_t>(n) * width, rounded, layout, tables);
         } else {
-            if (!curves) {
+            if (!tables) {
                 convertInSlices(conversion.encode, rendered.get(), rendered.get(), width, m);
             }
             if (sharpen) {
-                const Tables* tables = nullptr;
-                std::optional<Tables> own_tables;
-                if (curves) {
-                    own_tables.emplace(*curves);
-                    tables = &*own_tables;
-                }
                 LanczosResampler::parallel(m, [&](int j) {
-                    Pixel* row = rendered.get() + j * stride;
+                    float* row = floats(rendered.get() + j * stride);
                     if (tables) {
-                        encodeRun(row, row, static_cast<std::size_t>(width), *tables);
+                        BandKernels::encode(row, row, 4 * static_cast<std::size_t>(width), *tables);
                     }
-                    sharpenRow(*sharpen, row, blurred.get() + j * stride, width);
+                    BandKernels::sharpenRow(row, floats(sharpened.get() + j * stride), width,
+                                            sharpen->weights.data(), sharpen->taps(), sharpen->amount);
                 });
-                LanczosResampler::parallel(n, [&](int i) {
-                    sharpenColumnsAndRound(*sharpen, blurred.get(), width, m, own + i,
-                                           rounded + i * stride * (padded ? 4 : 3), padded);
+                const int jobs = (n + rowsPerJob - 1) / rowsPerJob;
+                LanczosResampler::parallel(jobs, [&](int job) {
+                    const int first = job * rowsPerJob;
+                    const int count = std::min(rowsPerJob, n - first);
+                    sharpenColumnsAndRound(*sharpen, sharpened.get(), width, m, own + first, count,
+                                           rounded + first * stride * 3, layout);
                 });
             } else {
-                round(rendered.get() + own * stride, static_cast<std::size_t>(n) * width, rounded, padded,
-                      nullptr);
+                roundInChunks(rendered.get() + own * stride, static_cast<std::size_t>(n) * width, rounded,
+                              layout, nullptr);
             }
         }
-        if (padded) {
-            convertInSlices(*conversion.paper, paddedRows.get(), out, width, n);
+        if (toPaper) {
+            convertInSlices(*conversion.paper, beforePaper.get(), out, width, n, false);
         }
         if (writing.valid()) {
             writing.get();

@@ -1,0 +1,177 @@
+// The inputs of the sheet benchmarks, made here rather than downloaded: photo-like pictures (smooth
+// gradients, hard edges, thin lines and fine texture, so that resampling, sharpening and colour all have work
+// and errors show) written with the codec libraries, and a table-based inkjet paper profile built with
+// Little CMS. Every file is the same in every run.
+#pragma once
+
+#include "PrintKit/render/ColorSpace.h"
+#include "tests/render/TestProfiles.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <jpeglib.h>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <tiffio.h>
+#include <vector>
+
+namespace SheetInputs {
+
+// A deterministic hash of a pixel position, for texture that no resampler can predict.
+inline std::uint32_t hash(std::uint32_t x, std::uint32_t y, std::uint32_t seed) {
+    std::uint32_t h = x * 0x9E3779B1u ^ (y + 0x7F4A7C15u) * 0x85EBCA77u ^ seed * 0xC2B2AE3Du;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    h ^= h >> 12;
+    return h;
+}
+
+// Red, green and blue of pixel (x, y) on a 0…1 scale (encoded, not linear).
+inline void scene(int x, int y, int width, int height, std::uint32_t seed, double rgb[3]) {
+    const double u = static_cast<double>(x) / width, v = static_cast<double>(y) / height;
+    const double phase = (seed % 97) * 0.13;
+    // Sky-to-ground gradients with soft waves.
+    rgb[0] = 0.25 + 0.5 * u + 0.08 * std::sin(9 * v + phase);
+    rgb[1] = 0.35 + 0.35 * v + 0.08 * std::sin(7 * u + 2 * phase);
+    rgb[2] = 0.75 - 0.5 * v + 0.06 * std::cos(11 * u * v + phase);
+    // A dark disc and a bright block with hard edges.
+    const double dx = u - 0.3 - 0.02 * (seed % 7), dy = v - 0.55;
+    if (dx * dx + dy * dy < 0.015) {
+        rgb[0] *= 0.25, rgb[1] *= 0.2, rgb[2] *= 0.3;
+    }
+    if (u > 0.62 && u < 0.85 && v > 0.15 && v < 0.4) {
+        rgb[0] = 0.95, rgb[1] = 0.92, rgb[2] = 0.85;
+    }
+    // Thin dark lines, one and two pixels wide, in both directions.
+    if (x % 211 == 0 || y % 173 == 0 || (x % 307) / 2 == 0) {
+        rgb[0] *= 0.15, rgb[1] *= 0.15, rgb[2] *= 0.15;
+    }
+    // Fine texture: grain of a few levels, stronger in the lower half (grass, fabric).
+    const double grain =
+        (static_cast<double>(hash(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y), seed) &
+                             0xFFFF) /
+             65535.0 -
+         0.5);
+    const double amount = v > 0.6 ? 0.12 : 0.03;
+    for (int c = 0; c < 3; ++c) {
+        rgb[c] = std::fmin(std::fmax(rgb[c] + amount * grain, 0.0), 1.0);
+    }
+}
+
+inline void writeJPEG(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
+                      const std::string& icc, int quality = 92) {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+    if (!file) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, file.get());
+    info.image_width = static_cast<JDIMENSION>(width);
+    info.image_height = static_cast<JDIMENSION>(height);
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+    if (!icc.empty()) {
+        jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(icc.data()),
+                               static_cast<unsigned>(icc.size()));
+    }
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double rgb[3];
+            scene(x, y, width, height, seed, rgb);
+            for (int c = 0; c < 3; ++c) {
+                row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
+                    static_cast<JSAMPLE>(std::lround(rgb[c] * 255));
+            }
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+}
+
+inline void writeTIFF16(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
+                        const std::string& icc) {
+    std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), TIFFClose);
+    if (!tiff) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
+    TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
+    TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, 16);
+    TIFFSetField(tiff.get(), TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
+    std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            double rgb[3];
+            scene(x, y, width, height, seed, rgb);
+            for (int c = 0; c < 3; ++c) {
+                row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
+                    static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+            }
+        }
+        if (TIFFWriteScanline(tiff.get(), row.data(), static_cast<std::uint32_t>(y), 0) < 0) {
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+}
+
+inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+// The files of every benchmark case, made when missing:
+//   photo-24mp.jpg   6000 × 4000 sRGB JPEG (the headline case)
+//   photo-adobe16.tif 6000 × 4000 16-bit TIFF in an Adobe RGB-like space
+//   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
+//   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
+//   paper.icc        a table-based inkjet paper profile (33-point tables)
+inline void make(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    const std::string& srgb = PrintKit::ColorSpace::sRGB().icc;
+    auto missing = [&](const char* name) { return !std::filesystem::exists(folder / name); };
+    if (missing("paper.icc")) {
+        writeBytes(folder / "paper.icc", TestProfiles::lutPrinter(33));
+    }
+    if (missing("adobe-rgb-like.icc")) {
+        writeBytes(folder / "adobe-rgb-like.icc", TestProfiles::adobeRGBLike().own);
+    }
+    if (missing("photo-24mp.jpg")) {
+        writeJPEG(folder / "photo-24mp.jpg", 6000, 4000, 1, srgb);
+    }
+    if (missing("photo-adobe16.tif")) {
+        writeTIFF16(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
+    }
+    if (missing("photo-6mp.jpg")) {
+        writeJPEG(folder / "photo-6mp.jpg", 3000, 2000, 3, srgb);
+    }
+    for (int i = 0; i < 20; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "grid-%02d.jpg", i + 1);
+        if (missing(name)) {
+            writeJPEG(folder / name, 4000, 3000, static_cast<std::uint32_t>(10 + i), srgb);
+        }
+    }
+}
+
+} // namespace SheetInputs
