@@ -160,9 +160,10 @@ TEST(ResampleGoldenTest, WeightsOfASameSizeAxisAndOfATotalFold) {
 TEST(ResampleGoldenTest, SameSizeResampleAndUnsharpenedBlocksAreTheBarePattern) {
     const auto bare = patternBlock(13, 9, 7);
     const json expected = digest(bits(bare.data(), bare.size()));
-    const json answer = answers(json::array(), {resampleCase(13, 9, {0, 0, 1, 1}, 13, 9, {0, 9}, 7)},
-                                {sharpenCase(13, 9, 720, "off", 7), sharpenCase(13, 9, 720, "Standard", 7),
-                                 sharpenCase(1, 1, 300, "off", 0), sharpenCase(0, 5, 300, "high", 0)});
+    const json answer =
+        answers(json::array(), json::array({resampleCase(13, 9, {0, 0, 1, 1}, 13, 9, {0, 9}, 7)}),
+                {sharpenCase(13, 9, 720, "off", 7), sharpenCase(13, 9, 720, "Standard", 7),
+                 sharpenCase(1, 1, 300, "off", 0), sharpenCase(0, 5, 300, "high", 0)});
     EXPECT_EQ(answer["resample"][0], expected);
     EXPECT_EQ(answer["sharpen"][0], expected);
     EXPECT_EQ(answer["sharpen"][1], expected);
@@ -270,8 +271,9 @@ TEST(ResampleGoldenTest, RefusesCasesThatWouldCrashRunForHoursOrExhaustMemory) {
 
 TEST(ResampleGoldenTest, DecodingRequiresEveryKeyAndWholeNumbers) {
     EXPECT_THROW(ResampleGolden::answers(R"({"weights": [], "resample": []})"), json::exception);
-    json wrong{
-        {"weights", {weightsCase(4, 0, 4, 4)}}, {"resample", json::array()}, {"sharpen", json::array()}};
+    json wrong{{"weights", json::array({weightsCase(4, 0, 4, 4)})},
+               {"resample", json::array()},
+               {"sharpen", json::array()}};
     for (const json& bad : {json(4.5), json("4"), json(1e20), json(nullptr)}) {
         json request = wrong;
         request["weights"][0]["outputCount"] = bad;
