@@ -47,9 +47,10 @@ struct Answer {
 // in request order, perceptual then relative colorimetric, each with compensation on and then off. Errors:
 // the JSON layer's (nlohmann::json::exception) for a request that does not decode, whole numbers that are
 // no 16-bit values included; ColorGoldenError for a colour of fewer than three values; the file-reading
-// error (std::system_error) for a profile that cannot be read; ColorTransformError for a profile that is no
-// usable RGB profile ("용지"), for a transform that cannot be made and for a failed conversion. Any error
-// ends the call: there are no partial answers.
+// error (std::system_error) for a profile file that cannot be read; ColorTransformError: unreadableProfile
+// ("용지") for bytes that are no profile, cannotCreateTransform for a profile the transform cannot serve (a
+// grey one, say) or a missing sRGB profile, conversionFailed for a failed conversion. Any error ends the
+// call: there are no partial answers.
 std::string answers(std::string_view cases);
 
 } // namespace ColorGolden
