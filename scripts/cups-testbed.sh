@@ -5,6 +5,7 @@
 #   scripts/cups-testbed.sh add ROOT NAME PPD    add one more queue (file output) from a PPD file
 #   scripts/cups-testbed.sh stop ROOT            stop the server started under ROOT (by its process id)
 #
+# With TESTBED_OWNER=PID in the environment, `start` also stops the server as soon as that process ends.
 # `start` prints, and writes to ROOT/testbed.env, the lines CUPS_SERVER=127.0.0.1:PORT and
 # TESTBED_PORT=PORT; `export CUPS_SERVER=…` points lp, lpstat and the engine at the server.
 # The queues:
@@ -17,6 +18,7 @@
 # The server needs root (it runs filters as the user lp). Nothing listens beyond loopback and nothing is
 # browsed or shared.
 set -euo pipefail
+export PATH="$PATH:/usr/sbin:/sbin"
 
 here=$(cd "$(dirname "$0")" && pwd)
 fixtures="$here/../tests/fixtures/ppd"
@@ -40,7 +42,7 @@ absolute() {
 server_pid() {
     local root=$1 pid
     [ -f "$root/run/cupsd.pid" ] || return 1
-    pid=$(cat "$root/run/cupsd.pid")
+    pid=$(cat "$root/run/cupsd.pid" 2>/dev/null) || return 1
     [ -n "$pid" ] && [ -r "/proc/$pid/cmdline" ] || return 1
     tr '\0' ' ' <"/proc/$pid/cmdline" | grep -qF -- "$root/etc/cupsd.conf" || return 1
     echo "$pid"
@@ -147,11 +149,14 @@ wait_until_answering() {
 }
 
 add_queue() {
-    local root=$1 name=$2 ppd=$3 port
+    local root=$1 name=$2 ppd=$3 port status=0
     port=$(sed -n 's/^TESTBED_PORT=//p' "$root/testbed.env")
     [ -n "$port" ] || fail "no server under $root"
-    lpadmin -h "127.0.0.1:$port" -p "$name" -E -v "file://$root/output/$name.ras" -P "$ppd" ||
-        fail "cannot create the queue $name"
+    # lpadmin warns on every PPD that printer drivers are deprecated; only its errors are of interest.
+    lpadmin -h "127.0.0.1:$port" -p "$name" -E -v "file://$root/output/$name.ras" -P "$ppd" \
+        2>"$root/log/lpadmin.err" || status=$?
+    grep -v "drivers are deprecated" "$root/log/lpadmin.err" >&2 || true
+    [ "$status" -eq 0 ] || fail "cannot create the queue $name"
     cupsenable -h "127.0.0.1:$port" "$name"
     cupsaccept -h "127.0.0.1:$port" "$name"
 }
@@ -203,12 +208,32 @@ start() {
         stop "$root"
         fail "cannot create the queues; see $root/log/error_log"
     fi
+    if [ -n "${TESTBED_OWNER:-}" ]; then
+        # The process that asked for the server may end without stopping it (a test program that
+        # crashed): the server then ends with it.
+        setsid "$0" watch "$root" "$TESTBED_OWNER" </dev/null >/dev/null 2>&1 &
+    fi
     cat "$root/testbed.env"
 }
 
+watch() {
+    local root=$1 owner=$2
+    echo "$$" >"$root/run/watcher.pid"
+    while kill -0 "$owner" 2>/dev/null && server_pid "$root" >/dev/null; do
+        sleep 0.5
+    done
+    stop "$root"
+}
+
 stop() {
-    local root pid tries=0
+    local root pid watcher tries=0
     root=$(cd "$1" 2>/dev/null && pwd) || return 0
+    watcher=$(cat "$root/run/watcher.pid" 2>/dev/null) || watcher=
+    if [ -n "$watcher" ] && [ "$watcher" != "$$" ] &&
+        tr '\0' ' ' <"/proc/$watcher/cmdline" 2>/dev/null | grep -qF -- "watch $root"; then
+        kill "$watcher" 2>/dev/null || true
+    fi
+    rm -f "$root/run/watcher.pid"
     if ! pid=$(server_pid "$root"); then
         rm -f "$root/run/cupsd.pid"
         return 0
@@ -233,5 +258,9 @@ add)
     add_queue "$(absolute "$2")" "$3" "$4"
     ;;
 stop) stop "$2" ;;
+watch)
+    [ $# -eq 3 ] || usage
+    watch "$2" "$3"
+    ;;
 *) usage ;;
 esac

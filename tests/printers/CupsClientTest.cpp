@@ -1,0 +1,413 @@
+// The CUPS client against a real cupsd on 127.0.0.1 (see TestServer.h): queues, printing through the
+// photo queue's filter chain to 16-bit raster, held and cancelled jobs, a failing driver, and every error.
+#include "PrintKit/printers/CupsClient.h"
+
+#include "TestServer.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdint>
+#include <cups/cups.h>
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <netinet/in.h>
+#include <optional>
+#include <string_view>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace PrintKit;
+using namespace TestSupport;
+
+namespace {
+
+constexpr const char* photoQueue = "TestbedPhoto";
+constexpr const char* officeQueue = "TestbedOffice";
+constexpr const char* brokenQueue = "TestbedBroken";
+
+struct Rgb16 {
+    std::uint16_t r, g, b;
+};
+
+// A one-page PDF (one inch square) showing one 4 × 4 image of 16-bit samples in a single colour: the kind
+// of file the engine hands to CUPS.
+std::string sixteenBitPDF(Rgb16 colour) {
+    std::string samples;
+    for (int pixel = 0; pixel < 16; ++pixel) {
+        for (std::uint16_t sample : {colour.r, colour.g, colour.b}) {
+            samples += static_cast<char>(sample >> 8);
+            samples += static_cast<char>(sample & 0xFF);
+        }
+    }
+    const std::string content = "q 72 0 0 72 0 0 cm /Im0 Do Q\n";
+    const std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] /Resources << /XObject << /Im0 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /XObject /Subtype /Image /Width 4 /Height 4 /ColorSpace /DeviceRGB /BitsPerComponent 16 "
+        "/Length " +
+            std::to_string(samples.size()) + " >>\nstream\n" + samples + "\nendstream",
+    };
+    std::string pdf = "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t index = 0; index < objects.size(); ++index) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        std::string number = std::to_string(offset);
+        pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// Follows a job until it leaves the given states. The deadline only keeps a broken server from hanging
+// the test run.
+JobAttributes waitWhile(int jobID, std::initializer_list<std::string_view> states) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        JobAttributes attributes = CupsClient::jobAttributes(jobID);
+        if (std::find(states.begin(), states.end(), attributes.state) == states.end()) {
+            return attributes;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "job " << jobID << " still " << attributes.state;
+            return attributes;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// Every value of every attribute of that name the server keeps for the job (the client reads only two).
+std::vector<std::string> jobAttributeValues(int jobID, const char* name) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobID);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "all");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    std::vector<std::string> values;
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute;
+         attribute = ippNextAttribute(response)) {
+        const char* attributeName = ippGetName(attribute);
+        if (attributeName && std::string_view(attributeName) == name) {
+            for (int index = 0; index < ippGetCount(attribute); ++index) {
+                const char* text = ippGetString(attribute, index, nullptr);
+                values.emplace_back(text ? text : "");
+            }
+        }
+    }
+    ippDelete(response);
+    return values;
+}
+
+int jobsOnServer() {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-id");
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    int count = 0;
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute;
+         attribute = ippNextAttribute(response)) {
+        if (ippGetName(attribute) && std::string_view(ippGetName(attribute)) == "job-id") {
+            ++count;
+        }
+    }
+    ippDelete(response);
+    return count;
+}
+
+std::map<std::string, std::string> parsedOptions(const std::string& argument) {
+    cups_option_t* options = nullptr;
+    int count = cupsParseOptions(argument.c_str(), 0, &options);
+    std::map<std::string, std::string> parsed;
+    for (int index = 0; index < count; ++index) {
+        parsed[options[index].name] = options[index].value;
+    }
+    cupsFreeOptions(count, options);
+    return parsed;
+}
+
+struct RasterPage {
+    cups_page_header2_t header{};
+    Rgb16 centre{};
+};
+
+// The first page's header and its centre pixel, read as the driver behind the filter chain would.
+std::optional<RasterPage> firstRasterPage(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::optional<RasterPage> page;
+    if (cups_raster_t* raster = cupsRasterOpen(fd, CUPS_RASTER_READ)) {
+        RasterPage read;
+        if (cupsRasterReadHeader2(raster, &read.header) && read.header.cupsBitsPerPixel == 48) {
+            std::vector<std::uint16_t> line(read.header.cupsBytesPerLine / 2);
+            bool complete = true;
+            for (unsigned row = 0; row <= read.header.cupsHeight / 2 && complete; ++row) {
+                complete = cupsRasterReadPixels(raster, reinterpret_cast<unsigned char*>(line.data()),
+                                                read.header.cupsBytesPerLine) == read.header.cupsBytesPerLine;
+            }
+            const std::size_t x = read.header.cupsWidth / 2 * 3;
+            if (complete) {
+                read.centre = {line[x], line[x + 1], line[x + 2]};
+                page = read;
+            }
+        } else if (read.header.cupsBitsPerPixel != 0) {
+            page = read;
+        }
+        cupsRasterClose(raster);
+    }
+    ::close(fd);
+    return page;
+}
+
+// Points this thread's libcups at another server for the life of the value.
+class ServerOverride {
+public:
+    explicit ServerOverride(const std::string& server) { cupsSetServer(server.c_str()); }
+    ~ServerOverride() { cupsSetServer(nullptr); }
+};
+
+// A loopback port on which nothing listens.
+int closedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+template <typename Call> CupsClientError thrownBy(Call call) {
+    try {
+        call();
+    } catch (const CupsClientError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no CupsClientError";
+    return CupsClientError(CupsClientErrorCode::queuesUnavailable, "(nothing thrown)");
+}
+
+void expectError(const CupsClientError& error, CupsClientErrorCode code, const std::string& prefix) {
+    EXPECT_EQ(error.code(), code);
+    EXPECT_FALSE(error.detail().empty());
+    EXPECT_EQ(error.message(), prefix + error.detail());
+}
+
+class CupsClientTest : public testing::Test {
+protected:
+    std::filesystem::path writeDocument(Rgb16 colour = {0x1234, 0x5678, 0x9ABC}) {
+        auto path = folder_ / ("QuilmPrint-" + std::to_string(++documents_) + ".pdf");
+        writeFile(path, sixteenBitPDF(colour));
+        return path;
+    }
+
+    TemporaryDirectory folder_;
+    int documents_ = 0;
+};
+
+TEST(CupsClientErrorTest, GivesTheKoreanMessageOfEachCase) {
+    EXPECT_EQ(CupsClientError(CupsClientErrorCode::queuesUnavailable, "Host is down").message(),
+              "프린터 목록을 읽지 못했습니다: Host is down");
+    EXPECT_EQ(CupsClientError(CupsClientErrorCode::submissionFailed, "x").message(),
+              "인쇄 작업을 보내지 못했습니다: x");
+    EXPECT_EQ(CupsClientError(CupsClientErrorCode::jobStatusFailed, "x").message(),
+              "작업 상태를 읽지 못했습니다: x");
+    EXPECT_EQ(CupsClientError(CupsClientErrorCode::cancelFailed, "x").message(),
+              "작업을 취소하지 못했습니다: x");
+    EXPECT_EQ(CupsClientError(CupsClientErrorCode::unreadableDocument, "/tmp/a.pdf").message(),
+              "인쇄할 파일을 읽지 못했습니다: /tmp/a.pdf");
+}
+
+TEST_F(CupsClientTest, ListsEveryQueueWithItsModelDeviceAndTheDefault) {
+    REQUIRE_TEST_SERVER(server);
+    server->setDefault(officeQueue);
+
+    std::vector<PrinterQueue> queues = CupsClient::queues();
+    std::sort(queues.begin(), queues.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    const std::string output = "file://" + server->root().string() + "/output/";
+    EXPECT_EQ(queues, (std::vector<PrinterQueue>{
+                          {brokenQueue, false, "EPSON Testbed Photo 1", output + "TestbedBroken.ras"},
+                          {officeQueue, true, "Generic Testbed Office Laser", output + "TestbedOffice.ras"},
+                          {photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"},
+                      }));
+}
+
+TEST_F(CupsClientTest, PrintsAPDFToSixteenBitRasterWithItsOptions) {
+    REQUIRE_TEST_SERVER(server);
+    // A value from a recipe file may hold anything a shell would act on; it must reach the driver as is.
+    const std::string note =
+        "Mum's \"best\", 2 x; $(touch " + (folder_ / "owned").string() + ") `id` \\ 사진";
+    const std::vector<PrintOption> options = {
+        {"PageSize", "4x6"},  {"ColorModel", "RGB16"}, {"Resolution", "360dpi"}, {"EPIJ_Medi", "GLOSSY"},
+        {"EPIJ_Qual", "303"}, {"TestbedNote", note},   {"copies", "1"},
+    };
+
+    const int job = CupsClient::submit(photoQueue, writeDocument(), "Test print", options, false);
+    ASSERT_GT(job, 0);
+    EXPECT_EQ(waitWhile(job, {"pending", "processing"}).state, "completed");
+
+    // The raster the backend received: the driver's 16-bit RGB mode on the requested page, and the
+    // photo's samples without a detour through 8 bits (which would turn 0x1234 into 0x1212).
+    std::optional<RasterPage> page = firstRasterPage(server->output(photoQueue));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->header.cupsBitsPerColor, 16u);
+    EXPECT_EQ(page->header.cupsColorSpace, CUPS_CSPACE_RGB);
+    EXPECT_EQ(page->header.PageSize[0], 288u);
+    EXPECT_EQ(page->header.PageSize[1], 432u);
+    EXPECT_EQ(page->header.HWResolution[0], 360u);
+    EXPECT_NEAR(page->centre.r, 0x1234, 2);
+    EXPECT_NEAR(page->centre.g, 0x5678, 2);
+    EXPECT_NEAR(page->centre.b, 0x9ABC, 2);
+
+    // The options as the driver received them.
+    std::map<std::string, std::string> received = parsedOptions(readFile(server->optionLog(job)));
+    EXPECT_EQ(received["PageSize"], "4x6");
+    EXPECT_EQ(received["ColorModel"], "RGB16");
+    EXPECT_EQ(received["Resolution"], "360dpi");
+    EXPECT_EQ(received["EPIJ_Medi"], "GLOSSY");
+    EXPECT_EQ(received["EPIJ_Qual"], "303");
+    EXPECT_EQ(received["TestbedNote"], note);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "owned"));
+
+    // A finished job cannot be cancelled any more, and says so.
+    expectError(thrownBy([&] { CupsClient::cancel(photoQueue, job); }), CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, HeldJobWaitsUntilItIsCancelled) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Held", {{"copies", "2"}}, true);
+
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    CupsClient::cancel(officeQueue, job);
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "canceled");
+}
+
+TEST_F(CupsClientTest, FailingDriverStopsTheJobWithItsMessage) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(brokenQueue, writeDocument(), "Refused", {}, false);
+
+    const JobAttributes attributes = waitWhile(job, {"pending", "processing"});
+    EXPECT_EQ(attributes, (JobAttributes{"processing-stopped", "The test printer refuses every job"}));
+}
+
+TEST_F(CupsClientTest, TitleIsTheJobNameAsWritten) {
+    REQUIRE_TEST_SERVER(server);
+    const std::string title = "Mum's \"best\" photo; $(rm -rf ~) — 사진 #1, 2.jpg";
+    const int job = CupsClient::submit(officeQueue, writeDocument(), title, {}, true);
+
+    EXPECT_EQ(jobAttributeValues(job, "job-name"), std::vector<std::string>{title});
+    EXPECT_EQ(jobAttributeValues(job, "document-name-supplied"), std::vector<std::string>{title});
+    CupsClient::cancel(officeQueue, job);
+}
+
+TEST_F(CupsClientTest, TitleIsMadeAValidJobName) {
+    REQUIRE_TEST_SERVER(server);
+    std::string hangul100;
+    std::string hangul85;
+    for (int index = 0; index < 100; ++index) {
+        hangul100 += "가"; // 3 bytes each
+        if (index < 85) {
+            hangul85 += "가";
+        }
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {hangul100, hangul85},                      // cut after the last whole character within 255 bytes
+        {"line\nbreak\tphoto", "line break photo"}, // control characters of a file name
+        {"bad\xFFname", "bad\xEF\xBF\xBDname"},     // not UTF-8
+    };
+    for (const auto& [title, name] : cases) {
+        const int job = CupsClient::submit(officeQueue, writeDocument(), title, {}, true);
+        EXPECT_EQ(jobAttributeValues(job, "job-name"), std::vector<std::string>{name});
+        CupsClient::cancel(officeQueue, job);
+    }
+}
+
+TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {
+    const auto document = writeDocument();
+    ServerOverride nowhere("127.0.0.1:" + std::to_string(closedPort()));
+
+    expectError(thrownBy([] { CupsClient::queues(); }), CupsClientErrorCode::queuesUnavailable,
+                "프린터 목록을 읽지 못했습니다: ");
+    expectError(thrownBy([&] { CupsClient::submit(photoQueue, document, "t", {}, false); }),
+                CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
+    // A job that was printing when the server went away is not a finished job.
+    expectError(thrownBy([] { CupsClient::jobAttributes(1); }), CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+    expectError(thrownBy([] { CupsClient::cancel(photoQueue, 1); }), CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, UnknownQueueIsAnError) {
+    REQUIRE_TEST_SERVER(server);
+    const int before = jobsOnServer();
+
+    expectError(thrownBy([&] { CupsClient::submit("NoSuchQueue", writeDocument(), "t", {}, false); }),
+                CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
+    expectError(thrownBy([] { CupsClient::cancel("NoSuchQueue", 1); }), CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+    EXPECT_EQ(jobsOnServer(), before);
+}
+
+TEST_F(CupsClientTest, JobTheServerDoesNotKnowIsAnErrorNeverAState) {
+    REQUIRE_TEST_SERVER(server);
+    expectError(thrownBy([] { CupsClient::jobAttributes(987654); }), CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+
+    // Purged from the history while it was being followed.
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Purged", {}, true);
+    ASSERT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, officeQueue, job, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
+    expectError(thrownBy([&] { CupsClient::jobAttributes(job); }), CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, UnreadableDocumentLeavesNoJobBehind) {
+    REQUIRE_TEST_SERVER(server);
+    const int before = jobsOnServer();
+    const auto missing = folder_ / "missing.pdf";
+
+    CupsClientError error = thrownBy([&] { CupsClient::submit(photoQueue, missing, "t", {}, false); });
+    EXPECT_EQ(error.code(), CupsClientErrorCode::unreadableDocument);
+    EXPECT_EQ(error.message(), "인쇄할 파일을 읽지 못했습니다: " + missing.string());
+
+    error = thrownBy([&] { CupsClient::submit(photoQueue, folder_.path(), "t", {}, false); });
+    EXPECT_EQ(error.message(), "인쇄할 파일을 읽지 못했습니다: " + folder_.path().string());
+    EXPECT_EQ(jobsOnServer(), before);
+}
+
+TEST_F(CupsClientTest, JobIdsThatMeanOtherJobsAreRefused) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Keep", {}, true);
+
+    // To libcups 0 is the queue's current job and -1 every job of the queue.
+    for (int id : {0, -1}) {
+        expectError(thrownBy([&] { CupsClient::cancel(officeQueue, id); }), CupsClientErrorCode::cancelFailed,
+                    "작업을 취소하지 못했습니다: ");
+        expectError(thrownBy([&] { CupsClient::jobAttributes(id); }), CupsClientErrorCode::jobStatusFailed,
+                    "작업 상태를 읽지 못했습니다: ");
+    }
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    CupsClient::cancel(officeQueue, job);
+}
+
+} // namespace
