@@ -2,6 +2,7 @@
 // photo queue's filter chain to 16-bit raster, held and cancelled jobs, a failing driver, and every error.
 #include "PrintKit/printers/CupsClient.h"
 
+#include "PrintKit/render/PDFImageWriter.h"
 #include "TestServer.h"
 
 #include <algorithm>
@@ -34,9 +35,9 @@ struct Rgb16 {
     std::uint16_t r, g, b;
 };
 
-// A one-page PDF (one inch square) showing one 4 × 4 image of 16-bit samples in a single colour: the kind
-// of file the engine hands to CUPS.
-std::string sixteenBitPDF(Rgb16 colour) {
+// A one-page PDF from the engine's writer (one inch square) showing one 4 × 4 image of 16-bit samples in a
+// single colour.
+void writeSixteenBitPDF(const std::filesystem::path& path, Rgb16 colour) {
     std::string samples;
     for (int pixel = 0; pixel < 16; ++pixel) {
         for (std::uint16_t sample : {colour.r, colour.g, colour.b}) {
@@ -44,32 +45,11 @@ std::string sixteenBitPDF(Rgb16 colour) {
             samples += static_cast<char>(sample & 0xFF);
         }
     }
-    const std::string content = "q 72 0 0 72 0 0 cm /Im0 Do Q\n";
-    const std::vector<std::string> objects = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 72 72] /Resources << /XObject << /Im0 5 0 R >> >> "
-        "/Contents 4 0 R >>",
-        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /XObject /Subtype /Image /Width 4 /Height 4 /ColorSpace /DeviceRGB /BitsPerComponent 16 "
-        "/Length " +
-            std::to_string(samples.size()) + " >>\nstream\n" + samples + "\nendstream",
-    };
-    std::string pdf = "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t index = 0; index < objects.size(); ++index) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(index + 1) + " 0 obj\n" + objects[index] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t offset : offsets) {
-        std::string number = std::to_string(offset);
-        pdf += std::string(10 - number.size(), '0') + number + " 00000 n \n";
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    PDFImageWriter writer(path, Size{72, 72}, "Quilm Print");
+    writer.beginImage(Rect(0, 0, 72, 72), 4, 4, PDFImageWriter::ColorSpace::deviceRGB());
+    writer.writeImageBytes(samples);
+    writer.endImage();
+    writer.finish();
 }
 
 // Follows a job until it leaves the given states. The deadline only keeps a broken server from hanging
@@ -216,7 +196,7 @@ class CupsClientTest : public testing::Test {
 protected:
     std::filesystem::path writeDocument(Rgb16 colour = {0x1234, 0x5678, 0x9ABC}) {
         auto path = folder_ / ("QuilmPrint-" + std::to_string(++documents_) + ".pdf");
-        writeFile(path, sixteenBitPDF(colour));
+        writeSixteenBitPDF(path, colour);
         return path;
     }
 
