@@ -1,16 +1,16 @@
 #include "PrintKit/settings/ICCProfileCatalog.h"
 
+#include "PrintKit/support/Folders.h"
+
 #include "PrintKit/settings/ICCProfileReader.h"
 #include "PrintKit/support/Text.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <pwd.h>
 #include <set>
 #include <sys/stat.h>
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
-#include <unistd.h>
 #include <utility>
 
 namespace PrintKit::ICCProfileCatalog {
@@ -22,22 +22,6 @@ namespace {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
-}
-
-std::string homeFolder() {
-    std::string home = environment("HOME");
-    if (!home.empty()) {
-        return home;
-    }
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir) {
-        return found->pw_dir;
-    }
-    return {};
 }
 
 bool isHidden(const fs::directory_entry& entry) {
@@ -96,23 +80,20 @@ std::string sortKey(const std::string& path) {
 std::vector<fs::path> standardDirectories() {
 #if defined(__APPLE__)
     std::vector<fs::path> folders;
-    if (std::string home = homeFolder(); !home.empty()) {
-        folders.push_back(fs::path(home) / "Library/ColorSync/Profiles");
+    if (fs::path home = Folders::home(); !home.empty()) {
+        folders.push_back(home / "Library/ColorSync/Profiles");
     }
     folders.emplace_back("/Library/ColorSync/Profiles");
     return folders;
 #else
+    // The user's own folders first.
     std::vector<fs::path> folders;
-    const std::string home = homeFolder();
-    // A relative XDG_DATA_HOME is invalid and ignored, as the base-directory rules ask.
-    const std::string data = environment("XDG_DATA_HOME");
-    if (!data.empty() && data.front() == '/') {
-        folders.push_back(fs::path(data) / "icc");
-    } else if (!home.empty()) {
-        folders.push_back(fs::path(home) / ".local/share/icc");
+    const fs::path home = Folders::home();
+    if (fs::path data = Folders::userData(); !data.empty() && data.is_absolute()) {
+        folders.push_back(data / "icc");
     }
     if (!home.empty()) {
-        folders.push_back(fs::path(home) / ".color/icc");
+        folders.push_back(home / ".color/icc");
     }
     folders.emplace_back("/usr/local/share/color/icc");
     folders.emplace_back("/usr/share/color/icc");

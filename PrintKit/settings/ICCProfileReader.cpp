@@ -1,17 +1,14 @@
 #include "PrintKit/settings/ICCProfileReader.h"
 
 #include "PrintKit/settings/ByteReader.h"
+#include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Md5.h"
 #include "PrintKit/support/Numbers.h"
 #include "PrintKit/support/Text.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -23,39 +20,6 @@ constexpr std::int64_t headerSize = 128;
 constexpr std::int64_t tagTableStart = headerSize + 4; // after the tag count
 constexpr std::int64_t tagEntrySize = 12;
 constexpr std::int64_t descriptionEntryLimit = 256;
-
-// Tag table entries must lie inside the bytes, and their data after the table and inside the bytes. Tags may
-// share the very same data (profiles do that for identical tables), but never part of it.
-bool tagTableIsSound(const ByteReader& bytes) {
-    auto count = bytes.uint32(headerSize);
-    if (!count) {
-        return false;
-    }
-    const std::int64_t tableEnd = tagTableStart + *count * tagEntrySize;
-    if (tableEnd > bytes.size()) {
-        return false;
-    }
-    std::vector<std::pair<std::int64_t, std::int64_t>> spans; // offset, end
-    spans.reserve(static_cast<std::size_t>(*count));
-    for (std::int64_t i = 0; i < *count; ++i) {
-        auto offset = bytes.uint32(tagTableStart + tagEntrySize * i + 4);
-        auto size = bytes.uint32(tagTableStart + tagEntrySize * i + 8);
-        if (!offset || !size || *offset < tableEnd || !bytes.contains(*offset, *size)) {
-            return false;
-        }
-        spans.emplace_back(*offset, *offset + *size);
-    }
-    std::sort(spans.begin(), spans.end());
-    spans.erase(std::unique(spans.begin(), spans.end()), spans.end());
-    std::int64_t reached = tableEnd;
-    for (const auto& [offset, end] : spans) {
-        if (offset < reached) {
-            return false;
-        }
-        reached = end;
-    }
-    return true;
-}
 
 std::optional<std::string> descriptionTag(const ByteReader& bytes) {
     auto count = bytes.uint32(headerSize);
@@ -152,22 +116,6 @@ std::string_view trimmedUnicode(std::string_view text) {
     return text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 } // namespace
 
 namespace {
@@ -190,9 +138,6 @@ std::optional<ICCProfileInfo> parseBytes(std::string_view data, const std::strin
         return std::nullopt;
     }
     if (requirePrinterRGB && (*deviceClass != "prtr" || *colorSpace != "RGB ")) {
-        return std::nullopt;
-    }
-    if (!tagTableIsSound(bytes)) {
         return std::nullopt;
     }
 
@@ -225,38 +170,10 @@ std::optional<ICCProfileInfo> parse(std::string_view data, const std::string& pa
 }
 
 std::optional<ICCProfileInfo> read(const std::filesystem::path& file, bool requirePrinterRGB) {
-    // Non-blocking open: a pipe named like a profile must not stall a scan waiting for a writer.
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (fd.get() < 0) {
-        return std::nullopt;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) > maximumFileSize) {
-        return std::nullopt;
-    }
     std::string bytes;
     try {
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-        char buffer[1 << 16];
-        for (;;) {
-            ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-            if (count < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return std::nullopt;
-            }
-            if (count == 0) {
-                break;
-            }
-            // The file may have grown since it was measured; it still cannot be larger than a profile can.
-            if (bytes.size() + static_cast<std::size_t>(count) > maximumFileSize) {
-                return std::nullopt;
-            }
-            bytes.append(buffer, static_cast<std::size_t>(count));
-        }
-    } catch (const std::bad_alloc&) {
+        bytes = FileIO::readFile(file, maximumFileSize);
+    } catch (const std::exception&) {
         return std::nullopt;
     }
     return parse(bytes, file.string(), requirePrinterRGB);

@@ -2,6 +2,9 @@
 // order CUPS receives them.
 #pragma once
 
+#include <cstddef>
+#include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 
 namespace PrintKit {
@@ -13,4 +16,12 @@ struct PrintOption {
     friend bool operator==(const PrintOption&, const PrintOption&) = default;
 };
 
+// {"key": …, "value": …}, both required texts.
+void to_json(nlohmann::json& json, const PrintOption& option);
+void from_json(const nlohmann::json& json, PrintOption& option);
+
 } // namespace PrintKit
+
+template <> struct std::hash<PrintKit::PrintOption> {
+    std::size_t operator()(const PrintKit::PrintOption& option) const noexcept;
+};

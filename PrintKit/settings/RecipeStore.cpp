@@ -2,16 +2,14 @@
 
 #include "PrintKit/settings/RecipeJSON.h"
 #include "PrintKit/support/FileIO.h"
+#include "PrintKit/support/Folders.h"
 #include "PrintKit/support/Numbers.h"
 #include "PrintKit/support/Text.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <limits>
-#include <pwd.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace PrintKit {
 
@@ -29,22 +27,6 @@ std::string errorMessage(RecipeStoreErrorCode code, const std::string&) {
 
 namespace {
 
-fs::path homeFolder() {
-    if (const char* home = std::getenv("HOME"); home && *home) {
-        return home;
-    }
-    // No HOME (a service or a stripped environment): the account's own entry still names it.
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::string buffer(size > 0 ? static_cast<std::size_t>(size) : 16384, '\0');
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
-        found->pw_dir) {
-        return found->pw_dir;
-    }
-    return "/";
-}
-
 // Reads one recipe file. The schema number is checked on its own first, so a file from a newer build is
 // refused with a message asking for an update rather than with whatever its new members would trip over.
 PaperRecipe read(const fs::path& file) {
@@ -59,20 +41,7 @@ PaperRecipe read(const fs::path& file) {
 
 } // namespace
 
-fs::path RecipeStore::defaultDirectory() {
-#ifdef __APPLE__
-    fs::path data = homeFolder() / "Library" / "Application Support";
-#else
-    // The XDG rules: an unset, empty or relative $XDG_DATA_HOME is ignored.
-    fs::path data;
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && fs::path(xdg).is_absolute()) {
-        data = xdg;
-    } else {
-        data = homeFolder() / ".local" / "share";
-    }
-#endif
-    return data / "Quilm Print" / "Recipes";
-}
+fs::path RecipeStore::defaultDirectory() { return Folders::userData() / "Quilm Print" / "Recipes"; }
 
 fs::path RecipeStore::fileFor(const Uuid& id) const {
     return directory / (id.string() + ".json");

@@ -57,7 +57,7 @@ TEST(ICCProfileCatalogTest, ListsEachRGBPrinterProfileOnceFirstCopyWinning) {
     put(user / "a/Glossy.icc", glossy); // its path sorts first
     put(user / "Monitor.icc", profile(Kind::rgbDisplay, L"Monitor"));
     put(user / "Press.icc", profile(Kind::cmykPrinter, L"Press"));
-    put(user / "Broken.icc", glossy.substr(0, glossy.size() / 2));
+    put(user / "Broken.icc", glossy.substr(0, glossy.size() / 2)); // header intact: listed under its stem
     put(system / "Matte.icc", profile(Kind::rgbPrinter, L"Matte"));
     put(system / "Glossy.icc", glossy);
     put(system / "Luster.icm", luster);
@@ -72,7 +72,8 @@ TEST(ICCProfileCatalogTest, ListsEachRGBPrinterProfileOnceFirstCopyWinning) {
     for (const auto& info : found) {
         listed.push_back(info.path + " " + info.description);
     }
-    EXPECT_EQ(listed, (std::vector<std::string>{(user / "a/Glossy.icc").string() + " Glossy",
+    EXPECT_EQ(listed, (std::vector<std::string>{(user / "Broken.icc").string() + " Broken",
+                                                (user / "a/Glossy.icc").string() + " Glossy",
                                                 (system / "Luster.icm").string() + " Luster",
                                                 (system / "Matte.icc").string() + " Matte",
                                                 (ppd / "driver.dat").string() + " Driver Paper"}));

@@ -7,6 +7,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include "GermanLocale.h"
+
 #include <gtest/gtest.h>
 #include <limits>
 #include <string>
@@ -62,21 +64,6 @@ const json appColor = json::parse(R"({"app": {
     "profile": {"path": "/p/a.icc", "description": "A", "md5": "0123456789abcdef0123456789abcdef"},
     "intent": "perceptual", "blackPointCompensation": false}})");
 
-// Switches the process to a German locale, as the application's toolkit does at start-up.
-class GermanLocale {
-public:
-    GermanLocale() {
-        const char* current = std::setlocale(LC_ALL, nullptr);
-        saved_ = current ? current : "C";
-        active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    }
-    ~GermanLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
-    bool active() const { return active_; }
-
-private:
-    std::string saved_;
-    bool active_ = false;
-};
 
 } // namespace
 
