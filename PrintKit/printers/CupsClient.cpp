@@ -1,10 +1,13 @@
 #include "PrintKit/printers/CupsClient.h"
 
+#include "PrintKit/settings/PPDError.h"
+#include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Text.h"
 
 #include <array>
 #include <cerrno>
 #include <cups/cups.h>
+#include <cups/ppd.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
@@ -35,6 +38,7 @@ namespace {
 
 constexpr int connectTimeoutMilliseconds = 30000;
 constexpr std::size_t maxNameBytes = 255; // IPP name values (job and document names)
+constexpr std::uint64_t maxPPDBytes = 64u << 20;
 
 // libcups keeps the last error per thread; it is read right after the call that failed.
 std::string lastError() {
@@ -155,6 +159,50 @@ private:
     int fd_ = -1;
 };
 
+// The PPD file as the server hands it out, or nothing when it gives none. libcups writes it into a file of
+// ours (or, for a local server whose folder this user may read, links that name to the server's file);
+// whatever the name holds is removed before this returns.
+std::optional<std::string> serverCopy(const std::string& queue) {
+    const std::string pattern = (std::filesystem::temp_directory_path() / "QuilmPrint-XXXXXX.ppd").string();
+    std::array<char, 4096> name{};
+    if (pattern.size() >= name.size()) {
+        return std::nullopt;
+    }
+    pattern.copy(name.data(), pattern.size());
+    const int fd = ::mkstemps(name.data(), 4);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    ::close(fd);
+    const std::string created = name.data();
+    struct Remove {
+        const std::string& path;
+        ~Remove() { ::unlink(path.c_str()); }
+    } remove{created};
+
+    try {
+        Connection server(CupsClientErrorCode::queuesUnavailable);
+        time_t modified = 0;
+        // Deprecated in favour of the IPP attributes of a destination, but a queue's driver options live only
+        // in its PPD file, and this is how a client that may not read the server's folder gets it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        const http_status_t status =
+            cupsGetPPD3(server.get(), queue.c_str(), &modified, name.data(), name.size());
+#pragma GCC diagnostic pop
+        if (created != name.data()) {
+            ::unlink(name.data()); // not the file this call made: nothing to keep
+            return std::nullopt;
+        }
+        if (status != HTTP_STATUS_OK) {
+            return std::nullopt;
+        }
+        return FileIO::readFile(created, maxPPDBytes);
+    } catch (const std::exception&) {
+        return std::nullopt; // the caller reports the queue's file as unreadable
+    }
+}
+
 int createJob(const Connection& server, const std::string& queue, const std::string& title,
               const std::vector<PrintOption>& options, bool hold) {
     int count = 0;
@@ -212,6 +260,22 @@ std::vector<PrinterQueue> queues() {
         }
     }
     return list;
+}
+
+PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& languages,
+            const std::filesystem::path& folder) {
+    try {
+        return PPDFile::loadQueue(queue, languages, folder);
+    } catch (const PPDError& error) {
+        if (error.code() != PPDErrorCode::unreadable) {
+            throw;
+        }
+        if (std::optional<std::string> bytes = serverCopy(queue)) {
+            // Named after the file it copies, so that an error names the queue's PPD file.
+            return PPDFile::parse(*bytes, PPDFile::urlForQueue(queue, folder).string(), languages);
+        }
+        throw;
+    }
 }
 
 int submit(const std::string& queue, const std::filesystem::path& document, const std::string& title,

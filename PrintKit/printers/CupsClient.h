@@ -5,10 +5,12 @@
 #pragma once
 
 #include "PrintKit/printers/PrinterQueue.h"
+#include "PrintKit/settings/PPDFile.h"
 #include "PrintKit/settings/PrintOption.h"
 #include "PrintKit/support/Error.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,14 @@ namespace CupsClient {
 // Every destination of the server, with "printer-make-and-model" and "device-uri". A server without
 // queues gives an empty list. Throws CupsClientError(queuesUnavailable).
 std::vector<PrinterQueue> queues();
+
+// The queue's PPD file, parsed with the given translation languages (absent keeps all): the file named after
+// the queue in the folder where CUPS keeps them, or, where that file cannot be read (on Debian the folder is
+// readable by root and lp only), the copy the server hands out, fetched into a temporary file
+// ("QuilmPrint-" and a random part) that is removed once read. Throws PPDError: unreadable, with the
+// queue's path in the folder, when neither can be had; notAPPD when what was read is no PPD file.
+PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& languages,
+            const std::filesystem::path& folder = PPDFile::systemDirectory());
 
 // Sends one PDF document as a new job and returns the job's id. The options go to CUPS as IPP attributes
 // in the given order (for a key given twice, the later value counts); hold keeps the job from printing

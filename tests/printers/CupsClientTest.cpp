@@ -2,7 +2,9 @@
 // photo queue's filter chain to 16-bit raster, held and cancelled jobs, a failing driver, and every error.
 #include "PrintKit/printers/CupsClient.h"
 
+#include "PrintKit/printers/QueueKind.h"
 #include "PrintKit/render/PDFImageWriter.h"
+#include "PrintKit/settings/PPDError.h"
 #include "TestServer.h"
 
 #include <algorithm>
@@ -163,6 +165,42 @@ public:
     ~ServerOverride() { cupsSetServer(nullptr); }
 };
 
+// Points TMPDIR at a folder of the test, where the engine's temporary files can be watched.
+class TemporaryFolderOverride {
+public:
+    explicit TemporaryFolderOverride(const std::filesystem::path& folder) {
+        if (const char* previous = std::getenv("TMPDIR")) {
+            previous_ = previous;
+        }
+        std::filesystem::create_directories(folder);
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~TemporaryFolderOverride() {
+        if (previous_) {
+            ::setenv("TMPDIR", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+bool isEmptyFolder(const std::filesystem::path& folder) {
+    return std::filesystem::is_empty(folder);
+}
+
+template <typename Call> PPDError ppdErrorThrownBy(Call call) {
+    try {
+        call();
+    } catch (const PPDError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no PPDError";
+    return PPDError(PPDErrorCode::unreadable, "(nothing thrown)");
+}
+
 // A loopback port on which nothing listens.
 int closedPort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -221,14 +259,86 @@ TEST_F(CupsClientTest, ListsEveryQueueWithItsModelDeviceAndTheDefault) {
     REQUIRE_TEST_SERVER(server);
     server->setDefault(officeQueue);
 
-    std::vector<PrinterQueue> queues = CupsClient::queues();
-    std::sort(queues.begin(), queues.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    std::map<std::string, PrinterQueue> queues;
+    for (PrinterQueue& queue : CupsClient::queues()) {
+        queues[queue.name] = queue;
+    }
     const std::string output = "file://" + server->root().string() + "/output/";
-    EXPECT_EQ(queues, (std::vector<PrinterQueue>{
-                          {brokenQueue, false, "EPSON Testbed Photo 1", output + "TestbedBroken.ras"},
-                          {officeQueue, true, "Generic Testbed Office Laser", output + "TestbedOffice.ras"},
-                          {photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"},
-                      }));
+    EXPECT_EQ(queues[photoQueue],
+              (PrinterQueue{photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"}));
+    EXPECT_EQ(queues[officeQueue], (PrinterQueue{officeQueue, true, "Generic Testbed Office Laser",
+                                                 output + "TestbedOffice.ras"}));
+    EXPECT_EQ(queues[brokenQueue],
+              (PrinterQueue{brokenQueue, false, "EPSON Testbed Photo 1", output + "TestbedBroken.ras"}));
+    EXPECT_EQ(std::count_if(queues.begin(), queues.end(), [](auto& entry) { return entry.second.isDefault; }),
+              1);
+}
+
+TEST_F(CupsClientTest, ReadsTheQueuesPPDFromTheServersFolder) {
+    REQUIRE_TEST_SERVER(server);
+    const LanguageSet korean{"ko"};
+    const PPDFile ppd = CupsClient::ppd(photoQueue, korean, server->root() / "etc" / "ppd");
+
+    EXPECT_EQ(ppd, PPDFile::load(fixture("ppd/testbed-epson.ppd"), korean));
+    ASSERT_TRUE(ppd.option("EPIJ_Medi") && ppd.option("EPIJ_Medi")->choice("GLOSSY"));
+    EXPECT_EQ(label(*ppd.option("EPIJ_Medi")->choice("GLOSSY"), "ko"), "광택 사진 용지");
+}
+
+TEST_F(CupsClientTest, FetchesTheServersCopyWhereTheFolderHasNone) {
+    REQUIRE_TEST_SERVER(server);
+    const LanguageSet korean{"ko"};
+    TemporaryFolderOverride temporary(folder_ / "tmp");
+    std::filesystem::create_directory(folder_ / "unreadable");
+
+    EXPECT_EQ(CupsClient::ppd(photoQueue, korean, folder_ / "unreadable"),
+              PPDFile::load(fixture("ppd/testbed-epson.ppd"), korean));
+    EXPECT_EQ(CupsClient::ppd(officeQueue, std::nullopt, folder_ / "unreadable"),
+              PPDFile::load(fixture("ppd/testbed-plain.ppd"), std::nullopt));
+    EXPECT_TRUE(isEmptyFolder(folder_ / "tmp")) << "the fetched copy was left behind";
+}
+
+TEST_F(CupsClientTest, QueueWithoutAnyPPDIsUnreadable) {
+    REQUIRE_TEST_SERVER(server);
+    TemporaryFolderOverride temporary(folder_ / "tmp");
+    std::filesystem::create_directory(folder_ / "ppd");
+
+    const PPDError missing =
+        ppdErrorThrownBy([&] { CupsClient::ppd("NoSuchQueue", std::nullopt, folder_ / "ppd"); });
+    EXPECT_EQ(missing.code(), PPDErrorCode::unreadable);
+    EXPECT_EQ(missing.message(),
+              "PPD 파일을 읽지 못했습니다: " + (folder_ / "ppd" / "NoSuchQueue.ppd").string());
+    EXPECT_TRUE(isEmptyFolder(folder_ / "tmp"));
+
+    // The server's own file that is no PPD is that queue's answer; its copy would be no better.
+    writeFile(folder_ / "ppd" / (std::string(photoQueue) + ".ppd"), "*% not a description\n");
+    const PPDError broken =
+        ppdErrorThrownBy([&] { CupsClient::ppd(photoQueue, std::nullopt, folder_ / "ppd"); });
+    EXPECT_EQ(broken.code(), PPDErrorCode::notAPPD);
+}
+
+TEST_F(CupsClientTest, ClassifiesTheServersQueuesByTheirDrivers) {
+    REQUIRE_TEST_SERVER(server);
+    // A driverless queue as CUPS sets one up for an IPP Everywhere printer.
+    std::string driverless = readFile(fixture("ppd/testbed-plain.ppd"));
+    for (auto [from, to] : {std::pair<std::string, std::string>{"QTBPLAIN.PPD", "ippeve.ppd"},
+                            {"\"Generic Testbed Office Laser\"", "\"Testbed Laser - IPP Everywhere\""}}) {
+        for (std::size_t at = driverless.find(from); at != std::string::npos;
+             at = driverless.find(from, at)) {
+            driverless.replace(at, from.size(), to);
+        }
+    }
+    writeFile(folder_ / "driverless.ppd", driverless);
+    server->addQueue("TestbedDriverless", folder_ / "driverless.ppd");
+
+    std::map<std::string, QueueKind> kinds;
+    for (const PrinterQueue& queue : CupsClient::queues()) {
+        const PPDFile ppd = CupsClient::ppd(queue.name, LanguageSet{"ko"}, server->root() / "etc" / "ppd");
+        kinds[queue.name] = queueKind(queue, &ppd);
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, QueueKind>{{brokenQueue, QueueKind::epson},
+                                                       {"TestbedDriverless", QueueKind::airPrint},
+                                                       {officeQueue, QueueKind::other},
+                                                       {photoQueue, QueueKind::epson}}));
 }
 
 TEST_F(CupsClientTest, PrintsAPDFToSixteenBitRasterWithItsOptions) {
