@@ -6,13 +6,17 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cups/cups.h>
 #include <cups/ppd.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace PrintKit {
 
@@ -133,7 +137,11 @@ public:
             fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         } while (fd_ < 0 && errno == EINTR);
         struct stat status {};
-        if (fd_ < 0 || ::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd_ >= 0 && (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+        if (fd_ < 0) {
             throw CupsClientError(CupsClientErrorCode::unreadableDocument, path_.string());
         }
     }
