@@ -138,14 +138,23 @@ EOF
     chmod 0755 "$root/serverbin/filter/testbed-raster" "$root/serverbin/filter/testbed-failing"
 }
 
+# Another process may have taken the port after it was chosen; cupsd then keeps running on its domain
+# socket alone while the port leads to someone else's server. Only our own log tells the two apart.
 wait_until_answering() {
-    local root=$1 port=$2 pid=$3 tries=0
-    while ! lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1; do
-        kill -0 "$pid" 2>/dev/null || return 1
+    local root=$1 port=$2 pid=$3 tries=0 log=$1/log/error_log
+    while kill -0 "$pid" 2>/dev/null; do
+        if grep -qF "Unable to open listen socket for address 127.0.0.1:$port " "$log" 2>/dev/null; then
+            return 1
+        fi
+        if grep -qF "Listening to 127.0.0.1:$port on fd" "$log" 2>/dev/null &&
+            lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1; then
+            return 0
+        fi
         tries=$((tries + 1))
         [ "$tries" -le 200 ] || return 1
         sleep 0.05
     done
+    return 1
 }
 
 add_queue() {
