@@ -9,6 +9,7 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
@@ -77,9 +78,13 @@ public:
         }
         while (batch->runOne()) {
         }
+        // The error leaves the batch under its lock: a worker may still hold the batch and drop it later,
+        // and the exception must then belong to this thread alone.
+        std::exception_ptr error;
         {
             std::unique_lock guard(batch->lock);
             batch->finished.wait(guard, [&] { return batch->remaining.load(std::memory_order_acquire) == 0; });
+            error = std::exchange(batch->error, nullptr);
         }
         if (jobs > 1) {
             std::lock_guard guard(lock_);
@@ -88,8 +93,8 @@ public:
                 queue_.erase(found);
             }
         }
-        if (batch->error) {
-            std::rethrow_exception(batch->error);
+        if (error) {
+            std::rethrow_exception(error);
         }
     }
 
