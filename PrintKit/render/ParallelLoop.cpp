@@ -78,8 +78,7 @@ public:
         }
         {
             std::unique_lock guard(batch->lock);
-            batch->finished.wait(guard,
-                                 [&] { return batch->remaining.load(std::memory_order_acquire) == 0; });
+            batch->finished.wait(guard, [&] { return batch->remaining.load(std::memory_order_acquire) == 0; });
         }
         if (jobs > 1) {
             std::lock_guard guard(lock_);
