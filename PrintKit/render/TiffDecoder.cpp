@@ -392,6 +392,15 @@ std::optional<Layout> directLayout(TIFF* tif, Fields& f) {
     return layout;
 }
 
+// A strip or tile at offset 0 (the file's header) or of no bytes is missing. libtiff pads a directory that
+// lists too few strips with such entries, and would hand back the header's bytes as pixels.
+bool present(TIFF* tif, std::uint32_t index) {
+    int failed = 0;
+    std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, index, &failed);
+    std::uint64_t count = failed ? 0 : TIFFGetStrileByteCountWithErr(tif, index, &failed);
+    return !failed && offset != 0 && count != 0;
+}
+
 // Reads the image band by band (a band is a strip, or a row of tiles), gathering every plane's samples
 // into chunky file-layout rows and converting them into the decoded image.
 void readDirect(TIFF* tif, const ByteSource& source, const DecodeLimits& limits, const Layout& layout,
@@ -444,24 +453,25 @@ void readDirect(TIFF* tif, const ByteSource& source, const DecodeLimits& limits,
         const std::uint32_t rows = std::min(bandHeight, height - top);
         if (inPlace) {
             tmsize_t want = static_cast<tmsize_t>(fileRowBytes * rows);
-            if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, top, 0), image.row(static_cast<int>(top)),
-                                     want) != want) {
+            const std::uint32_t index = TIFFComputeStrip(tif, top, 0);
+            if (!present(tif, index) ||
+                TIFFReadEncodedStrip(tif, index, image.row(static_cast<int>(top)), want) != want) {
                 source.fail();
             }
             continue;
         }
         for (int plane = 0; plane < planes; ++plane) {
             for (std::uint32_t left = 0; left < width; left += pieceWidth) {
-                tmsize_t got;
-                if (tiled) {
-                    got = TIFFReadEncodedTile(
-                        tif, TIFFComputeTile(tif, left, top, 0, static_cast<std::uint16_t>(plane)),
-                        piece.data(), static_cast<tmsize_t>(piece.size()));
-                } else {
-                    got = TIFFReadEncodedStrip(tif,
-                                               TIFFComputeStrip(tif, top, static_cast<std::uint16_t>(plane)),
-                                               piece.data(), static_cast<tmsize_t>(piece.size()));
+                const std::uint32_t index =
+                    tiled ? TIFFComputeTile(tif, left, top, 0, static_cast<std::uint16_t>(plane))
+                          : TIFFComputeStrip(tif, top, static_cast<std::uint16_t>(plane));
+                if (!present(tif, index)) {
+                    source.fail();
                 }
+                tmsize_t got =
+                    tiled
+                        ? TIFFReadEncodedTile(tif, index, piece.data(), static_cast<tmsize_t>(piece.size()))
+                        : TIFFReadEncodedStrip(tif, index, piece.data(), static_cast<tmsize_t>(piece.size()));
                 const std::uint32_t columns = std::min(pieceWidth, width - left);
                 const std::size_t pieceRowBytes = piecePixelBytes * pieceWidth;
                 // A strip or tile shorter than its rows (the last strip) must still hold the rows used.
