@@ -147,10 +147,13 @@ std::string profileOf(heif_image_handle* handle) {
     }
     case heif_color_profile_type_nclx: {
         heif_color_profile_nclx* raw = nullptr;
-        if (heif_image_handle_get_nclx_color_profile(handle, &raw).code != heif_error_Ok || !raw) {
+        heif_error error = heif_image_handle_get_nclx_color_profile(handle, &raw);
+        // libheif may hand over the description it allocated even when it reports an error (a value it does
+        // not know), so it is owned before the error is looked at.
+        std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
+        if (error.code != heif_error_Ok || !nclx) {
             return {};
         }
-        std::unique_ptr<heif_color_profile_nclx, NclxFree> nclx(raw);
         try {
             return profileFromNclx(*nclx);
         } catch (const std::exception&) {

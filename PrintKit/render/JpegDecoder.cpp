@@ -210,6 +210,10 @@ public:
         session_->icc = nullptr;
         session_->iccLength = 0;
         if (!create(session_.get())) {
+            // The destructor does not run for a constructor that throws.
+            if (session_->created) {
+                jpeg_destroy_decompress(&session_->cinfo);
+            }
             source.fail();
         }
     }

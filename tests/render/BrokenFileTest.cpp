@@ -1,5 +1,9 @@
+#include "PrintKit/render/HeifDecoder.h"
 #include "PrintKit/render/ImageDecoder.h"
+#include "PrintKit/render/JpegDecoder.h"
+#include "PrintKit/render/PngDecoder.h"
 #include "PrintKit/render/SheetRenderError.h"
+#include "PrintKit/render/TiffDecoder.h"
 #include "TestImages.h"
 #include "TestSupport.h"
 
@@ -210,4 +214,29 @@ TEST(BrokenFileTest, BrokenExifLeavesThePhotoUpright) {
         EXPECT_EQ(image.width, 8);
         EXPECT_EQ(ImageDecoder::probe(source).orientation, 1);
     }
+}
+
+TEST(BrokenFileTest, EmptyInputToEachFrontEnd) {
+    // Every front end must refuse no bytes at all, and give back what it took on the way (the leak check of
+    // the sanitizer build watches the early exits).
+    const std::uint8_t nothing[1] = {0};
+    ByteSource empty(std::span<const std::uint8_t>(nothing, 0), "empty");
+    EXPECT_THROW(JpegDecoder::decode(empty, {}), SheetRenderError);
+    EXPECT_THROW(JpegDecoder::probe(empty, {}), SheetRenderError);
+    EXPECT_THROW(PngDecoder::decode(empty, {}), SheetRenderError);
+    EXPECT_THROW(TiffDecoder::decode(empty, {}), SheetRenderError);
+    EXPECT_THROW(HeifDecoder::decode(empty, {}), SheetRenderError);
+    EXPECT_THROW(ImageDecoder::decode(empty), SheetRenderError);
+}
+
+TEST(BrokenFileTest, HeifColourBoxWithAnUnknownTransferLeavesThePhotoUntagged) {
+    std::string heif = TestImages::heif(TestImages::solid(16, 16, {40, 80, 120}));
+    // nclx: colour primaries (2 bytes), then the transfer characteristics.
+    std::size_t transfer = find(heif, "nclx") + 6;
+    heif[transfer] = 0;
+    heif[transfer + 1] = static_cast<char>(128);
+    ByteSource source(std::span(reinterpret_cast<const std::uint8_t*>(heif.data()), heif.size()), "nclx");
+    DecodedImage image = ImageDecoder::decode(source);
+    EXPECT_EQ(image.icc, "");
+    EXPECT_EQ(image.width, 16);
 }
