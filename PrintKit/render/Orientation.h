@@ -51,15 +51,18 @@ struct Mapping {
 // presented right-hand column.
 Mapping mapping(int storedWidth, int storedHeight, int orientation, bool turned);
 
-// Rows of a window are walked in groups of this many when a presented row runs down a stored column.
+// A window whose presented rows run down stored columns is walked in tiles of this many rows by
+// walkTileColumns columns.
 constexpr int walkGroup = 32;
+constexpr int walkTileColumns = 64;
 
 // Calls visit(stored pixel, r, c) for every pixel (c, r) of a cols × rows window whose top-left pixel is at
 // origin, with stepX and stepY the byte steps to the next presented column and row. A presented row that
 // runs along a stored row is walked row by row. One that runs down a stored column (orientations 5 to 8,
-// or a turn) would miss the cache on every pixel; it is walked column by column over groups of walkGroup
-// rows instead, so that each step reads neighbouring bytes of one stored row. Every pixel is visited
-// exactly once either way, so the result does not depend on the order.
+// or a turn) would miss the cache on every pixel; it is walked in tiles instead: a tile of walkGroup rows
+// by walkTileColumns columns reads a small block of neighbouring stored rows, which stays in the cache while
+// its rows are written one after another. Every pixel is visited exactly once either way, so the result
+// does not depend on the order.
 template <typename Visit>
 inline void walk(const std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_t stepY, int cols, int rows,
                  Visit&& visit) {
@@ -73,12 +76,15 @@ inline void walk(const std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_
         return;
     }
     for (int top = 0; top < rows; top += walkGroup) {
-        int count = rows - top < walkGroup ? rows - top : walkGroup;
-        const std::uint8_t* columnStart = origin + static_cast<std::ptrdiff_t>(top) * stepY;
-        for (int c = 0; c < cols; ++c, columnStart += stepX) {
-            const std::uint8_t* p = columnStart;
-            for (int r = 0; r < count; ++r, p += stepY) {
-                visit(p, top + r, c);
+        const int bottom = rows - top < walkGroup ? rows : top + walkGroup;
+        for (int left = 0; left < cols; left += walkTileColumns) {
+            const int right = cols - left < walkTileColumns ? cols : left + walkTileColumns;
+            for (int r = top; r < bottom; ++r) {
+                const std::uint8_t* p = origin + static_cast<std::ptrdiff_t>(r) * stepY +
+                                        static_cast<std::ptrdiff_t>(left) * stepX;
+                for (int c = left; c < right; ++c, p += stepX) {
+                    visit(p, r, c);
+                }
             }
         }
     }
