@@ -196,18 +196,11 @@ DecodedImage upright(const DecodedImage& image) {
     const Orientation::Mapping map = Orientation::mapping(image.width, image.height, orientation, false);
     const std::ptrdiff_t stepX = map.columnStep(pixelBytes, image.bytesPerRow);
     const std::ptrdiff_t stepY = map.rowStep(pixelBytes, image.bytesPerRow);
-    const int groups = (height + Orientation::walkGroup - 1) / Orientation::walkGroup;
-    LanczosResampler::parallel(groups, [&](int group) {
-        const int top = group * Orientation::walkGroup;
-        const int rows = std::min(Orientation::walkGroup, height - top);
-        const std::uint8_t* origin = image.pixels.data() + map.offset(0, top, pixelBytes, image.bytesPerRow);
-        std::uint8_t* target = out.row(top);
-        Orientation::walk(origin, stepX, stepY, width, rows, [&](const std::uint8_t* p, int r, int c) {
-            std::memcpy(target + static_cast<std::size_t>(r) * out.bytesPerRow +
-                            static_cast<std::size_t>(c) * pixelBytes,
-                        p, pixelBytes);
-        });
-    });
+    Orientation::parallelWalk(image.pixels.data() + map.offset(0, 0, pixelBytes, image.bytesPerRow), stepX,
+                              stepY, width, height, [&](const std::uint8_t* p, int r, int c) {
+                                  std::memcpy(out.row(r) + static_cast<std::size_t>(c) * pixelBytes, p,
+                                              pixelBytes);
+                              });
     return out;
 }
 

@@ -3,6 +3,8 @@
 // pixels that reads the stored bytes in an order the cache can follow.
 #pragma once
 
+#include "PrintKit/render/ParallelLoop.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -53,8 +55,8 @@ Mapping mapping(int storedWidth, int storedHeight, int orientation, bool turned)
 
 // A window whose presented rows run down stored columns is walked in tiles of this many rows by
 // walkTileColumns columns.
-constexpr int walkGroup = 32;
-constexpr int walkTileColumns = 64;
+constexpr int walkGroup = 16;
+constexpr int walkTileColumns = 128;
 
 // Calls visit(stored pixel, r, c) for every pixel (c, r) of a cols × rows window whose top-left pixel is at
 // origin, with stepX and stepY the byte steps to the next presented column and row. A presented row that
@@ -88,6 +90,19 @@ inline void walk(const std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_
             }
         }
     }
+}
+
+// walk() on the parallel loop, in groups of walkGroup rows (each job writes only its own rows; a column-wise
+// group reads its own run of every stored row it crosses). visit gets the window's own r and c.
+template <typename Visit>
+inline void parallelWalk(const std::uint8_t* origin, std::ptrdiff_t stepX, std::ptrdiff_t stepY, int cols,
+                         int rows, Visit&& visit) {
+    ParallelLoop::run((rows + walkGroup - 1) / walkGroup, [&](int group) {
+        const int top = group * walkGroup;
+        walk(origin + static_cast<std::ptrdiff_t>(top) * stepY, stepX, stepY, cols,
+             rows - top < walkGroup ? rows - top : walkGroup,
+             [&](const std::uint8_t* p, int r, int c) { visit(p, top + r, c); });
+    });
 }
 
 } // namespace PrintKit::Orientation
