@@ -7,7 +7,9 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #if defined(__linux__)
@@ -76,9 +78,13 @@ public:
         }
         while (batch->runOne()) {
         }
+        // The error leaves the batch under its lock: a worker may still hold the batch and drop it later,
+        // and the exception must then belong to this thread alone.
+        std::exception_ptr error;
         {
             std::unique_lock guard(batch->lock);
             batch->finished.wait(guard, [&] { return batch->remaining.load(std::memory_order_acquire) == 0; });
+            error = std::exchange(batch->error, nullptr);
         }
         if (jobs > 1) {
             std::lock_guard guard(lock_);
@@ -87,15 +93,20 @@ public:
                 queue_.erase(found);
             }
         }
-        if (batch->error) {
-            std::rethrow_exception(batch->error);
+        if (error) {
+            std::rethrow_exception(error);
         }
     }
 
 private:
     explicit Pool(int threads) {
+        // A system out of threads leaves a smaller pool; callers always finish their own jobs regardless.
         for (int i = 0; i < threads; ++i) {
-            std::thread([this] { work(); }).detach();
+            try {
+                std::thread([this] { work(); }).detach();
+            } catch (const std::system_error&) {
+                break;
+            }
         }
     }
 
@@ -128,8 +139,9 @@ Plan plan(int n, int processors) {
     if (n < 1) {
         return {};
     }
-    int jobs = std::min(4 * std::max(processors, 1), n);
-    return Plan{jobs, (n + jobs - 1) / jobs};
+    int jobs = std::min(4 * std::clamp(processors, 1, 1 << 20), n);
+    // n + jobs − 1 would overflow for n near INT_MAX.
+    return Plan{jobs, static_cast<int>((static_cast<long long>(n) + jobs - 1) / jobs)};
 }
 
 int activeProcessorCount() {
@@ -157,9 +169,11 @@ void run(int n, const std::function<void(int)>& body) {
         return;
     }
     runJobs(p.jobs, [&](int k) {
-        int end = std::min((k + 1) * p.chunk, n);
-        for (int i = k * p.chunk; i < end; ++i) {
-            body(i);
+        // In 64 bits: the last job's (k + 1) × chunk may pass INT_MAX even though n does not.
+        const long long first = static_cast<long long>(k) * p.chunk;
+        const long long end = std::min(first + p.chunk, static_cast<long long>(n));
+        for (long long i = first; i < end; ++i) {
+            body(static_cast<int>(i));
         }
     });
 }

@@ -113,8 +113,19 @@ std::optional<Timestamp> parseRFC3339(std::string_view text) {
     if (at != text.size()) {
         return std::nullopt;
     }
-    auto local = sys_days{date} + hours{hour} + minutes{minute} + seconds{second};
-    return time_point_cast<system_clock::duration>(local - offset + fraction);
+    // Whole seconds cannot overflow for four-digit years, but the clock's nanosecond count only spans the
+    // years 1677 to 2262: anything outside is no time this program can hold.
+    sys_seconds utc = sys_days{date} + hours{hour} + minutes{minute} + seconds{second} - offset;
+    constexpr sys_seconds earliest = ceil<seconds>(Timestamp::min());
+    constexpr sys_seconds latest = floor<seconds>(Timestamp::max());
+    if (utc < earliest || utc > latest) {
+        return std::nullopt;
+    }
+    Timestamp whole = time_point_cast<system_clock::duration>(utc);
+    if (whole > Timestamp::max() - fraction) {
+        return std::nullopt;
+    }
+    return whole + fraction;
 }
 
 } // namespace PrintKit::Dates

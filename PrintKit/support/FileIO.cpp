@@ -35,7 +35,7 @@ private:
 } // namespace
 
 std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (file.get() < 0) {
         fail(errno, "cannot open", path);
     }
@@ -45,6 +45,9 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) 
     }
     if (S_ISDIR(info.st_mode)) {
         fail(EISDIR, "cannot read", path);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        fail(EINVAL, "not a regular file:", path);
     }
     if (info.st_size > 0 && static_cast<std::uint64_t>(info.st_size) > maxBytes) {
         fail(EFBIG, "too large to read", path);

@@ -9,8 +9,10 @@
 
 namespace PrintKit::FileIO {
 
-// The whole file as bytes. Throws std::system_error (with the path in the message) on any failure.
-// maxBytes guards against reading a file that is larger than any sensible input of its kind.
+// The whole of a regular file as bytes. Throws std::system_error (with the path in the message) on any
+// failure. Anything but a regular file is refused without waiting: a pipe or a device named like a profile
+// or a recipe would otherwise block the read forever. maxBytes guards against reading a file that is larger
+// than any sensible input of its kind.
 std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes = UINT64_MAX);
 
 // Writes every byte to the descriptor, retrying partial and interrupted writes. Throws std::system_error.

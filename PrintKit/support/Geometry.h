@@ -60,6 +60,10 @@ struct Margins {
     double left = 0;
     double bottom = 0;
     double right = 0;
+
+    // The same margin on all four sides, as the layout settings give it.
+    static constexpr Margins all(double value) { return Margins{value, value, value, value}; }
+
     friend bool operator==(const Margins&, const Margins&) = default;
 };
 

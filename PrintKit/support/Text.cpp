@@ -127,6 +127,15 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
+std::string_view trimmedSpacesAndTabs(std::string_view text) {
+    auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
 namespace {
 
 // ICU collators are not safe for concurrent use; each thread keeps its own, made for the user's locale.

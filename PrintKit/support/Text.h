@@ -29,6 +29,7 @@ std::optional<std::string> utf16BEToUtf8(std::string_view bytes);
 std::string lowercased(std::string_view utf8);
 std::string uppercased(std::string_view utf8);
 std::string_view trimmed(std::string_view text); // ASCII white space and newlines at both ends
+std::string_view trimmedSpacesAndTabs(std::string_view text); // spaces and tabs only
 
 // The order a file browser gives names: case-insensitive first, runs of digits by their value, accents
 // after base letters, following the user's locale. Negative, zero or positive like strcmp.

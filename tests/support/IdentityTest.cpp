@@ -57,6 +57,16 @@ TEST(DatesTest, ReadsOffsetsAndFractions) {
     }
 }
 
+TEST(DatesTest, RefusesTimesTheClockCannotHold) {
+    // The clock counts nanoseconds in 64 bits: about 1677-09-21 to 2262-04-11.
+    EXPECT_FALSE(Dates::parseRFC3339("9999-12-31T23:59:59Z"));
+    EXPECT_FALSE(Dates::parseRFC3339("2263-01-01T00:00:00Z"));
+    EXPECT_FALSE(Dates::parseRFC3339("0000-01-01T00:00:00+23:59"));
+    EXPECT_FALSE(Dates::parseRFC3339("1677-01-01T00:00:00Z"));
+    EXPECT_EQ(Dates::parseRFC3339("2262-01-01T00:00:00Z"), Timestamp(sys_days{2262y / January / 1}));
+    EXPECT_EQ(Dates::parseRFC3339("1678-01-01T00:00:00.5Z"), Timestamp(sys_days{1678y / January / 1} + 500ms));
+}
+
 TEST(Md5Test, KnownDigests) {
     EXPECT_EQ(Md5::hex(""), "d41d8cd98f00b204e9800998ecf8427e");
     EXPECT_EQ(Md5::hex("The quick brown fox jumps over the lazy dog"), "9e107d9d372bb6826bd81d3542a419d6");

@@ -3,31 +3,13 @@
 #include <clocale>
 #include <cmath>
 #include <cstdio>
+#include "GermanLocale.h"
+
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace PrintKit;
 
-namespace {
-
-// Switches the whole process to a German locale for the duration of a test, the way the application's
-// toolkit does at start-up.
-class GermanLocale {
-public:
-    GermanLocale() {
-        const char* current = std::setlocale(LC_ALL, nullptr);
-        saved_ = current ? current : "C";
-        active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-    }
-    ~GermanLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
-    bool active() const { return active_; }
-
-private:
-    std::string saved_;
-    bool active_ = false;
-};
-
-} // namespace
 
 TEST(NumbersTest, FixedMatchesPrintfRounding) {
     EXPECT_EQ(Numbers::fixed(300, 2), "300.00");

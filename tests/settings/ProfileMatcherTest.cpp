@@ -1,0 +1,137 @@
+#include "PrintKit/settings/ProfileMatcher.h"
+
+#include <gtest/gtest.h>
+
+using namespace PrintKit;
+using Words = std::vector<std::string>;
+using Set = ProfileMatcher::WordSet;
+
+namespace {
+
+PPDFile epson(const std::string& modelName = "EPSON SC-P700 Series") {
+    PPDFile ppd;
+    ppd.manufacturer = "EPSON";
+    ppd.modelName = modelName;
+    ppd.nickName = "EPSON SC-P700 Series";
+    return ppd;
+}
+
+// A profile whose file stem is `stem` and whose description is `description` (the stem when empty).
+ICCProfileInfo profile(const std::string& stem, const std::string& description = "") {
+    return {"/profiles/" + stem + ".icc",
+            description.empty() ? stem : description,
+            "prtr",
+            "RGB ",
+            "Lab ",
+            "2.1",
+            "md5 of " + stem + description};
+}
+
+// "description score same|other" per match, so a failure shows the whole ranking.
+Words ranking(std::string_view media, const PPDFile& ppd, const std::vector<ICCProfileInfo>& profiles,
+              double minimum) {
+    Words out;
+    for (const auto& m : ProfileMatcher::matches(media, ppd, profiles, minimum)) {
+        out.push_back(m.profile.description + " " + std::to_string(m.score).substr(0, 4) +
+                      (m.sameModel ? " same" : " other"));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(ProfileMatcherTest, SplitsWordsAndFindsModelAndPaperWords) {
+    EXPECT_EQ(ProfileMatcher::words("SC-P700/900 Premium Luster"),
+              (Words{"sc", "p700", "900", "premium", "luster"}));
+    EXPECT_EQ(ProfileMatcher::words("PremiumGlossy ProPhoto SCP900 EPSON_x"),
+              (Words{"premium", "glossy", "pro", "photo", "scp900", "epson", "x"}));
+    // Camel case in other scripts; a combining mark stays with its letter; other scripts' digits count.
+    EXPECT_EQ(ProfileMatcher::words("PapierÉpaisMat Cafe\xCC\x81 P٧00 (fine) fine"),
+              (Words{"papier", "épais", "mat", "cafe\xCC\x81", "p٧00", "fine", "fine"}));
+
+    EXPECT_EQ(ProfileMatcher::modelWords("SC-P700/900"), (Set{"p700", "900", "p900"}));
+    EXPECT_EQ(ProfileMatcher::modelWords("ET-8550 SC-P800 Series"), (Set{"8550", "p800"}));
+    EXPECT_EQ(ProfileMatcher::modelWords("P700/9000"), (Set{"p700", "9000"}));
+    EXPECT_EQ(ProfileMatcher::modelWords("P7a0/900"), (Set{"p7a0", "900"}));
+    EXPECT_EQ(ProfileMatcher::paperWords("SC-P700/900 Premium Luster 330gsm EPSON icc",
+                                         Set{"epson", "series", "icc", "icm"}),
+              (Set{"premium", "luster"}));
+}
+
+TEST(ProfileMatcherTest, RanksTheWorkedExample) {
+    const std::vector<ICCProfileInfo> profiles{
+        profile("SC-P700 Series Premium Glossy"),
+        profile("Ultra Premium Glossy Photo Paper for Fine Art"),
+        profile("Epson SC-P800 Premium Glossy Photo Paper"),
+        profile("Premium Glossy Photo Paper Luster"),
+        profile("Epson SC-P700 Premium Glossy Photo Paper"),
+    };
+    const std::string media = "Premium Glossy Photo Paper";
+    EXPECT_EQ(ranking(media, epson(), profiles, 0.6),
+              (Words{"Epson SC-P700 Premium Glossy Photo Paper 1.00 same",
+                     "Premium Glossy Photo Paper Luster 0.80 other",
+                     "Ultra Premium Glossy Photo Paper for Fine Art 0.75 other"}));
+    // With no minimum the 0.5 profile stays and, naming this printer, ranks above better scores.
+    EXPECT_EQ(ranking(media, epson(), profiles, 0)[1], "SC-P700 Series Premium Glossy 0.50 same");
+    EXPECT_EQ(ranking(media, epson(), profiles, 0.8).size(), 2u); // a score equal to the minimum stays
+    auto exact = ProfileMatcher::matches(media, epson(), profiles, 0.6);
+    EXPECT_EQ(exact[1].score, 0.8);
+    EXPECT_EQ(exact[2].score, 0.75);
+}
+
+TEST(ProfileMatcherTest, ScoresTheBetterTextAndKeepsTheGivenOrderForTies) {
+    const std::vector<ICCProfileInfo> profiles{
+        profile("PGPP", "Premium Glossy Photo Paper"),         // the description covers the label
+        profile("Glossy"),                                     // 1 of 4 words
+        profile("Premium Glossy Photo Paper", "Vendor 7"),     // the file name does
+        profile("Photo Glossy Premium Paper Paper", "x"),      // order and repeats do not matter
+        profile("Epson Glossy Luster", "Glossy Luster Epson"), // maker without a model: stays
+    };
+    EXPECT_EQ(ranking("Premium Glossy Photo Paper", epson(), profiles, 0),
+              (Words{"Premium Glossy Photo Paper 1.00 other", "Vendor 7 1.00 other", "x 1.00 other",
+                     "Glossy 0.25 other", "Glossy Luster Epson 0.20 other"}));
+}
+
+TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInNameOrDescription) {
+    const std::vector<ICCProfileInfo> profiles{
+        profile("SC-P900 Glossy", "Glossy A"),            // p900 only
+        profile("SC-P700 Glossy", "Glossy for 900 P900"), // every word, across both texts
+        profile("Glossy", "SC-P700/900 Glossy"),          // every word in one text
+        profile("Glossy", "Glossy P7000"),                // p7000 is not p700
+    };
+    EXPECT_EQ(ranking("Glossy", epson("EPSON SC-P700/900"), profiles, 0),
+              (Words{"Glossy for 900 P900 1.00 same", "SC-P700/900 Glossy 1.00 same", "Glossy A 1.00 other",
+                     "Glossy P7000 1.00 other"}));
+}
+
+TEST(ProfileMatcherTest, DropsProfilesNamingTheMakerWithAnotherModel) {
+    const std::vector<ICCProfileInfo> profiles{
+        profile("EPSON Premium Luster 260"), // a paper weight reads as another model
+        profile("Epson Premium Luster"),
+        profile("Canon PRO-1000 Premium Luster"), // another maker's model
+        profile("EPSON SC-P700 Premium Luster 260"),
+    };
+    EXPECT_EQ(ranking("Premium Luster", epson(), profiles, 0.6),
+              (Words{"EPSON SC-P700 Premium Luster 260 1.00 same", "Epson Premium Luster 1.00 other",
+                     "Canon PRO-1000 Premium Luster 0.75 other"}));
+    // No digit in the model name: nothing is this model, so every maker-and-digit profile goes.
+    EXPECT_EQ(ranking("Premium Luster", epson("EPSON Photo Printer"), profiles, 0.6),
+              (Words{"Epson Premium Luster 1.00 other", "Canon PRO-1000 Premium Luster 0.75 other"}));
+    EXPECT_EQ(ranking("Premium Luster", epson(""), profiles, 0.6).front(),
+              "EPSON SC-P700 Premium Luster 260 1.00 same"); // the nick name stands in
+
+    // No manufacturer: nothing is dropped and the maker's name is an ordinary paper word (ignored, the
+    // score below would be 1/3).
+    PPDFile anonymous = epson();
+    anonymous.manufacturer = "";
+    EXPECT_EQ(ranking("Epson Premium Gloss", anonymous, {profile("Epson SC-P800 Premium Luster")}, 0),
+              (Words{"Epson SC-P800 Premium Luster 0.50 other"}));
+}
+
+TEST(ProfileMatcherTest, LabelsWithoutPaperWordsMatchNothing) {
+    const std::vector<ICCProfileInfo> profiles{profile("EPSON 260"), profile("Premium Glossy")};
+    for (const char* label : {"EPSON 260", "A4 ICC Series", ""}) {
+        EXPECT_TRUE(ProfileMatcher::matches(label, epson(), profiles, 0).empty()) << label;
+    }
+    EXPECT_TRUE(ProfileMatcher::matches("Glossy", epson(), {}, 0).empty());
+}
