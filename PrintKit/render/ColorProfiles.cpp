@@ -98,11 +98,6 @@ Profile rgbProfile(Chromaticity red, Chromaticity green, Chromaticity blue, Chro
     return profile;
 }
 
-std::string makeSRGB() {
-    Profile profile(cmsCreate_sRGBProfile());
-    return saveOrThrow(profile.get());
-}
-
 std::string makeDisplayP3() {
     Profile profile = rgbProfile({0.680, 0.320}, {0.265, 0.690}, {0.150, 0.060}, {0.3127, 0.3290},
                                  Transfer::sRGB, "Display P3");
@@ -171,11 +166,6 @@ std::string makeLab() {
 }
 
 } // namespace
-
-const std::string& sRGB() {
-    static const std::string bytes = makeSRGB();
-    return bytes;
-}
 
 const std::string& displayP3() {
     static const std::string bytes = makeDisplayP3();

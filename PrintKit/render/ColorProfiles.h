@@ -1,8 +1,8 @@
-// The ICC profiles the decoding and the working spaces need beyond a photo's own: the named sRGB and
-// Display P3 spaces, the linear-light form of an RGB space, RGB spaces described by primaries and a transfer
-// function (HEIF's colour boxes), and the defaults for photos that carry no usable profile. Every profile
-// made here has the same bytes in every call and every run (its date is fixed), because those bytes serve
-// as cache keys and are compared.
+// The ICC profiles that decoding and the working spaces need besides a photo's own and the process's sRGB
+// space (ColorSpace::sRGB): the named Display P3 space, the linear-light form of an RGB space, RGB spaces
+// described by primaries and a transfer function (HEIF's colour boxes), and the defaults for photos that
+// carry no usable profile. Every profile made here has the same bytes in every call and every run (its date
+// is fixed), because those bytes serve as cache keys and are compared.
 #pragma once
 
 #include "PrintKit/render/DecodedImage.h"
@@ -13,7 +13,6 @@
 
 namespace PrintKit::ColorProfiles {
 
-const std::string& sRGB();
 const std::string& displayP3();
 
 // The same primaries and white point with linear transfer curves; only for RGB profiles built from

@@ -1,6 +1,7 @@
 #include "PrintKit/render/HeifDecoder.h"
 
 #include "PrintKit/render/ColorProfiles.h"
+#include "PrintKit/render/ColorSpace.h"
 #include "PrintKit/render/DecoderSupport.h"
 
 #include <algorithm>
@@ -118,7 +119,7 @@ std::string profileFromNclx(const heif_color_profile_nclx& nclx) {
                          nclx.color_primaries == heif_color_primaries_unspecified;
     if (transfer == ColorProfiles::Transfer::sRGB) {
         if (srgbPrimaries) {
-            return ColorProfiles::sRGB(); // the very bytes of the named space, so the raw route can apply
+            return ColorSpace::sRGB().icc; // the very bytes of the named space, so the raw route can apply
         }
         if (nclx.color_primaries == heif_color_primaries_SMPTE_EG_432_1) {
             return ColorProfiles::displayP3();

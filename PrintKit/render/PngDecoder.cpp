@@ -1,6 +1,6 @@
 #include "PrintKit/render/PngDecoder.h"
 
-#include "PrintKit/render/ColorProfiles.h"
+#include "PrintKit/render/ColorSpace.h"
 #include "PrintKit/render/DecoderSupport.h"
 #include "PrintKit/render/ExifOrientation.h"
 
@@ -149,7 +149,7 @@ DecodedImage decode(const ByteSource& source, const DecodeLimits& limits) {
         profileLength > 0) {
         icc.assign(reinterpret_cast<const char*>(profile), profileLength);
     } else if (png_get_valid(s->png, s->info, PNG_INFO_sRGB)) {
-        icc = ColorProfiles::sRGB();
+        icc = ColorSpace::sRGB().icc;
     }
     int orientation = orientationOf(s);
 

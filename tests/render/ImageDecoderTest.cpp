@@ -1,6 +1,7 @@
 #include "PrintKit/render/ImageDecoder.h"
 
 #include "PrintKit/render/ColorProfiles.h"
+#include "PrintKit/render/ColorSpace.h"
 #include "PrintKit/render/JpegDecoder.h"
 #include "PrintKit/render/SheetRenderError.h"
 #include "TestImages.h"
@@ -131,7 +132,7 @@ TEST(ImageDecoderTest, ProfilesTravelWithThePixels) {
         return ImageDecoder::decode(source);
     };
     EXPECT_EQ(decodeBytes(TestImages::png(pixels, {.icc = profile})).icc, profile);
-    EXPECT_EQ(decodeBytes(TestImages::png(pixels, {.srgb = true})).icc, ColorProfiles::sRGB());
+    EXPECT_EQ(decodeBytes(TestImages::png(pixels, {.srgb = true})).icc, ColorSpace::sRGB().icc);
     EXPECT_EQ(decodeBytes(TestImages::png(pixels)).icc, "");
     EXPECT_EQ(decodeBytes(TestImages::tiff(pixels, {.icc = profile})).icc, profile);
     EXPECT_EQ(decodeBytes(TestImages::jpeg(pixels, {.icc = profile})).icc, profile);
@@ -328,7 +329,7 @@ TEST(ImageDecoderTest, HeifWithoutEmbeddedProfileDescribesItsColourFromTheNclxBo
     std::string bytes = TestImages::heif(TestImages::solid(8, 8, {1, 2, 3}));
     ByteSource source(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "h");
     // The test writer declares BT.709 primaries and the sRGB curve (the defaults) in its nclx box.
-    EXPECT_EQ(ImageDecoder::decode(source).icc, ColorProfiles::sRGB());
+    EXPECT_EQ(ImageDecoder::decode(source).icc, ColorSpace::sRGB().icc);
 }
 
 TEST(ImageDecoderTest, LimitsRefuseLargeImagesBeforeDecoding) {
