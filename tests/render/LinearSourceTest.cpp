@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <lcms2.h>
 #include <thread>
@@ -472,5 +473,56 @@ TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
     }
     for (const auto& result : results) {
         EXPECT_EQ(result, expected);
+    }
+}
+
+TEST(LinearSourceTest, EachFormatsTagReachesThePresentedPixels) {
+    // The file's tag, read by its decoder and applied by the source, turned or not, shows the pixels of the
+    // untagged file at the places the table names. JPEG is lossy: its untagged twin was coded from the same
+    // samples and decodes to the same values.
+    TestSupport::TemporaryDirectory folder;
+    const std::string& srgb = ColorSpace::sRGB().icc;
+    const auto pixels16 = TestImages::distinct(6, 4, 3, 16);
+    const auto pixels8 = TestImages::distinct(6, 4, 3, 8);
+    const auto jpegPixels = TestImages::distinct(16, 8, 3, 8);
+    struct Format {
+        const char* name;
+        std::function<std::string(std::optional<int>)> write;
+        int width, height;
+    };
+    const std::vector<Format> formats = {
+        {"tif",
+         [&](std::optional<int> o) {
+             return TestImages::tiff(pixels16, {.bigEndian = true, .orientation = o, .icc = srgb});
+         },
+         6, 4},
+        {"png", [&](std::optional<int> o) { return TestImages::png(pixels8, {.orientation = o}); }, 6, 4},
+        {"jpg",
+         [&](std::optional<int> o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); },
+         16, 8},
+    };
+    for (const Format& format : formats) {
+        TestImages::write(folder / (std::string("plain.") + format.name), format.write(std::nullopt));
+        auto plain = LinearSource::read(folder / (std::string("plain.") + format.name));
+        ASSERT_EQ(plain.orientation, 1);
+        LinearSource reference(plain.image, 1, false);
+        std::vector<Pixel> stored = drawAll(reference);
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            TestImages::write(folder / (std::string("tagged.") + format.name), format.write(orientation));
+            auto tagged = LinearSource::read(folder / (std::string("tagged.") + format.name));
+            ASSERT_EQ(tagged.orientation, orientation) << format.name;
+            for (bool turned : {false, true}) {
+                LinearSource source(tagged.image, tagged.orientation, turned);
+                std::vector<Pixel> presented = drawAll(source);
+                for (int y = 0; y < source.height(); ++y) {
+                    for (int x = 0; x < source.width(); ++x) {
+                        auto [u, v] = storedOf(orientation, turned, x, y, format.width, format.height);
+                        ASSERT_EQ(presented[static_cast<std::size_t>(y * source.width() + x)],
+                                  stored[static_cast<std::size_t>(v * format.width + u)])
+                            << format.name << " orientation " << orientation << (turned ? " turned" : "");
+                    }
+                }
+            }
+        }
     }
 }
