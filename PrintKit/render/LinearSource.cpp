@@ -236,6 +236,9 @@ void paintWindow(const DecodedImage& image, const LinearSourcePainter& painter,
             }
         });
     }
+    if (painter.alphaIndex < 0) {
+        return; // every pixel is opaque already
+    }
     LanczosResampler::parallel(count, [&](int r) {
         std::uint8_t* row = bitmap + bitmapRow * static_cast<std::size_t>(r);
         if (deep) {
