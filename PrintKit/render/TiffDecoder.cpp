@@ -411,39 +411,39 @@ void readDirect(TIFF* tif, const ByteSource& source, const DecodeLimits& limits,
     const std::size_t spp = static_cast<std::size_t>(layout.samplesPerPixel);
     const bool tiled = TIFFIsTiled(tif) != 0;
     const int planes = planar ? layout.samplesPerPixel : 1;
-    const std::size_t piecePixelBytes = planar ? sampleBytes : sampleBytes * spp; // in one strip or tile
+    const std::size_t strilePixelBytes = planar ? sampleBytes : sampleBytes * spp; // in one strip or tile
 
-    std::uint32_t pieceWidth = width, pieceHeight = 0;
+    std::uint32_t strileWidth = width, strileHeight = 0;
     if (tiled) {
-        if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &pieceWidth) ||
-            !TIFFGetField(tif, TIFFTAG_TILELENGTH, &pieceHeight) || pieceWidth == 0 || pieceHeight == 0) {
+        if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &strileWidth) ||
+            !TIFFGetField(tif, TIFFTAG_TILELENGTH, &strileHeight) || strileWidth == 0 || strileHeight == 0) {
             source.fail();
         }
     } else {
-        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &pieceHeight);
-        if (pieceHeight == 0) {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &strileHeight);
+        if (strileHeight == 0) {
             source.fail();
         }
     }
-    const std::uint32_t bandHeight = std::min(pieceHeight, height);
+    const std::uint32_t bandHeight = std::min(strileHeight, height);
 
     // What one strip or tile decodes to, checked against libtiff's own idea of its size (a tile always has
     // its full length; the strips are counted without rows past the image's end).
-    auto pieceBytes = DecoderSupport::multiply(piecePixelBytes, pieceWidth);
-    pieceBytes =
-        pieceBytes ? DecoderSupport::multiply(*pieceBytes, tiled ? pieceHeight : bandHeight) : pieceBytes;
-    std::uint64_t libtiffPiece = tiled ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
+    auto strileBytes = DecoderSupport::multiply(strilePixelBytes, strileWidth);
+    strileBytes =
+        strileBytes ? DecoderSupport::multiply(*strileBytes, tiled ? strileHeight : bandHeight) : strileBytes;
+    std::uint64_t libtiffStrile = tiled ? TIFFTileSize64(tif) : TIFFStripSize64(tif);
     auto bandBytes = DecoderSupport::multiply(spp * sampleBytes * width, bandHeight);
-    if (!pieceBytes || *pieceBytes > limits.maxAllocation || libtiffPiece != *pieceBytes || !bandBytes ||
+    if (!strileBytes || *strileBytes > limits.maxAllocation || libtiffStrile != *strileBytes || !bandBytes ||
         *bandBytes > limits.maxAllocation) {
         source.fail();
     }
     const std::size_t fileRowBytes = spp * sampleBytes * width;
     // The common case — chunky strips whose rows are already the decoded image's — decodes in place.
     const bool inPlace = !tiled && !planar && layout.passThrough();
-    std::vector<std::uint8_t> piece, band;
+    std::vector<std::uint8_t> strile, band;
     try {
-        piece.resize(inPlace ? 0 : *pieceBytes);
+        strile.resize(inPlace ? 0 : *strileBytes);
         band.resize(inPlace ? 0 : fileRowBytes * bandHeight);
     } catch (const std::bad_alloc&) {
         source.fail();
@@ -461,29 +461,29 @@ void readDirect(TIFF* tif, const ByteSource& source, const DecodeLimits& limits,
             continue;
         }
         for (int plane = 0; plane < planes; ++plane) {
-            for (std::uint32_t left = 0; left < width; left += pieceWidth) {
+            for (std::uint32_t left = 0; left < width; left += strileWidth) {
                 const std::uint32_t index =
                     tiled ? TIFFComputeTile(tif, left, top, 0, static_cast<std::uint16_t>(plane))
                           : TIFFComputeStrip(tif, top, static_cast<std::uint16_t>(plane));
                 if (!present(tif, index)) {
                     source.fail();
                 }
-                tmsize_t got =
-                    tiled
-                        ? TIFFReadEncodedTile(tif, index, piece.data(), static_cast<tmsize_t>(piece.size()))
-                        : TIFFReadEncodedStrip(tif, index, piece.data(), static_cast<tmsize_t>(piece.size()));
-                const std::uint32_t columns = std::min(pieceWidth, width - left);
-                const std::size_t pieceRowBytes = piecePixelBytes * pieceWidth;
+                tmsize_t got = tiled ? TIFFReadEncodedTile(tif, index, strile.data(),
+                                                           static_cast<tmsize_t>(strile.size()))
+                                     : TIFFReadEncodedStrip(tif, index, strile.data(),
+                                                            static_cast<tmsize_t>(strile.size()));
+                const std::uint32_t columns = std::min(strileWidth, width - left);
+                const std::size_t strileRowBytes = strilePixelBytes * strileWidth;
                 // A strip or tile shorter than its rows (the last strip) must still hold the rows used.
                 if (got < 0 || static_cast<std::uint64_t>(got) <
-                                   pieceRowBytes * (rows - 1) + piecePixelBytes * columns) {
+                                   strileRowBytes * (rows - 1) + strilePixelBytes * columns) {
                     source.fail();
                 }
                 for (std::uint32_t r = 0; r < rows; ++r) {
-                    const std::uint8_t* from = piece.data() + pieceRowBytes * r;
+                    const std::uint8_t* from = strile.data() + strileRowBytes * r;
                     std::uint8_t* to = band.data() + fileRowBytes * r + spp * sampleBytes * left;
                     if (!planar) {
-                        std::memcpy(to, from, piecePixelBytes * columns);
+                        std::memcpy(to, from, strilePixelBytes * columns);
                     } else {
                         to += sampleBytes * static_cast<std::size_t>(plane);
                         for (std::uint32_t x = 0; x < columns; ++x) {
