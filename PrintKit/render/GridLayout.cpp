@@ -200,16 +200,7 @@ CellFit fit(std::int64_t imageWidth, std::int64_t imageHeight, const PixelRect& 
         result.crop = Rect(0, 0, 1, 1);
     } else {
         result.frame = PixelRect{0, 0, cell.width, areaHeight};
-        // Symmetric about the photo's centre, so it holds whichever way the renderer turns the photo.
-        if (cellAspect < aspect) {
-            double cropWidth = cellAspect / aspect;
-            result.crop = Rect((1 - cropWidth) / 2, 0, cropWidth, 1);
-        } else if (aspect < cellAspect) {
-            double cropHeight = aspect / cellAspect;
-            result.crop = Rect(0, (1 - cropHeight) / 2, 1, cropHeight);
-        } else {
-            result.crop = Rect(0, 0, 1, 1);
-        }
+        result.crop = Layout::centredCrop(cellAspect, aspect);
     }
     return result;
 }

@@ -193,19 +193,23 @@ Placement place(std::int64_t imageWidth, std::int64_t imageHeight, const PPDPage
 
     const double pixelAspect =
         static_cast<double>(placement.pixelWidth) / static_cast<double>(placement.pixelHeight);
-    if (pixelAspect < aspect) {
-        double cropWidth = pixelAspect / aspect;
-        placement.crop = Rect((1 - cropWidth) / 2, 0, cropWidth, 1);
-    } else if (aspect < pixelAspect) {
-        double cropHeight = aspect / pixelAspect;
-        placement.crop = Rect(0, (1 - cropHeight) / 2, 1, cropHeight);
-    } else {
-        placement.crop = Rect(0, 0, 1, 1);
-    }
+    placement.crop = centredCrop(pixelAspect, aspect);
     placement.snapped = settled.guides;
     return placement;
 }
 
 } // namespace Layout
+
+Rect Layout::centredCrop(double frameAspect, double photoAspect) {
+    if (frameAspect < photoAspect) {
+        double cropWidth = frameAspect / photoAspect;
+        return Rect((1 - cropWidth) / 2, 0, cropWidth, 1);
+    }
+    if (photoAspect < frameAspect) {
+        double cropHeight = photoAspect / frameAspect;
+        return Rect(0, (1 - cropHeight) / 2, 1, cropHeight);
+    }
+    return Rect(0, 0, 1, 1);
+}
 
 } // namespace PrintKit

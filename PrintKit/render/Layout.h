@@ -52,6 +52,11 @@ struct Settled {
 // or the page within 4 points, then clamps it into the area (or over it, when the rectangle is larger).
 Settled settle(double x, double y, double width, double height, const Rect& area, const PPDPageSize& page);
 
+// The centred part of a photo (unit rectangle, origin top-left) that fills a frame of the given aspect ratio
+// (width / height) without distortion; the whole photo when the two ratios are equal. Symmetric about the
+// photo's centre, so it holds whichever way a renderer turns the photo.
+Rect centredCrop(double frameAspect, double photoAspect);
+
 } // namespace Layout
 
 } // namespace PrintKit

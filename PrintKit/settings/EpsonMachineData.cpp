@@ -85,22 +85,7 @@ std::optional<PPDCustomSizeRange> customSizeRange(std::string_view text) {
         if (!line.starts_with(rangePrefix)) {
             continue;
         }
-        std::vector<double> numbers;
-        std::size_t at = 0;
-        while (at < line.size()) {
-            auto start = line.find_first_not_of(" \"", at);
-            if (start == std::string_view::npos) {
-                break;
-            }
-            auto end = line.find_first_of(" \"", start);
-            if (end == std::string_view::npos) {
-                end = line.size();
-            }
-            if (auto number = Numbers::parseDouble(line.substr(start, end - start))) {
-                numbers.push_back(*number);
-            }
-            at = end;
-        }
+        auto numbers = Numbers::parseList(line, " \"");
         if (numbers.size() != 4) {
             return std::nullopt; // later range lines are not tried
         }

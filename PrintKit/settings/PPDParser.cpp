@@ -162,24 +162,8 @@ bool PPDParser::isLanguageCode(std::string_view candidate) {
 }
 
 std::vector<double> PPDParser::numbers(std::string_view value) {
-    std::vector<double> result;
-    std::size_t at = 0;
-    while (at < value.size()) {
-        auto start = value.find_first_not_of(" \t", at);
-        if (start == std::string_view::npos) {
-            break;
-        }
-        auto end = value.find_first_of(" \t", start);
-        if (end == std::string_view::npos) {
-            end = value.size();
-        }
-        // Only finite numbers count: "nan" or "inf" must never become a page dimension.
-        if (auto number = Numbers::parseDouble(value.substr(start, end - start))) {
-            result.push_back(*number);
-        }
-        at = end;
-    }
-    return result;
+    // Only finite numbers count: "nan" or "inf" must never become a page dimension.
+    return Numbers::parseList(value, " \t");
 }
 
 void PPDParser::parse(std::string_view bytes, const std::string& source) {

@@ -92,6 +92,26 @@ std::optional<double> parseDouble(std::string_view text) {
     return number->value;
 }
 
+std::vector<double> parseList(std::string_view text, std::string_view separators) {
+    std::vector<double> result;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        auto start = text.find_first_not_of(separators, at);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        auto end = text.find_first_of(separators, start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        if (auto number = parseDouble(text.substr(start, end - start))) {
+            result.push_back(*number);
+        }
+        at = end;
+    }
+    return result;
+}
+
 std::optional<std::int64_t> parseInteger(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace PrintKit::Numbers {
 
@@ -33,6 +34,10 @@ struct PrefixNumber {
     std::size_t length;
 };
 std::optional<PrefixNumber> parseDoublePrefix(std::string_view text);
+
+// The finite numbers among the words of a text split at any of the separator characters, in order; words
+// that are not numbers ("nan", "inf", "auto", overflow) are passed over.
+std::vector<double> parseList(std::string_view text, std::string_view separators);
 
 // A decimal integer filling the whole text, with optional sign; out of range gives no value.
 std::optional<std::int64_t> parseInteger(std::string_view text);

@@ -1,0 +1,78 @@
+// The program's one connection to CUPS: the queues of the user's default server (CUPS_SERVER, the
+// client.conf, or the local scheduler), their PPD files, job submission, the state of a job and its cancel.
+// Every call opens its own connection, so calls may run on any thread at the same time; each one blocks
+// until the server has answered.
+#pragma once
+
+#include "PrintKit/printers/PrinterQueue.h"
+#include "PrintKit/settings/PPDFile.h"
+#include "PrintKit/settings/PrintOption.h"
+#include "PrintKit/support/Error.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace PrintKit {
+
+enum class CupsClientErrorCode {
+    queuesUnavailable,  // the printer list could not be read
+    submissionFailed,   // the server did not take the job
+    jobStatusFailed,    // the job's state could not be read (among others: CUPS no longer knows the job)
+    cancelFailed,       // the server did not cancel the job
+    unreadableDocument, // the file to print could not be read
+};
+
+// The Korean message of a case; the detail is the CUPS error string (the file's path for
+// unreadableDocument).
+std::string errorMessage(CupsClientErrorCode code, const std::string& detail);
+
+using CupsClientError = ServiceError<CupsClientErrorCode>;
+
+// What the job watcher reads of a job.
+struct JobAttributes {
+    // "job-state" as its keyword: pending, pending-held, processing, processing-stopped, canceled, aborted,
+    // completed.
+    std::string state;
+    // "job-printer-state-message": what the printer or its driver last said about the job; empty when
+    // nothing (CUPS clears it when the job completes).
+    std::string printerStateMessage;
+
+    friend bool operator==(const JobAttributes&, const JobAttributes&) = default;
+};
+
+namespace CupsClient {
+
+// Every destination of the server, with "printer-make-and-model" and "device-uri". A server without
+// queues gives an empty list. Throws CupsClientError(queuesUnavailable).
+std::vector<PrinterQueue> queues();
+
+// The queue's PPD file, parsed with the given translation languages (absent keeps all): the file named after
+// the queue in the folder where CUPS keeps them, or, where that file cannot be read (on Debian the folder is
+// readable by root and lp only), the copy the server hands out, fetched into a temporary file
+// ("QuilmPrint-" and a random part) that is removed once read. Throws PPDError: unreadable, with the
+// queue's path in the folder, when neither can be had; notAPPD when what was read is no PPD file.
+PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& languages,
+            const std::filesystem::path& folder = PPDFile::systemDirectory());
+
+// Sends one PDF document as a new job and returns the job's id. The options go to CUPS as IPP attributes
+// in the given order (for a key given twice, the later value counts); hold keeps the job from printing
+// until it is released or cancelled. The title becomes the job's name. Throws
+// CupsClientError(unreadableDocument) when the file cannot be read (no job is left behind) and
+// CupsClientError(submissionFailed) when the server refuses the job or its document.
+int submit(const std::string& queue, const std::filesystem::path& document, const std::string& title,
+           const std::vector<PrintOption>& options, bool hold);
+
+// The job's state and the printer's message about it. Throws CupsClientError(jobStatusFailed) when the
+// server cannot be reached or does not know the job (purged, or never there): a job that cannot be read
+// is never reported as finished.
+JobAttributes jobAttributes(int jobID);
+
+// Cancels the job (it stays in the server's history as canceled). Throws CupsClientError(cancelFailed),
+// also for a job that has already ended.
+void cancel(const std::string& queue, int jobID);
+
+} // namespace CupsClient
+
+} // namespace PrintKit

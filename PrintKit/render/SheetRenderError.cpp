@@ -1,0 +1,15 @@
+#include "PrintKit/render/SheetRenderError.h"
+
+namespace PrintKit {
+
+std::string errorMessage(SheetRenderErrorCode code, const std::string& detail) {
+    switch (code) {
+    case SheetRenderErrorCode::unreadableImage:
+        return "사진을 읽지 못했습니다: " + detail;
+    case SheetRenderErrorCode::cannotCreateImage:
+        return "인쇄용 이미지를 만들지 못했습니다";
+    }
+    return "인쇄용 이미지를 만들지 못했습니다";
+}
+
+} // namespace PrintKit

@@ -1,0 +1,13 @@
+// Arbitrary bytes through the Png front end, from memory and from a file.
+#include "DecoderFuzzing.h"
+#include "PrintKit/render/PngDecoder.h"
+
+using namespace PrintKit;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    DecoderFuzzing::run(
+        data, size, [](const ByteSource& s) { return PngDecoder::probe(s, DecoderFuzzing::limits); },
+        [](const ByteSource& s) { return PngDecoder::decode(s, DecoderFuzzing::limits); },
+        [](const ByteSource& s) { return PngDecoder::decode(s, DecoderFuzzing::limits); });
+    return 0;
+}

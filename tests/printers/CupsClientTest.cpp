@@ -1,0 +1,464 @@
+// The CUPS client against a real cupsd on 127.0.0.1 (see TestServer.h): queues, printing through the
+// photo queue's filter chain to 16-bit raster, held and cancelled jobs, a failing driver, and every error.
+#include "PrintKit/printers/CupsClient.h"
+
+#include "PrintKit/printers/QueueKind.h"
+#include "PrintKit/render/PDFImageWriter.h"
+#include "PrintKit/settings/PPDError.h"
+#include "TestServer.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstdint>
+#include <cups/cups.h>
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <map>
+#include <netinet/in.h>
+#include <optional>
+#include <string_view>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using namespace PrintKit;
+using namespace TestSupport;
+
+namespace {
+
+constexpr const char* photoQueue = "TestbedPhoto";
+constexpr const char* officeQueue = "TestbedOffice";
+constexpr const char* brokenQueue = "TestbedBroken";
+
+struct Rgb16 {
+    std::uint16_t r, g, b;
+};
+
+// A one-page PDF from the engine's writer (one inch square) showing one 4 × 4 image of 16-bit samples in a
+// single colour.
+void writeSixteenBitPDF(const std::filesystem::path& path, Rgb16 colour) {
+    std::string samples;
+    for (int pixel = 0; pixel < 16; ++pixel) {
+        for (std::uint16_t sample : {colour.r, colour.g, colour.b}) {
+            samples += static_cast<char>(sample >> 8);
+            samples += static_cast<char>(sample & 0xFF);
+        }
+    }
+    PDFImageWriter writer(path, Size{72, 72}, "Quilm Print");
+    writer.beginImage(Rect(0, 0, 72, 72), 4, 4, PDFImageWriter::ColorSpace::deviceRGB());
+    writer.writeImageBytes(samples);
+    writer.endImage();
+    writer.finish();
+}
+
+// Follows a job until it leaves the given states. The deadline only keeps a broken server from hanging
+// the test run.
+JobAttributes waitWhile(int jobID, std::initializer_list<std::string_view> states) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (;;) {
+        JobAttributes attributes = CupsClient::jobAttributes(jobID);
+        if (std::find(states.begin(), states.end(), attributes.state) == states.end()) {
+            return attributes;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "job " << jobID << " still " << attributes.state;
+            return attributes;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+// The test's own look at the server: every value of the named attribute in its answer to a request
+// (integers as decimal text).
+std::vector<std::string> answerValues(ipp_t* request, std::string_view name) {
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ipp_t* response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
+    std::vector<std::string> values;
+    for (ipp_attribute_t* attribute = ippFirstAttribute(response); attribute;
+         attribute = ippNextAttribute(response)) {
+        for (int index = 0;
+             ippGetName(attribute) && ippGetName(attribute) == name && index < ippGetCount(attribute);
+             ++index) {
+            const char* text = ippGetString(attribute, index, nullptr);
+            values.push_back(text ? text : std::to_string(ippGetInteger(attribute, index)));
+        }
+    }
+    ippDelete(response);
+    return values;
+}
+
+// Every value the server keeps for the job under that name (the client reads only two attributes).
+std::vector<std::string> jobAttributeValues(int jobID, const char* name) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobID);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "all");
+    return answerValues(request, name);
+}
+
+std::size_t jobsOnServer() {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-id");
+    return answerValues(request, "job-id").size();
+}
+
+std::map<std::string, std::string> parsedOptions(const std::string& argument) {
+    cups_option_t* options = nullptr;
+    int count = cupsParseOptions(argument.c_str(), 0, &options);
+    std::map<std::string, std::string> parsed;
+    for (int index = 0; index < count; ++index) {
+        parsed[options[index].name] = options[index].value;
+    }
+    cupsFreeOptions(count, options);
+    return parsed;
+}
+
+struct RasterPage {
+    cups_page_header2_t header{};
+    Rgb16 centre{};
+};
+
+// The first page's header and, for 16-bit RGB, its centre pixel, read as the driver behind the filter
+// chain would.
+std::optional<RasterPage> firstRasterPage(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    cups_raster_t* raster = fd < 0 ? nullptr : cupsRasterOpen(fd, CUPS_RASTER_READ);
+    std::optional<RasterPage> page;
+    RasterPage read;
+    if (raster && cupsRasterReadHeader2(raster, &read.header)) {
+        if (read.header.cupsBitsPerPixel == 48) {
+            std::vector<std::uint16_t> line(read.header.cupsBytesPerLine / 2);
+            for (unsigned row = 0; row <= read.header.cupsHeight / 2; ++row) {
+                cupsRasterReadPixels(raster, reinterpret_cast<unsigned char*>(line.data()),
+                                     read.header.cupsBytesPerLine);
+            }
+            const std::size_t x = read.header.cupsWidth / 2 * 3;
+            read.centre = {line[x], line[x + 1], line[x + 2]};
+        }
+        page = read;
+    }
+    if (raster) {
+        cupsRasterClose(raster);
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return page;
+}
+
+// Points this thread's libcups at another server for the life of the value.
+class ServerOverride {
+public:
+    explicit ServerOverride(const std::string& server) { cupsSetServer(server.c_str()); }
+    ~ServerOverride() { cupsSetServer(nullptr); }
+};
+
+// Points TMPDIR at a folder of the test, where the engine's temporary files can be watched.
+class TemporaryFolderOverride {
+public:
+    explicit TemporaryFolderOverride(const std::filesystem::path& folder) {
+        if (const char* previous = std::getenv("TMPDIR")) {
+            previous_ = previous;
+        }
+        std::filesystem::create_directories(folder);
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~TemporaryFolderOverride() {
+        if (previous_) {
+            ::setenv("TMPDIR", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+template <typename Error, typename Call> std::optional<Error> caught(Call call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// A loopback port on which nothing listens.
+int closedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+template <typename Call> void expectError(Call call, CupsClientErrorCode code, const std::string& prefix) {
+    std::optional<CupsClientError> error = caught<CupsClientError>(call);
+    ASSERT_TRUE(error) << "no error for " << prefix;
+    EXPECT_EQ(error->code(), code);
+    EXPECT_FALSE(error->detail().empty());
+    EXPECT_EQ(error->message(), prefix + error->detail());
+}
+
+class CupsClientTest : public testing::Test {
+protected:
+    std::filesystem::path writeDocument(Rgb16 colour = {0x1234, 0x5678, 0x9ABC}) {
+        auto path = folder_ / ("QuilmPrint-" + std::to_string(++documents_) + ".pdf");
+        writeSixteenBitPDF(path, colour);
+        return path;
+    }
+
+    TemporaryDirectory folder_;
+    int documents_ = 0;
+};
+
+TEST_F(CupsClientTest, ListsEveryQueueWithItsModelDeviceAndTheDefault) {
+    REQUIRE_TEST_SERVER(server);
+    server->setDefault(officeQueue);
+
+    std::map<std::string, PrinterQueue> queues;
+    for (PrinterQueue& queue : CupsClient::queues()) {
+        queues[queue.name] = queue;
+    }
+    const std::string output = "file://" + server->root().string() + "/output/";
+    EXPECT_EQ(queues[photoQueue],
+              (PrinterQueue{photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"}));
+    EXPECT_EQ(queues[officeQueue], (PrinterQueue{officeQueue, true, "Generic Testbed Office Laser",
+                                                 output + "TestbedOffice.ras"}));
+    EXPECT_EQ(queues[brokenQueue],
+              (PrinterQueue{brokenQueue, false, "EPSON Testbed Photo 1", output + "TestbedBroken.ras"}));
+    EXPECT_EQ(std::count_if(queues.begin(), queues.end(), [](auto& entry) { return entry.second.isDefault; }),
+              1);
+}
+
+TEST_F(CupsClientTest, ReadsTheQueuesPPDFromTheServersFolder) {
+    REQUIRE_TEST_SERVER(server);
+    const LanguageSet korean{"ko"};
+    const PPDFile ppd = CupsClient::ppd(photoQueue, korean, server->root() / "etc" / "ppd");
+
+    EXPECT_EQ(ppd, PPDFile::load(fixture("ppd/testbed-epson.ppd"), korean));
+    ASSERT_TRUE(ppd.option("EPIJ_Medi") && ppd.option("EPIJ_Medi")->choice("GLOSSY"));
+    EXPECT_EQ(label(*ppd.option("EPIJ_Medi")->choice("GLOSSY"), "ko"), "광택 사진 용지");
+}
+
+TEST_F(CupsClientTest, FetchesTheServersCopyWhereTheFolderHasNone) {
+    REQUIRE_TEST_SERVER(server);
+    const LanguageSet korean{"ko"};
+    TemporaryFolderOverride temporary(folder_ / "tmp");
+    std::filesystem::create_directory(folder_ / "unreadable");
+
+    EXPECT_EQ(CupsClient::ppd(photoQueue, korean, folder_ / "unreadable"),
+              PPDFile::load(fixture("ppd/testbed-epson.ppd"), korean));
+    EXPECT_EQ(CupsClient::ppd(officeQueue, std::nullopt, folder_ / "unreadable"),
+              PPDFile::load(fixture("ppd/testbed-plain.ppd"), std::nullopt));
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp")) << "the fetched copy was left behind";
+}
+
+TEST_F(CupsClientTest, QueueWithoutAnyPPDIsUnreadable) {
+    REQUIRE_TEST_SERVER(server);
+    TemporaryFolderOverride temporary(folder_ / "tmp");
+    std::filesystem::create_directory(folder_ / "ppd");
+
+    const auto missing =
+        caught<PPDError>([&] { CupsClient::ppd("NoSuchQueue", std::nullopt, folder_ / "ppd"); });
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->code(), PPDErrorCode::unreadable);
+    EXPECT_EQ(missing->message(),
+              "PPD 파일을 읽지 못했습니다: " + (folder_ / "ppd" / "NoSuchQueue.ppd").string());
+    EXPECT_TRUE(std::filesystem::is_empty(folder_ / "tmp"));
+
+    // The server's own file that is no PPD is that queue's answer; its copy would be no better.
+    writeFile(folder_ / "ppd" / (std::string(photoQueue) + ".ppd"), "*% not a description\n");
+    const auto broken = caught<PPDError>([&] { CupsClient::ppd(photoQueue, std::nullopt, folder_ / "ppd"); });
+    ASSERT_TRUE(broken);
+    EXPECT_EQ(broken->code(), PPDErrorCode::notAPPD);
+}
+
+TEST_F(CupsClientTest, ClassifiesTheServersQueuesByTheirDrivers) {
+    REQUIRE_TEST_SERVER(server);
+    // A driverless queue as CUPS sets one up for an IPP Everywhere printer.
+    std::string driverless = readFile(fixture("ppd/testbed-plain.ppd"));
+    for (auto [from, to] : {std::pair<std::string, std::string>{"QTBPLAIN.PPD", "ippeve.ppd"},
+                            {"\"Generic Testbed Office Laser\"", "\"Testbed Laser - IPP Everywhere\""}}) {
+        for (std::size_t at = driverless.find(from); at != std::string::npos;
+             at = driverless.find(from, at)) {
+            driverless.replace(at, from.size(), to);
+        }
+    }
+    writeFile(folder_ / "driverless.ppd", driverless);
+    server->addQueue("TestbedDriverless", folder_ / "driverless.ppd");
+
+    std::map<std::string, QueueKind> kinds;
+    for (const PrinterQueue& queue : CupsClient::queues()) {
+        const PPDFile ppd = CupsClient::ppd(queue.name, LanguageSet{"ko"}, server->root() / "etc" / "ppd");
+        kinds[queue.name] = queueKind(queue, &ppd);
+    }
+    EXPECT_EQ(kinds, (std::map<std::string, QueueKind>{{brokenQueue, QueueKind::epson},
+                                                       {"TestbedDriverless", QueueKind::airPrint},
+                                                       {officeQueue, QueueKind::other},
+                                                       {photoQueue, QueueKind::epson}}));
+}
+
+TEST_F(CupsClientTest, PrintsAPDFToSixteenBitRasterWithItsOptions) {
+    REQUIRE_TEST_SERVER(server);
+    // A value from a recipe file may hold anything a shell would act on; it must reach the driver as is.
+    const std::string note =
+        "Mum's \"best\", 2 x; $(touch " + (folder_ / "owned").string() + ") `id` \\ 사진";
+    const std::vector<PrintOption> options = {
+        {"PageSize", "4x6"},  {"ColorModel", "RGB16"}, {"Resolution", "360dpi"}, {"EPIJ_Medi", "GLOSSY"},
+        {"EPIJ_Qual", "303"}, {"TestbedNote", note},   {"copies", "1"},
+    };
+
+    const int job = CupsClient::submit(photoQueue, writeDocument(), "Test print", options, false);
+    ASSERT_GT(job, 0);
+    EXPECT_EQ(waitWhile(job, {"pending", "processing"}).state, "completed");
+
+    // The raster the backend received: the driver's 16-bit RGB mode on the requested page, and the
+    // photo's samples without a detour through 8 bits (which would turn 0x1234 into 0x1212).
+    std::optional<RasterPage> page = firstRasterPage(server->output(photoQueue));
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->header.cupsBitsPerColor, 16u);
+    EXPECT_EQ(page->header.cupsColorSpace, CUPS_CSPACE_RGB);
+    EXPECT_EQ(page->header.PageSize[0], 288u);
+    EXPECT_EQ(page->header.PageSize[1], 432u);
+    EXPECT_EQ(page->header.HWResolution[0], 360u);
+    EXPECT_NEAR(page->centre.r, 0x1234, 2);
+    EXPECT_NEAR(page->centre.g, 0x5678, 2);
+    EXPECT_NEAR(page->centre.b, 0x9ABC, 2);
+
+    // The options as the driver received them.
+    std::map<std::string, std::string> received = parsedOptions(readFile(server->optionLog(job)));
+    EXPECT_EQ(received["PageSize"], "4x6");
+    EXPECT_EQ(received["ColorModel"], "RGB16");
+    EXPECT_EQ(received["Resolution"], "360dpi");
+    EXPECT_EQ(received["EPIJ_Medi"], "GLOSSY");
+    EXPECT_EQ(received["EPIJ_Qual"], "303");
+    EXPECT_EQ(received["TestbedNote"], note);
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "owned"));
+
+    // A finished job cannot be cancelled any more, and says so.
+    expectError([&] { CupsClient::cancel(photoQueue, job); }, CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, HeldJobWaitsUntilItIsCancelled) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Held", {{"copies", "2"}}, true);
+
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    CupsClient::cancel(officeQueue, job);
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "canceled");
+}
+
+TEST_F(CupsClientTest, FailingDriverStopsTheJobWithItsMessage) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(brokenQueue, writeDocument(), "Refused", {}, false);
+
+    const JobAttributes attributes = waitWhile(job, {"pending", "processing"});
+    EXPECT_EQ(attributes, (JobAttributes{"processing-stopped", "The test printer refuses every job"}));
+}
+
+TEST_F(CupsClientTest, TitleBecomesTheJobName) {
+    REQUIRE_TEST_SERVER(server);
+    std::string hangul100;
+    for (int index = 0; index < 100; ++index) {
+        hangul100 += "가"; // 3 bytes
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // Whatever a file name holds that a shell would act on stays as written.
+        {"Mum's \"best\" photo; $(rm -rf ~) — 사진 #1, 2.jpg",
+         "Mum's \"best\" photo; $(rm -rf ~) — 사진 #1, 2.jpg"},
+        // What no IPP name may hold is mended rather than stored beside an "Untitled" second name: cut after
+        // the last whole character within 255 bytes, control characters, bytes that are not UTF-8.
+        {hangul100, hangul100.substr(0, 85 * 3)},
+        {"line\nbreak\tphoto", "line break photo"},
+        {"bad\xFFname", "bad\xEF\xBF\xBDname"},
+    };
+    for (const auto& [title, name] : cases) {
+        const int job = CupsClient::submit(officeQueue, writeDocument(), title, {}, true);
+        EXPECT_EQ(jobAttributeValues(job, "job-name"), std::vector<std::string>{name});
+        EXPECT_EQ(jobAttributeValues(job, "document-name-supplied"), std::vector<std::string>{name});
+        CupsClient::cancel(officeQueue, job);
+    }
+}
+
+TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {
+    const auto document = writeDocument();
+    ServerOverride nowhere("127.0.0.1:" + std::to_string(closedPort()));
+
+    expectError([] { CupsClient::queues(); }, CupsClientErrorCode::queuesUnavailable,
+                "프린터 목록을 읽지 못했습니다: ");
+    expectError([&] { CupsClient::submit(photoQueue, document, "t", {}, false); },
+                CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
+    // A job that was printing when the server went away is not a finished job.
+    expectError([] { CupsClient::jobAttributes(1); }, CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+    expectError([] { CupsClient::cancel(photoQueue, 1); }, CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, UnknownQueueIsAnError) {
+    REQUIRE_TEST_SERVER(server);
+    const std::size_t before = jobsOnServer();
+
+    expectError([&] { CupsClient::submit("NoSuchQueue", writeDocument(), "t", {}, false); },
+                CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
+    expectError([] { CupsClient::cancel("NoSuchQueue", 1); }, CupsClientErrorCode::cancelFailed,
+                "작업을 취소하지 못했습니다: ");
+    EXPECT_EQ(jobsOnServer(), before);
+}
+
+TEST_F(CupsClientTest, JobTheServerDoesNotKnowIsAnErrorNeverAState) {
+    REQUIRE_TEST_SERVER(server);
+    expectError([] { CupsClient::jobAttributes(987654); }, CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+
+    // Purged from the history while it was being followed.
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Purged", {}, true);
+    ASSERT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, officeQueue, job, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
+    expectError([&] { CupsClient::jobAttributes(job); }, CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
+}
+
+TEST_F(CupsClientTest, UnreadableDocumentLeavesNoJobBehind) {
+    REQUIRE_TEST_SERVER(server);
+    const std::size_t before = jobsOnServer();
+    const auto missing = folder_ / "missing.pdf";
+
+    for (const std::filesystem::path& document : {missing, folder_.path()}) {
+        auto error =
+            caught<CupsClientError>([&] { CupsClient::submit(photoQueue, document, "t", {}, false); });
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), CupsClientErrorCode::unreadableDocument);
+        EXPECT_EQ(error->message(), "인쇄할 파일을 읽지 못했습니다: " + document.string());
+    }
+    EXPECT_EQ(jobsOnServer(), before);
+}
+
+TEST_F(CupsClientTest, JobIdsThatMeanOtherJobsAreRefused) {
+    REQUIRE_TEST_SERVER(server);
+    const int job = CupsClient::submit(officeQueue, writeDocument(), "Keep", {}, true);
+
+    // To libcups 0 is the queue's current job and -1 every job of the queue.
+    for (int id : {0, -1}) {
+        expectError([&] { CupsClient::cancel(officeQueue, id); }, CupsClientErrorCode::cancelFailed,
+                    "작업을 취소하지 못했습니다: ");
+        expectError([&] { CupsClient::jobAttributes(id); }, CupsClientErrorCode::jobStatusFailed,
+                    "작업 상태를 읽지 못했습니다: ");
+    }
+    EXPECT_EQ(CupsClient::jobAttributes(job).state, "pending-held");
+    CupsClient::cancel(officeQueue, job);
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "PrintKit/targets/ColorGolden.h"
+
+#include "PrintKit/render/ColorTransform.h"
+#include "TargetFixtures.h"
+#include "TestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+using namespace PrintKit;
+using nlohmann::json;
+using TestSupport::TemporaryDirectory;
+
+namespace {
+
+// Both bytes of every sample differ, and the set spans black, white, the straight part of the sRGB curve
+// near black and the power part.
+const std::vector<std::array<int, 3>> samples = {{0, 0, 0},
+                                                 {65535, 65535, 65535},
+                                                 {32768, 16384, 49152},
+                                                 {1000, 60000, 20000},
+                                                 {0x1234, 0xABCD, 0x00FF},
+                                                 {2000, 2500, 2600}};
+
+std::string request(const std::vector<std::string>& profiles, const json& colors = samples) {
+    return json{{"colors", colors}, {"profiles", profiles}}.dump();
+}
+
+double srgbToLinear(double v) {
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+class ColorGoldenTest : public testing::Test {
+protected:
+    TemporaryDirectory folder;
+    std::string srgb = TargetFixtures::writeProfile(folder / "srgb.icc", TargetFixtures::sRGBProfile());
+    std::string linear =
+        TargetFixtures::writeProfile(folder / "linear.icc", TargetFixtures::linearRGBProfile());
+};
+
+} // namespace
+
+TEST_F(ColorGoldenTest, ConvertsToTheSRGBCurveAndBackToItself) {
+    const json answers = json::parse(ColorGolden::answers(request({srgb, linear})));
+    ASSERT_EQ(answers.size(), 8u);
+    for (std::size_t a = 0; a < 8; ++a) {
+        const bool toLinear = a >= 4;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                const double v = samples[i][c] / 65535.0;
+                const double expected = 65535 * (toLinear ? srgbToLinear(v) : v);
+                EXPECT_NEAR(answers[a]["colors"][i][c].get<double>(), expected, 2)
+                    << answers[a]["profile"] << " " << answers[a]["intent"] << " colour " << i;
+            }
+        }
+    }
+}
+
+TEST_F(ColorGoldenTest, AnswersEveryProfileIntentAndCompensationInOrder) {
+    const std::string text = ColorGolden::answers(request({srgb, linear}, json::array({{100, 200, 300}})));
+    const json answers = json::parse(text);
+    ASSERT_EQ(answers.size(), 8u);
+    const std::vector<std::tuple<std::string, std::string, bool>> order = {
+        {srgb, "perceptual", true},
+        {srgb, "perceptual", false},
+        {srgb, "relativeColorimetric", true},
+        {srgb, "relativeColorimetric", false},
+        {linear, "perceptual", true},
+        {linear, "perceptual", false},
+        {linear, "relativeColorimetric", true},
+        {linear, "relativeColorimetric", false}};
+    for (std::size_t a = 0; a < 8; ++a) {
+        EXPECT_EQ(answers[a]["profile"], std::get<0>(order[a]));
+        EXPECT_EQ(answers[a]["intent"], std::get<1>(order[a]));
+        EXPECT_EQ(answers[a]["blackPointCompensation"], std::get<2>(order[a]));
+        EXPECT_EQ(answers[a]["colors"].size(), 1u);
+    }
+    // Compact, members in the record's order.
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    EXPECT_EQ(text.rfind("[{\"profile\":\"" + srgb +
+                             "\",\"intent\":\"perceptual\",\"blackPointCompensation\":true,"
+                             "\"colors\":[[",
+                         0),
+              0u);
+
+    EXPECT_EQ(ColorGolden::answers(request({}, json::array({{1, 2, 3}}))), "[]");
+    // A fourth value is ignored; no colours give empty lists.
+    EXPECT_EQ(ColorGolden::answers(request({linear}, json::array({{100, 200, 300, 65535}}))),
+              ColorGolden::answers(request({linear}, json::array({{100, 200, 300}}))));
+    for (const json& answer : json::parse(ColorGolden::answers(request({srgb}, json::array())))) {
+        EXPECT_EQ(answer["colors"], json::array());
+    }
+}
+
+TEST_F(ColorGoldenTest, RefusesRequestsOutsideSixteenBits) {
+    for (const json& colors :
+         {json::array({{70000, 0, 0}}), json::array({{-1, 0, 0}}), json::array({{1.5, 0, 0}}),
+          json::array({{"1", 0, 0}}), json::array({1, 2, 3})}) {
+        EXPECT_THROW(ColorGolden::answers(request({srgb}, colors)), json::exception) << colors;
+    }
+    EXPECT_THROW(ColorGolden::answers(R"({"colors": []})"), json::exception);
+    EXPECT_THROW(ColorGolden::answers(R"({"colors": [], "profiles": "a.icc"})"), json::exception);
+    EXPECT_THROW(ColorGolden::answers("not json"), json::exception);
+    try {
+        ColorGolden::answers(request({srgb}, json::array({{1, 2, 3}, {1, 2}})));
+        ADD_FAILURE() << "a two-value colour was converted";
+    } catch (const ColorGoldenError& error) {
+        EXPECT_EQ(std::string(error.what()), "색 변환 기준 사례가 올바르지 않습니다: colors[1]: 값 2개");
+    }
+}
+
+TEST_F(ColorGoldenTest, PassesOnProfileFailuresWithoutPartialAnswers) {
+    EXPECT_THROW(ColorGolden::answers(request({srgb, (folder / "missing.icc").string()})), std::system_error);
+    TestSupport::writeFile(folder / "junk.icc", std::string(300, 'j'));
+    try {
+        ColorGolden::answers(request({srgb, (folder / "junk.icc").string()}));
+        ADD_FAILURE() << "junk was taken for a profile";
+    } catch (const ColorTransformError& error) {
+        EXPECT_EQ(error.code(), ColorTransformErrorCode::unreadableProfile);
+        EXPECT_EQ(std::string(error.what()), "ICC 프로파일을 읽지 못했습니다: 용지");
+    }
+    const auto gray = TargetFixtures::writeProfile(folder / "gray.icc", TargetFixtures::grayProfile());
+    try {
+        ColorGolden::answers(request({gray}));
+        ADD_FAILURE() << "RGB samples were converted into a grey profile";
+    } catch (const ColorTransformError& error) {
+        EXPECT_EQ(error.code(), ColorTransformErrorCode::cannotCreateTransform);
+    }
+}
+
+TEST_F(ColorGoldenTest, CommandLineGivesTheSameBytes) {
+    const std::string body = request({linear});
+    TestSupport::writeFile(folder / "cases.json", body);
+    std::string out;
+    ASSERT_EQ(TestSupport::run(QUILM_BINARY_DIR "/tests/quilm-targets color-cases " +
+                                   (folder / "cases.json").string(),
+                               &out),
+              0);
+    EXPECT_EQ(out, ColorGolden::answers(body));
+    ASSERT_EQ(TestSupport::run(QUILM_BINARY_DIR "/tests/quilm-targets color-cases " +
+                               (folder / "cases.json").string() + " " + (folder / "answers.json").string()),
+              0);
+    EXPECT_EQ(TestSupport::readFile(folder / "answers.json"), out);
+    TestSupport::writeFile(folder / "bad.json", request({linear}, json::array({{1, 2}})));
+    EXPECT_EQ(TestSupport::run(QUILM_BINARY_DIR "/tests/quilm-targets color-cases " +
+                               (folder / "bad.json").string() + " 2>/dev/null"),
+              1);
+}

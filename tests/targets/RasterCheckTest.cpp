@@ -1,0 +1,287 @@
+#include "PrintKit/targets/RasterCheck.h"
+
+#include "PrintKit/targets/RasterCheckJSON.h"
+#include "PrintKit/targets/TestTargetJSON.h"
+#include "TargetFixtures.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace PrintKit;
+using TargetFixtures::rgbHeader;
+using TargetFixtures::writeRaster;
+using TestSupport::TemporaryDirectory;
+
+namespace {
+
+// 300 × 250 points: five columns of patches in five rows that end exactly at the bottom edge.
+TestTargetManifest smallTarget(const std::filesystem::path& folder) {
+    PPDPageSize page;
+    page.name = "Small";
+    page.width = 300;
+    page.height = 250;
+    return TestTarget::render(page, TestTargetVariant::deviceRGB(), folder / "small.pdf");
+}
+
+TestTargetManifest onePatch(std::vector<double> rect, std::vector<double> rgb = {0, 0, 0}) {
+    return TestTargetManifest{"Page", 612, 792, "device", {TestPatch{"p", std::move(rgb), std::move(rect)}}};
+}
+
+std::array<std::uint16_t, 3> gray(std::uint16_t v) {
+    return {v, v, v};
+}
+
+template <typename Call> std::string unsupported(Call call) {
+    try {
+        call();
+    } catch (const RasterCheckError& error) {
+        EXPECT_EQ(error.code(), RasterCheckErrorCode::unsupported);
+        return error.what();
+    }
+    ADD_FAILURE() << "no RasterCheckError";
+    return {};
+}
+
+} // namespace
+
+TEST(RasterCheckTest, MeasuresAPerfectPrintInEveryWritingModeAndDepth) {
+    TemporaryDirectory folder;
+    const auto manifest = smallTarget(folder.path());
+    for (cups_mode_t mode : {CUPS_RASTER_WRITE, CUPS_RASTER_WRITE_COMPRESSED, CUPS_RASTER_WRITE_PWG}) {
+        for (unsigned bits : {8u, 16u}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << ", " << bits << " bits");
+            const auto header = rgbHeader(600, 500, bits, 144);
+            ASSERT_TRUE(writeRaster(folder / "page.ras", mode, header,
+                                    TargetFixtures::perfectPrint(manifest, header)));
+            const auto result = RasterCheck::measure(folder / "page.ras", manifest);
+            EXPECT_EQ(result.width, 600);
+            EXPECT_EQ(result.height, 500);
+            EXPECT_EQ(result.bitsPerColor, bits);
+            EXPECT_EQ(result.resolution, 144);
+            EXPECT_EQ(result.imagingBox, (std::vector<double>{0, 0, 300, 250}));
+            ASSERT_EQ(result.readings.size(), 24u);
+            for (std::size_t i = 0; i < 24; ++i) {
+                EXPECT_EQ(result.readings[i].name, manifest.patches[i].name);
+                EXPECT_EQ(result.readings[i].measured, manifest.patches[i].rgb) << manifest.patches[i].name;
+            }
+            EXPECT_EQ(result.maxDelta(), 0);
+        }
+    }
+}
+
+TEST(RasterCheckTest, SixteenBitSamplesKeepTheirByteOrder) {
+    TemporaryDirectory folder;
+    const auto manifest = onePatch({0, 0, 100, 100}, {0x12, 0xAB, 0x00});
+    for (cups_mode_t mode : {CUPS_RASTER_WRITE, CUPS_RASTER_WRITE_COMPRESSED, CUPS_RASTER_WRITE_PWG}) {
+        // High and low bytes differ in every sample, so a swapped read shows.
+        const auto header = rgbHeader(100, 100, 16, 72);
+        ASSERT_TRUE(writeRaster(folder / "page.ras", mode, header, [](unsigned, unsigned) {
+            return std::array<std::uint16_t, 3>{0x1234, 0xABCD, 0x00FF};
+        }));
+        const auto reading = RasterCheck::measure(folder / "page.ras", manifest).readings.at(0);
+        ASSERT_EQ(reading.measured.size(), 3u);
+        EXPECT_NEAR(reading.measured[0], 0x1234 / 257.0, 1e-9) << mode;
+        EXPECT_NEAR(reading.measured[1], 0xABCD / 257.0, 1e-9) << mode;
+        EXPECT_NEAR(reading.measured[2], 0x00FF / 257.0, 1e-9) << mode;
+        EXPECT_NEAR(reading.maxDelta, 0x00FF / 257.0, 1e-9);
+    }
+}
+
+TEST(RasterCheckTest, SamplesTheMiddleHalfOfEachPatch) {
+    TemporaryDirectory folder;
+    // [18, 734, 40, 40] at 360 dpi under a 792-point box: columns and rows 140 ..< 240. Each pixel holds its
+    // column in red and its row in green, so the means tell the window to the pixel.
+    auto header = rgbHeader(250, 250, 16, 360);
+    header.cupsImagingBBox[2] = 612;
+    header.cupsImagingBBox[3] = 792;
+    ASSERT_TRUE(writeRaster(folder / "page.ras", CUPS_RASTER_WRITE, header, [](unsigned x, unsigned y) {
+        return std::array<std::uint16_t, 3>{static_cast<std::uint16_t>(x * 257),
+                                            static_cast<std::uint16_t>(y * 257), 0};
+    }));
+    const auto result = RasterCheck::measure(folder / "page.ras", onePatch({18, 734, 40, 40}));
+    EXPECT_EQ(result.imagingBox, (std::vector<double>{0, 0, 612, 792}));
+    EXPECT_EQ(result.readings[0].measured, (std::vector<double>{189.5, 189.5, 0}));
+    EXPECT_EQ(result.readings[0].maxDelta, 189.5);
+}
+
+TEST(RasterCheckTest, BoxFromMarginsWhenTheHeaderHasNone) {
+    TemporaryDirectory folder;
+    // 144 dpi, margins 36 and 18 points: the box is 36, 18, 36 + 100, 18 + 50 points.
+    auto header = rgbHeader(200, 100, 8, 144);
+    header.Margins[0] = 36;
+    header.Margins[1] = 18;
+    ASSERT_TRUE(writeRaster(folder / "page.ras", CUPS_RASTER_WRITE, header,
+                            [](unsigned x, unsigned) { return x < 40 ? gray(10) : gray(200); }));
+    // A patch at page x 36 … 56 lies over raster columns 0 … 40.
+    const auto result = RasterCheck::measure(folder / "page.ras", onePatch({36, 40, 20, 20}, {10, 10, 10}));
+    EXPECT_EQ(result.imagingBox, (std::vector<double>{36, 18, 136, 68}));
+    EXPECT_EQ(result.readings[0].measured, (std::vector<double>{10, 10, 10}));
+}
+
+TEST(RasterCheckTest, ShortFilesAndPatchesOffThePageReportNothingMeasured) {
+    TemporaryDirectory folder;
+    const auto manifest = smallTarget(folder.path());
+    const auto header = rgbHeader(300, 250, 8, 72);
+    ASSERT_TRUE(writeRaster(folder / "page.ras", CUPS_RASTER_WRITE, header,
+                            TargetFixtures::perfectPrint(manifest, header)));
+    // Keep the sync word, the header and the first 70 lines: the first row of patches (rows 18 … 58) only.
+    std::filesystem::resize_file(folder / "page.ras", 4 + sizeof(cups_page_header_t) + 70 * 900);
+    const auto result = RasterCheck::measure(folder / "page.ras", manifest);
+    for (std::size_t i = 0; i < 24; ++i) {
+        if (i < 5) {
+            EXPECT_EQ(result.readings[i].maxDelta, 0) << i;
+        } else {
+            EXPECT_EQ(result.readings[i].measured, (std::vector<double>{-1, -1, -1})) << i;
+            EXPECT_EQ(result.readings[i].maxDelta, 999) << i;
+        }
+    }
+    EXPECT_EQ(result.maxDelta(), 999);
+
+    TestTargetManifest off = onePatch({-500, 100, 40, 40});
+    off.patches.push_back(TestPatch{"below", {1, 2, 3}, {10, -400, 40, 40}});
+    off.patches.push_back(TestPatch{"far", {1, 2, 3}, {1e300, 1e300, 40, 40}});
+    for (const auto& reading : RasterCheck::measure(folder / "page.ras", off).readings) {
+        EXPECT_EQ(reading.maxDelta, 999) << reading.name;
+    }
+
+    const auto empty = RasterCheck::measure(folder / "page.ras", TestTargetManifest{});
+    EXPECT_TRUE(empty.readings.empty());
+    EXPECT_EQ(empty.maxDelta(), 0);
+    EXPECT_EQ(empty.width, 300);
+}
+
+TEST(RasterCheckTest, RefusesLayoutsItCannotRead) {
+    TemporaryDirectory folder;
+    const auto ras = folder / "page.ras";
+    auto any = [](unsigned, unsigned) { return gray(0); };
+    auto measure = [&] { RasterCheck::measure(ras, onePatch({0, 0, 10, 10})); };
+
+    auto banded = rgbHeader(10, 10, 8, 72);
+    banded.cupsColorOrder = CUPS_ORDER_BANDED;
+    banded.cupsBitsPerPixel = 8;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE, banded, any));
+    EXPECT_EQ(unsupported(measure), "지원하지 않는 래스터 형식입니다: order 1, colors 3, bits 8");
+
+    auto rgba = rgbHeader(10, 10, 8, 72);
+    rgba.cupsColorSpace = CUPS_CSPACE_RGBA;
+    rgba.cupsNumColors = 0;
+    rgba.cupsBitsPerPixel = 32;
+    rgba.cupsBytesPerLine = 40;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE, rgba, any));
+    EXPECT_EQ(unsupported(measure), "지원하지 않는 래스터 형식입니다: order 0, colors 4, bits 8");
+
+    auto gray8 = rgbHeader(10, 10, 8, 72);
+    gray8.cupsColorSpace = CUPS_CSPACE_SW;
+    gray8.cupsNumColors = 0;
+    gray8.cupsBitsPerPixel = 8;
+    gray8.cupsBytesPerLine = 10;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE_PWG, gray8, any));
+    EXPECT_EQ(unsupported(measure), "지원하지 않는 래스터 형식입니다: order 0, colors 1, bits 8");
+
+    // Headers libcups takes but whose numbers contradict each other.
+    auto shortLines = rgbHeader(100, 10, 16, 72);
+    shortLines.cupsBytesPerLine = 300;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE, shortLines, any));
+    EXPECT_EQ(unsupported(measure),
+              "지원하지 않는 래스터 형식입니다: order 0, colors 3, bits 16, width 100, bytes per line 300");
+
+    auto noResolution = rgbHeader(10, 10, 8, 72);
+    noResolution.HWResolution[1] = 0;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE, noResolution, any));
+    EXPECT_EQ(unsupported(measure),
+              "지원하지 않는 래스터 형식입니다: order 0, colors 3, bits 8, resolution 72x0");
+
+    auto widePixels = rgbHeader(10, 10, 8, 72);
+    widePixels.cupsBitsPerPixel = 48;
+    widePixels.cupsBytesPerLine = 60;
+    ASSERT_TRUE(writeRaster(ras, CUPS_RASTER_WRITE, widePixels, any));
+    EXPECT_EQ(unsupported(measure),
+              "지원하지 않는 래스터 형식입니다: order 0, colors 3, bits 8, bits per pixel 48");
+}
+
+TEST(RasterCheckTest, ReportsFilesWithoutAPageAndUnusablePatches) {
+    TemporaryDirectory folder;
+    auto code = [&](const std::filesystem::path& path, const TestTargetManifest& manifest,
+                    std::string* message) {
+        try {
+            RasterCheck::measure(path, manifest);
+        } catch (const RasterCheckError& error) {
+            *message = error.what();
+            return error.code();
+        }
+        return RasterCheckErrorCode{-1};
+    };
+    std::string message;
+    EXPECT_EQ(code(folder / "none.ras", onePatch({0, 0, 1, 1}), &message), RasterCheckErrorCode::cannotOpen);
+    EXPECT_EQ(message, "래스터 파일을 열지 못했습니다: " + (folder / "none.ras").string());
+    TestSupport::writeFile(folder / "text.ras", "%!PS-Adobe-3.0\n");
+    EXPECT_EQ(code(folder / "text.ras", onePatch({0, 0, 1, 1}), &message), RasterCheckErrorCode::cannotOpen);
+    TestSupport::writeFile(folder / "empty.ras", "RaS2");
+    EXPECT_EQ(code(folder / "empty.ras", onePatch({0, 0, 1, 1}), &message), RasterCheckErrorCode::noPage);
+    EXPECT_EQ(message, "래스터에 페이지가 없습니다: " + (folder / "empty.ras").string());
+
+    ASSERT_TRUE(writeRaster(folder / "page.ras", CUPS_RASTER_WRITE, rgbHeader(10, 10, 8, 72),
+                            [](unsigned, unsigned) { return gray(0); }));
+    EXPECT_EQ(code(folder / "page.ras", onePatch({0, 0, 1}), &message), RasterCheckErrorCode::invalidPatch);
+    EXPECT_EQ(message, "매니페스트의 패치 위치가 올바르지 않습니다: p");
+    EXPECT_EQ(code(folder / "page.ras", onePatch({0, NAN, 1, 1}), &message),
+              RasterCheckErrorCode::invalidPatch);
+}
+
+TEST(RasterCheckTest, ResultJSONCarriesEveryFieldButTheOverallDelta) {
+    RasterCheckResult result{
+        100, 80, 16, 1, 360, {0, 0, 612, 792}, {PatchReading{"red", {255, 0, 0}, {254.5, 0, 1}, 1}}};
+    const nlohmann::json json = RasterCheckJSON::encode(result);
+    EXPECT_EQ(json.size(), 7u);
+    EXPECT_FALSE(json.contains("maxDelta"));
+    EXPECT_EQ(json["readings"][0]["maxDelta"], 1.0);
+    EXPECT_EQ(RasterCheckJSON::decodeResult(nlohmann::json::parse(json.dump())), result);
+    for (const char* key :
+         {"width", "height", "bitsPerColor", "colorSpace", "resolution", "imagingBox", "readings"}) {
+        nlohmann::json missing = json;
+        missing.erase(key);
+        EXPECT_THROW(RasterCheckJSON::decodeResult(missing), nlohmann::json::exception) << key;
+    }
+    for (const nlohmann::json& bad : {nlohmann::json(1.5), nlohmann::json(1e30), nlohmann::json("16")}) {
+        nlohmann::json wrong = json;
+        wrong["bitsPerColor"] = bad;
+        EXPECT_THROW(RasterCheckJSON::decodeResult(wrong), nlohmann::json::exception) << bad;
+    }
+    nlohmann::json whole = json;
+    whole["width"] = 100.0; // a whole number written with a point is still that number
+    EXPECT_EQ(RasterCheckJSON::decodeResult(whole).width, 100);
+}
+
+// A target drawn by Ghostscript's CUPS raster devices, the way a driver's filter chain would, measured
+// through the command-line driver.
+TEST(RasterCheckTest, GhostscriptRoundTripComesBackWithinAFewUnits) {
+    if (!TestSupport::haveProgram("gs")) {
+        GTEST_SKIP() << "Ghostscript is needed";
+    }
+    TemporaryDirectory folder;
+    const std::string tool = QUILM_BINARY_DIR "/tests/quilm-targets";
+    TestSupport::writeFile(folder / "page.json", R"({"name": "Small", "width": 300, "height": 250})");
+    for (const char* variant : {"device", "srgb"}) {
+        SCOPED_TRACE(variant);
+        const auto pdf = (folder / "target.pdf").string();
+        const auto manifest = (folder / "manifest.json").string();
+        ASSERT_EQ(TestSupport::run(tool + " target " + (folder / "page.json").string() + " " + variant + " " +
+                                   pdf + " " + manifest),
+                  0);
+        for (const std::string device : {"-sDEVICE=cups -dcupsColorSpace=1 -dcupsBitsPerColor=16",
+                                         "-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=16",
+                                         "-sDEVICE=pwgraster -dcupsColorSpace=19 -dcupsBitsPerColor=8"}) {
+            SCOPED_TRACE(device);
+            const auto ras = (folder / "page.ras").string();
+            ASSERT_EQ(TestSupport::run("gs -q -dNOPAUSE -dBATCH -dSAFER " + device +
+                                       " -r144 -sOutputFile=" + ras + " " + pdf + " >/dev/null 2>&1"),
+                      0);
+            std::string out;
+            ASSERT_EQ(TestSupport::run(tool + " measure " + ras + " " + manifest, &out), 0);
+            const auto result = RasterCheckJSON::decodeResult(nlohmann::json::parse(out));
+            EXPECT_EQ(result.width, 600);
+            EXPECT_EQ(result.readings.size(), 24u);
+            EXPECT_LT(result.maxDelta(), 2.0);
+        }
+    }
+}
