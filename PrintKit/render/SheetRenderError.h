@@ -1,5 +1,5 @@
-// The errors of reading and rendering a sheet: a photo that cannot be read (carrying its path), or an
-// image, colour space or working bitmap that cannot be made.
+// The errors of reading and rendering a sheet: a photo that cannot be read (carrying its path), an image,
+// colour space or working bitmap that cannot be made, or a folder without room for the finished sheet.
 #pragma once
 
 #include "PrintKit/support/Error.h"
@@ -11,6 +11,7 @@ namespace PrintKit {
 enum class SheetRenderErrorCode {
     unreadableImage,   // detail: the photo's path
     cannotCreateImage, // no detail
+    notEnoughSpace,    // detail: the folder, with the space the file needs and the space left
 };
 
 std::string errorMessage(SheetRenderErrorCode code, const std::string& detail);
