@@ -146,12 +146,16 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 //   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
 //   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
 //   paper.icc        a table-based inkjet paper profile (33-point tables)
+//   srgb.icc, adobe-rgb-like.icc   the two photos' profiles, for the peers' command lines
 inline void make(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
     const std::string& srgb = PrintKit::ColorSpace::sRGB().icc;
     auto missing = [&](const char* name) { return !std::filesystem::exists(folder / name); };
     if (missing("paper.icc")) {
         writeBytes(folder / "paper.icc", TestProfiles::lutPrinter(33));
+    }
+    if (missing("srgb.icc")) {
+        writeBytes(folder / "srgb.icc", srgb);
     }
     if (missing("adobe-rgb-like.icc")) {
         writeBytes(folder / "adobe-rgb-like.icc", TestProfiles::adobeRGBLike().own);
