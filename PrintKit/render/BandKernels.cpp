@@ -33,27 +33,14 @@ typedef float Floats __attribute__((vector_size(64)));
 typedef std::int32_t Ints __attribute__((vector_size(64)));
 constexpr std::size_t width = 16;
 
-inline Floats load(const float* p) {
-    Floats v;
+// The helpers take and give vectors by reference: passed by value between functions built for different
+// vector widths, they would change the calling convention.
+inline void load(Floats& v, const float* p) {
     std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
-inline void store(float* p, Floats v) {
+inline void store(float* p, const Floats& v) {
     std::memcpy(p, &v, sizeof v);
-}
-
-inline Floats splat(float x) {
-    return Floats{} + x;
-}
-
-// unit(x) = x > 0 ? (x < 1 ? x : 1) : 0, NaN giving 0, by masks.
-inline Floats unit(Floats x) {
-    const Ints positive = x > 0.0f;
-    const Floats low = (Floats)((Ints)(x)&positive);
-    const Ints below = low < 1.0f;
-    const Ints one = (Ints)(splat(1.0f));
-    return (Floats)(((Ints)(low)&below) | (one & ~below));
 }
 
 inline float unit(float x) {
@@ -64,17 +51,21 @@ inline float unit(float x) {
 // default mode (to nearest, ties to even), and taking 2^23 away again is exact.
 constexpr float roundingBias = 8388608.0f;
 
-inline Ints quantized(Floats x) {
-    const Floats scaled = unit(x) * 65535.0f;
-    return __builtin_convertvector((scaled + roundingBias) - roundingBias, Ints);
-}
-
 inline std::uint16_t quantized(float x) {
     const float scaled = unit(x) * 65535.0f;
     return static_cast<std::uint16_t>(static_cast<int>((scaled + roundingBias) - roundingBias));
 }
 
-inline void storeQuantized(std::uint16_t* out, Ints q) {
+// quantized() of 16 floats: the clamp x > 0 ? (x < 1 ? x : 1) : 0 (NaN giving 0) by masks, then the scale
+// and the rounding.
+inline void storeQuantized(std::uint16_t* out, const Floats& x) {
+    const Ints positive = x > 0.0f;
+    const Floats low = (Floats)((Ints)x & positive);
+    const Ints below = low < 1.0f;
+    const Floats one = Floats{} + 1.0f;
+    const Floats clamped = (Floats)(((Ints)low & below) | ((Ints)one & ~below));
+    const Floats scaled = clamped * 65535.0f;
+    const Ints q = __builtin_convertvector((scaled + roundingBias) - roundingBias, Ints);
     for (std::size_t i = 0; i < width; ++i) {
         out[i] = static_cast<std::uint16_t>(q[i]);
     }
@@ -144,7 +135,9 @@ void encode(const float* in, float* out, std::size_t floats, const EncodingTable
 QUILM_VECTOR_CLONES void quantize(const float* in, std::uint16_t* out, std::size_t floats) {
     std::size_t j = 0;
     for (; j + width <= floats; j += width) {
-        storeQuantized(out + j, quantized(load(in + j)));
+        Floats v;
+        load(v, in + j);
+        storeQuantized(out + j, v);
     }
     for (; j < floats; ++j) {
         out[j] = quantized(in[j]);
@@ -218,29 +211,36 @@ QUILM_VECTOR_CLONES void sharpenRow(const float* in, float* out, int pixels, con
     const std::ptrdiff_t end = interiorEnd * 4;
     constexpr auto step = static_cast<std::ptrdiff_t>(width);
     for (; f + 4 * step <= end; f += 4 * step) {
-        Floats s0 = splat(0.0f), s1 = s0, s2 = s0, s3 = s0;
+        Floats s0 = Floats{}, s1 = s0, s2 = s0, s3 = s0, t0, t1, t2, t3;
         for (std::ptrdiff_t k = 0; k < n; ++k) {
             const float* tap = in + f + (k - r) * 4;
             const float w = weights[k];
-            s0 = s0 + load(tap) * w;
-            s1 = s1 + load(tap + step) * w;
-            s2 = s2 + load(tap + 2 * step) * w;
-            s3 = s3 + load(tap + 3 * step) * w;
+            load(t0, tap);
+            load(t1, tap + step);
+            load(t2, tap + 2 * step);
+            load(t3, tap + 3 * step);
+            s0 = s0 + t0 * w;
+            s1 = s1 + t1 * w;
+            s2 = s2 + t2 * w;
+            s3 = s3 + t3 * w;
         }
-        const Floats p0 = load(in + f), p1 = load(in + f + step), p2 = load(in + f + 2 * step),
-                     p3 = load(in + f + 3 * step);
-        store(out + f, p0 + (p0 - s0) * a);
-        store(out + f + step, p1 + (p1 - s1) * a);
-        store(out + f + 2 * step, p2 + (p2 - s2) * a);
-        store(out + f + 3 * step, p3 + (p3 - s3) * a);
+        load(t0, in + f);
+        load(t1, in + f + step);
+        load(t2, in + f + 2 * step);
+        load(t3, in + f + 3 * step);
+        store(out + f, t0 + (t0 - s0) * a);
+        store(out + f + step, t1 + (t1 - s1) * a);
+        store(out + f + 2 * step, t2 + (t2 - s2) * a);
+        store(out + f + 3 * step, t3 + (t3 - s3) * a);
     }
     for (; f + step <= end; f += step) {
-        Floats sum = splat(0.0f);
+        Floats sum = Floats{}, t;
         for (std::ptrdiff_t k = 0; k < n; ++k) {
-            sum = sum + load(in + f + (k - r) * 4) * weights[k];
+            load(t, in + f + (k - r) * 4);
+            sum = sum + t * weights[k];
         }
-        const Floats p = load(in + f);
-        store(out + f, p + (p - sum) * a);
+        load(t, in + f);
+        store(out + f, t + (t - sum) * a);
     }
     for (; f < end; ++f) {
         float sum = 0;
@@ -262,29 +262,39 @@ QUILM_VECTOR_CLONES void sharpenColumns(const float* const* rows, std::size_t fi
     std::size_t f = 0;
     // Four independent vectors at a time, as in sharpenRow.
     for (; f + 4 * width <= floats; f += 4 * width) {
-        Floats s0 = splat(0.0f), s1 = s0, s2 = s0, s3 = s0;
+        Floats s0 = Floats{}, s1 = s0, s2 = s0, s3 = s0, t0, t1, t2, t3;
         for (int k = 0; k < taps; ++k) {
             const float* tap = rows[k] + first + f;
             const float w = weights[k];
-            s0 = s0 + load(tap) * w;
-            s1 = s1 + load(tap + width) * w;
-            s2 = s2 + load(tap + 2 * width) * w;
-            s3 = s3 + load(tap + 3 * width) * w;
+            load(t0, tap);
+            load(t1, tap + width);
+            load(t2, tap + 2 * width);
+            load(t3, tap + 3 * width);
+            s0 = s0 + t0 * w;
+            s1 = s1 + t1 * w;
+            s2 = s2 + t2 * w;
+            s3 = s3 + t3 * w;
         }
-        const Floats p0 = load(own + f), p1 = load(own + f + width), p2 = load(own + f + 2 * width),
-                     p3 = load(own + f + 3 * width);
-        storeQuantized(out + f, quantized(p0 + (p0 - s0) * a));
-        storeQuantized(out + f + width, quantized(p1 + (p1 - s1) * a));
-        storeQuantized(out + f + 2 * width, quantized(p2 + (p2 - s2) * a));
-        storeQuantized(out + f + 3 * width, quantized(p3 + (p3 - s3) * a));
+        load(t0, own + f);
+        load(t1, own + f + width);
+        load(t2, own + f + 2 * width);
+        load(t3, own + f + 3 * width);
+        const Floats r0 = t0 + (t0 - s0) * a, r1 = t1 + (t1 - s1) * a, r2 = t2 + (t2 - s2) * a,
+                     r3 = t3 + (t3 - s3) * a;
+        storeQuantized(out + f, r0);
+        storeQuantized(out + f + width, r1);
+        storeQuantized(out + f + 2 * width, r2);
+        storeQuantized(out + f + 3 * width, r3);
     }
     for (; f + width <= floats; f += width) {
-        Floats sum = splat(0.0f);
+        Floats sum = Floats{}, t;
         for (int k = 0; k < taps; ++k) {
-            sum = sum + load(rows[k] + first + f) * weights[k];
+            load(t, rows[k] + first + f);
+            sum = sum + t * weights[k];
         }
-        const Floats p = load(own + f);
-        storeQuantized(out + f, quantized(p + (p - sum) * a));
+        load(t, own + f);
+        const Floats result = t + (t - sum) * a;
+        storeQuantized(out + f, result);
     }
     for (; f < floats; ++f) {
         float sum = 0;
