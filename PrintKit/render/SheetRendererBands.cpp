@@ -13,8 +13,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <future>
 #include <mutex>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace PrintKit::SheetRenderer {
 
@@ -122,9 +128,30 @@ void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int wid
 // the time, few enough that every processor gets work.
 constexpr int rowsPerJob = 8;
 
-// Buffers that every pixel is written to before it is read: never cleared.
-template <typename T> std::unique_ptr<T[]> uninitialised(std::size_t count) {
-    return std::make_unique_for_overwrite<T[]>(count);
+struct BufferRelease {
+    void operator()(void* p) const { std::free(p); }
+};
+template <typename T> using Buffer = std::unique_ptr<T[], BufferRelease>;
+
+// Band buffers: tens of megabytes that every pixel is written to before it is read, so never cleared. On
+// Linux they are asked to live on huge pages: a band pass walks down columns many rows apart, and with
+// small pages nearly every row it touches would cost an address translation of its own.
+template <typename T> Buffer<T> uninitialised(std::size_t count) {
+    constexpr std::size_t hugePage = std::size_t{2} << 20;
+    const std::size_t bytes = count * sizeof(T);
+    const bool huge = bytes >= hugePage;
+    const std::size_t alignment = huge ? hugePage : 64;
+    const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    void* memory = nullptr;
+    if (posix_memalign(&memory, alignment, std::max<std::size_t>(rounded, alignment)) != 0) {
+        throw std::bad_alloc();
+    }
+#if defined(__linux__)
+    if (huge) {
+        ::madvise(memory, rounded, MADV_HUGEPAGE); // only a hint: small pages work too
+    }
+#endif
+    return Buffer<T>(static_cast<T*>(memory));
 }
 
 std::size_t product(std::int64_t a, std::int64_t b, std::size_t each) {
@@ -256,7 +283,7 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     auto beforePaper = toPaper ? uninitialised<std::uint16_t>(ownCount * 3) : nullptr;
     // Two output buffers: one band is written to the file while the next is computed. Declared before the
     // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
-    std::unique_ptr<std::uint16_t[]> output[2] = {uninitialised<std::uint16_t>(ownCount * 3),
+    Buffer<std::uint16_t> output[2] = {uninitialised<std::uint16_t>(ownCount * 3),
                                                   uninitialised<std::uint16_t>(ownCount * 3)};
     std::future<void> writing;
 

@@ -1,5 +1,4 @@
 #include "PrintKit/render/ColorProfiles.h"
-#include "PrintKit/render/ParallelLoop.h"
 #include "PrintKit/render/SheetRenderer.h"
 #include "TestProfiles.h"
 
@@ -113,25 +112,6 @@ TEST(SheetRendererRoundTest, RunsOfManyChunksRoundEveryPixelOnce) {
     EXPECT_EQ(untouched, std::vector<std::uint16_t>(4, 0xABCD));
 }
 
-TEST(SheetRendererEncodeTest, ClampsToTheTablesEndsAndSetsTheFourthChannel) {
-    auto curves = srgbCurves();
-    ASSERT_TRUE(curves);
-    const float* red = curves->encoding().data();
-    const float* green = red + ToneCurves::encodingSize;
-    const float* blue = green + ToneCurves::encodingSize;
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const std::vector<Pixel> in = {{1.0f, 0.0f, 2.0f, 0.25f}, {-1.0f, nan, 1e-30f, 0}};
-    std::vector<Pixel> out(in.size(), Pixel{9, 9, 9, 9});
-    SheetRenderer::encode(in.data(), in.size(), out.data(), *curves);
-    EXPECT_EQ(out[0].r, red[ToneCurves::encodingSize - 1]);
-    EXPECT_EQ(out[0].g, green[0]);
-    EXPECT_EQ(out[0].b, blue[ToneCurves::encodingSize - 1]);
-    EXPECT_EQ(out[0].a, 1.0f);
-    EXPECT_EQ(out[1].r, red[0]);
-    EXPECT_EQ(out[1].g, green[0]);
-    EXPECT_EQ(out[1].a, 1.0f);
-}
-
 TEST(SheetRendererEncodeTest, EncodesLinearLightAsTheColourEngineDoes) {
     auto curves = srgbCurves();
     ASSERT_TRUE(curves);
@@ -155,6 +135,21 @@ TEST(SheetRendererEncodeTest, EncodesLinearLightAsTheColourEngineDoes) {
         ASSERT_NEAR(encoded[i].g, expected[i].g, 2e-5f) << i;
         ASSERT_NEAR(encoded[i].b, expected[i].b, 2e-5f) << i;
     }
+
+    // The ends of the tables: 1 and above give the last entry, 0, below and NaN the first; the fourth
+    // channel becomes 1.
+    const float* red = curves->encoding().data();
+    const float* green = red + ToneCurves::encodingSize;
+    const std::vector<Pixel> ends = {{1.0f, 0.0f, 2.0f, 0.25f},
+                                     {-1.0f, std::numeric_limits<float>::quiet_NaN(), 0, 9}};
+    std::vector<Pixel> endsOut(2);
+    SheetRenderer::encode(ends.data(), 2, endsOut.data(), *curves);
+    EXPECT_EQ(endsOut[0].r, red[ToneCurves::encodingSize - 1]);
+    EXPECT_EQ(endsOut[0].g, green[0]);
+    EXPECT_EQ(endsOut[1].r, red[0]);
+    EXPECT_EQ(endsOut[1].g, green[0]);
+    EXPECT_EQ(endsOut[0].a, 1.0f);
+    EXPECT_EQ(endsOut[1].a, 1.0f);
 
     // Rounding through the tables is encoding, then rounding.
     EXPECT_EQ(roundedSamples(linear, false, curves.get()), roundedSamples(encoded, false));
@@ -217,9 +212,4 @@ TEST(SheetRendererSlicesTest, SlicedPaperConversionEqualsOneWholeConversion) {
     std::vector<std::uint16_t> whole(sliced.size());
     paperTransforms(1, paper)[0]->convert(padded.data(), true, whole.data(), true, width, rows);
     EXPECT_EQ(sliced, whole);
-}
-
-TEST(SheetRendererSlicesTest, ConversionWorkersFollowTheProcessors) {
-    const int expected = std::min(std::max(ParallelLoop::activeProcessorCount(), 1), 8);
-    EXPECT_EQ(SheetRenderer::conversionWorkers(), expected);
 }
