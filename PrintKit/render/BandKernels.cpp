@@ -1,5 +1,7 @@
 #include "PrintKit/render/BandKernels.h"
 
+#include "PrintKit/render/VectorClones.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -7,20 +9,6 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
-#endif
-
-// On x86-64 Linux each loop is built for AVX-512, AVX2 and the baseline, and the loader picks one when the
-// program starts. Elsewhere the baseline build serves.
-#if defined(__x86_64__) && defined(__linux__)
-#define QUILM_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define QUILM_VECTOR_CLONES
-#endif
-
-// The helpers below pass 64-byte vectors by value; they are internal and inlined, so no call between
-// differently built code ever sees them.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
 namespace PrintKit::BandKernels {

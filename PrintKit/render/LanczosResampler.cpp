@@ -1,5 +1,7 @@
 #include "PrintKit/render/LanczosResampler.h"
 
+#include "PrintKit/render/VectorClones.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
@@ -105,36 +107,87 @@ void LanczosResampler::horizontalPass(const FilterWeights& taps, const Pixel* wi
     });
 }
 
+namespace {
+
+// Sixteen floats, four pixels: as wide as the widest build of the loop below takes at once.
+typedef float Floats __attribute__((vector_size(64)));
+
+inline void loadFloats(Floats& v, const float* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+
+// Output rows [0, count) of a group, columns [x0, x0 + span) (span a multiple of 4 pixels' floats or the
+// rest of the row): every float is the sum of its taps in tap order from zero, multiply then add, and every
+// alpha is then 1. rowTaps[i] is the first input row of output row i, rowWeights[i] its weights, rowCounts[i]
+// how many.
+QUILM_VECTOR_CLONES void sumRows(const float* const* rowTaps, const float* const* rowWeights,
+                                 const int* rowCounts, int count, std::ptrdiff_t stride, std::ptrdiff_t x0,
+                                 std::ptrdiff_t span, float* const* outputs) {
+    constexpr std::ptrdiff_t lanes = 16;
+    for (int i = 0; i < count; ++i) {
+        const float* first = rowTaps[i] + x0;
+        const float* w = rowWeights[i];
+        const int n = rowCounts[i];
+        float* out = outputs[i] + x0;
+        std::ptrdiff_t f = 0;
+        for (; f + 4 * lanes <= span; f += 4 * lanes) {
+            Floats s0 = Floats{}, s1 = s0, s2 = s0, s3 = s0, t0, t1, t2, t3;
+            for (int k = 0; k < n; ++k) {
+                const float* in = first + k * stride + f;
+                loadFloats(t0, in);
+                loadFloats(t1, in + lanes);
+                loadFloats(t2, in + 2 * lanes);
+                loadFloats(t3, in + 3 * lanes);
+                s0 = s0 + t0 * w[k];
+                s1 = s1 + t1 * w[k];
+                s2 = s2 + t2 * w[k];
+                s3 = s3 + t3 * w[k];
+            }
+            std::memcpy(out + f, &s0, sizeof s0);
+            std::memcpy(out + f + lanes, &s1, sizeof s1);
+            std::memcpy(out + f + 2 * lanes, &s2, sizeof s2);
+            std::memcpy(out + f + 3 * lanes, &s3, sizeof s3);
+        }
+        for (; f < span; ++f) {
+            float sum = 0.0f;
+            for (int k = 0; k < n; ++k) {
+                sum = sum + first[k * stride + f] * w[k];
+            }
+            out[f] = sum;
+        }
+        for (std::ptrdiff_t a = 3; a < span; a += 4) {
+            out[a] = 1.0f;
+        }
+    }
+}
+
+} // namespace
+
 void LanczosResampler::verticalPass(const FilterWeights& taps, IndexRange rows, const Pixel* input,
                                     int inputFirstRow, int width, Pixel* output) {
     const auto stride = static_cast<std::ptrdiff_t>(width);
-    parallel(rows.count(), [&](int i) {
-        const auto y = static_cast<std::size_t>(rows.lowerBound + i);
-        const int n = taps.counts[y];
-        const float* w = taps.weights.data() + taps.offsets[y];
-        const Pixel* first = input + (taps.starts[y] - inputFirstRow) * stride;
-        Pixel* destination = output + i * stride;
-        // Every pixel sums its taps in tap order from zero, exactly as a row-by-row accumulation would;
-        // working through short blocks keeps the partial sums in the first-level cache for any tap count.
-        constexpr std::ptrdiff_t block = 256;
-        Lanes sums[block];
-        for (std::ptrdiff_t x0 = 0; x0 < stride; x0 += block) {
-            const std::ptrdiff_t span = std::min(block, stride - x0);
-            for (std::ptrdiff_t x = 0; x < span; ++x) {
-                sums[x] = splat(0.0f);
-            }
-            for (int k = 0; k < n; ++k) {
-                const Pixel* in = first + k * stride + x0;
-                const Lanes weight = splat(w[k]);
-                for (std::ptrdiff_t x = 0; x < span; ++x) {
-                    sums[x] = sums[x] + load(in[x]) * weight;
-                }
-            }
-            for (std::ptrdiff_t x = 0; x < span; ++x) {
-                Lanes sum = sums[x];
-                sum[3] = 1.0f;
-                store(destination[x0 + x], sum);
-            }
+    // Jobs of a few output rows each, worked in tiles of columns: neighbouring output rows read mostly the
+    // same input rows, and a tile of them stays in the cache from one row to the next.
+    constexpr int groupRows = 8;
+    constexpr std::ptrdiff_t tilePixels = 256;
+    const int groups = (rows.count() + groupRows - 1) / groupRows;
+    parallel(groups, [&](int g) {
+        const int begin = g * groupRows;
+        const int count = std::min(groupRows, rows.count() - begin);
+        const float* rowTaps[groupRows];
+        const float* rowWeights[groupRows];
+        int rowCounts[groupRows];
+        float* outputs[groupRows];
+        for (int i = 0; i < count; ++i) {
+            const auto y = static_cast<std::size_t>(rows.lowerBound + begin + i);
+            rowTaps[i] = reinterpret_cast<const float*>(input + (taps.starts[y] - inputFirstRow) * stride);
+            rowWeights[i] = taps.weights.data() + taps.offsets[y];
+            rowCounts[i] = taps.counts[y];
+            outputs[i] = reinterpret_cast<float*>(output + (begin + i) * stride);
+        }
+        for (std::ptrdiff_t x = 0; x < stride; x += tilePixels) {
+            const std::ptrdiff_t span = std::min(tilePixels, stride - x);
+            sumRows(rowTaps, rowWeights, rowCounts, count, 4 * stride, 4 * x, 4 * span, outputs);
         }
     });
 }
