@@ -74,6 +74,7 @@ public:
     }
 
     PDFImageWriter& writer() { return *writer_; }
+    int descriptor() const { return file_->fd(); }
 
     void finish() {
         writer_->finish();
@@ -157,7 +158,8 @@ Placement render(const std::filesystem::path& image, const PPDPageSize& page, co
     Colorizer colors(color);
     SheetFile file(to, page, imageBytes(drawnPlacement.pixelWidth, drawnPlacement.pixelHeight));
     write(drawn, drawnPlacement.crop, drawnPlacement.pixelWidth, drawnPlacement.pixelHeight,
-          drawnPlacement.rect, sharpening, resolution, colors, file.writer(), tuning.bandHeight);
+          drawnPlacement.rect, sharpening, resolution, colors, file.writer(), tuning.bandHeight,
+          file.descriptor());
     file.finish();
     return placement;
 }
@@ -205,7 +207,7 @@ void renderGrid(const std::vector<std::optional<GridCellPhoto>>& photos, const G
                 placement = bleed->extend(placement, page, plan.resolution);
             }
             write(source, placement.crop, placement.pixelWidth, placement.pixelHeight, placement.rect,
-                  sharpening, plan.resolution, colors, file.writer(), tuning.bandHeight);
+                  sharpening, plan.resolution, colors, file.writer(), tuning.bandHeight, file.descriptor());
         }
         if (hasCaption(plan, photo)) {
             const PixelRect strip = captionStrip(plan, cell);
@@ -213,7 +215,8 @@ void renderGrid(const std::vector<std::optional<GridCellPhoto>>& photos, const G
                 captionImage(*photo.caption, static_cast<int>(strip.width), static_cast<int>(strip.height)),
                 1, false);
             write(caption, Rect(0, 0, 1, 1), strip.width, strip.height, plan.pageRect(strip),
-                  OutputSharpening::off, plan.resolution, colors, file.writer(), tuning.bandHeight);
+                  OutputSharpening::off, plan.resolution, colors, file.writer(), tuning.bandHeight,
+                  file.descriptor());
         }
     }
 

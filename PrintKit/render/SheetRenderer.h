@@ -76,10 +76,11 @@ int conversionWorkers();
 // Adds one complete image to the writer: the crop of the source (unit coordinates, y down) resampled to
 // pixelWidth × pixelHeight, drawn into the page rectangle `at`. Exactly pixelWidth × pixelHeight × 6 bytes
 // are streamed, top row first, and the image is closed. Never removes the file; on failure the writer is
-// left with a partial image.
+// left with a partial image. When the descriptor of the file is given, each band's pages are handed to the
+// disk as soon as they are written, so that making the finished file durable does not wait for all of them.
 void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::int64_t pixelWidth,
            std::int64_t pixelHeight, const Rect& at, OutputSharpening sharpening, double resolution,
-           Colorizer& colors, PDFImageWriter& into, int bandHeight = bandRows);
+           Colorizer& colors, PDFImageWriter& into, int bandHeight = bandRows, int descriptor = -1);
 
 // Tone-table encoding of `count` pixels (red, green and blue; the fourth channel becomes 1), in parallel
 // chunks of chunkPixels. `into` may be `from`.

@@ -19,6 +19,7 @@
 #include <new>
 
 #if defined(__linux__)
+#include <fcntl.h>
 #include <sys/mman.h>
 #endif
 
@@ -162,6 +163,17 @@ std::size_t product(std::int64_t a, std::int64_t b, std::size_t each) {
     return static_cast<std::size_t>(count);
 }
 
+// Starts sending the file's written pages to the disk without waiting for them.
+void startWriteBack(int descriptor) {
+#if defined(__linux__)
+    if (descriptor >= 0) {
+        ::sync_file_range(descriptor, 0, 0, SYNC_FILE_RANGE_WRITE); // a hint: failure changes nothing
+    }
+#else
+    (void)descriptor;
+#endif
+}
+
 } // namespace
 
 int conversionWorkers() {
@@ -236,7 +248,7 @@ void convertInSlices(const Colorizer::Transforms& transforms, const std::uint16_
 
 void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::int64_t pixelWidth,
            std::int64_t pixelHeight, const Rect& at, OutputSharpening sharpening, double resolution,
-           Colorizer& colors, PDFImageWriter& into, int bandHeight) {
+           Colorizer& colors, PDFImageWriter& into, int bandHeight, int descriptor) {
     if (!source || pixelWidth < 1 || pixelHeight < 1 || pixelWidth > INT_MAX || pixelHeight > INT_MAX) {
         throw SheetRenderError(SheetRenderErrorCode::cannotCreateImage);
     }
@@ -284,7 +296,7 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     // Two output buffers: one band is written to the file while the next is computed. Declared before the
     // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
     Buffer<std::uint16_t> output[2] = {uninitialised<std::uint16_t>(ownCount * 3),
-                                                  uninitialised<std::uint16_t>(ownCount * 3)};
+                                       uninitialised<std::uint16_t>(ownCount * 3)};
     std::future<void> writing;
 
     const auto stride = static_cast<std::ptrdiff_t>(width);
@@ -333,7 +345,10 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
             writing.get();
         }
         const std::size_t bytes = static_cast<std::size_t>(n) * static_cast<std::size_t>(width) * 6;
-        writing = std::async(std::launch::async, [&into, out, bytes] { into.writeImageBytes(out, bytes); });
+        writing = std::async(std::launch::async, [&into, out, bytes, descriptor] {
+            into.writeImageBytes(out, bytes);
+            startWriteBack(descriptor);
+        });
         parity ^= 1;
     }
     writing.get();
