@@ -88,31 +88,33 @@ TEST(ColorTransformTest, EveryFailureCarriesItsMessage) {
     const auto any = RenderingIntent::perceptual;
     const ColorTransform t(srgb(), printer(), any, false);
     std::vector<std::uint16_t> samples(16);
+    using Code = ColorTransformErrorCode;
+    const std::string unreadable = "ICC 프로파일을 읽지 못했습니다: ";
     const struct {
-        ColorTransformErrorCode code;
+        Code code;
         std::string message;
         std::function<void()> action;
     } cases[] = {
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 원본",
+        {Code::unreadableProfile, unreadable + "원본",
          [&] { ColorTransform(garbage, printer(), any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 용지", // cut short
+        {Code::unreadableProfile, unreadable + "용지",
          [&] { ColorTransform(srgb(), printer().substr(0, 200), any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: " + missing.string(),
+        {Code::unreadableProfile, unreadable + missing.string(),
          [&] { ColorTransform::fromSRGB(missing, any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: Generic Gray",
+        {Code::unreadableProfile, unreadable + "Generic Gray",
          [&] {
              ColorTransform(ColorSpace{"Generic Gray", ""}, paper, any, false);
          }},
-        {ColorTransformErrorCode::unreadableProfile,
-         "ICC 프로파일을 읽지 못했습니다: 원본 색공간", // before the file
+        // The space is checked before the file.
+        {Code::unreadableProfile, unreadable + "원본 색공간",
          [&] {
              ColorTransform(ColorSpace{"", ""}, missing, any, false);
          }},
-        {ColorTransformErrorCode::cannotCreateTransform, "색 변환을 만들지 못했습니다",
+        {Code::cannotCreateTransform, "색 변환을 만들지 못했습니다",
          [&] { ColorTransform(srgb(), gray, any, false); }},
-        {ColorTransformErrorCode::conversionFailed, "색 변환에 실패했습니다",
+        {Code::conversionFailed, "색 변환에 실패했습니다",
          [&] { t.convert(samples.data(), false, samples.data(), false, 1, -3); }},
-        {ColorTransformErrorCode::conversionFailed, "색 변환에 실패했습니다",
+        {Code::conversionFailed, "색 변환에 실패했습니다",
          [&] { t.convert(nullptr, true, samples.data(), true, 2, 1); }},
     };
     for (const auto& c : cases) {
@@ -125,8 +127,7 @@ TEST(ColorTransformTest, EveryFailureCarriesItsMessage) {
         }
     }
     // The named sRGB space cannot fail to be made with a working engine; its message is of the same family.
-    EXPECT_EQ(errorMessage(ColorTransformErrorCode::unreadableProfile, "sRGB"),
-              "ICC 프로파일을 읽지 못했습니다: sRGB");
+    EXPECT_EQ(errorMessage(Code::unreadableProfile, "sRGB"), "ICC 프로파일을 읽지 못했습니다: sRGB");
     // Nothing to convert is not a failure.
     EXPECT_NO_THROW(t.convert(nullptr, ColorTransform::Layout::floatRGBA, nullptr,
                               ColorTransform::Layout::floatRGBA, 0, 5));
