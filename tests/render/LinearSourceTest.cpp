@@ -2,6 +2,7 @@
 
 #include "PrintKit/render/ColorProfiles.h"
 #include "PrintKit/render/ImageDecoder.h"
+#include "PrintKit/render/Orientation.h"
 #include "TestImages.h"
 #include "TestProfiles.h"
 #include "TestSupport.h"
@@ -34,32 +35,6 @@ std::vector<Pixel> drawAll(LinearSource& source) {
                               static_cast<std::size_t>(source.height()));
     source.draw({0, source.width()}, {0, source.height()}, pixels.data());
     return pixels;
-}
-
-// The stored pixel a presented position shows, from the tag table and the turn, written out here.
-std::pair<int, int> storedOf(int orientation, bool turned, int x, int y, int w, int h) {
-    if (turned) {
-        const int uprightHeight = orientation >= 5 ? w : h;
-        std::tie(x, y) = std::pair(y, uprightHeight - 1 - x);
-    }
-    switch (orientation) {
-    case 2:
-        return {w - 1 - x, y};
-    case 3:
-        return {w - 1 - x, h - 1 - y};
-    case 4:
-        return {x, h - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, h - 1 - x};
-    case 7:
-        return {w - 1 - y, h - 1 - x};
-    case 8:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
 }
 
 // The same conversion straight through Little CMS.
@@ -95,9 +70,9 @@ void expectCodes(const Pixel& p, const Code* codes, double top, const std::strin
 
 TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
     // The file's tag, read by its decoder and applied by the source (turned or not) or by a reduced read,
-    // shows the pixels of the untagged file at the places the table names. The tagged TIFF and JPEG are read
-    // raw, the untagged PNG through the cached bitmap. JPEG is lossy: its untagged twin was coded from the
-    // same samples and decodes to the same values.
+    // shows the pixels of the untagged file at the places the orientation table (checked on its own) names.
+    // The tagged TIFF and JPEG are read raw, the untagged PNG through the cached bitmap. JPEG is lossy: its
+    // untagged twin was coded from the same samples and decodes to the same values.
     TestSupport::TemporaryDirectory folder;
     const std::string& srgb = ColorSpace::sRGB().icc;
     const auto pixels16 = TestImages::distinct(6, 4, 3, 16);
@@ -138,7 +113,7 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
                 EXPECT_EQ(source.readsDecodedBytes(), std::string(format.name) != "png");
                 for (int y = 0; y < source.height(); ++y) {
                     for (int x = 0; x < source.width(); ++x) {
-                        auto [u, v] = storedOf(orientation, turned, x, y, w, h);
+                        auto [u, v] = Orientation::mapping(w, h, orientation, turned).stored(x, y);
                         ASSERT_EQ(presented[static_cast<std::size_t>(y * source.width() + x)],
                                   stored[static_cast<std::size_t>(v * w + u)])
                             << (turned ? "turned " : "") << x << "," << y;
@@ -151,7 +126,7 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
             ASSERT_EQ(reduced->width, orientation >= 5 ? h : w);
             for (int y = 0; y < reduced->height; ++y) {
                 for (int x = 0; x < reduced->width; ++x) {
-                    auto [u, v] = storedOf(orientation, false, x, y, w, h);
+                    auto [u, v] = Orientation::mapping(w, h, orientation, false).stored(x, y);
                     for (int c = 0; c < 3; ++c) {
                         ASSERT_EQ(TestImages::sampleOf(*reduced, x, y, c),
                                   TestImages::sampleOf(*plain.image, u, v, c))
