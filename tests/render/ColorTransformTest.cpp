@@ -47,32 +47,24 @@ void directly(const std::string& source, const std::string& destination, cmsUInt
     cmsCloseProfile(d);
 }
 
-// Deterministic values spread over the whole range, with some out-of-range floats.
+// Deterministic values spread over the whole range, black and white first; floats also a little outside it.
 std::vector<Pixel> floatPixels(int count) {
-    std::vector<Pixel> pixels;
+    std::vector<Pixel> pixels{{0, 0, 0, 1}, {1, 1, 1, 1}, {-0.05f, 1.1f, 0.5f, 1}};
     std::uint32_t state = 7;
     auto next = [&] {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float>(state >> 8) / 16777216.0f;
+        return static_cast<float>((state = state * 1664525u + 1013904223u) >> 8) / 16777216.0f;
     };
-    for (int i = 0; i < count; ++i) {
+    while (static_cast<int>(pixels.size()) < count) {
         pixels.push_back({next(), next(), next(), next()});
     }
-    pixels[0] = {0, 0, 0, 1};
-    pixels[1] = {1, 1, 1, 1};
-    pixels[2] = {-0.05f, 1.1f, 0.5f, 1};
     return pixels;
 }
 
 std::vector<std::uint16_t> samples16(std::size_t count) {
-    std::vector<std::uint16_t> values(count);
-    std::uint32_t state = 99;
-    for (auto& v : values) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint16_t>(state >> 16);
+    std::vector<std::uint16_t> values{0, 0, 0, 65535, 65535, 65535};
+    for (std::uint32_t state = 99; values.size() < count;) {
+        values.push_back(static_cast<std::uint16_t>((state = state * 1664525u + 1013904223u) >> 16));
     }
-    values[0] = values[1] = values[2] = 0;
-    values[3] = values[4] = values[5] = 65535;
     return values;
 }
 
