@@ -49,11 +49,10 @@ TEST(FilterWeightsTest, AgreesBitForBitWithAnIndependentComputation) {
         double start, length;
         int sourceCount;
     };
-    // Enlarging, reducing, crops inside and past the source; a same-size axis (one exact tap of 1 per sample,
-    // the others exactly 0); reducing by exactly 3 (taps on the kernel's zeros); taps 1e-8 from whole numbers
-    // (not the kernel's zeros) and within 1e-9 of them (exact zeros); a centre just outside the exact-one
-    // rule.
-    // Outputs, start, length and source samples, four numbers per case.
+    // Outputs, start, length and source samples, four numbers per case: enlarging, reducing, crops inside
+    // and past the source; then a same-size axis (one exact tap of 1 per sample, the others exactly 0),
+    // reducing by exactly 3 (taps on the kernel's zeros), taps 1e-8 from whole numbers (not the kernel's
+    // zeros) and within 1e-9 of them (exact zeros), and a centre just outside the exact-one rule.
     const double chosen[] = {1,   0,       1,       1,  7,    0,     3,      3,    13,   0.25, 4.5,   6,
                              100, 0,       37,      37, 37,   0,     100,    100,  10,   3.3,  80.7,  97,
                              64,  -2.5,    70,      60, 3,    0,     1000,   1000, 300,  99.7, 797.6, 997,
