@@ -5,6 +5,7 @@
 #include "PrintKit/printers/QueueKind.h"
 #include "PrintKit/render/PDFImageWriter.h"
 #include "PrintKit/settings/PPDError.h"
+#include "PrintKit/targets/RasterCheck.h"
 #include "TestServer.h"
 
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include <cstdint>
 #include <cups/cups.h>
 #include <cups/raster.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <netinet/in.h>
@@ -116,39 +116,6 @@ std::map<std::string, std::string> parsedOptions(const std::string& argument) {
     }
     cupsFreeOptions(count, options);
     return parsed;
-}
-
-struct RasterPage {
-    cups_page_header2_t header{};
-    Rgb16 centre{};
-};
-
-// The first page's header and, for 16-bit RGB, its centre pixel, read as the driver behind the filter
-// chain would.
-std::optional<RasterPage> firstRasterPage(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    cups_raster_t* raster = fd < 0 ? nullptr : cupsRasterOpen(fd, CUPS_RASTER_READ);
-    std::optional<RasterPage> page;
-    RasterPage read;
-    if (raster && cupsRasterReadHeader2(raster, &read.header)) {
-        if (read.header.cupsBitsPerPixel == 48) {
-            std::vector<std::uint16_t> line(read.header.cupsBytesPerLine / 2);
-            for (unsigned row = 0; row <= read.header.cupsHeight / 2; ++row) {
-                cupsRasterReadPixels(raster, reinterpret_cast<unsigned char*>(line.data()),
-                                     read.header.cupsBytesPerLine);
-            }
-            const std::size_t x = read.header.cupsWidth / 2 * 3;
-            read.centre = {line[x], line[x + 1], line[x + 2]};
-        }
-        page = read;
-    }
-    if (raster) {
-        cupsRasterClose(raster);
-    }
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return page;
 }
 
 // Points this thread's libcups at another server for the life of the value.
@@ -282,18 +249,18 @@ TEST_F(CupsClientTest, PrintsAPDFToSixteenBitRasterWithItsOptions) {
     ASSERT_GT(job, 0);
     EXPECT_EQ(waitWhile(job, {"pending", "processing"}).state, "completed");
 
-    // The raster the backend received: the driver's 16-bit RGB mode on the requested page, and the
-    // photo's samples without a detour through 8 bits (which would turn 0x1234 into 0x1212).
-    std::optional<RasterPage> page = firstRasterPage(server->output(photoQueue));
-    ASSERT_TRUE(page);
-    EXPECT_EQ(page->header.cupsBitsPerColor, 16u);
-    EXPECT_EQ(page->header.cupsColorSpace, CUPS_CSPACE_RGB);
-    EXPECT_EQ(page->header.PageSize[0], 288u);
-    EXPECT_EQ(page->header.PageSize[1], 432u);
-    EXPECT_EQ(page->header.HWResolution[0], 360u);
-    EXPECT_NEAR(page->centre.r, 0x1234, 2);
-    EXPECT_NEAR(page->centre.g, 0x5678, 2);
-    EXPECT_NEAR(page->centre.b, 0x9ABC, 2);
+    // The raster the backend received, measured over the page's middle: the driver's 16-bit RGB mode on the
+    // requested page, and the photo's samples without a detour through 8 bits (0x1234 would become 0x1212).
+    const RasterCheckResult page = RasterCheck::measure(
+        server->output(photoQueue), {"4x6", 288, 432, "device", {{"middle", {0, 0, 0}, {124, 196, 40, 40}}}});
+    EXPECT_EQ(std::vector<std::int64_t>({page.bitsPerColor, page.colorSpace, page.resolution}),
+              std::vector<std::int64_t>({16, CUPS_CSPACE_RGB, 360}));
+    EXPECT_EQ(page.imagingBox, (std::vector<double>{8.5, 8.5, 279.5, 423.5})); // the 4 x 6 in page's area
+    ASSERT_EQ(page.readings.size(), 1u);
+    const double expected[] = {0x1234 / 257.0, 0x5678 / 257.0, 0x9ABC / 257.0};
+    for (std::size_t c = 0; c < 3; ++c) {
+        EXPECT_NEAR(page.readings[0].measured.at(c), expected[c], 2 / 257.0);
+    }
 
     // The options as the driver received them.
     std::map<std::string, std::string> received = parsedOptions(readFile(server->optionLog(job)));

@@ -1,6 +1,7 @@
 #include "PrintKit/targets/RasterCheck.h"
 
 #include "PrintKit/targets/RasterCheckJSON.h"
+#include "PrintKit/targets/TestTargetJSON.h"
 #include "TargetFixtures.h"
 #include "TestSupport.h"
 
@@ -233,7 +234,9 @@ TEST(RasterCheckTest, GhostscriptRoundTripComesBackWithinAFewUnits) {
     TemporaryDirectory folder;
     const std::string tool = QUILM_BINARY_DIR "/tests/quilm-targets";
     TestSupport::writeFile(folder / "page.json", R"({"name": "Small", "width": 300, "height": 250})");
-    for (const char* variant : {"device", "srgb"}) {
+    const auto profile =
+        TargetFixtures::writeProfile(folder / "Paper Lustre.icc", TargetFixtures::sRGBProfile());
+    for (const std::string& variant : {std::string("device"), "'profile=" + profile.string() + "'"}) {
         SCOPED_TRACE(variant);
         const auto pdf = (folder / "target.pdf").string();
         const auto manifest = (folder / "manifest.json").string();
@@ -252,6 +255,9 @@ TEST(RasterCheckTest, GhostscriptRoundTripComesBackWithinAFewUnits) {
             ASSERT_EQ(TestSupport::run(tool + " measure " + ras + " " + manifest, &out), 0);
             const auto result = RasterCheckJSON::decodeResult(nlohmann::json::parse(out));
             EXPECT_EQ(result.width, 600);
+            EXPECT_EQ(TestTargetJSON::decodeManifest(nlohmann::json::parse(TestSupport::readFile(manifest)))
+                          .variant,
+                      variant == "device" ? "device" : "profile-Paper Lustre");
             EXPECT_EQ(result.readings.size(), 24u);
             EXPECT_LT(result.maxDelta(), 2.0);
         }
