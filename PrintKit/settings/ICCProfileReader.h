@@ -23,9 +23,9 @@ inline constexpr std::uint64_t maximumFileSize = UINT32_MAX;
 std::optional<ICCProfileInfo> read(const std::filesystem::path& file, bool requirePrinterRGB);
 
 // Parses profile bytes; `path` is recorded as given and names the profile when it has no description.
-// With requirePrinterRGB only RGB output-device profiles are accepted. A profile whose tag table does not
-// fit in the bytes, or whose tags point outside the bytes, into the header or table, or partly into each
-// other, is refused: such a file is damaged or cut short, and no colour transform could use it.
+// With requirePrinterRGB only RGB output-device profiles are accepted. Only the header decides whether the
+// bytes are a profile: a damaged or cut-short tag table never rejects one (its file stem then names it),
+// and every read of the table and the description tag stays inside the bytes.
 std::optional<ICCProfileInfo> parse(std::string_view bytes, const std::string& path, bool requirePrinterRGB);
 
 } // namespace PrintKit::ICCProfileReader

@@ -102,8 +102,7 @@ bool TestServer::start(std::string* reason) {
     }
     running_ = true;
     address_ = valueOf(output, "CUPS_SERVER");
-    port_ = std::atoi(valueOf(output, "TESTBED_PORT").c_str());
-    if (address_.empty() || port_ <= 0) {
+    if (address_.empty()) {
         *reason = "the test bed gave no address: " + output;
         return false;
     }
@@ -138,15 +137,6 @@ std::filesystem::path TestServer::output(const std::string& queue) const {
 
 std::filesystem::path TestServer::optionLog(int jobID) const {
     return root() / "filterlog" / ("options-" + std::to_string(jobID));
-}
-
-void TestServer::addQueue(const std::string& name, const std::filesystem::path& ppd) {
-    std::string output;
-    if (run(script() + " add " + shellQuoted(root().string()) + " " + shellQuoted(name) + " " +
-                shellQuoted(ppd.string()) + " 2>&1",
-            &output) != 0) {
-        throw std::runtime_error("cannot add the queue " + name + ": " + output);
-    }
 }
 
 void TestServer::setDefault(const std::string& queue) {

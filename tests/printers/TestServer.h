@@ -22,16 +22,12 @@ public:
     TestServer& operator=(const TestServer&) = delete;
 
     const std::filesystem::path& root() const { return directory_.path(); }
-    const std::string& address() const { return address_; } // "127.0.0.1:PORT"
-    int port() const { return port_; }
 
     // What the queue's file device received (the last job's output overwrites the one before).
     std::filesystem::path output(const std::string& queue) const;
     // The options (argv[5]) the logging filter of the photo queue received for a job.
     std::filesystem::path optionLog(int jobID) const;
 
-    // A further queue from a PPD file, writing to output(name).
-    void addQueue(const std::string& name, const std::filesystem::path& ppd);
     void setDefault(const std::string& queue);
 
 private:
@@ -40,8 +36,7 @@ private:
     void stop();
 
     TemporaryDirectory directory_;
-    std::string address_;
-    int port_ = 0;
+    std::string address_; // "127.0.0.1:PORT"
     bool running_ = false;
 };
 

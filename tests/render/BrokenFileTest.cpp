@@ -93,10 +93,7 @@ TEST(BrokenFileTest, TruncatedJpegs) {
     for (bool progressive : {false, true}) {
         std::string whole =
             TestImages::jpeg(TestImages::distinct(64, 48, 3, 8), {.quality = 90, .progressive = progressive});
-        for (double part : {0.3, 0.6, 0.9}) {
-            std::string cut = whole.substr(0, static_cast<std::size_t>(whole.size() * part));
-            expectRefused(cut, "JPEG cut at " + std::to_string(part), false);
-        }
+        expectRefused(whole.substr(0, whole.size() / 2), "JPEG cut in its data", false);
         expectRefused(whole.substr(0, 100), "JPEG cut in its headers");
     }
 }
@@ -197,12 +194,10 @@ TEST(BrokenFileTest, HeifWithBadBoxes) {
 TEST(BrokenFileTest, BrokenExifLeavesThePhotoUpright) {
     // A damaged orientation is not a damaged photo: the pixels are decoded as stored, upright (1).
     const auto pixels = TestImages::distinct(8, 6, 3, 8);
-    std::string exif = TestImages::exif(6);
-    put32be(exif, 4, 0); // the first IFD offset, now big-endian garbage in a little-endian block
-    exif[4] = exif[5] = exif[6] = static_cast<char>(0xFF);
-    std::string countTooLarge = TestImages::exif(6);
+    std::string offsetPastTheEnd = TestImages::exif(6), countTooLarge = TestImages::exif(6);
+    offsetPastTheEnd[4] = offsetPastTheEnd[5] = offsetPastTheEnd[6] = static_cast<char>(0xFF);
     countTooLarge[8] = countTooLarge[9] = static_cast<char>(0xFF);
-    for (const std::string& block : {exif, countTooLarge, TestImages::exif(6).substr(0, 15)}) {
+    for (const std::string& block : {offsetPastTheEnd, countTooLarge, TestImages::exif(6).substr(0, 15)}) {
         std::string jpeg = TestImages::jpeg(pixels);
         std::string segment = std::string("Exif\0\0", 6) + block;
         std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>((segment.size() + 2) >> 8) +
@@ -227,16 +222,4 @@ TEST(BrokenFileTest, EmptyInputToEachFrontEnd) {
     EXPECT_THROW(TiffDecoder::decode(empty, {}), SheetRenderError);
     EXPECT_THROW(HeifDecoder::decode(empty, {}), SheetRenderError);
     EXPECT_THROW(ImageDecoder::decode(empty), SheetRenderError);
-}
-
-TEST(BrokenFileTest, HeifColourBoxWithAnUnknownTransferLeavesThePhotoUntagged) {
-    std::string heif = TestImages::heif(TestImages::solid(16, 16, {40, 80, 120}));
-    // nclx: colour primaries (2 bytes), then the transfer characteristics.
-    std::size_t transfer = find(heif, "nclx") + 6;
-    heif[transfer] = 0;
-    heif[transfer + 1] = static_cast<char>(128);
-    ByteSource source(std::span(reinterpret_cast<const std::uint8_t*>(heif.data()), heif.size()), "nclx");
-    DecodedImage image = ImageDecoder::decode(source);
-    EXPECT_EQ(image.icc, "");
-    EXPECT_EQ(image.width, 16);
 }

@@ -47,32 +47,24 @@ void directly(const std::string& source, const std::string& destination, cmsUInt
     cmsCloseProfile(d);
 }
 
-// Deterministic values spread over the whole range, with some out-of-range floats.
+// Deterministic values spread over the whole range, black and white first; floats also a little outside it.
 std::vector<Pixel> floatPixels(int count) {
-    std::vector<Pixel> pixels;
+    std::vector<Pixel> pixels{{0, 0, 0, 1}, {1, 1, 1, 1}, {-0.05f, 1.1f, 0.5f, 1}};
     std::uint32_t state = 7;
     auto next = [&] {
-        state = state * 1664525u + 1013904223u;
-        return static_cast<float>(state >> 8) / 16777216.0f;
+        return static_cast<float>((state = state * 1664525u + 1013904223u) >> 8) / 16777216.0f;
     };
-    for (int i = 0; i < count; ++i) {
+    while (static_cast<int>(pixels.size()) < count) {
         pixels.push_back({next(), next(), next(), next()});
     }
-    pixels[0] = {0, 0, 0, 1};
-    pixels[1] = {1, 1, 1, 1};
-    pixels[2] = {-0.05f, 1.1f, 0.5f, 1};
     return pixels;
 }
 
 std::vector<std::uint16_t> samples16(std::size_t count) {
-    std::vector<std::uint16_t> values(count);
-    std::uint32_t state = 99;
-    for (auto& v : values) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint16_t>(state >> 16);
+    std::vector<std::uint16_t> values{0, 0, 0, 65535, 65535, 65535};
+    for (std::uint32_t state = 99; values.size() < count;) {
+        values.push_back(static_cast<std::uint16_t>((state = state * 1664525u + 1013904223u) >> 16));
     }
-    values[0] = values[1] = values[2] = 0;
-    values[3] = values[4] = values[5] = 65535;
     return values;
 }
 
@@ -88,37 +80,33 @@ TEST(ColorTransformTest, EveryFailureCarriesItsMessage) {
     const auto any = RenderingIntent::perceptual;
     const ColorTransform t(srgb(), printer(), any, false);
     std::vector<std::uint16_t> samples(16);
+    using Code = ColorTransformErrorCode;
+    const std::string unreadable = "ICC 프로파일을 읽지 못했습니다: ";
     const struct {
-        ColorTransformErrorCode code;
+        Code code;
         std::string message;
         std::function<void()> action;
     } cases[] = {
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 원본",
+        {Code::unreadableProfile, unreadable + "원본",
          [&] { ColorTransform(garbage, printer(), any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 원본",
-         [&] { ColorTransform("", printer(), any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 용지",
-         [&] { ColorTransform(srgb(), garbage, any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: 용지", // cut short
+        {Code::unreadableProfile, unreadable + "용지",
          [&] { ColorTransform(srgb(), printer().substr(0, 200), any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: " + missing.string(),
+        {Code::unreadableProfile, unreadable + missing.string(),
          [&] { ColorTransform::fromSRGB(missing, any, false); }},
-        {ColorTransformErrorCode::unreadableProfile, "ICC 프로파일을 읽지 못했습니다: Generic Gray",
+        {Code::unreadableProfile, unreadable + "Generic Gray",
          [&] {
              ColorTransform(ColorSpace{"Generic Gray", ""}, paper, any, false);
          }},
-        {ColorTransformErrorCode::unreadableProfile,
-         "ICC 프로파일을 읽지 못했습니다: 원본 색공간", // before the file
+        // The space is checked before the file.
+        {Code::unreadableProfile, unreadable + "원본 색공간",
          [&] {
              ColorTransform(ColorSpace{"", ""}, missing, any, false);
          }},
-        {ColorTransformErrorCode::cannotCreateTransform, "색 변환을 만들지 못했습니다",
+        {Code::cannotCreateTransform, "색 변환을 만들지 못했습니다",
          [&] { ColorTransform(srgb(), gray, any, false); }},
-        {ColorTransformErrorCode::cannotCreateTransform, "색 변환을 만들지 못했습니다",
-         [&] { ColorTransform(gray, printer(), RenderingIntent::relativeColorimetric, true); }},
-        {ColorTransformErrorCode::conversionFailed, "색 변환에 실패했습니다",
+        {Code::conversionFailed, "색 변환에 실패했습니다",
          [&] { t.convert(samples.data(), false, samples.data(), false, 1, -3); }},
-        {ColorTransformErrorCode::conversionFailed, "색 변환에 실패했습니다",
+        {Code::conversionFailed, "색 변환에 실패했습니다",
          [&] { t.convert(nullptr, true, samples.data(), true, 2, 1); }},
     };
     for (const auto& c : cases) {
@@ -131,22 +119,15 @@ TEST(ColorTransformTest, EveryFailureCarriesItsMessage) {
         }
     }
     // The named sRGB space cannot fail to be made with a working engine; its message is of the same family.
-    EXPECT_EQ(errorMessage(ColorTransformErrorCode::unreadableProfile, "sRGB"),
-              "ICC 프로파일을 읽지 못했습니다: sRGB");
+    EXPECT_EQ(errorMessage(Code::unreadableProfile, "sRGB"), "ICC 프로파일을 읽지 못했습니다: sRGB");
     // Nothing to convert is not a failure.
     EXPECT_NO_THROW(t.convert(nullptr, ColorTransform::Layout::floatRGBA, nullptr,
                               ColorTransform::Layout::floatRGBA, 0, 5));
 
     // When everything is there, the file builder gives what the bytes give.
-    auto pixels = floatPixels(50);
-    std::vector<Pixel> a(50), b(50);
-    ColorTransform::fromSRGB(paper, any, true)
-        .convert(pixels.data(), ColorTransform::Layout::floatRGBA, a.data(),
-                 ColorTransform::Layout::floatRGBA, 50, 1);
-    ColorTransform(srgb(), printer(), any, true)
-        .convert(pixels.data(), ColorTransform::Layout::floatRGBA, b.data(),
-                 ColorTransform::Layout::floatRGBA, 50, 1);
-    EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(Pixel)));
+    const std::vector<std::array<int, 3>> colours = {{10, 20, 30}, {200, 100, 50}};
+    EXPECT_EQ(ColorTransform::fromSRGB(paper, any, true).convert(colours),
+              ColorTransform(srgb(), printer(), any, true).convert(colours));
 }
 
 TEST(ColorTransformTest, FloatConversionMatchesLittleCMSInPlaceAndApart) {
@@ -217,42 +198,21 @@ TEST(ColorTransformTest, SixteenBitConversionsMatchLittleCMSInEveryFormat) {
     EXPECT_NEAR(static_cast<double>(value), 0x1234, 2.0);
 }
 
-TEST(ColorTransformTest, EightBitColourListsRoundTripOnTheirScale) {
+TEST(ColorTransformTest, EightBitColourListsAreConvertedAtSixteenBitsOnTheirOwnScale) {
     const ColorTransform identity(srgb(), srgb(), RenderingIntent::relativeColorimetric, false);
-    const auto out = identity.convert({{255, 255, 255}, {0, 0, 0}, {300, -5, 128}});
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[0], (std::array<double, 3>{255.0, 255.0, 255.0}));
-    EXPECT_EQ(out[1], (std::array<double, 3>{0.0, 0.0, 0.0}));
-    EXPECT_EQ(out[2][0], 255.0); // 300 × 257 is clamped to 65535
-    EXPECT_EQ(out[2][1], 0.0);   // −5 to 0
-    EXPECT_NEAR(out[2][2], 128.0, 0.01);
-    EXPECT_TRUE(identity.convert({}).empty());
+    const auto out = identity.convert({{255, 0, 128}, {300, -5, 0}}); // 300 × 257 is clamped to 65535
+    EXPECT_EQ(out[0][0], 255.0);
+    EXPECT_EQ(out[0][1], 0.0);
+    EXPECT_NEAR(out[0][2], 128.0, 0.01);
+    EXPECT_EQ(out[1], (std::array<double, 3>{255.0, 0.0, 0.0}));
 
-    // Through the paper: the 16-bit result divided by 257.
     const ColorTransform paper(srgb(), printer(), RenderingIntent::perceptual, false);
-    const std::vector<std::array<int, 3>> colours = {{10, 20, 30}, {200, 100, 50}, {255, 0, 128}};
-    const auto converted = paper.convert(colours);
-    std::uint16_t in[9];
-    for (std::size_t i = 0; i < 9; ++i) {
-        in[i] = static_cast<std::uint16_t>(colours[i / 3][i % 3] * 257);
+    std::uint16_t sixteen[6] = {10 * 257, 20 * 257, 30 * 257, 255 * 257, 0, 128 * 257};
+    paper.convert(sixteen, false, sixteen, false, 2, 1);
+    const auto converted = paper.convert({{10, 20, 30}, {255, 0, 128}});
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(converted[i / 3][i % 3], sixteen[i] / 257.0);
     }
-    std::uint16_t expected[9];
-    directly(srgb(), printer(), TYPE_RGB_16, TYPE_RGB_16, RenderingIntent::perceptual, false, in, expected, 3,
-             1, 18, 18);
-    for (std::size_t i = 0; i < 9; ++i) {
-        EXPECT_EQ(converted[i / 3][i % 3], expected[i] / 257.0);
-    }
-}
-
-TEST(ColorTransformTest, IntentAndCompensationReachTheEngine) {
-    const std::vector<std::array<int, 3>> colours = {{200, 30, 30}, {20, 20, 20}, {5, 5, 5}};
-    auto through = [&](RenderingIntent intent, bool compensation) {
-        return ColorTransform(srgb(), printer(), intent, compensation).convert(colours);
-    };
-    EXPECT_NE(through(RenderingIntent::perceptual, false),
-              through(RenderingIntent::relativeColorimetric, false));
-    EXPECT_NE(through(RenderingIntent::relativeColorimetric, true),
-              through(RenderingIntent::relativeColorimetric, false));
 }
 
 TEST(ColorTransformTest, SRGBToLinearFollowsTheSRGBFormula) {
@@ -280,9 +240,7 @@ TEST(ColorTransformTest, SRGBToLinearFollowsTheSRGBFormula) {
 
 TEST(ColorTransformTest, SRGBProfileBytesDoNotDependOnTheMoment) {
     const std::string& bytes = srgb();
-    ASSERT_GT(bytes.size(), 128u);
     EXPECT_EQ(ColorSpace::sRGB().name, "sRGB");
-    EXPECT_EQ(&ColorSpace::sRGB(), &ColorSpace::sRGB());
     // Header date 2000-01-01 00:00:00, no profile ID.
     const std::string date(bytes.data() + 24, 12);
     EXPECT_EQ(date, std::string("\x07\xD0\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00", 12));
@@ -294,42 +252,20 @@ TEST(ColorTransformTest, SRGBProfileBytesDoNotDependOnTheMoment) {
     ASSERT_EQ(now.size(), bytes.size());
     now.replace(24, 12, date);
     EXPECT_EQ(now, bytes);
-
-    cmsHPROFILE reread = cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size()));
-    ASSERT_TRUE(reread);
-    struct tm created {};
-    ASSERT_TRUE(cmsGetHeaderCreationDateTime(reread, &created));
-    EXPECT_EQ(created.tm_year, 100);
-    EXPECT_EQ(created.tm_mon, 0);
-    EXPECT_EQ(created.tm_mday, 1);
-    EXPECT_EQ(cmsGetColorSpace(reread), cmsSigRgbData);
-    cmsCloseProfile(reread);
 }
 
 TEST(ColorTransformTest, ConcurrentSlicesEachOnTheirOwnTransformMatchOneThread) {
-    const int width = 300;
-    const int rows = 53;
+    const int width = 300, rows = 53, slices = 8, rowsPerSlice = (rows + slices - 1) / slices;
     const auto source = samples16(static_cast<std::size_t>(width * rows * 4));
-    const ColorTransform single(srgb(), printer(), RenderingIntent::perceptual, true);
-    std::vector<std::uint16_t> expected(static_cast<std::size_t>(width * rows * 3));
-    single.convert(source.data(), true, expected.data(), true, width, rows);
-
-    const int k = 8;
-    std::vector<ColorTransform> transforms;
-    for (int i = 0; i < k; ++i) {
-        transforms.emplace_back(srgb(), printer(), RenderingIntent::perceptual, true);
-    }
-    std::vector<std::uint16_t> sliced(expected.size());
-    const int rowsPerSlice = (rows + k - 1) / k;
-    LanczosResampler::parallel(k, [&](int i) {
+    std::vector<std::uint16_t> expected(static_cast<std::size_t>(width * rows * 3)), sliced(expected.size());
+    ColorTransform(srgb(), printer(), RenderingIntent::perceptual, true)
+        .convert(source.data(), true, expected.data(), true, width, rows);
+    LanczosResampler::parallel(slices, [&](int i) {
         const int start = i * rowsPerSlice;
-        const int count = std::min(rows - start, rowsPerSlice);
-        if (count < 1) {
-            return;
-        }
-        transforms[static_cast<std::size_t>(i)].convert(
-            source.data() + static_cast<std::size_t>(start * width * 4), true,
-            sliced.data() + static_cast<std::size_t>(start * width * 3), true, width, count);
+        const ColorTransform own(srgb(), printer(), RenderingIntent::perceptual, true);
+        own.convert(source.data() + static_cast<std::size_t>(start * width * 4), true,
+                    sliced.data() + static_cast<std::size_t>(start * width * 3), true, width,
+                    std::min(rows - start, rowsPerSlice));
     });
     EXPECT_EQ(sliced, expected);
 }

@@ -4,7 +4,6 @@
 #include "PrintKit/render/Layout.h"
 #include "PrintKit/support/Rounding.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -21,34 +20,36 @@ PPDPageSize page(double width, double height, std::optional<std::vector<double>>
     return size;
 }
 
-GridSpec cells(double width, double height, double gap = 0) {
-    return GridSpec::make(width, height, gap, false, false, false, false, false);
+GridSpec cells(double width, double height, double gap = 0, bool turnsToFitMore = false,
+               bool captions = false) {
+    return GridSpec::make(width, height, gap, turnsToFitMore, false, false, false, captions);
+}
+
+void expectRect(const Rect& actual, double x, double y, double w, double h, double tolerance = 1e-9) {
+    EXPECT_NEAR(actual.minX(), x, tolerance);
+    EXPECT_NEAR(actual.minY(), y, tolerance);
+    EXPECT_NEAR(actual.width(), w, tolerance);
+    EXPECT_NEAR(actual.height(), h, tolerance);
 }
 
 } // namespace
 
 TEST(GridLayoutTest, PlansLetterSheetOfTurnedCellsWithMarksAndCaptions) {
     const PPDPageSize letter = page(612, 792, std::vector<double>{9, 9, 603, 783});
-    const GridSpec spec = GridSpec::make(144, 108, 9, true, false, false, true, true);
-    GridPlan plan = GridLayout::plan(letter, Margins{}, spec, 360);
-
+    const GridPlan plan =
+        GridLayout::plan(letter, Margins{}, GridSpec::make(144, 108, 9, true, false, false, true, true), 360);
     EXPECT_EQ(plan.pixelWidth, 2970);
     EXPECT_EQ(plan.pixelHeight, 3870);
-    EXPECT_NEAR(plan.rect.minX(), 9, 1e-9);
-    EXPECT_NEAR(plan.rect.minY(), 9, 1e-9);
-    EXPECT_NEAR(plan.rect.width(), 594, 1e-9);
-    EXPECT_NEAR(plan.rect.height(), 774, 1e-9);
+    expectRect(plan.rect, 9, 9, 594, 774);
     // Unturned 3 × 6 = 18 cells fit, turned 5 × 5 = 25.
     EXPECT_TRUE(plan.turned);
     EXPECT_EQ(plan.columns, 5);
     EXPECT_EQ(plan.rows, 5);
-    EXPECT_EQ(plan.count(), 25);
+    ASSERT_EQ(plan.count(), 25);
     EXPECT_EQ(plan.cells[0], (PixelRect{45, 45, 540, 720}));
     EXPECT_EQ(plan.cells[1], (PixelRect{630, 45, 540, 720}));
     EXPECT_EQ(plan.cells[5], (PixelRect{45, 810, 540, 720}));
-    EXPECT_EQ(plan.cells[24], (PixelRect{45 + 4 * 585, 45 + 4 * 765, 540, 720}));
     EXPECT_EQ(plan.captionHeight, 37);
-    EXPECT_EQ(plan.resolution, 360);
 
     // 10 distinct x and 10 distinct y edges, a mark on each side of the block.
     ASSERT_EQ(plan.marks.size(), 40u);
@@ -58,28 +59,16 @@ TEST(GridLayoutTest, PlansLetterSheetOfTurnedCellsWithMarksAndCaptions) {
     EXPECT_EQ(plan.marks[20], (PixelRect{0, 44, 31, 2}));
     EXPECT_EQ(plan.marks[21], (PixelRect{2939, 44, 31, 2}));
     for (const PixelRect& mark : plan.marks) {
-        EXPECT_GE(mark.x, 0);
-        EXPECT_GE(mark.y, 0);
-        EXPECT_LE(mark.maxX(), plan.pixelWidth);
-        EXPECT_LE(mark.maxY(), plan.pixelHeight);
+        EXPECT_TRUE(mark.x >= 0 && mark.y >= 0 && mark.maxX() <= plan.pixelWidth &&
+                    mark.maxY() <= plan.pixelHeight);
     }
+
+    // Plan rows run down the page: the first cell's top is the plan's top less 45 pixels.
+    expectRect(plan.pageRect(plan.cells[0]), 9 + 0.2 * 45, 783 - 0.2 * 765, 108, 144);
+    expectRect(plan.pageRect(PixelRect{0, 0, plan.pixelWidth, plan.pixelHeight}), 9, 9, 594, 774);
 }
 
-TEST(GridLayoutTest, PageRectTurnsPlanRowsUpsideDown) {
-    const PPDPageSize letter = page(612, 792, std::vector<double>{9, 9, 603, 783});
-    GridPlan plan =
-        GridLayout::plan(letter, Margins{}, GridSpec::make(144, 108, 9, true, false, false, true, true), 360);
-    Rect first = plan.pageRect(plan.cells[0]);
-    EXPECT_NEAR(first.minX(), 18, 1e-9);              // 9 + 0.2 × 45
-    EXPECT_NEAR(first.minY(), 783 - 0.2 * 765, 1e-9); // top of the plan less 45 + 720 pixels
-    EXPECT_NEAR(first.width(), 108, 1e-9);
-    EXPECT_NEAR(first.height(), 144, 1e-9);
-    Rect whole = plan.pageRect(PixelRect{0, 0, plan.pixelWidth, plan.pixelHeight});
-    EXPECT_NEAR(whole.minY(), plan.rect.minY(), 1e-9);
-    EXPECT_NEAR(whole.maxY(), plan.rect.maxY(), 1e-9);
-}
-
-TEST(GridLayoutTest, CutMarkLengthRoundsHalfAwayFromZero) {
+TEST(GridLayoutTest, CutMarkLengthRoundsHalfAwayFromZeroAndMarksNeedRoom) {
     // One 720-pixel cell in the middle of a 1250-pixel square at 360 ppi: the marks are not clipped, so their
     // length shows 11.3 / 0.2 = 56.5 rounded to 57, beside an offset of 2.8 / 0.2 = 14 and a thickness of
     // 0.36 / 0.2 = 1.8 → 2 centred on the edge.
@@ -93,159 +82,116 @@ TEST(GridLayoutTest, CutMarkLengthRoundsHalfAwayFromZero) {
         {194, 264, 57, 2}, {999, 264, 57, 2}, {194, 984, 57, 2}, {999, 984, 57, 2}, // horizontal: left, right
     };
     EXPECT_EQ(plan.marks, expected);
-}
-
-TEST(GridLayoutTest, MarksVanishWithoutRoomAndAreOffWhenNotAsked) {
-    GridSpec spec = cells(100, 100);
-    spec.cutMarks = true;
     // One pixel per point: a 100-point cell filling a 100-point page leaves no room for any mark.
-    GridPlan tight = GridLayout::plan(page(100, 100), Margins{}, spec, 72);
-    EXPECT_TRUE(tight.marks.empty());
-    spec.cutMarks = false;
-    EXPECT_TRUE(GridLayout::plan(page(288, 288), Margins{}, spec, 360).marks.empty());
+    spec = cells(100, 100);
+    spec.cutMarks = true;
+    EXPECT_TRUE(GridLayout::plan(page(100, 100), Margins{}, spec, 72).marks.empty());
 }
 
-TEST(GridLayoutTest, ExactFitLeavesNoOffset) {
-    // 3 × 30 + 2 × 5 = 100 pixels at one pixel per point.
-    GridPlan plan = GridLayout::plan(page(100, 47), Margins{}, cells(30, 20, 5), 72);
-    EXPECT_EQ(plan.columns, 3);
-    EXPECT_EQ(plan.rows, 2);
-    EXPECT_EQ(plan.cells[0], (PixelRect{0, 1, 30, 20})); // 47 − 45 = 2 spare rows, one above
-    EXPECT_EQ(plan.cells[2], (PixelRect{70, 1, 30, 20}));
-    EXPECT_EQ(plan.cells[3], (PixelRect{0, 26, 30, 20}));
-    // An odd spare pixel goes to the right.
-    GridPlan odd = GridLayout::plan(page(101, 50), Margins{}, cells(50, 50), 72);
-    EXPECT_EQ(odd.columns, 2);
-    EXPECT_EQ(odd.cells[0].x, 0);
-    GridPlan single = GridLayout::plan(page(101, 50), Margins{}, cells(60, 50), 72);
-    EXPECT_EQ(single.cells[0].x, 20); // 41 spare: 20 left, 21 right
+TEST(GridLayoutTest, CountsTurnsAndCentresTheCells) {
+    // One pixel per point throughout.
+    const struct {
+        double pageWidth, pageHeight;
+        GridSpec spec;
+        int columns, rows;
+        bool turned;
+        PixelRect first, last;
+        std::int64_t captionHeight;
+    } cases[] = {
+        // Exactly 3 × 30 + 2 × 5 = 100 across; 47 − 45 = 2 spare rows, one above.
+        {100, 47, cells(30, 20, 5), 3, 2, false, {0, 1, 30, 20}, {70, 26, 30, 20}, 0},
+        {101, 50, cells(60, 50), 1, 1, false, {20, 0, 60, 50}, {20, 0, 60, 50}, 0}, // the odd pixel: right
+        // Turned 3 × 1 is fewer than 2 × 2; unturned 1 × 3 is fewer than turned 2 × 2.
+        {100, 60, cells(50, 30, 0, true), 2, 2, false, {0, 0, 50, 30}, {50, 30, 50, 30}, 0},
+        {60, 100, cells(50, 30, 0, true), 2, 2, true, {0, 0, 30, 50}, {30, 50, 30, 50}, 0},
+        {60, 100, cells(50, 30), 1, 3, false, {5, 5, 50, 30}, {5, 65, 50, 30}, 0},       // not turned unasked
+        {100, 100, cells(25, 25, -3), 4, 4, false, {0, 0, 25, 25}, {75, 75, 25, 25}, 0}, // gap below zero
+        {100, 100, cells(50, 25, 0, true), 2, 4, false, {0, 0, 50, 25}, {50, 75, 50, 25}, 0}, // a tie
+        // A caption takes at most a third of a 15-pixel cell; in a 30-pixel one 7.4 points round to 7.
+        {100, 100, cells(40, 15, 0, false, true), 2, 6, false, {10, 5, 40, 15}, {50, 80, 40, 15}, 5},
+        {100, 100, cells(40, 30, 0, false, true), 2, 3, false, {10, 5, 40, 30}, {50, 65, 40, 30}, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        GridPlan plan = GridLayout::plan(page(c.pageWidth, c.pageHeight), Margins{}, c.spec, 72);
+        EXPECT_EQ(std::tuple(plan.columns, plan.rows, plan.turned), std::tuple(c.columns, c.rows, c.turned));
+        ASSERT_EQ(plan.count(), c.columns * c.rows);
+        EXPECT_EQ(plan.cells.front(), c.first);
+        EXPECT_EQ(plan.cells.back(), c.last);
+        EXPECT_EQ(plan.captionHeight, c.captionHeight);
+    }
+    // 0.1 + 0.2 is a hair above 0.3; at 720 ppi the area's edge is still pixel 3, not 4.
+    GridPlan noisy = GridLayout::plan(page(100, 100, std::vector<double>{0.1 + 0.2, 0, 10, 10}), Margins{},
+                                      cells(1, 1), 720);
+    EXPECT_EQ(noisy.pixelWidth, 97);
+    EXPECT_NEAR(noisy.rect.minX(), 0.3, 1e-12);
 }
 
-TEST(GridLayoutTest, TurnsOnlyForStrictlyMoreCells) {
-    // 100 × 60 page, cells 50 × 30: unturned 2 × 2 = 4; turned 3 × 1 = 3.
-    GridSpec spec = cells(50, 30);
-    spec.turnsToFitMore = true;
-    GridPlan plan = GridLayout::plan(page(100, 60), Margins{}, spec, 72);
-    EXPECT_FALSE(plan.turned);
-    EXPECT_EQ(plan.count(), 4);
-    // 100 × 100, cells 50 × 25: unturned 2 × 4 = 8, turned 4 × 2 = 8: a tie stays unturned.
-    spec = cells(50, 25);
-    spec.turnsToFitMore = true;
-    plan = GridLayout::plan(page(100, 100), Margins{}, spec, 72);
-    EXPECT_FALSE(plan.turned);
-    EXPECT_EQ(plan.cells[0].width, 50);
-    // 60 × 100, cells 50 × 30: unturned 1 × 3 = 3, turned 2 × 2 = 4.
-    spec = cells(50, 30);
-    spec.turnsToFitMore = true;
-    plan = GridLayout::plan(page(60, 100), Margins{}, spec, 72);
-    EXPECT_TRUE(plan.turned);
-    EXPECT_EQ(plan.cells[0], (PixelRect{0, 0, 30, 50}));
-    spec.turnsToFitMore = false;
-    EXPECT_FALSE(GridLayout::plan(page(60, 100), Margins{}, spec, 72).turned);
-}
-
-TEST(GridLayoutTest, NegativeGapCountsAsNone) {
-    GridPlan plan = GridLayout::plan(page(100, 100), Margins{}, cells(25, 25, -3), 72);
-    EXPECT_EQ(plan.columns, 4);
-    EXPECT_EQ(plan.cells[1].x, 25);
-}
-
-TEST(GridLayoutTest, CaptionTakesAtMostAThirdOfTheCell) {
-    GridSpec spec = cells(40, 15);
-    spec.captions = true;
-    // 7.4 points would be 7 pixels; a 15-pixel cell allows 5.
-    EXPECT_EQ(GridLayout::plan(page(100, 100), Margins{}, spec, 72).captionHeight, 5);
-    spec.cellHeight = 30;
-    EXPECT_EQ(GridLayout::plan(page(100, 100), Margins{}, spec, 72).captionHeight, 7);
-    spec.captions = false;
-    EXPECT_EQ(GridLayout::plan(page(100, 100), Margins{}, spec, 72).captionHeight, 0);
-}
-
-TEST(GridLayoutTest, RefusesWhenNothingFits) {
-    // 250 mm square cells on a 4 × 6 inch sheet.
+TEST(GridLayoutTest, RefusesWhenNothingFitsOrNoWholePixelIsLeft) {
+    auto refusal = [](const PPDPageSize& on, const Margins& margins, const GridSpec& spec,
+                      double resolution) {
+        try {
+            GridLayout::plan(on, margins, spec, resolution);
+        } catch (const GridLayoutError& error) {
+            EXPECT_EQ(error.code(), GridLayoutErrorCode::noCellFits);
+            return error.message();
+        } catch (const PlacementError& error) {
+            EXPECT_EQ(error.code(), PlacementErrorCode::noPrintableArea);
+            return error.message();
+        }
+        return std::string("(planned)");
+    };
+    // 250 mm square cells on a 4 × 6 inch sheet; the message's decimal point must not become a comma.
+    GermanLocale german;
     const double cell = 250 * 72 / 25.4;
-    GridSpec spec = cells(cell, cell);
-    spec.turnsToFitMore = true;
-    GermanLocale german; // the message's decimal point must not become a comma
-    try {
-        GridLayout::plan(page(288, 432), Margins{}, spec, 360);
-        FAIL();
-    } catch (const GridLayoutError& error) {
-        EXPECT_EQ(error.code(), GridLayoutErrorCode::noCellFits);
-        EXPECT_EQ(error.message(), "250.0×250.0mm 칸이 이 용지의 인쇄 영역에 하나도 들어가지 않습니다");
-    }
+    EXPECT_EQ(refusal(page(288, 432), Margins{}, cells(cell, cell, 0, true), 360),
+              "250.0×250.0mm 칸이 이 용지의 인쇄 영역에 하나도 들어가지 않습니다");
     // The size in the message is the one asked for, not the turned one.
-    try {
-        GridLayout::plan(page(100, 50), Margins{}, cells(40, 72), 72);
-        FAIL();
-    } catch (const GridLayoutError& error) {
-        EXPECT_EQ(error.message(), "14.1×25.4mm 칸이 이 용지의 인쇄 영역에 하나도 들어가지 않습니다");
-    }
-}
-
-TEST(GridLayoutTest, RefusesAreaWithoutAWholePixel) {
-    EXPECT_THROW(GridLayout::plan(page(100, 100), Margins{50, 0, 50, 0}, cells(10, 10), 72), PlacementError);
+    EXPECT_EQ(refusal(page(100, 50), Margins{}, cells(40, 72), 72),
+              "14.1×25.4mm 칸이 이 용지의 인쇄 영역에 하나도 들어가지 않습니다");
+    EXPECT_EQ(refusal(page(100, 100), Margins{50, 0, 50, 0}, cells(10, 10), 72),
+              "여백을 빼면 인쇄할 공간이 없습니다");
     // 0.7 points wide but between pixel boundaries at 72 ppi: nothing whole is left.
-    try {
-        GridLayout::plan(page(100, 100, std::vector<double>{0.2, 0, 0.9, 100}), Margins{}, cells(1, 1), 72);
-        FAIL();
-    } catch (const PlacementError& error) {
-        EXPECT_EQ(error.code(), PlacementErrorCode::noPrintableArea);
-        EXPECT_EQ(error.message(), "여백을 빼면 인쇄할 공간이 없습니다");
+    EXPECT_EQ(refusal(page(100, 100, std::vector<double>{0.2, 0, 0.9, 100}), Margins{}, cells(1, 1), 72),
+              "여백을 빼면 인쇄할 공간이 없습니다");
+}
+
+TEST(GridLayoutTest, FitsPhotoInItsCellWholeOrCropped) {
+    const GridSpec turning = GridSpec::make(108, 144, 0, false, true, true, false, true);
+    const GridSpec still = GridSpec::make(108, 144, 0, false, true, false, false, true);
+    const GridSpec filling = GridSpec::make(100, 100, 0, false, false, false, false, false);
+    const Rect whole(0, 0, 1, 1);
+    const struct {
+        std::int64_t width, height;
+        PixelRect cell;
+        GridSpec spec;
+        std::int64_t caption;
+        bool rotated;
+        PixelRect frame;
+        Rect crop;
+    } cases[] = {
+        // Landscape into a 540 × 683 photo area: turned and fitted to the full height, 683 × 2/3 = 455.3,
+        // (540 − 455) / 2 = 42; or not turned and fitted to the width.
+        {3000, 2000, {45, 45, 540, 720}, turning, 37, true, {42, 0, 455, 683}, whole},
+        {3000, 2000, {45, 45, 540, 720}, still, 37, false, {0, 161, 540, 360}, whole},
+        {2000, 3000, {0, 0, 400, 300}, turning, 0, true, {0, 16, 400, 267}, whole},
+        // A square photo, or a square photo area (the cell less its caption), never turns.
+        {2000, 2000, {0, 0, 300, 500}, turning, 0, false, {0, 100, 300, 300}, whole},
+        {3000, 2000, {0, 0, 400, 400}, turning, 0, false, {0, 66, 400, 267}, whole},
+        {2000, 3000, {0, 0, 400, 500}, turning, 100, false, {66, 0, 267, 400}, whole},
+        // A caption as high as the cell leaves one row; 1.5 pixels wide round to 2.
+        {3000, 2000, {0, 0, 90, 30}, still, 30, false, {44, 0, 2, 1}, whole},
+        // Filling crops the overhang from both sides.
+        {3000, 2000, {0, 0, 400, 400}, filling, 0, false, {0, 0, 400, 400}, Rect(1.0 / 6, 0, 2.0 / 3, 1)},
+        {1000, 2000, {0, 0, 400, 400}, filling, 0, false, {0, 0, 400, 400}, Rect(0, 0.25, 1, 0.5)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        CellFit fit = GridLayout::fit(c.width, c.height, c.cell, c.spec, c.caption);
+        EXPECT_EQ(fit.rotated, c.rotated);
+        EXPECT_EQ(fit.frame, c.frame);
+        expectRect(fit.crop, c.crop.minX(), c.crop.minY(), c.crop.width(), c.crop.height(), 1e-12);
     }
-}
-
-TEST(GridLayoutTest, AreaEdgesOnPixelBoundariesSurviveFloatingPointNoise) {
-    // 0.1 + 0.2 is a hair above 0.3; at 720 ppi the edge is still pixel 3, not 4.
-    GridPlan plan = GridLayout::plan(page(100, 100, std::vector<double>{0.1 + 0.2, 0, 10, 10}), Margins{},
-                                     cells(1, 1), 720);
-    EXPECT_EQ(plan.pixelWidth, 97);
-    EXPECT_NEAR(plan.rect.minX(), 0.3, 1e-12);
-}
-
-TEST(GridLayoutTest, FitsPhotoWholeTurningItToTheCell) {
-    GridSpec spec = GridSpec::make(108, 144, 0, false, true, true, false, true);
-    const PixelRect cell{45, 45, 540, 720};
-    // Landscape photo in a portrait photo area of 540 × 683: turned, then fitted to the full height.
-    CellFit fit = GridLayout::fit(3000, 2000, cell, spec, 37);
-    EXPECT_TRUE(fit.rotated);
-    EXPECT_EQ(fit.crop, Rect(0, 0, 1, 1));
-    EXPECT_EQ(fit.frame, (PixelRect{42, 0, 455, 683})); // 683 × 2/3 = 455.3; (540 − 455) / 2 = 42
-    // Without turning the photo fits the width and is centred in the photo area.
-    spec.rotatesToFit = false;
-    fit = GridLayout::fit(3000, 2000, cell, spec, 37);
-    EXPECT_FALSE(fit.rotated);
-    EXPECT_EQ(fit.frame, (PixelRect{0, 161, 540, 360}));
-}
-
-TEST(GridLayoutTest, FillsCellWithCentredCrop) {
-    GridSpec spec = GridSpec::make(100, 100, 0, false, false, false, false, false);
-    CellFit fit = GridLayout::fit(3000, 2000, PixelRect{0, 0, 400, 400}, spec, 0);
-    EXPECT_EQ(fit.frame, (PixelRect{0, 0, 400, 400}));
-    EXPECT_NEAR(fit.crop.minX(), 1.0 / 6, 1e-12);
-    EXPECT_NEAR(fit.crop.width(), 2.0 / 3, 1e-12);
-    EXPECT_EQ(fit.crop.minY(), 0);
-    EXPECT_EQ(fit.crop.height(), 1);
-    fit = GridLayout::fit(1000, 2000, PixelRect{0, 0, 400, 400}, spec, 0);
-    EXPECT_NEAR(fit.crop.minY(), 0.25, 1e-12);
-    EXPECT_NEAR(fit.crop.height(), 0.5, 1e-12);
-}
-
-TEST(GridLayoutTest, SquaresNeverRotate) {
-    GridSpec spec = GridSpec::make(100, 100, 0, false, true, true, false, false);
-    EXPECT_FALSE(GridLayout::fit(2000, 2000, PixelRect{0, 0, 300, 500}, spec, 0).rotated);
-    EXPECT_FALSE(GridLayout::fit(3000, 2000, PixelRect{0, 0, 400, 400}, spec, 0).rotated);
-    // The photo area, not the cell, decides: a 400 × 500 cell with a 100-pixel caption is square.
-    EXPECT_FALSE(GridLayout::fit(2000, 3000, PixelRect{0, 0, 400, 500}, spec, 100).rotated);
-    EXPECT_TRUE(GridLayout::fit(2000, 3000, PixelRect{0, 0, 400, 300}, spec, 0).rotated);
-}
-
-TEST(GridLayoutTest, CaptionAsHighAsTheCellLeavesOnePixel) {
-    GridSpec spec = GridSpec::make(100, 100, 0, false, true, false, false, true);
-    CellFit fit = GridLayout::fit(3000, 2000, PixelRect{0, 0, 90, 30}, spec, 30);
-    EXPECT_EQ(fit.frame.height, 1);
-    EXPECT_EQ(fit.frame.y, 0);
-    EXPECT_EQ(fit.frame.width, 2); // 1.5 rounds away from zero
 }
 
 TEST(GridLayoutTest, PixelCountsAndSamplesKeepTheirOwnRounding) {

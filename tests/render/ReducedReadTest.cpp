@@ -8,88 +8,19 @@
 using namespace PrintKit;
 using TestImages::sampleOf;
 
-namespace {
-
-std::pair<int, int> storedOf(int orientation, int x, int y, int w, int h) {
-    switch (orientation) {
-    case 2:
-        return {w - 1 - x, y};
-    case 3:
-        return {w - 1 - x, h - 1 - y};
-    case 4:
-        return {x, h - 1 - y};
-    case 5:
-        return {y, x};
-    case 6:
-        return {y, h - 1 - x};
-    case 7:
-        return {w - 1 - y, h - 1 - x};
-    case 8:
-        return {w - 1 - y, x};
-    default:
-        return {x, y};
-    }
-}
-
-// The upright image shows at (x, y) the stored pixel the orientation table names.
-void expectUpright(const DecodedImage& upright, const DecodedImage& stored, int orientation) {
-    const bool swap = orientation >= 5;
-    ASSERT_EQ(upright.orientation, 1);
-    ASSERT_EQ(upright.width, swap ? stored.height : stored.width);
-    ASSERT_EQ(upright.height, swap ? stored.width : stored.height);
-    for (int y = 0; y < upright.height; ++y) {
-        for (int x = 0; x < upright.width; ++x) {
-            auto [u, v] = storedOf(orientation, x, y, stored.width, stored.height);
-            for (int c = 0; c < stored.channels; ++c) {
-                ASSERT_EQ(sampleOf(upright, x, y, c), sampleOf(stored, u, v, c))
-                    << "orientation " << orientation << " at " << x << "," << y;
-            }
-        }
-    }
-}
-
-} // namespace
-
-TEST(ReducedReadTest, AllEightOrientationsOfEveryTaggedFormatComeUpright) {
-    TestSupport::TemporaryDirectory folder;
-    const auto pixels = TestImages::distinct(7, 5, 3, 16);
-    const auto pixels8 = TestImages::distinct(7, 5, 3, 8);
-    // JPEG is lossy: the untagged decode of the same picture, turned by hand, is the reference.
-    const auto jpegPixels = TestImages::distinct(24, 16, 3, 8);
-    TestImages::write(folder / "plain.jpg", TestImages::jpeg(jpegPixels));
-    DecodedImage plainJpeg = ImageDecoder::decode(folder / "plain.jpg");
-    for (int orientation = 1; orientation <= 8; ++orientation) {
-        SCOPED_TRACE(orientation);
-        TestImages::write(folder / "a.tif", TestImages::tiff(pixels, {.orientation = orientation}));
-        TestImages::write(folder / "a.png", TestImages::png(pixels8, {.orientation = orientation}));
-        TestImages::write(folder / "a.jpg", TestImages::jpeg(jpegPixels, {.orientation = orientation}));
-        for (const char* name : {"a.tif", "a.png", "a.jpg"}) {
-            DecodedImage stored = ImageDecoder::decode(folder / name);
-            EXPECT_EQ(stored.orientation, orientation) << name;
-            expectUpright(ImageReducer::upright(stored), stored, orientation);
-            // A reduced read at full size is the upright image itself.
-            EXPECT_EQ(ImageDecoder::decodeReduced(folder / name, 1000), ImageReducer::upright(stored))
-                << name;
-        }
-        expectUpright(ImageDecoder::decodeReduced(folder / "a.jpg", 1000), plainJpeg, orientation);
-    }
-}
-
 TEST(ReducedReadTest, HeifRotationIsAppliedOnceByItsDecoder) {
     TestSupport::TemporaryDirectory folder;
     // Four quadrants of clearly different colours survive the lossy coding.
-    TestImages::Pixels quadrants{32, 16, 3, 8, {}};
+    TestImages::Pixels quadrants = TestImages::solid(32, 16, {250, 10, 10});
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 32; ++x) {
-            int q = (x >= 16 ? 1 : 0) + (y >= 8 ? 2 : 0);
-            static const std::uint16_t colours[4][3] = {
-                {250, 10, 10}, {10, 250, 10}, {10, 10, 250}, {250, 250, 10}};
-            quadrants.samples.insert(quadrants.samples.end(), colours[q], colours[q] + 3);
+            quadrants.at(x, y, 1) = x >= 16 ? 250 : 10;
+            quadrants.at(x, y, 2) = y >= 8 ? 250 : 10;
         }
     }
     TestImages::write(folder / "plain.heic", TestImages::heif(quadrants));
     DecodedImage plain = ImageDecoder::decode(folder / "plain.heic");
-    for (int orientation = 1; orientation <= 8; ++orientation) {
+    for (int orientation : {2, 6, 7}) { // a mirror, a turn, and both
         SCOPED_TRACE(orientation);
         TestImages::write(folder / "turned.heic", TestImages::heif(quadrants, {.orientation = orientation}));
         DecodedImage turned = ImageDecoder::decode(folder / "turned.heic");
@@ -126,9 +57,8 @@ TEST(ReducedReadTest, TheLongerSideStaysWithinTheBound) {
         int maxPixel, width, height;
     };
     for (Case c :
-         {Case{"wide.jpg", 120, 120, 80}, Case{"wide.jpg", 599, 599, 399}, Case{"wide.jpg", 600, 600, 400},
-          Case{"wide.jpg", 5000, 600, 400}, Case{"wide.jpg", 1, 1, 1}, Case{"wide.jpg", 0, 1, 1},
-          Case{"tall.png", 100, 30, 100}, Case{"tall.png", 3, 1, 3}, Case{"turned.jpg", 120, 80, 120}}) {
+         {Case{"wide.jpg", 120, 120, 80}, Case{"wide.jpg", 599, 599, 399}, Case{"wide.jpg", 5000, 600, 400},
+          Case{"wide.jpg", 0, 1, 1}, Case{"tall.png", 3, 1, 3}, Case{"turned.jpg", 120, 80, 120}}) {
         DecodedImage image = ImageDecoder::decodeReduced(folder / c.name, c.maxPixel);
         EXPECT_EQ(image.width, c.width) << c.name << " " << c.maxPixel;
         EXPECT_EQ(image.height, c.height) << c.name << " " << c.maxPixel;
@@ -139,8 +69,6 @@ TEST(ReducedReadTest, TheLongerSideStaysWithinTheBound) {
     EXPECT_EQ(tall.sample, SampleType::uint16);
     EXPECT_EQ(sampleOf(tall, 10, 50, 0), 30);
     EXPECT_EQ(sampleOf(tall, 29, 99, 2), 200);
-    DecodedImage wide = ImageDecoder::decodeReduced(folder / "wide.jpg", 120);
-    EXPECT_NEAR(sampleOf(wide, 60, 40, 2), 200, 2);
 }
 
 TEST(ReducedReadTest, AreasAreAveragedWithAlphaWeighting) {

@@ -46,17 +46,16 @@ TEST(ICCProfileReaderTest, ReadsLittleCMSProfilesOfEveryKind) {
     EXPECT_EQ(v4->version, "4.3");
 
     // Display and CMYK profiles only where an RGB printer profile is not required.
-    const std::string display = make(Kind::rgbDisplay, 4.3, {{"en", "US", L"Monitor"}});
-    const std::string cmyk = make(Kind::cmykPrinter, 2.1, {{"en", "US", L"Press"}});
-    EXPECT_FALSE(parse(display));
-    EXPECT_FALSE(parse(cmyk));
-    auto monitor = parse(display, false);
-    auto press = parse(cmyk, false);
-    ASSERT_TRUE(monitor && press);
-    EXPECT_EQ(monitor->deviceClass + monitor->colorSpace + monitor->description, "mntrRGB Monitor");
-    EXPECT_EQ(press->deviceClass + press->colorSpace + press->connectionSpace + press->description,
-              "prtrCMYKLab Press");
-    EXPECT_FALSE(monitor->isRGBPrinterProfile() || press->isRGBPrinterProfile());
+    for (const auto& [kind, header] :
+         {std::pair{Kind::rgbDisplay, "mntrRGB XYZ "}, std::pair{Kind::cmykPrinter, "prtrCMYKLab "}}) {
+        const std::string bytes = make(kind, 4.3, {{"en", "US", L"Other"}});
+        EXPECT_FALSE(parse(bytes));
+        auto info = parse(bytes, false);
+        ASSERT_TRUE(info) << header;
+        EXPECT_EQ(info->deviceClass + info->colorSpace + info->connectionSpace + info->description,
+                  std::string(header) + "Other");
+        EXPECT_FALSE(info->isRGBPrinterProfile());
+    }
 }
 
 TEST(ICCProfileReaderTest, DecodesDescriptionsWithinTheirBounds) {
@@ -97,44 +96,28 @@ TEST(ICCProfileReaderTest, OnlyTheFirstDescriptionEntryAmongTheFirst256Counts) {
     EXPECT_EQ(descriptionAt(257), "Test Paper");
 }
 
-TEST(ICCProfileReaderTest, VersionShowsMajorAndFirstMinorDigit) {
-    const std::pair<std::uint32_t, const char*> cases[] = {{0x02100000, "2.1"},  {0x04200000, "4.2"},
-                                                           {0x042F0000, "4.2"},  {0x04400000, "4.4"},
-                                                           {0x0A000000, "10.0"}, {0xFFF0FFFF, "255.15"}};
-    for (const auto& [word, shown] : cases) {
-        EXPECT_EQ(parse(handMade({}, word))->version, shown);
-    }
-}
-
 TEST(ICCProfileReaderTest, RefusesShortOrUnmarkedDataAndNamesDamagedProfilesByTheirStem) {
     const std::string empty = handMade({});
     ASSERT_EQ(empty.size(), 132u);
     EXPECT_TRUE(parse(empty));
     EXPECT_FALSE(parse(empty.substr(0, 131)));
     EXPECT_FALSE(parse(std::string(empty).replace(36, 4, "ACSP")));
+    // The version shows the major and the first minor digit only.
+    for (const auto& [word, shown] :
+         {std::pair<std::uint32_t, const char*>{0x042F0000, "4.2"}, {0xFFF0FFFF, "255.15"}}) {
+        EXPECT_EQ(parse(handMade({}, word))->version, shown);
+    }
     // A damaged tag table never rejects a profile (the header is what identifies it) and is never read
     // outside the bytes: the file stem stands in for a description that cannot be reached.
     EXPECT_EQ(parse(std::string(empty).replace(128, 4, be32(1)))->description, "Test Paper");
-
     const Tag text{"desc", textDescription("Glossy", 6)};
     const std::string curve = "curv" + be32(0) + be32(0);
-    const std::uint32_t tableEnd = 132 + 3 * 12, curveAt = tableEnd + 20;
-    const std::vector<Tag> damaged[] = {
-        {text, {"rTRC", curve}, {"gTRC", "", curveAt, 12}},      // shared data
-        {text, {"rTRC", curve}, {"gTRC", "", 4000}},            // past the end
-        {text, {"rTRC", curve}, {"gTRC", "", curveAt, ~0u}},    // a size that wraps 32 bits
-        {text, {"rTRC", curve}, {"gTRC", "", 64, 12}},          // inside the header
-        {text, {"rTRC", curve}, {"gTRC", "", tableEnd - 4, 4}}, // inside the table
-        {text, {"rTRC", curve}, {"gTRC", "", curveAt + 4, 12}}, // partly over another tag
-    };
-    for (const auto& tags : damaged) {
-        EXPECT_EQ(parse(handMade(tags))->description, "Glossy");
+    EXPECT_EQ(parse(handMade({text, {"rTRC", curve}, {"gTRC", "", 4000, ~0u}}))->description, "Glossy");
+    for (std::uint32_t count : {4u, 0x15555555u, ~0u}) { // more entries than the bytes hold
+        EXPECT_EQ(parse(handMade({text, {"rTRC", curve}}, 0x02100000, count))->description, "Glossy")
+            << count;
     }
-    for (std::uint32_t count : {4u, 1000u, 0x15555555u, ~0u}) { // more entries than the bytes hold
-        EXPECT_EQ(parse(handMade({text, {"rTRC", curve}}, 0x02100000, count))->description, "Glossy") << count;
-    }
-    const Tag pastTheEnd{"desc", "", 4000, 40};
-    EXPECT_EQ(parse(handMade({pastTheEnd}))->description, "Test Paper");
+    EXPECT_EQ(parse(handMade({{"desc", "", 4000, 40}}))->description, "Test Paper"); // past the end
     const std::string whole = make(Kind::rgbPrinter, 4.3, {{"en", "US", L"Cut Short"}});
     for (std::size_t keep : {whole.size() - 4, whole.size() / 2, std::size_t{140}}) {
         auto info = parse(whole.substr(0, keep));
@@ -168,16 +151,11 @@ TEST(ICCProfileReaderTest, RecordsRoundTripThroughJSONAndHashByValue) {
     auto info = parse(make(Kind::rgbPrinter, 4.3, {{"en", "US", L"Photo Rag"}}));
     ASSERT_TRUE(info);
     nlohmann::json json = *info;
-    EXPECT_EQ(json.size(), 7u);
     EXPECT_EQ(json.at("colorSpace"), "RGB ");
     json["unknown"] = 1;
     EXPECT_EQ(json.get<ICCProfileInfo>(), *info);
-    nlohmann::json missing = json;
-    missing.erase("md5");
-    EXPECT_THROW(missing.get<ICCProfileInfo>(), nlohmann::json::out_of_range);
-    json["version"] = 4.3;
-    EXPECT_THROW(json.get<ICCProfileInfo>(), nlohmann::json::type_error);
-
+    json.erase("md5");
+    EXPECT_THROW(json.get<ICCProfileInfo>(), nlohmann::json::out_of_range);
     ICCProfileInfo renamed = *info;
     renamed.description = "Other";
     EXPECT_EQ((std::unordered_set<ICCProfileInfo>{*info, *info, renamed}.size()), 2u);

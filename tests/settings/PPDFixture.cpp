@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <stdexcept>
 
 using namespace PrintKit;
 
@@ -14,26 +13,18 @@ namespace PPDFixture {
 namespace {
 
 PPDChoice choice(std::string key, std::string label, LocalizedLabels localized = {}) {
-    return PPDChoice{std::move(key), std::move(label), std::move(localized)};
+    return {std::move(key), std::move(label), std::move(localized)};
 }
 
 PPDOption option(std::string keyword, std::string label, LocalizedLabels localized, std::string uiType,
                  std::string group, std::optional<std::string> defaultChoice, std::optional<double> order,
                  std::vector<PPDChoice> choices) {
-    return PPDOption{std::move(keyword),
-                     std::move(label),
-                     std::move(localized),
-                     std::move(uiType),
-                     std::move(group),
-                     std::move(defaultChoice),
-                     order,
-                     std::move(choices)};
+    return {keyword, label, localized, uiType, group, defaultChoice, order, choices};
 }
 
 PPDPageSize page(std::string name, std::string label, LocalizedLabels localized, double width, double height,
                  std::vector<double> area) {
-    return PPDPageSize{std::move(name), std::move(label), std::move(localized),
-                       width,           height,           std::move(area)};
+    return {name, label, localized, width, height, area};
 }
 
 } // namespace
@@ -44,15 +35,6 @@ std::string path() {
 
 std::string bytes() {
     return TestSupport::readFile(path());
-}
-
-std::string replacing(const std::string& from, const std::string& to) {
-    std::string text = bytes();
-    auto at = text.find(from);
-    if (at == std::string::npos || text.find(from, at + 1) != std::string::npos) {
-        throw std::logic_error("the fixture holds \"" + from + "\" not exactly once");
-    }
-    return text.replace(at, from.size(), to);
 }
 
 PPDFile load() {
@@ -73,6 +55,14 @@ ColorManagement appColor() {
         RenderingIntent::relativeColorimetric, true);
 }
 
+std::string listed(const std::vector<PrintOption>& options) {
+    std::string out;
+    for (const auto& option : options) {
+        out += (out.empty() ? "" : " ") + option.key + "=" + option.value;
+    }
+    return out;
+}
+
 MachineFolder::MachineFolder() : MachineFolder(TestSupport::fixture("machine")) {}
 
 MachineFolder::MachineFolder(const std::filesystem::path& folder)
@@ -88,30 +78,9 @@ MachineFolder::~MachineFolder() {
 
 void expectSameModel(const PPDFile& actual, const PPDFile& expected) {
     EXPECT_TRUE(actual == expected);
-    if (actual == expected) {
-        return;
+    if (actual != expected) { // the JSON forms, line by line, show where the two differ
+        EXPECT_EQ(nlohmann::json(actual).dump(1), nlohmann::json(expected).dump(1));
     }
-    // Show where the two differ: the first differing lines of their JSON forms, with some context.
-    auto split = [](const std::string& text) {
-        std::vector<std::string> lines;
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        lines.push_back(text.substr(start));
-        return lines;
-    };
-    auto left = split(nlohmann::json(actual).dump(1, ' ', true));
-    auto right = split(nlohmann::json(expected).dump(1, ' ', true));
-    std::size_t at = 0;
-    while (at < left.size() && at < right.size() && left[at] == right[at]) {
-        ++at;
-    }
-    std::string report;
-    for (std::size_t i = at > 8 ? at - 8 : 0; i < at + 4; ++i) {
-        report += (i < left.size() ? left[i] : "") + "   |   " + (i < right.size() ? right[i] : "") + "\n";
-    }
-    ADD_FAILURE() << "first difference at line " << at << " (actual | expected):\n" << report;
 }
 
 PPDFile expectedModel(bool withJapanese) {

@@ -4,11 +4,13 @@
 
 #include "PrintKit/settings/PPDFile.h"
 #include "PrintKit/settings/PaperRecipe.h"
+#include "PrintKit/settings/PrintOption.h"
 
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace PPDFixture {
 
@@ -22,9 +24,6 @@ PrintKit::PPDFile expectedModel(bool withJapanese = false);
 // Compares whole models; on a difference the JSON forms are shown side by side to find it.
 void expectSameModel(const PrintKit::PPDFile& actual, const PrintKit::PPDFile& expected);
 
-// The fixture's text with `from` replaced by `to` (exactly one occurrence, or the test set-up fails).
-std::string replacing(const std::string& from, const std::string& to);
-
 // The fixture read as the application reads a queue's file (translations for "ko").
 PrintKit::PPDFile load();
 
@@ -37,6 +36,9 @@ PrintKit::PaperRecipe recipe(std::string media, std::string sheet, std::string s
 
 // Application-managed colour with a made-up profile (the options only ask who manages colour).
 PrintKit::ColorManagement appColor();
+
+// An option list as "key=value" words in their order, so that a golden list reads on a few lines.
+std::string listed(const std::vector<PrintKit::PrintOption>& options);
 
 // For the lifetime of the object, the driver's machine folder is the given one (by default the fixture
 // folder with the data of the fixture's model) and the preset cache starts empty.
