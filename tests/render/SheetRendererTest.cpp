@@ -137,35 +137,24 @@ void expectSoundSheet(const std::filesystem::path& pdf, std::int64_t width, std:
 
 } // namespace
 
-TEST(SheetRendererTest, FittedPhotoLandsWhereItsPlacementSaysInItsOwnColours) {
+TEST(SheetRendererTest, FittedFilledAndExactPhotosLandWhereTheirPlacementsSayInTheirOwnColours) {
     TemporaryDirectory folder;
     const auto photo = quadrantPhoto(folder);
-    const Sheet sheet;
-    const Placement placement = render(photo, folder / "fit.pdf", sheet);
-    EXPECT_EQ(placement, Layout::place(60, 40, page, sheet.margins, sheet.fit, resolution, Size{}));
-    expectSoundSheet(folder / "fit.pdf", placement.pixelWidth, placement.pixelHeight, "icc");
-
-    const auto raster = SheetProbe::raster(folder / "fit.pdf", resolution);
-    const auto box = raster.inked();
-    expectBox(box, onRaster(placement.rect));
-    expectColour(quarter(raster, box, false, false), plain(SheetPhotos::red), "top left");
-    expectColour(quarter(raster, box, true, false), plain(SheetPhotos::green), "top right");
-    expectColour(quarter(raster, box, false, true), plain(SheetPhotos::blue), "bottom left");
-    expectColour(quarter(raster, box, true, true), plain(SheetPhotos::yellow), "bottom right");
-}
-
-TEST(SheetRendererTest, FilledAndExactPhotosFollowTheirPlacements) {
-    TemporaryDirectory folder;
-    const auto photo = quadrantPhoto(folder);
-    for (const Sheet& sheet :
-         {Sheet{ImageFit::fill(), Margins::all(18), {}, SheetColor::sRGB(), std::nullopt, false},
-          Sheet{ImageFit::exactSize(144, 108, false), Margins::all(18), Size{20, -30}, SheetColor::sRGB(),
-                std::nullopt, false}}) {
+    Sheet filled, exact;
+    filled.fit = ImageFit::fill();
+    exact.fit = ImageFit::exactSize(144, 108, false);
+    exact.offset = Size{20, -30};
+    for (const Sheet& sheet : {Sheet{}, filled, exact}) {
         const Placement placement = render(photo, folder / "sheet.pdf", sheet);
         EXPECT_EQ(placement, Layout::place(60, 40, page, sheet.margins, sheet.fit, resolution, sheet.offset));
         expectSoundSheet(folder / "sheet.pdf", placement.pixelWidth, placement.pixelHeight, "icc");
         const auto raster = SheetProbe::raster(folder / "sheet.pdf", resolution);
-        expectBox(raster.inked(), onRaster(placement.rect));
+        const auto box = raster.inked();
+        expectBox(box, onRaster(placement.rect));
+        expectColour(quarter(raster, box, false, false), plain(SheetPhotos::red), "top left");
+        expectColour(quarter(raster, box, true, false), plain(SheetPhotos::green), "top right");
+        expectColour(quarter(raster, box, false, true), plain(SheetPhotos::blue), "bottom left");
+        expectColour(quarter(raster, box, true, true), plain(SheetPhotos::yellow), "bottom right");
     }
 }
 
