@@ -106,7 +106,6 @@ AutoPresetTable autoPresets(std::string_view text) {
         if (!open) {
             continue;
         }
-        std::vector<std::string_view> words;
         std::string unquoted;
         unquoted.reserve(line.size());
         for (char c : line) {
@@ -114,20 +113,7 @@ AutoPresetTable autoPresets(std::string_view text) {
                 unquoted.push_back(c);
             }
         }
-        std::string_view rest(unquoted);
-        std::size_t at = 0;
-        while (at < rest.size() && words.size() <= 2) {
-            auto start = rest.find_first_not_of(' ', at);
-            if (start == std::string_view::npos) {
-                break;
-            }
-            auto end = rest.find(' ', start);
-            if (end == std::string_view::npos) {
-                end = rest.size();
-            }
-            words.push_back(rest.substr(start, end - start));
-            at = end;
-        }
+        auto words = Text::spaceSeparatedWords(unquoted);
         if (words.size() == 2 && words[0].starts_with("EPIJ_")) {
             open->second.insert_or_assign(std::string(words[0]), std::string(words[1]));
         }

@@ -260,21 +260,7 @@ void PPDParser::handleKeyword(const std::string& keyword, const std::string& opt
     } else if (keyword == "CloseGroup") {
         group_.reset();
     } else if (keyword == "OrderDependency") {
-        std::vector<std::string_view> words;
-        std::string_view rest(value);
-        std::size_t at = 0;
-        while (at < rest.size()) {
-            auto start = rest.find_first_not_of(' ', at);
-            if (start == std::string_view::npos) {
-                break;
-            }
-            auto end = rest.find(' ', start);
-            if (end == std::string_view::npos) {
-                end = rest.size();
-            }
-            words.push_back(rest.substr(start, end - start));
-            at = end;
-        }
+        auto words = Text::spaceSeparatedWords(value);
         if (words.size() < 3) {
             return;
         }

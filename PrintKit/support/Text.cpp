@@ -136,6 +136,24 @@ std::string_view trimmedSpacesAndTabs(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+std::vector<std::string_view> spaceSeparatedWords(std::string_view text) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        auto start = text.find_first_not_of(' ', at);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        auto end = text.find(' ', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        words.push_back(text.substr(start, end - start));
+        at = end;
+    }
+    return words;
+}
+
 namespace {
 
 // ICU collators are not safe for concurrent use; each thread keeps its own, made for the user's locale.

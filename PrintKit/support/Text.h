@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace PrintKit::Text {
 
@@ -30,6 +31,8 @@ std::string lowercased(std::string_view utf8);
 std::string uppercased(std::string_view utf8);
 std::string_view trimmed(std::string_view text); // ASCII white space and newlines at both ends
 std::string_view trimmedSpacesAndTabs(std::string_view text); // spaces and tabs only
+// The words of a text separated by runs of spaces (only the space character separates).
+std::vector<std::string_view> spaceSeparatedWords(std::string_view text);
 
 // The order a file browser gives names: case-insensitive first, runs of digits by their value, accents
 // after base letters, following the user's locale. Negative, zero or positive like strcmp.
