@@ -5,6 +5,7 @@
 #include "PrintKit/render/LanczosResampler.h"
 #include "PrintKit/render/ParallelLoop.h"
 #include "PrintKit/render/SheetRenderError.h"
+#include "PrintKit/render/SheetRenderer.h"
 
 #include <algorithm>
 #include <bit>
@@ -19,12 +20,6 @@
 namespace PrintKit {
 
 namespace {
-
-// The colour conversions of one render spread over at most this many transforms, each used by one slice.
-int conversionWorkers() {
-    static const int workers = std::clamp(ParallelLoop::activeProcessorCount(), 1, 8);
-    return workers;
-}
 
 constexpr bool nativeLittleEndian = std::endian::native == std::endian::little;
 
@@ -528,7 +523,7 @@ void LinearSource::drawCachedWithTransforms(IndexRange columns, IndexRange rows,
     });
     if (toLinear_.empty()) {
         std::vector<ColorTransform> transforms;
-        for (int i = 0, n = conversionWorkers(); i < n; ++i) {
+        for (int i = 0, n = SheetRenderer::conversionWorkers(); i < n; ++i) {
             transforms.emplace_back(space_.icc, linearSpace_.icc, RenderingIntent::relativeColorimetric,
                                     false);
         }
