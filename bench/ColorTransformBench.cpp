@@ -2,9 +2,9 @@
 // table-based printer profile (33-point tables, built in memory), one thread and all threads. Also compares
 // one transform per slice (what the renderer does) with one transform shared by every slice, and what
 // building the transforms costs, since a render builds one per slice.
-#include "PrintKit/render/ColorTransform.h"
-#include "PrintKit/render/LanczosResampler.h"
-#include "PrintKit/render/ParallelLoop.h"
+#include "PrintKit/render/color/ColorTransform.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
+#include "PrintKit/support/ParallelLoop.h"
 #include "tests/render/TestProfiles.h"
 
 #include <algorithm>

@@ -2,10 +2,10 @@
 // and drawn band by band (256 rows) through the linear source, and the walk that portrait photos
 // (orientation 6) need, against the same photo stored upright. Inputs are made at run time with libjpeg
 // and libtiff; megapixels per second are reported as items per second.
-#include "PrintKit/render/ColorSpace.h"
-#include "PrintKit/render/ImageDecoder.h"
-#include "PrintKit/render/LanczosResampler.h"
-#include "PrintKit/render/LinearSource.h"
+#include "PrintKit/render/color/ColorSpace.h"
+#include "PrintKit/render/decode/ImageDecoder.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
+#include "PrintKit/render/sheet/LinearSource.h"
 
 #include <benchmark/benchmark.h>
 #include <csetjmp>

@@ -1,6 +1,6 @@
 // Streaming speed of the PDF writer: a sheet's samples written band by band (256 rows per call, as the band
 // pipeline delivers them) into a real file, for a few print sizes at 360 and 720 pixels per inch.
-#include "PrintKit/render/PDFImageWriter.h"
+#include "PrintKit/render/sheet/PDFImageWriter.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // Throughput of the Lanczos resampler's two passes, for a 24 Mpx photo enlarged to 128 Mpx and reduced to
 // 4 Mpx. One band of 256 output rows is measured (a sheet is rendered band after band, so the whole image
 // costs its band count times this); rates are output megapixels per second, all processors working.
-#include "PrintKit/render/LanczosResampler.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
 
 #include <benchmark/benchmark.h>
 #include <cstring>

@@ -4,7 +4,7 @@
 // Little CMS. Every file is the same in every run.
 #pragma once
 
-#include "PrintKit/render/ColorSpace.h"
+#include "PrintKit/render/color/ColorSpace.h"
 #include "tests/render/TestProfiles.h"
 
 #include <cmath>

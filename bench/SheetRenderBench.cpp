@@ -7,8 +7,8 @@
 //   small     a 4 × 6 in sheet at 360 ppi from a 6-megapixel JPEG, paper profile, standard sharpening
 // Inputs are made on first use in $QUILM_BENCH_INPUTS (default /tmp/quilm-bench-inputs); the PDFs go to
 // $QUILM_BENCH_OUTPUT (default the inputs folder). `SheetRenderBench --make-inputs DIR` only makes them.
-#include "PrintKit/render/GridLayout.h"
-#include "PrintKit/render/SheetRenderer.h"
+#include "PrintKit/render/layout/GridLayout.h"
+#include "PrintKit/render/sheet/SheetRenderer.h"
 #include "SheetInputs.h"
 
 #include <benchmark/benchmark.h>

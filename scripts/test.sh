@@ -47,9 +47,11 @@ done
 step "thread sanitizer build"
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang \
     -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DQUILM_SANITIZE=thread -DQUILM_BUILD_BENCH=OFF
-cmake --build build/tsan -j "$jobs" --target render_tests
+cmake --build build/tsan -j "$jobs" --target render_tests support_tests
 step "thread sanitizer tests"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     build/tsan/tests/render_tests --gtest_filter='*Parallel*:*Thread*:*Concurren*'
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    build/tsan/tests/support_tests --gtest_filter='*Parallel*'
 
 step "all tests passed"

@@ -1,6 +1,6 @@
 #include "PrintKit/settings/OutputSharpening.h"
 
-#include "PrintKit/render/LanczosResampler.h"
+#include "PrintKit/support/ParallelLoop.h"
 
 #include <cmath>
 #include <cstddef>
@@ -83,7 +83,7 @@ void apply(OutputSharpening level, Pixel* pixels, int width, int rows, double re
     // Horizontal blur and unsharp step, one row per index. The taps of the first and last r columns are
     // clamped to the edge; the columns between read their taps directly. Both orders of arithmetic are the
     // same, so the split changes speed only.
-    LanczosResampler::parallel(rows, [&](int y) {
+    ParallelLoop::run(rows, [&](int y) {
         const Pixel* source = pixels + y * columns;
         Pixel* target = t + y * columns;
         auto finish = [&](std::ptrdiff_t x, float br, float bg, float bb, float ba) {
@@ -129,7 +129,7 @@ void apply(OutputSharpening level, Pixel* pixels, int width, int rows, double re
 
     // Vertical blur into the pixel rows themselves (this pass reads only the scratch rows), then the
     // unsharp step against the horizontal result and the clamp.
-    LanczosResampler::parallel(rows, [&](int y) {
+    ParallelLoop::run(rows, [&](int y) {
         Pixel* target = pixels + y * columns;
         for (std::ptrdiff_t x = 0; x < columns; ++x) {
             target[x] = Pixel{0, 0, 0, 0};

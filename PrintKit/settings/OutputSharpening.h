@@ -2,7 +2,7 @@
 // mask whose blur has a fixed size on paper.
 #pragma once
 
-#include "PrintKit/render/Pixel.h"
+#include "PrintKit/support/Pixel.h"
 #include "PrintKit/support/RawValue.h"
 
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "PrintKit/targets/ColorGolden.h"
 
-#include "PrintKit/render/ColorSpace.h"
-#include "PrintKit/render/ColorTransform.h"
+#include "PrintKit/render/color/ColorSpace.h"
+#include "PrintKit/render/color/ColorTransform.h"
 #include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Numbers.h"
 #include "PrintKit/targets/StrictJSON.h"

@@ -1,7 +1,7 @@
 #include "PrintKit/targets/ResampleGolden.h"
 
-#include "PrintKit/render/FilterWeights.h"
-#include "PrintKit/render/LanczosResampler.h"
+#include "PrintKit/render/resample/FilterWeights.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
 #include "PrintKit/settings/OutputSharpening.h"
 #include "PrintKit/support/Geometry.h"
 #include "PrintKit/support/Numbers.h"

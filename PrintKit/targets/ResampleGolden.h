@@ -4,9 +4,9 @@
 // tools compare these digests across builds and platforms; the application never calls this.
 #pragma once
 
-#include "PrintKit/render/IndexRange.h"
-#include "PrintKit/render/Pixel.h"
-#include "PrintKit/render/ResampleSource.h"
+#include "PrintKit/render/resample/IndexRange.h"
+#include "PrintKit/support/Pixel.h"
+#include "PrintKit/render/resample/ResampleSource.h"
 #include "PrintKit/support/Error.h"
 
 #include <cstdint>

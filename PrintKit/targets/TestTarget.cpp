@@ -1,7 +1,7 @@
 #include "PrintKit/targets/TestTarget.h"
 
-#include "PrintKit/render/ColorSpace.h"
-#include "PrintKit/render/PDFImageWriter.h"
+#include "PrintKit/render/color/ColorSpace.h"
+#include "PrintKit/render/sheet/PDFImageWriter.h"
 #include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Numbers.h"
 

@@ -3,10 +3,10 @@
 // layout and turned upright. Anything but SheetRenderError, or an inconsistent image, is a finding.
 #pragma once
 
-#include "PrintKit/render/ByteSource.h"
-#include "PrintKit/render/DecodedImage.h"
-#include "PrintKit/render/ImageReducer.h"
-#include "PrintKit/render/SheetRenderError.h"
+#include "PrintKit/render/decode/ByteSource.h"
+#include "PrintKit/render/decode/DecodedImage.h"
+#include "PrintKit/render/decode/ImageReducer.h"
+#include "PrintKit/render/decode/SheetRenderError.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,5 +1,5 @@
 // Arbitrary bytes as EXIF data: the reader must stay inside them and answer nothing or a 16-bit value.
-#include "PrintKit/render/ExifOrientation.h"
+#include "PrintKit/render/decode/ExifOrientation.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Arbitrary bytes through the Heif front end, from memory and from a file.
 #include "DecoderFuzzing.h"
-#include "PrintKit/render/HeifDecoder.h"
+#include "PrintKit/render/decode/HeifDecoder.h"
 
 using namespace PrintKit;
 

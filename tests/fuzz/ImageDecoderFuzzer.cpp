@@ -2,8 +2,8 @@
 // whatever decodes on through the linear source (upright and turned, in a window and whole), so that
 // forged profiles, alpha and sample layouts reach the working-space painting too.
 #include "DecoderFuzzing.h"
-#include "PrintKit/render/ImageDecoder.h"
-#include "PrintKit/render/LinearSource.h"
+#include "PrintKit/render/decode/ImageDecoder.h"
+#include "PrintKit/render/sheet/LinearSource.h"
 
 #include <vector>
 

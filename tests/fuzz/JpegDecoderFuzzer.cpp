@@ -1,6 +1,6 @@
 // Arbitrary bytes through the Jpeg front end, from memory and from a file.
 #include "DecoderFuzzing.h"
-#include "PrintKit/render/JpegDecoder.h"
+#include "PrintKit/render/decode/JpegDecoder.h"
 
 using namespace PrintKit;
 

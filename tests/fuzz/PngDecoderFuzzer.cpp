@@ -1,6 +1,6 @@
 // Arbitrary bytes through the Png front end, from memory and from a file.
 #include "DecoderFuzzing.h"
-#include "PrintKit/render/PngDecoder.h"
+#include "PrintKit/render/decode/PngDecoder.h"
 
 using namespace PrintKit;
 

@@ -1,6 +1,6 @@
 // Arbitrary bytes through the Tiff front end, from memory and from a file.
 #include "DecoderFuzzing.h"
-#include "PrintKit/render/TiffDecoder.h"
+#include "PrintKit/render/decode/TiffDecoder.h"
 
 using namespace PrintKit;
 

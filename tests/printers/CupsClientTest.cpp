@@ -3,7 +3,7 @@
 #include "PrintKit/printers/CupsClient.h"
 
 #include "PrintKit/printers/QueueKind.h"
-#include "PrintKit/render/PDFImageWriter.h"
+#include "PrintKit/render/sheet/PDFImageWriter.h"
 #include "PrintKit/settings/PPDError.h"
 #include "PrintKit/targets/RasterCheck.h"
 #include "TestServer.h"

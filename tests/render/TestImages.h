@@ -3,7 +3,7 @@
 // profiles, orientation tags, EXIF blocks, alpha and the sample layouts under test.
 #pragma once
 
-#include "PrintKit/render/DecodedImage.h"
+#include "PrintKit/render/decode/DecodedImage.h"
 
 #include <cstdint>
 #include <filesystem>

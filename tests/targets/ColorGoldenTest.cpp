@@ -1,6 +1,6 @@
 #include "PrintKit/targets/ColorGolden.h"
 
-#include "PrintKit/render/ColorTransform.h"
+#include "PrintKit/render/color/ColorTransform.h"
 #include "TargetFixtures.h"
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include "PrintKit/targets/ResampleGolden.h"
 
-#include "PrintKit/render/LanczosResampler.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
 #include "PrintKit/settings/OutputSharpening.h"
 #include "TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include "PrintKit/targets/TestTarget.h"
 
-#include "PrintKit/render/ColorSpace.h"
+#include "PrintKit/render/color/ColorSpace.h"
 #include "PrintKit/targets/TestTargetJSON.h"
 #include "TargetFixtures.h"
 #include "TestSupport.h"

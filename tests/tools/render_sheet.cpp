@@ -12,8 +12,8 @@
 //          --turned   --bleed-scale S   --band ROWS
 // Grid options: --whole --rotate --marks --captions --turn-cells
 // On failure the error's message goes to standard error and the exit status is 1.
-#include "PrintKit/render/GridLayout.h"
-#include "PrintKit/render/SheetRenderer.h"
+#include "PrintKit/render/layout/GridLayout.h"
+#include "PrintKit/render/sheet/SheetRenderer.h"
 #include "PrintKit/support/Numbers.h"
 
 #include <cstdio>

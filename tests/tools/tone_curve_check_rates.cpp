@@ -1,7 +1,7 @@
 // Measures how often the tone-curve self-check passes for common working spaces: once with samples from
 // the system's random source (a fresh draw per build) and once with the samples seeded from the space,
 // as the process-wide cache draws them. Usage: tone_curve_check_rates [builds per space and depth]
-#include "PrintKit/render/ToneCurves.h"
+#include "PrintKit/render/color/ToneCurves.h"
 #include "tests/render/TestProfiles.h"
 
 #include <cstdio>

@@ -1,0 +1,301 @@
+#include "PrintKit/render/color/ColorTransform.h"
+
+#include "PrintKit/render/resample/LanczosResampler.h"
+#include "TestProfiles.h"
+#include "TestSupport.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <thread>
+#include <vector>
+
+using namespace PrintKit;
+
+namespace {
+
+const std::string& printer() {
+    static const std::string bytes = TestProfiles::lutPrinter();
+    return bytes;
+}
+
+const std::string& srgb() {
+    return ColorSpace::sRGB().icc;
+}
+
+// The same conversion made straight through Little CMS, for comparison.
+void directly(const std::string& source, const std::string& destination, cmsUInt32Number inputFormat,
+              cmsUInt32Number outputFormat, RenderingIntent intent, bool compensation, const void* in,
+              void* out, int width, int height, std::size_t inputRow, std::size_t outputRow) {
+    cmsHPROFILE s = cmsOpenProfileFromMem(source.data(), static_cast<cmsUInt32Number>(source.size()));
+    cmsHPROFILE d =
+        cmsOpenProfileFromMem(destination.data(), static_cast<cmsUInt32Number>(destination.size()));
+    ASSERT_TRUE(s && d);
+    cmsHTRANSFORM t = cmsCreateTransform(s, inputFormat, d, outputFormat,
+                                         intent == RenderingIntent::perceptual ? INTENT_PERCEPTUAL
+                                                                               : INTENT_RELATIVE_COLORIMETRIC,
+                                         compensation ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0);
+    ASSERT_TRUE(t);
+    cmsDoTransformLineStride(t, in, out, static_cast<cmsUInt32Number>(width),
+                             static_cast<cmsUInt32Number>(height), static_cast<cmsUInt32Number>(inputRow),
+                             static_cast<cmsUInt32Number>(outputRow), 0, 0);
+    cmsDeleteTransform(t);
+    cmsCloseProfile(s);
+    cmsCloseProfile(d);
+}
+
+// Deterministic values spread over the whole range, black and white first; floats also a little outside it.
+std::vector<Pixel> floatPixels(int count) {
+    std::vector<Pixel> pixels{{0, 0, 0, 1}, {1, 1, 1, 1}, {-0.05f, 1.1f, 0.5f, 1}};
+    std::uint32_t state = 7;
+    auto next = [&] {
+        return static_cast<float>((state = state * 1664525u + 1013904223u) >> 8) / 16777216.0f;
+    };
+    while (static_cast<int>(pixels.size()) < count) {
+        pixels.push_back({next(), next(), next(), next()});
+    }
+    return pixels;
+}
+
+std::vector<std::uint16_t> samples16(std::size_t count) {
+    std::vector<std::uint16_t> values{0, 0, 0, 65535, 65535, 65535};
+    for (std::uint32_t state = 99; values.size() < count;) {
+        values.push_back(static_cast<std::uint16_t>((state = state * 1664525u + 1013904223u) >> 16));
+    }
+    return values;
+}
+
+} // namespace
+
+TEST(ColorTransformTest, EveryFailureCarriesItsMessage) {
+    TestSupport::TemporaryDirectory folder;
+    const auto paper = folder / "paper.icc";
+    TestSupport::writeFile(paper, printer());
+    const auto missing = folder / "없는 용지.icc";
+    const std::string garbage = "not an ICC profile at all, but long enough to look like a header......";
+    const std::string gray = TestProfiles::gray();
+    const auto any = RenderingIntent::perceptual;
+    const ColorTransform t(srgb(), printer(), any, false);
+    std::vector<std::uint16_t> samples(16);
+    using Code = ColorTransformErrorCode;
+    const std::string unreadable = "ICC 프로파일을 읽지 못했습니다: ";
+    const struct {
+        Code code;
+        std::string message;
+        std::function<void()> action;
+    } cases[] = {
+        {Code::unreadableProfile, unreadable + "원본",
+         [&] { ColorTransform(garbage, printer(), any, false); }},
+        {Code::unreadableProfile, unreadable + "용지",
+         [&] { ColorTransform(srgb(), printer().substr(0, 200), any, false); }},
+        {Code::unreadableProfile, unreadable + missing.string(),
+         [&] { ColorTransform::fromSRGB(missing, any, false); }},
+        {Code::unreadableProfile, unreadable + "Generic Gray",
+         [&] {
+             ColorTransform(ColorSpace{"Generic Gray", ""}, paper, any, false);
+         }},
+        // The space is checked before the file.
+        {Code::unreadableProfile, unreadable + "원본 색공간",
+         [&] {
+             ColorTransform(ColorSpace{"", ""}, missing, any, false);
+         }},
+        {Code::cannotCreateTransform, "색 변환을 만들지 못했습니다",
+         [&] { ColorTransform(srgb(), gray, any, false); }},
+        {Code::conversionFailed, "색 변환에 실패했습니다",
+         [&] { t.convert(samples.data(), false, samples.data(), false, 1, -3); }},
+        {Code::conversionFailed, "색 변환에 실패했습니다",
+         [&] { t.convert(nullptr, true, samples.data(), true, 2, 1); }},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.action();
+            ADD_FAILURE() << "no error for " << c.message;
+        } catch (const ColorTransformError& error) {
+            EXPECT_EQ(error.code(), c.code);
+            EXPECT_EQ(error.what(), c.message);
+        }
+    }
+    // The named sRGB space cannot fail to be made with a working engine; its message is of the same family.
+    EXPECT_EQ(errorMessage(Code::unreadableProfile, "sRGB"), "ICC 프로파일을 읽지 못했습니다: sRGB");
+    // Nothing to convert is not a failure.
+    EXPECT_NO_THROW(t.convert(nullptr, ColorTransform::Layout::floatRGBA, nullptr,
+                              ColorTransform::Layout::floatRGBA, 0, 5));
+
+    // When everything is there, the file builder gives what the bytes give.
+    const std::vector<std::array<int, 3>> colours = {{10, 20, 30}, {200, 100, 50}};
+    EXPECT_EQ(ColorTransform::fromSRGB(paper, any, true).convert(colours),
+              ColorTransform(srgb(), printer(), any, true).convert(colours));
+}
+
+TEST(ColorTransformTest, FloatConversionMatchesLittleCMSInPlaceAndApart) {
+    const int width = 61;
+    const int height = 7;
+    const auto source = floatPixels(width * height);
+    for (RenderingIntent intent : {RenderingIntent::perceptual, RenderingIntent::relativeColorimetric}) {
+        for (bool compensation : {false, true}) {
+            const ColorTransform t(srgb(), printer(), intent, compensation);
+            std::vector<Pixel> expected(source.size(), Pixel{9, 9, 9, 9});
+            directly(srgb(), printer(), TYPE_RGBA_FLT, TYPE_RGBA_FLT, intent, compensation, source.data(),
+                     expected.data(), width, height, width * 16u, width * 16u);
+
+            std::vector<Pixel> apart(source.size(), Pixel{0, 0, 0, 7.0f});
+            t.convert(source.data(), ColorTransform::Layout::floatRGBA, apart.data(),
+                      ColorTransform::Layout::floatRGBA, width, height);
+            std::vector<Pixel> inPlace = source;
+            t.convert(inPlace.data(), ColorTransform::Layout::floatRGBA, inPlace.data(),
+                      ColorTransform::Layout::floatRGBA, width, height);
+            for (std::size_t i = 0; i < source.size(); ++i) {
+                ASSERT_EQ(apart[i].r, expected[i].r) << i;
+                ASSERT_EQ(apart[i].g, expected[i].g) << i;
+                ASSERT_EQ(apart[i].b, expected[i].b) << i;
+                // The fourth value is skipped on both sides: never copied, never overwritten.
+                ASSERT_EQ(apart[i].a, 7.0f);
+                ASSERT_TRUE(std::memcmp(&inPlace[i], &apart[i], 12) == 0) << i;
+                ASSERT_EQ(inPlace[i].a, source[i].a);
+            }
+        }
+    }
+}
+
+TEST(ColorTransformTest, SixteenBitConversionsMatchLittleCMSInEveryFormat) {
+    const int width = 37;
+    const int height = 5;
+    const std::size_t pixels = static_cast<std::size_t>(width * height);
+    for (bool padded : {true, false}) {
+        for (bool bigEndian : {true, false}) {
+            const std::size_t channels = padded ? 4 : 3;
+            const auto source = samples16(pixels * channels);
+            for (RenderingIntent intent :
+                 {RenderingIntent::perceptual, RenderingIntent::relativeColorimetric}) {
+                const ColorTransform t(srgb(), printer(), intent, true);
+                std::vector<std::uint16_t> expected(pixels * 3);
+                directly(srgb(), printer(), padded ? TYPE_RGBA_16 : TYPE_RGB_16,
+                         bigEndian ? TYPE_RGB_16_SE : TYPE_RGB_16, intent, true, source.data(),
+                         expected.data(), width, height, width * channels * 2, width * 6u);
+
+                std::vector<std::uint16_t> apart(pixels * 3);
+                t.convert(source.data(), padded, apart.data(), bigEndian, width, height);
+                EXPECT_EQ(apart, expected) << padded << bigEndian;
+
+                std::vector<std::uint16_t> inPlace = source;
+                t.convert(inPlace.data(), padded, inPlace.data(), bigEndian, width, height);
+                inPlace.resize(pixels * 3);
+                EXPECT_EQ(inPlace, expected) << padded << bigEndian;
+            }
+        }
+    }
+    // Big-endian means the most significant byte first, whatever the machine.
+    const ColorTransform identity(srgb(), srgb(), RenderingIntent::relativeColorimetric, false);
+    const std::uint16_t white[3] = {65535, 0, 0x1234};
+    std::uint8_t bytes[6];
+    identity.convert(white, false, reinterpret_cast<std::uint16_t*>(bytes), true, 1, 1);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[2], 0x00);
+    const unsigned value = (bytes[4] << 8) | bytes[5];
+    EXPECT_NEAR(static_cast<double>(value), 0x1234, 2.0);
+}
+
+TEST(ColorTransformTest, EightBitColourListsAreConvertedAtSixteenBitsOnTheirOwnScale) {
+    const ColorTransform identity(srgb(), srgb(), RenderingIntent::relativeColorimetric, false);
+    const auto out = identity.convert({{255, 0, 128}, {300, -5, 0}}); // 300 × 257 is clamped to 65535
+    EXPECT_EQ(out[0][0], 255.0);
+    EXPECT_EQ(out[0][1], 0.0);
+    EXPECT_NEAR(out[0][2], 128.0, 0.01);
+    EXPECT_EQ(out[1], (std::array<double, 3>{255.0, 0.0, 0.0}));
+
+    const ColorTransform paper(srgb(), printer(), RenderingIntent::perceptual, false);
+    std::uint16_t sixteen[6] = {10 * 257, 20 * 257, 30 * 257, 255 * 257, 0, 128 * 257};
+    paper.convert(sixteen, false, sixteen, false, 2, 1);
+    const auto converted = paper.convert({{10, 20, 30}, {255, 0, 128}});
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(converted[i / 3][i % 3], sixteen[i] / 257.0);
+    }
+}
+
+TEST(ColorTransformTest, SRGBToLinearFollowsTheSRGBFormula) {
+    // Tolerance 1e-5, less than a 16-bit step: an ICC profile stores the curve's parameters in 16.16 fixed
+    // point (1/1.055 becomes 0.9478759765625), which moves the curve by up to about 4e-6.
+    const std::string linear = TestProfiles::matrixShaper(
+        TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 1.0, 4.3, "linear sRGB");
+    const ColorTransform t(srgb(), linear, RenderingIntent::relativeColorimetric, false);
+    std::vector<Pixel> pixels;
+    for (int code = 0; code < 256; ++code) {
+        const float v = code / 255.0f;
+        pixels.push_back({v, v * 0.5f, 1.0f - v, 1.0f});
+    }
+    const auto input = pixels;
+    t.convert(pixels.data(), ColorTransform::Layout::floatRGBA, pixels.data(),
+              ColorTransform::Layout::floatRGBA, 256, 1);
+    double worst = 0;
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        worst = std::max(worst, std::fabs(pixels[i].r - TestProfiles::srgbToLinear(input[i].r)));
+        worst = std::max(worst, std::fabs(pixels[i].g - TestProfiles::srgbToLinear(input[i].g)));
+        worst = std::max(worst, std::fabs(pixels[i].b - TestProfiles::srgbToLinear(input[i].b)));
+    }
+    EXPECT_LT(worst, 1e-5);
+}
+
+TEST(ColorTransformTest, SRGBProfileBytesDoNotDependOnTheMoment) {
+    const std::string& bytes = srgb();
+    EXPECT_EQ(ColorSpace::sRGB().name, "sRGB");
+    // Header date 2000-01-01 00:00:00, no profile ID.
+    const std::string date(bytes.data() + 24, 12);
+    EXPECT_EQ(date, std::string("\x07\xD0\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00", 12));
+    EXPECT_EQ(bytes.substr(84, 16), std::string(16, '\0'));
+
+    // The engine's own sRGB, saved now, differs only in that date: nothing else depends on when or where
+    // the bytes were made.
+    std::string now = TestProfiles::save(cmsCreate_sRGBProfile());
+    ASSERT_EQ(now.size(), bytes.size());
+    now.replace(24, 12, date);
+    EXPECT_EQ(now, bytes);
+}
+
+TEST(ColorTransformTest, ConcurrentSlicesEachOnTheirOwnTransformMatchOneThread) {
+    const int width = 300, rows = 53, slices = 8, rowsPerSlice = (rows + slices - 1) / slices;
+    const auto source = samples16(static_cast<std::size_t>(width * rows * 4));
+    std::vector<std::uint16_t> expected(static_cast<std::size_t>(width * rows * 3)), sliced(expected.size());
+    ColorTransform(srgb(), printer(), RenderingIntent::perceptual, true)
+        .convert(source.data(), true, expected.data(), true, width, rows);
+    LanczosResampler::parallel(slices, [&](int i) {
+        const int start = i * rowsPerSlice;
+        const ColorTransform own(srgb(), printer(), RenderingIntent::perceptual, true);
+        own.convert(source.data() + static_cast<std::size_t>(start * width * 4), true,
+                    sliced.data() + static_cast<std::size_t>(start * width * 3), true, width,
+                    std::min(rows - start, rowsPerSlice));
+    });
+    EXPECT_EQ(sliced, expected);
+}
+
+TEST(ColorTransformTest, ThreadsSharingOneTransformBuildEachFormatOnce) {
+    // Every thread asks for a format pair not built yet, at the same moment.
+    const ColorTransform shared(srgb(), printer(), RenderingIntent::relativeColorimetric, false);
+    const int width = 64;
+    const auto source = samples16(static_cast<std::size_t>(width * 4));
+    std::vector<std::vector<std::uint16_t>> results(
+        8, std::vector<std::uint16_t>(static_cast<std::size_t>(width * 3)));
+    std::vector<std::vector<Pixel>> floats(8, floatPixels(width));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            const auto n = static_cast<std::size_t>(i);
+            shared.convert(source.data(), i % 2 == 0, results[n].data(), i % 4 < 2, width, 1);
+            shared.convert(floats[n].data(), ColorTransform::Layout::floatRGBA, floats[n].data(),
+                           ColorTransform::Layout::floatRGBA, width, 1);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < 8; ++i) {
+        std::vector<std::uint16_t> expected(static_cast<std::size_t>(width * 3));
+        shared.convert(source.data(), i % 2 == 0, expected.data(), i % 4 < 2, width, 1);
+        EXPECT_EQ(results[static_cast<std::size_t>(i)], expected) << i;
+        EXPECT_EQ(
+            std::memcmp(floats[static_cast<std::size_t>(i)].data(), floats[0].data(), width * sizeof(Pixel)),
+            0);
+    }
+}

@@ -1,0 +1,229 @@
+#include "PrintKit/render/resample/LanczosResampler.h"
+
+#include "PrintKit/support/Rounding.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using namespace PrintKit;
+
+namespace {
+
+// A synthetic image computed from positions, so any window can be painted at any time; records the
+// windows it is asked for, and fails when told to.
+struct PatternSource : ResampleSource {
+    PatternSource(int w, int h, float alpha = 0.25f) : w(w), h(h), alpha(alpha) {}
+    int width() const override { return w; }
+    int height() const override { return h; }
+
+    Pixel at(int x, int y) const {
+        auto channel = [&](std::uint32_t c) {
+            std::uint32_t v = static_cast<std::uint32_t>(x) * 73856093u ^
+                              static_cast<std::uint32_t>(y) * 19349663u ^ c * 83492791u;
+            v = (v ^ (v >> 13)) * 0x5bd1e995u;
+            return constant ? *constant : static_cast<float>((v ^ (v >> 15)) % 100000u) / 99999.0f;
+        };
+        return {channel(0), channel(1), channel(2), alpha};
+    }
+
+    void draw(IndexRange columns, IndexRange rows, Pixel* into) override {
+        {
+            std::lock_guard guard(lock);
+            windows.push_back({columns, rows});
+        }
+        if (failure) {
+            throw std::runtime_error(*failure);
+        }
+        EXPECT_TRUE((IndexRange{0, w}).contains(columns) && (IndexRange{0, h}).contains(rows));
+        for (int y = rows.lowerBound; y < rows.upperBound; ++y) {
+            for (int x = columns.lowerBound; x < columns.upperBound; ++x) {
+                *into++ = at(x, y);
+            }
+        }
+    }
+
+    int w, h;
+    float alpha;
+    std::optional<float> constant;
+    std::optional<std::string> failure;
+    std::mutex lock;
+    std::vector<std::pair<IndexRange, IndexRange>> windows;
+};
+
+std::vector<Pixel> renderAll(const LanczosResampler& r) {
+    std::vector<Pixel> out(static_cast<std::size_t>(r.outputWidth()) *
+                           static_cast<std::size_t>(r.outputHeight()));
+    r.render({0, r.outputHeight()}, out.data());
+    return out;
+}
+
+bool sameBits(const Pixel& a, const Pixel& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The two passes written out plainly, channel by channel, in the order the weights' publishers assume:
+// each output sums its taps in tap order from zero, multiply then add, in single precision.
+std::vector<Pixel> plainResample(const PatternSource& source, const LanczosResampler& r) {
+    const FilterWeights& h = r.horizontal();
+    const FilterWeights& v = r.vertical();
+    auto tap = [](const FilterWeights& w, int i, int k) {
+        return w.weights[static_cast<std::size_t>(w.offsets[static_cast<std::size_t>(i)] + k)];
+    };
+    auto across = [&](int x, int y, int c) {
+        float sum = 0.0f;
+        for (int k = 0; k < h.counts[static_cast<std::size_t>(x)]; ++k) {
+            const Pixel p = source.at(r.columns().lowerBound + h.starts[static_cast<std::size_t>(x)] + k, y);
+            const float product = (c == 0 ? p.r : c == 1 ? p.g : p.b) * tap(h, x, k);
+            sum = sum + product;
+        }
+        return sum;
+    };
+    std::vector<Pixel> out;
+    for (int y = 0; y < r.outputHeight(); ++y) {
+        for (int x = 0; x < r.outputWidth(); ++x) {
+            float channels[3] = {0, 0, 0};
+            for (int c = 0; c < 3; ++c) {
+                for (int k = 0; k < v.counts[static_cast<std::size_t>(y)]; ++k) {
+                    const float product =
+                        across(x, v.starts[static_cast<std::size_t>(y)] + k, c) * tap(v, y, k);
+                    channels[c] = channels[c] + product;
+                }
+            }
+            out.push_back({channels[0], channels[1], channels[2], 1.0f});
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(LanczosResamplerTest, IdentityResampleGivesBackTheSourceBits) {
+    // The source's alpha is not a number: every output alpha is exactly 1 all the same, and alpha never
+    // leaks into the colour channels.
+    auto source = std::make_shared<PatternSource>(37, 23, std::numeric_limits<float>::quiet_NaN());
+    LanczosResampler resampler(source, Rect(0, 0, 1, 1), 37, 23);
+    EXPECT_EQ(resampler.columns(), (IndexRange{0, 37}));
+    const auto out = renderAll(resampler);
+    for (int y = 0; y < 23; ++y) {
+        for (int x = 0; x < 37; ++x) {
+            Pixel expected = source->at(x, y);
+            expected.a = 1.0f;
+            ASSERT_TRUE(sameBits(out[static_cast<std::size_t>(y * 37 + x)], expected)) << x << ',' << y;
+        }
+    }
+}
+
+TEST(LanczosResamplerTest, ConstantImageStaysConstant) {
+    // Weights are rounded to single precision one by one, so a float constant may move by a few units in
+    // the last place (9 at most over random scales); it must never move further, and after rounding to
+    // 16 bits every code comes back exactly.
+    const struct {
+        int w, h, ow, oh;
+        Rect crop;
+    } scales[] = {{31, 17, 83, 59, Rect(0, 0, 1, 1)},
+                  {64, 48, 41, 75, Rect(0.13, 0.07, 0.8, 0.9)},
+                  {20, 20, 20, 20, Rect(-0.1, -0.2, 1.2, 1.3)}}; // past the edges
+    for (const auto& s : scales) {
+        for (int code : {0, 1, 255, 32767, 40000, 65534, 65535}) {
+            const float value = static_cast<float>(code) / 65535.0f;
+            auto source = std::make_shared<PatternSource>(s.w, s.h);
+            source->constant = value;
+            for (const Pixel& p : renderAll(LanczosResampler(source, s.crop, s.ow, s.oh))) {
+                for (float channel : {p.r, p.g, p.b}) {
+                    ASSERT_LE(std::fabs(channel - value), 16 * std::numeric_limits<float>::epsilon() * value)
+                        << code;
+                    ASSERT_EQ(Rounding::sample16(channel * 65535.0f), code);
+                }
+            }
+        }
+    }
+}
+
+TEST(LanczosResamplerTest, BandCutsDoNotChangeAnyPixel) {
+    auto source = std::make_shared<PatternSource>(53, 41);
+    LanczosResampler resampler(source, Rect(0.05, 0.1, 0.9, 0.85), 120, 97);
+    const auto whole = renderAll(resampler);
+    const std::size_t width = 120;
+    for (int band : {1, 7, 64, 96}) {
+        std::vector<Pixel> rows(width * static_cast<std::size_t>(band));
+        for (int y = 0; y < 97; y += band) {
+            const int end = std::min(y + band, 97);
+            resampler.render({y, end}, rows.data());
+            ASSERT_EQ(0, std::memcmp(rows.data(), whole.data() + static_cast<std::size_t>(y) * width,
+                                     width * static_cast<std::size_t>(end - y) * sizeof(Pixel)))
+                << band << ' ' << y;
+        }
+    }
+}
+
+TEST(LanczosResamplerTest, ParallelPassesMatchPlainSinglePrecisionArithmetic) {
+    const struct {
+        int w, h, ow, oh;
+        Rect crop;
+    } cases[] = {{29, 19, 101, 67, Rect(0, 0, 1, 1)},
+                 {140, 90, 33, 21, Rect(0.1, 0.2, 0.7, 0.75)},
+                 {50, 50, 50, 50, Rect(0.01, 0.02, 1, 1)}};
+    for (const auto& c : cases) {
+        auto source = std::make_shared<PatternSource>(c.w, c.h);
+        LanczosResampler resampler(source, c.crop, c.ow, c.oh);
+        const auto fast = renderAll(resampler);
+        const auto plain = plainResample(*source, resampler);
+        for (std::size_t i = 0; i < fast.size(); ++i) {
+            ASSERT_TRUE(sameBits(fast[i], plain[i])) << c.ow << 'x' << c.oh << " pixel " << i;
+        }
+    }
+}
+
+TEST(LanczosResamplerTest, DrawsOnlyTheWindowABandReads) {
+    // A 4000-row source reduced to 500 rows: a band of 16 output rows reads about 16 × 8 + 48 rows, and
+    // only the columns of the crop.
+    auto source = std::make_shared<PatternSource>(300, 4000);
+    LanczosResampler resampler(source, Rect(0.25, 0, 0.5, 1), 60, 500);
+    EXPECT_GT(resampler.columns().lowerBound, 0);
+    EXPECT_LT(resampler.columns().upperBound, 300);
+    std::vector<Pixel> band(60 * 16);
+    resampler.render({200, 216}, band.data());
+    ASSERT_EQ(source->windows.size(), 1u);
+    EXPECT_EQ(source->windows[0].first, resampler.columns());
+    EXPECT_EQ(source->windows[0].second, resampler.vertical().used({200, 216}));
+    EXPECT_LE(source->windows[0].second.count(), 16 * 8 + 50);
+}
+
+TEST(LanczosResamplerTest, SourceErrorsPassThroughUnchanged) {
+    auto source = std::make_shared<PatternSource>(10, 10);
+    source->failure = "사진을 읽지 못했습니다: /tmp/x.jpg";
+    std::vector<Pixel> out(20 * 20);
+    try {
+        LanczosResampler(source, Rect(0, 0, 1, 1), 20, 20).render({0, 20}, out.data());
+        FAIL() << "no error";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "사진을 읽지 못했습니다: /tmp/x.jpg");
+    }
+}
+
+TEST(LanczosResamplerTest, ConcurrentRendersOnOneResamplerAgree) {
+    // One caller at a time is the rule; a second one at the same moment must still get the same pixels.
+    auto source = std::make_shared<PatternSource>(90, 70);
+    LanczosResampler resampler(source, Rect(0, 0, 1, 1), 45, 150);
+    const auto whole = renderAll(resampler);
+    std::vector<std::vector<Pixel>> bands(6, std::vector<Pixel>(45 * 25));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 6; ++i) {
+        threads.emplace_back([&, i] {
+            resampler.render({25 * i, 25 * (i + 1)}, bands[static_cast<std::size_t>(i)].data());
+        });
+    }
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        threads[i].join();
+        EXPECT_EQ(0, std::memcmp(bands[i].data(), whole.data() + i * 45 * 25, 45 * 25 * sizeof(Pixel))) << i;
+    }
+}

@@ -1,0 +1,315 @@
+#include "PrintKit/render/sheet/LinearSource.h"
+
+#include "PrintKit/render/decode/ColorProfiles.h"
+#include "PrintKit/render/decode/ImageDecoder.h"
+#include "PrintKit/render/decode/Orientation.h"
+#include "TestImages.h"
+#include "TestProfiles.h"
+#include "TestSupport.h"
+
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <thread>
+#include <tiffio.h>
+
+using namespace PrintKit;
+using TestProfiles::srgbToLinear;
+
+namespace {
+
+// The tolerance between the tone tables and the transforms they stand for.
+constexpr float tolerance = 2e-5f;
+
+std::shared_ptr<const DecodedImage> tagged(const TestImages::Pixels& pixels, const std::string& icc,
+                                           ColorModel model = ColorModel::rgb,
+                                           AlphaMode alpha = AlphaMode::none, bool littleEndian = true) {
+    DecodedImage image = TestImages::decoded(pixels, model, alpha, littleEndian);
+    image.icc = icc;
+    return std::make_shared<const DecodedImage>(std::move(image));
+}
+
+std::vector<Pixel> drawAll(LinearSource& source) {
+    std::vector<Pixel> pixels(static_cast<std::size_t>(source.width()) *
+                              static_cast<std::size_t>(source.height()));
+    source.draw({0, source.width()}, {0, source.height()}, pixels.data());
+    return pixels;
+}
+
+// The same conversion straight through Little CMS.
+template <typename Out>
+std::vector<Out> lcms(const std::string& from, cmsUInt32Number inFormat, const std::string& to,
+                      cmsUInt32Number outFormat, int intent, const void* samples, int count) {
+    cmsHPROFILE a = cmsOpenProfileFromMem(from.data(), static_cast<cmsUInt32Number>(from.size()));
+    cmsHPROFILE b = cmsOpenProfileFromMem(to.data(), static_cast<cmsUInt32Number>(to.size()));
+    cmsHTRANSFORM t = cmsCreateTransform(a, inFormat, b, outFormat, static_cast<cmsUInt32Number>(intent), 0);
+    std::vector<Out> out(static_cast<std::size_t>(count) * 3);
+    cmsDoTransform(t, samples, out.data(), static_cast<cmsUInt32Number>(count));
+    cmsDeleteTransform(t);
+    cmsCloseProfile(a);
+    cmsCloseProfile(b);
+    return out;
+}
+
+// The pixel is the linear light of the working-space codes, give or take one code: matching through a
+// table-based profile is evaluated once here and once by the engine.
+template <typename Code>
+void expectCodes(const Pixel& p, const Code* codes, double top, const std::string& what) {
+    const float got[3] = {p.r, p.g, p.b};
+    for (int c = 0; c < 3; ++c) {
+        bool near = false;
+        for (int d = -1; d <= 1; ++d) {
+            near = near || std::fabs(got[c] - srgbToLinear((codes[c] + d) / top)) < tolerance;
+        }
+        EXPECT_TRUE(near) << what << " channel " << c << ": " << got[c] << " vs code " << codes[c];
+    }
+}
+
+} // namespace
+
+TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
+    // The file's tag, read by its decoder and applied by the source (turned or not) or by a reduced read,
+    // shows the pixels of the untagged file at the places the orientation table (checked on its own) names.
+    // The tagged TIFF and JPEG are read raw, the untagged PNG through the cached bitmap. JPEG is lossy: its
+    // untagged twin was coded from the same samples and decodes to the same values.
+    TestSupport::TemporaryDirectory folder;
+    const std::string& srgb = ColorSpace::sRGB().icc;
+    const auto pixels16 = TestImages::distinct(6, 4, 3, 16);
+    const auto pixels8 = TestImages::distinct(6, 4, 3, 8);
+    const auto jpegPixels = TestImages::distinct(16, 8, 3, 8);
+    struct Format {
+        const char* name;
+        std::function<std::string(std::optional<int>)> write;
+    };
+    const std::vector<Format> formats = {
+        {"tif",
+         [&](std::optional<int> o) {
+             return TestImages::tiff(pixels16, {.bigEndian = true, .orientation = o, .icc = srgb});
+         }},
+        {"png", [&](std::optional<int> o) { return TestImages::png(pixels8, {.orientation = o}); }},
+        {"jpg",
+         [&](std::optional<int> o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); }},
+    };
+    for (const Format& format : formats) {
+        const auto plainPath = folder / (std::string("plain.") + format.name);
+        const auto taggedPath = folder / (std::string("tagged.") + format.name);
+        TestImages::write(plainPath, format.write(std::nullopt));
+        const auto plain = LinearSource::read(plainPath);
+        ASSERT_EQ(plain.orientation, 1);
+        EXPECT_EQ(LinearSource(plain.image, 9, false).orientation(), 1);
+        const int w = plain.image->width, h = plain.image->height;
+        LinearSource reference(plain.image, 1, false);
+        const std::vector<Pixel> stored = drawAll(reference);
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            SCOPED_TRACE(std::string(format.name) + " orientation " + std::to_string(orientation));
+            TestImages::write(taggedPath, format.write(orientation));
+            const auto tagged = LinearSource::read(taggedPath);
+            ASSERT_EQ(tagged.orientation, orientation);
+            for (bool turned : {false, true}) {
+                LinearSource source(tagged.image, tagged.orientation, turned);
+                ASSERT_EQ(source.width(), (orientation >= 5) != turned ? h : w);
+                const std::vector<Pixel> presented = drawAll(source);
+                EXPECT_EQ(source.readsDecodedBytes(), std::string(format.name) != "png");
+                for (int y = 0; y < source.height(); ++y) {
+                    for (int x = 0; x < source.width(); ++x) {
+                        auto [u, v] = Orientation::mapping(w, h, orientation, turned).stored(x, y);
+                        ASSERT_EQ(presented[static_cast<std::size_t>(y * source.width() + x)],
+                                  stored[static_cast<std::size_t>(v * w + u)])
+                            << (turned ? "turned " : "") << x << "," << y;
+                    }
+                }
+            }
+            // A reduced read at full size is the upright image, in the file's own samples.
+            const auto reduced = LinearSource::readReduced(taggedPath, 1000);
+            ASSERT_EQ(reduced->orientation, 1);
+            ASSERT_EQ(reduced->width, orientation >= 5 ? h : w);
+            for (int y = 0; y < reduced->height; ++y) {
+                for (int x = 0; x < reduced->width; ++x) {
+                    auto [u, v] = Orientation::mapping(w, h, orientation, false).stored(x, y);
+                    for (int c = 0; c < 3; ++c) {
+                        ASSERT_EQ(TestImages::sampleOf(*reduced, x, y, c),
+                                  TestImages::sampleOf(*plain.image, u, v, c))
+                            << "reduced " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
+    // A gamma 2.2 profile is worked in through tone tables; tabulated sRGB curves fail the tables' check and
+    // go through the transforms. Either way each linear value agrees with Little CMS.
+    const std::string gamma22 = TestImages::adobeRGBLikeProfile();
+    const std::string tabulated = TestProfiles::tabulatedSRGB().own;
+    for (const std::string& profile : {gamma22, tabulated}) {
+        for (int bits : {8, 16}) {
+            SCOPED_TRACE(std::to_string(bits) + (profile == gamma22 ? " gamma 2.2" : " tabulated sRGB"));
+            const auto pixels = TestImages::distinct(16, 16, 3, bits);
+            LinearSource source(tagged(pixels, profile), 1, false);
+            const std::vector<Pixel> out = drawAll(source);
+            EXPECT_EQ(source.space().icc, profile);
+            const bool tables = profile == gamma22;
+            EXPECT_EQ(source.readsDecodedBytes(), tables);
+            ASSERT_EQ(source.curves() != nullptr, tables);
+            EXPECT_EQ(tables ? source.curves()->levels() : 0, tables ? 1 << bits : 0);
+            const std::vector<std::uint8_t> narrow(pixels.samples.begin(), pixels.samples.end());
+            const auto direct =
+                lcms<float>(profile, bits == 8 ? TYPE_RGB_8 : TYPE_RGB_16, source.linearSpace().icc,
+                            TYPE_RGB_FLT, INTENT_RELATIVE_COLORIMETRIC,
+                            bits == 8 ? static_cast<const void*>(narrow.data()) : pixels.samples.data(), 256);
+            for (std::size_t i = 0; i < 256; ++i) {
+                ASSERT_NEAR(out[i].r, direct[3 * i], tolerance) << i;
+                ASSERT_NEAR(out[i].g, direct[3 * i + 1], tolerance) << i;
+                ASSERT_NEAR(out[i].b, direct[3 * i + 2], tolerance) << i;
+            }
+        }
+    }
+    // A table-based RGB profile has no linear form: the photo is matched into Display P3, whose curve is
+    // sRGB's.
+    const std::string lut = TestImages::lutRGBProfile();
+    const auto pixels = TestImages::distinct(6, 4, 3, 8);
+    LinearSource p3(tagged(pixels, lut), 1, false);
+    EXPECT_EQ(p3.space().icc, ColorProfiles::displayP3());
+    EXPECT_EQ(p3.space().name, "Display P3");
+    const std::vector<Pixel> out = drawAll(p3);
+    EXPECT_FALSE(p3.readsDecodedBytes());
+    const std::vector<std::uint8_t> samples(pixels.samples.begin(), pixels.samples.end());
+    const auto inP3 = lcms<std::uint8_t>(lut, TYPE_RGB_8, ColorProfiles::displayP3(), TYPE_RGB_8,
+                                         INTENT_PERCEPTUAL, samples.data(), 24);
+    for (std::size_t i = 0; i < 24; ++i) {
+        expectCodes(out[i], &inP3[3 * i], 255.0, "P3 " + std::to_string(i));
+    }
+}
+
+TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
+    const std::string& srgb = ColorSpace::sRGB().icc;
+    // Untagged grey lies on the sRGB curve: a grey level keeps its sRGB level.
+    const auto grey = TestImages::distinct(5, 3, 1, 8);
+    LinearSource untaggedGrey(tagged(grey, "", ColorModel::gray), 1, false);
+    EXPECT_EQ(untaggedGrey.space().icc, srgb);
+    const std::vector<Pixel> g = drawAll(untaggedGrey);
+    for (std::size_t i = 0; i < 15; ++i) {
+        const std::uint16_t codes[3] = {grey.samples[i], grey.samples[i], grey.samples[i]};
+        expectCodes(g[i], codes, 255.0, "untagged grey");
+    }
+    // Tagged grey (gamma 1.8), 16-bit: matched by its own profile.
+    const std::string gamma18 = TestImages::grayGamma18Profile();
+    const auto deepGrey = TestImages::distinct(5, 3, 1, 16);
+    LinearSource taggedGrey(tagged(deepGrey, gamma18, ColorModel::gray), 1, false);
+    const std::vector<Pixel> tg = drawAll(taggedGrey);
+    const auto greyInSrgb = lcms<std::uint16_t>(gamma18, TYPE_GRAY_16, srgb, TYPE_RGB_16, INTENT_PERCEPTUAL,
+                                                deepGrey.samples.data(), 15);
+    for (std::size_t i = 0; i < 15; ++i) {
+        expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 1.8");
+    }
+    // Untagged CMYK goes through the default CMYK profile: no ink, cyan, black, half magenta.
+    TestImages::Pixels inks{4, 1, 4, 8, {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 128, 0, 0}};
+    LinearSource cmyk(tagged(inks, "", ColorModel::cmyk), 1, false);
+    const std::vector<Pixel> k = drawAll(cmyk);
+    EXPECT_NEAR(k[0].r, 1.0f, 1e-3);
+    const std::vector<std::uint8_t> inkBytes(inks.samples.begin(), inks.samples.end());
+    const auto inkInSrgb = lcms<std::uint8_t>(ColorProfiles::defaultCMYK(), TYPE_CMYK_8, srgb, TYPE_RGB_8,
+                                              INTENT_PERCEPTUAL, inkBytes.data(), 4);
+    for (std::size_t i = 0; i < 4; ++i) {
+        expectCodes(k[i], &inkInSrgb[3 * i], 255.0, "cmyk " + std::to_string(i));
+    }
+    // A profile that does not suit CMYK (the grey one) is passed over for the default.
+    LinearSource wrongProfile(tagged(inks, gamma18, ColorModel::cmyk), 1, false);
+    EXPECT_EQ(drawAll(wrongProfile)[1].r, k[1].r);
+
+    // CIELAB from a TIFF: L* 100 is white, L* 50 a mid grey.
+    TestImages::Pixels lab{2, 1, 3, 8, {255, 0, 0, 128, 0, 0}};
+    const std::string tiff = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
+    ByteSource bytes(std::span(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()), "lab");
+    LinearSource labSource(std::make_shared<const DecodedImage>(ImageDecoder::decode(bytes)), 1, false);
+    const std::vector<Pixel> l = drawAll(labSource);
+    const float labSamples[6] = {100.0f, 0, 0, 128 * 100.0f / 255.0f, 0, 0};
+    const auto labInSrgb = lcms<std::uint16_t>(ColorProfiles::lab(), TYPE_Lab_FLT, srgb, TYPE_RGB_16,
+                                               INTENT_PERCEPTUAL, labSamples, 2);
+    expectCodes(l[0], &labInSrgb[0], 65535.0, "L* 100");
+    expectCodes(l[1], &labInSrgb[3], 65535.0, "L* 50");
+    EXPECT_NEAR(l[0].g, 1.0f, 2e-3);
+}
+
+TEST(LinearSourceTest, TransparencyIsCompositedOverWhite) {
+    const std::string& srgb = ColorSpace::sRGB().icc;
+    // Transparent, half-covered red, opaque; the same colours straight and premultiplied. Over white, in the
+    // space's own values: 0 × 128/255 + 255 × 127/255 = 127.
+    const TestImages::Pixels straight{3, 1, 4, 8, {255, 0, 0, 0, 255, 0, 0, 128, 10, 20, 30, 255}};
+    const TestImages::Pixels premultiplied{3, 1, 4, 8, {0, 0, 0, 0, 128, 0, 0, 128, 10, 20, 30, 255}};
+    for (auto [pixels, mode] :
+         {std::pair(straight, AlphaMode::straight), std::pair(premultiplied, AlphaMode::premultiplied)}) {
+        LinearSource source(tagged(pixels, srgb, ColorModel::rgb, mode), 1, false);
+        const std::vector<Pixel> p = drawAll(source);
+        EXPECT_NEAR(p[0].g, 1.0f, tolerance);
+        EXPECT_NEAR(p[1].r, 1.0f, tolerance);
+        EXPECT_NEAR(p[1].g, srgbToLinear(127 / 255.0), tolerance);
+        EXPECT_NEAR(p[2].b, srgbToLinear(30 / 255.0), tolerance);
+    }
+    // Grey with alpha, matched through a profile, composited after matching: transparent is still white.
+    TestImages::Pixels greyAlpha{2, 1, 2, 16, {0, 0, 30000, 65535}};
+    LinearSource matched(
+        tagged(greyAlpha, TestImages::grayGamma18Profile(), ColorModel::gray, AlphaMode::straight), 1, false);
+    const std::vector<Pixel> m = drawAll(matched);
+    EXPECT_NEAR(m[0].b, 1.0f, tolerance);
+    EXPECT_LT(m[1].g, 0.5f);
+}
+
+TEST(LinearSourceTest, SixteenBitByteOrdersGiveTheSameLight) {
+    const auto pixels = TestImages::distinct(9, 7, 3, 16);
+    for (int orientation : {1, 6}) {
+        LinearSource little(tagged(pixels, ColorSpace::sRGB().icc, ColorModel::rgb, AlphaMode::none, true),
+                            orientation, false);
+        LinearSource big(tagged(pixels, ColorSpace::sRGB().icc, ColorModel::rgb, AlphaMode::none, false),
+                         orientation, false);
+        const std::vector<Pixel> a = drawAll(little);
+        EXPECT_EQ(a, drawAll(big));
+        EXPECT_TRUE(little.readsDecodedBytes() && big.readsDecodedBytes());
+        EXPECT_NEAR(a[0].r, srgbToLinear(pixels.at(0, orientation == 1 ? 0 : 6, 0) / 65535.0), tolerance);
+    }
+}
+
+TEST(LinearSourceTest, TheCachedWindowIsKeptAndReplacedOnlyWhenLeft) {
+    LinearSource source(tagged(TestImages::distinct(20, 12, 3, 8), ""), 6, false); // 12 × 20 presented
+    source.cache({2, 10}, {3, 15});
+    std::vector<Pixel> inside(4 * 5);
+    source.draw({4, 8}, {5, 10}, inside.data());
+    EXPECT_EQ(source.cachedColumns(), (IndexRange{2, 10}));
+    EXPECT_EQ(source.cachedRows(), (IndexRange{3, 15}));
+    std::vector<Pixel> outside(3 * 2);
+    source.draw({9, 12}, {0, 2}, outside.data());
+    EXPECT_EQ(source.cachedColumns(), (IndexRange{9, 12}));
+    EXPECT_EQ(source.cachedRows(), (IndexRange{0, 2}));
+    // Whatever window served them, the pixels are those of a whole draw.
+    std::vector<Pixel> whole = drawAll(source);
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            ASSERT_EQ(inside[static_cast<std::size_t>(r * 4 + c)],
+                      whole[static_cast<std::size_t>((5 + r) * 12 + 4 + c)]);
+        }
+    }
+    EXPECT_EQ(outside[5], whole[static_cast<std::size_t>(1 * 12 + 11)]);
+    EXPECT_THROW(source.draw({0, 13}, {0, 1}, whole.data()), std::out_of_range);
+}
+
+TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
+    auto image = tagged(TestImages::distinct(64, 48, 3, 16), TestImages::adobeRGBLikeProfile());
+    LinearSource reference(image, 8, true);
+    const std::vector<Pixel> expected = drawAll(reference);
+    std::vector<std::thread> threads;
+    std::vector<std::vector<Pixel>> results(4);
+    for (std::size_t t = 0; t < results.size(); ++t) {
+        threads.emplace_back([&, t] {
+            LinearSource source(image, 8, true);
+            results[t] = drawAll(source);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (const auto& result : results) {
+        EXPECT_EQ(result, expected);
+    }
+}

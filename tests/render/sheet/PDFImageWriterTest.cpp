@@ -1,0 +1,444 @@
+#include "PrintKit/render/sheet/PDFImageWriter.h"
+
+#include "GermanLocale.h"
+#include "TestProfiles.h"
+#include "TestSupport.h"
+
+#include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <limits>
+#include <sstream>
+#include <unistd.h>
+
+using namespace PrintKit;
+using TestSupport::TemporaryDirectory;
+
+namespace {
+
+using ColorSpace = PDFImageWriter::ColorSpace;
+
+const std::string& srgbProfile() {
+    static const std::string bytes = TestProfiles::save(cmsCreate_sRGBProfile());
+    return bytes;
+}
+
+// A 256 × 16 gradient of 16-bit samples in blocks of 8 × 8 pixels, so that a renderer's sub-pixel placement
+// of the image edges cannot blur the middle of a block. The low bytes are not copies of the high bytes: a
+// writer keeping only 8 bits would be caught by the byte comparison.
+std::uint16_t gradient(int x, int y, int c) {
+    const int v[3] = {x / 8 * 2100 + x / 8 % 7, 65535 - x / 8 * 2113, 16384 + y / 8 * 30000 + 5};
+    return static_cast<std::uint16_t>(v[c]);
+}
+
+std::string gradientRow(int y) {
+    std::string out;
+    for (int i = 0; i < 256 * 3; ++i) {
+        out += static_cast<char>(gradient(i / 3, y, i % 3) >> 8);
+        out += static_cast<char>(gradient(i / 3, y, i % 3) & 0xFF);
+    }
+    return out;
+}
+
+std::int64_t fileSize(const std::filesystem::path& path) {
+    return static_cast<std::int64_t>(std::filesystem::file_size(path));
+}
+
+// Text of object n, from its number up to and including "endobj\n".
+std::string objectText(const std::string& file, int number) {
+    const std::size_t start = file.find("\n" + std::to_string(number) + " 0 obj\n") + 1;
+    return file.substr(start, file.find("endobj\n", start) + 7 - start);
+}
+
+std::string command(const std::string& line, int* status = nullptr) {
+    std::string output;
+    int result = TestSupport::run(line + " 2>&1", &output);
+    if (status) {
+        *status = result;
+    }
+    return output;
+}
+
+// Writes the gradient across the top half of a 256 × 32 point page, with two black rectangles: one on white
+// paper, one over the image. The creator holds what a PDF string must escape.
+const std::string creator = "Quilm Print (A) \\ B)";
+
+void writeGradientSheet(const std::filesystem::path& path, const ColorSpace& colorSpace) {
+    PDFImageWriter writer(path, Size{256, 32}, creator);
+    writer.beginImage(Rect(0, 16, 256, 16), 256, 16, colorSpace);
+    for (int y = 0; y < 16; ++y) { // one call per band, as the renderer does
+        writer.writeImageBytes(gradientRow(y));
+    }
+    writer.endImage();
+    writer.addRectangles({Rect(16, 0, 32, 8), Rect(104, 16, 16, 8)});
+    writer.finish();
+}
+
+// Renders the page at 72 ppi, one pixel per point, and reads every 8 × 8 block at its centre, away from the
+// edges where renderers place images and fills to within a pixel.
+void expectGradientPixels(const std::filesystem::path& pdf, int tolerance) {
+    const std::string prefix = pdf.string() + "-page";
+    command("pdftoppm -r 72 -singlefile '" + pdf.string() + "' '" + prefix + "'");
+    const std::string ppm = TestSupport::readFile(prefix + ".ppm");
+    std::istringstream in(ppm);
+    std::string magic;
+    int width = 0, height = 0, maxValue = 0;
+    in >> magic >> width >> height >> maxValue;
+    in.get();
+    const std::size_t data = static_cast<std::size_t>(in.tellg());
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(std::tuple(width, height, maxValue), std::tuple(256, 32, 255));
+    auto black = [](int x, int row) {
+        return (x >= 16 && x < 48 && row >= 24) || (x >= 104 && x < 120 && row >= 8 && row < 16);
+    };
+    for (int row = 4; row < 32; row += 8) {
+        for (int x = 4; x < 256; x += 8) {
+            for (int c = 0; c < 3; ++c) {
+                const int expected = black(x, row) ? 0
+                                     : row < 16    ? (gradient(x, row, c) * 255 + 32767) / 65535
+                                                   : 255;
+                const int got =
+                    static_cast<unsigned char>(ppm[data + static_cast<std::size_t>((row * 256 + x) * 3 + c)]);
+                ASSERT_NEAR(got, expected, black(x, row) ? 0 : tolerance)
+                    << "x " << x << " row " << row << " channel " << c;
+            }
+        }
+    }
+}
+
+template <typename Body> PDFImageWriterError writerError(Body body) {
+    try {
+        body();
+    } catch (const PDFImageWriterError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no PDFImageWriterError";
+    return PDFImageWriterError(PDFImageWriterErrorCode::cannotOpen, "(none)");
+}
+
+} // namespace
+
+TEST(PDFImageWriterTest, WritesTheExactBytesOfAOneImagePage) {
+    TemporaryDirectory folder;
+    const std::string samples("\x12\x34\x56\x78\x9A\xBC", 6);
+    {
+        PDFImageWriter writer(folder / "page.pdf", Size{100, 200}, "Quilm Print");
+        writer.beginImage(Rect(10, 20, 30, 40), 1, 1, ColorSpace::deviceRGB());
+        writer.writeImageBytes(samples);
+        writer.endImage();
+        writer.finish();
+        EXPECT_TRUE(writer.finished());
+    }
+    // The expected file, object by object, with the offsets a reader needs.
+    std::string expected = "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<std::size_t> offsets;
+    auto add = [&](const std::string& object) {
+        offsets.push_back(expected.size());
+        expected += object;
+    };
+    const std::string content = "q\n30.0000 0 0 40.0000 10.0000 20.0000 cm\n/Im0 Do\nQ\n";
+    add("1 0 obj\n<< /Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceRGB "
+        "/BitsPerComponent 16 /Interpolate false /Length 6 >>\nstream\n" +
+        samples + "\nendstream\nendobj\n");
+    add("2 0 obj\n<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content +
+        "\nendstream\nendobj\n");
+    add("3 0 obj\n<< /Type /Page /Parent 4 0 R /MediaBox [0 0 100.0000 200.0000] /Resources << /XObject << "
+        "/Im0 1 0 R >> >> /Contents 2 0 R >>\nendobj\n");
+    add("4 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n");
+    add("5 0 obj\n<< /Type /Catalog /Pages 4 0 R >>\nendobj\n");
+    add("6 0 obj\n<< /Creator (Quilm Print) /Producer (Quilm Print) >>\nendobj\n");
+    const std::size_t xref = expected.size();
+    expected += "xref\n0 7\n0000000000 65535 f \n";
+    for (std::size_t offset : offsets) {
+        std::string digits = std::to_string(offset);
+        expected += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+    }
+    expected +=
+        "trailer\n<< /Size 7 /Root 5 0 R /Info 6 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    EXPECT_EQ(TestSupport::readFile(folder / "page.pdf"), expected);
+}
+
+TEST(PDFImageWriterTest, EmbedsEachProfileOnceJustBeforeItsFirstImageAndFillsAllRectanglesAtOnce) {
+    TemporaryDirectory folder;
+    const std::string first = srgbProfile();
+    const std::string second = TestProfiles::matrixShaper(TestProfiles::srgbPrimaries(),
+                                                          TestProfiles::Curve::gamma, 2.2, 2.1, "Other");
+    PDFImageWriter writer(folder / "profiles.pdf", Size{300, 100}, "Quilm Print");
+    auto image = [&](double x, const ColorSpace& space) {
+        writer.beginImage(Rect(x, 0, 10, 10), 1, 1, space);
+        writer.writeImageBytes(std::string(6, '\0'));
+        writer.endImage();
+    };
+    image(0, ColorSpace::iccBased(first));   // objects 1 (profile), 2
+    image(20, ColorSpace::iccBased(first));  // 3
+    image(40, ColorSpace::deviceRGB());      // 4
+    image(60, ColorSpace::iccBased(second)); // 5 (profile), 6
+    image(80, ColorSpace::iccBased(first));  // 7
+    writer.addRectangles({Rect(1.5, 2, 0.36, 11.3)});
+    writer.addRectangles({Rect(-0.5, 90, 4, 0.25), Rect(20, 20, -2, -3)});
+    writer.finish();
+
+    const std::string file = TestSupport::readFile(folder / "profiles.pdf");
+    EXPECT_NE(file.find("trailer\n<< /Size 13 /Root 11 0 R /Info 12 0 R >>"), std::string::npos);
+    EXPECT_EQ(objectText(file, 1), "1 0 obj\n<< /N 3 /Length " + std::to_string(first.size()) +
+                                       " >>\nstream\n" + first + "\nendstream\nendobj\n");
+    EXPECT_NE(objectText(file, 5).find(second), std::string::npos);
+    EXPECT_NE(objectText(file, 6).find("/ColorSpace [/ICCBased 5 0 R]"), std::string::npos);
+    EXPECT_NE(objectText(file, 7).find("/ColorSpace [/ICCBased 1 0 R]"), std::string::npos);
+    // Images are named in the order begun.
+    EXPECT_NE(objectText(file, 9).find(
+                  "/Type /Page /Parent 10 0 R /MediaBox [0 0 300.0000 100.0000] /Resources << /XObject << "
+                  "/Im0 2 0 R /Im1 3 0 R /Im2 4 0 R /Im3 6 0 R /Im4 7 0 R >> >> /Contents 8 0 R"),
+              std::string::npos);
+    // One fill for all rectangles, each with its origin at its lower-left corner.
+    const std::string marks =
+        "/Im4 Do\nQ\n0 g\n1.5000 2.0000 0.3600 11.3000 re\n-0.5000 90.0000 4.0000 0.2500 re\n"
+        "18.0000 17.0000 2.0000 3.0000 re\nf\n\nendstream\nendobj\n";
+    const std::string content = objectText(file, 8);
+    EXPECT_EQ(content.substr(content.size() - marks.size()), marks);
+}
+
+TEST(PDFImageWriterTest, ReplacesAnExistingFileAndReportsWhereItCannotWrite) {
+    TemporaryDirectory folder;
+    TestSupport::writeFile(folder / "old.pdf", std::string(100000, 'x'));
+    PDFImageWriter(folder / "old.pdf", Size{10, 10}, "Quilm Print").finish();
+    const std::string file = TestSupport::readFile(folder / "old.pdf");
+    EXPECT_EQ(file.find("xxxx"), std::string::npos);
+    EXPECT_LT(file.size(), 1000u);
+
+    const std::filesystem::path missing = folder / "no such folder" / "sheet.pdf";
+    PDFImageWriterError error = writerError([&] {
+        PDFImageWriter writer(missing, Size{10, 10}, "Quilm Print");
+    });
+    EXPECT_EQ(error.code(), PDFImageWriterErrorCode::cannotOpen);
+    EXPECT_EQ(error.message(), "PDF를 만들지 못했습니다: " + missing.string());
+    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
+}
+
+TEST(PDFImageWriterTest, PassesOutsideChecksAsSixteenBitImagesAndRendersToTheExpectedPixels) {
+    if (!TestSupport::haveProgram("qpdf") || !TestSupport::haveProgram("pdfimages") ||
+        !TestSupport::haveProgram("pdftoppm")) {
+        GTEST_SKIP() << "qpdf and poppler-utils are needed";
+    }
+    TemporaryDirectory folder;
+    const auto rgb = folder / "rgb.pdf", icc = folder / "icc.pdf";
+    writeGradientSheet(rgb, ColorSpace::deviceRGB());
+    writeGradientSheet(icc, ColorSpace::iccBased(srgbProfile()));
+    std::string samples;
+    for (int y = 0; y < 16; ++y) {
+        samples += gradientRow(y);
+    }
+    for (auto [path, colour, imageObject] : {std::tuple(rgb, "rgb", 1), std::tuple(icc, "icc", 2)}) {
+        SCOPED_TRACE(colour);
+        int status = -1;
+        const std::string report = command("qpdf --check " + path.string(), &status);
+        EXPECT_EQ(status, 0) << report;
+        EXPECT_NE(report.find("No syntax or stream encoding errors found"), std::string::npos) << report;
+
+        // page num type width height color comp bpc enc interp …, after two heading lines.
+        std::istringstream lines(command("pdfimages -list " + path.string()));
+        std::string line;
+        for (int i = 0; i < 3; ++i) {
+            std::getline(lines, line);
+        }
+        std::istringstream fields(line);
+        std::vector<std::string> values;
+        for (std::string field; fields >> field;) {
+            values.push_back(field);
+        }
+        ASSERT_GE(values.size(), 10u);
+        EXPECT_EQ(std::vector<std::string>(values.begin() + 2, values.begin() + 10),
+                  (std::vector<std::string>{"image", "256", "16", colour, "3", "16", "image", "no"}));
+
+        // The stream holds every bit the renderer produced.
+        EXPECT_EQ(command("qpdf --show-object=" + std::to_string(imageObject) + " --raw-stream-data " +
+                          path.string()),
+                  samples);
+        expectGradientPixels(path, colour == std::string("rgb") ? 1 : 2);
+    }
+    EXPECT_EQ(command("qpdf --show-object=1 --raw-stream-data " + icc.string()), srgbProfile());
+}
+
+TEST(PDFImageWriterTest, BytesDoNotFollowTheProcessLocaleAndTheCreatorIsEscaped) {
+    TemporaryDirectory folder;
+    writeGradientSheet(folder / "c.pdf", ColorSpace::iccBased(srgbProfile()));
+    const std::string c = TestSupport::readFile(folder / "c.pdf");
+    EXPECT_NE(
+        c.find("<< /Creator (Quilm Print \\(A\\) \\\\ B\\)) /Producer (Quilm Print \\(A\\) \\\\ B\\)) >>"),
+        std::string::npos);
+    GermanLocale german;
+    if (!german.active()) {
+        GTEST_SKIP() << "de_DE.UTF-8 is not generated on this machine (scripts/setup.sh makes it)";
+    }
+    writeGradientSheet(folder / "de.pdf", ColorSpace::iccBased(srgbProfile()));
+    EXPECT_EQ(TestSupport::readFile(folder / "de.pdf"), c);
+    EXPECT_NE(c.find("/MediaBox [0 0 256.0000 32.0000]"), std::string::npos);
+}
+
+TEST(PDFImageWriterTest, RefusesUpFrontAnImageTooLargeForTenDigitOffsets) {
+    TemporaryDirectory folder;
+    const std::filesystem::path path = folder / "huge.pdf";
+    PDFImageWriter writer(path, Size{3600, 3600}, "Quilm Print");
+    // 100 000 × 100 000 pixels: 60 GB of samples.
+    PDFImageWriterError error = writerError(
+        [&] { writer.beginImage(Rect(0, 0, 3600, 3600), 100000, 100000, ColorSpace::deviceRGB()); });
+    EXPECT_EQ(error.code(), PDFImageWriterErrorCode::fileTooLarge);
+    EXPECT_EQ(error.message(), "인쇄 파일이 PDF 한 개에 담을 수 있는 크기(9,999,999,999바이트)를 넘습니다: "
+                               "인쇄 크기나 해상도를 줄이세요");
+    EXPECT_EQ(fileSize(path), 15); // only the header: nothing of the image
+    // A pixel count whose byte length overflows 64 bits is refused the same way.
+    const std::int64_t side = std::int64_t{1} << 40;
+    EXPECT_EQ(
+        writerError([&] { writer.beginImage(Rect(0, 0, 1, 1), side, side, ColorSpace::deviceRGB()); }).code(),
+        PDFImageWriterErrorCode::fileTooLarge);
+    // The writer is still usable for an image that fits.
+    writer.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB());
+    writer.writeImageBytes(std::string(6, '\0'));
+    writer.endImage();
+    writer.finish();
+    EXPECT_NE(TestSupport::readFile(path).find("trailer\n<< /Size 7 "), std::string::npos);
+}
+
+TEST(PDFImageWriterTest, LargestFileThatFitsIsAcceptedAndOneRowMoreIsNot) {
+    TemporaryDirectory folder;
+    // The size of a finished file with one image 1 pixel wide and h high, derived from a real small one: only
+    // the digits of h, of its byte length and of the startxref offset change with h.
+    {
+        PDFImageWriter writer(folder / "small.pdf", Size{1, 1}, "Quilm Print");
+        writer.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB());
+        writer.writeImageBytes(std::string(6, '\0'));
+        writer.endImage();
+        writer.finish();
+    }
+    const std::int64_t smallSize = fileSize(folder / "small.pdf");
+    const std::string small = TestSupport::readFile(folder / "small.pdf");
+    const std::int64_t smallStart = std::stoll(small.substr(small.rfind("startxref\n") + 10));
+    auto digits = [](std::int64_t n) { return static_cast<std::int64_t>(std::to_string(n).size()); };
+    auto sizeFor = [&](std::int64_t h) {
+        std::int64_t start = smallStart + (digits(h) - 1) + (digits(6 * h) - 1) + 6 * (h - 1);
+        return start + (smallSize - smallStart - digits(smallStart)) + digits(start);
+    };
+    std::int64_t rows = (PDFImageWriter::maximumFileSize - smallSize) / 6;
+    while (sizeFor(rows) > PDFImageWriter::maximumFileSize) {
+        --rows;
+    }
+    while (sizeFor(rows + 1) <= PDFImageWriter::maximumFileSize) {
+        ++rows;
+    }
+    {
+        // Accepted, then abandoned before any sample: the test never writes gigabytes.
+        PDFImageWriter writer(folder / "fits.pdf", Size{1, 1}, "Quilm Print");
+        EXPECT_NO_THROW(writer.beginImage(Rect(0, 0, 1, 1), 1, rows, ColorSpace::deviceRGB()));
+    }
+    PDFImageWriter writer(folder / "over.pdf", Size{1, 1}, "Quilm Print");
+    EXPECT_EQ(writerError([&] {
+                  writer.beginImage(Rect(0, 0, 1, 1), 1, rows + 1, ColorSpace::deviceRGB());
+              }).code(),
+              PDFImageWriterErrorCode::fileTooLarge);
+}
+
+TEST(PDFImageWriterTest, RefusesGeometryThatIsNotANumber) {
+    TemporaryDirectory folder;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    // A page size that is not a number creates no file at all.
+    EXPECT_EQ(writerError([&] {
+                  PDFImageWriter(folder / "nan.pdf", Size{nan, 100}, "Quilm Print");
+              }).code(),
+              PDFImageWriterErrorCode::invalidGeometry);
+    EXPECT_FALSE(std::filesystem::exists(folder / "nan.pdf"));
+
+    PDFImageWriter writer(folder / "sheet.pdf", Size{100, 100}, "Quilm Print");
+    PDFImageWriterError error =
+        writerError([&] { writer.beginImage(Rect(0, nan, 10, 10), 1, 1, ColorSpace::deviceRGB()); });
+    EXPECT_EQ(error.code(), PDFImageWriterErrorCode::invalidGeometry);
+    EXPECT_EQ(error.message(), "PDF에 쓸 페이지나 이미지의 크기 또는 위치가 올바르지 않습니다");
+    EXPECT_EQ(
+        writerError([&] { writer.beginImage(Rect(0, 0, 10, 10), -1, 1, ColorSpace::deviceRGB()); }).code(),
+        PDFImageWriterErrorCode::invalidGeometry);
+    EXPECT_EQ(writerError([&] {
+                  writer.addRectangles({Rect(1, 1, 1, 1), Rect(0, 0, inf, 1)});
+              }).code(),
+              PDFImageWriterErrorCode::invalidGeometry);
+    EXPECT_EQ(fileSize(folder / "sheet.pdf"), 15);
+    writer.endImage(); // no image open: nothing happens
+    writer.finish();
+    // The refused calls added nothing: no image, no rectangle, an empty content stream and image list.
+    const std::string file = TestSupport::readFile(folder / "sheet.pdf");
+    EXPECT_NE(file.find("trailer\n<< /Size 6 "), std::string::npos);
+    EXPECT_EQ(objectText(file, 1), "1 0 obj\n<< /Length 0 >>\nstream\n\nendstream\nendobj\n");
+    EXPECT_EQ(objectText(file, 2), "2 0 obj\n<< /Type /Page /Parent 3 0 R /MediaBox [0 0 100.0000 100.0000] "
+                                   "/Resources << /XObject <<  >> >> /Contents 1 0 R >>\nendobj\n");
+}
+
+TEST(PDFImageWriterTest, ClosesItsOwnCloseOnExecDescriptorOnce) {
+    TemporaryDirectory folder;
+    // open() takes the lowest free number, so each writer below gets the number just freed here.
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    {
+        PDFImageWriter writer(folder / "owned.pdf", Size{10, 10}, "Quilm Print");
+        EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+        writer.finish();
+        EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+        // The next open gets the number again: the writer's destructor must not close it a second time.
+        ASSERT_EQ(::open((folder / "other.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644), fd);
+    }
+    EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+    ::close(fd);
+    {
+        PDFImageWriter abandoned(folder / "abandoned.pdf", Size{10, 10}, "Quilm Print");
+        abandoned.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB());
+    }
+    EXPECT_EQ(::fcntl(fd, F_GETFD), -1);
+    EXPECT_TRUE(std::filesystem::exists(folder / "abandoned.pdf")); // the writer never deletes its file
+}
+
+TEST(PDFImageWriterTest, ChecksTheImageByteCountAndAnAbandonedSheetLeavesTheOldFile) {
+    TemporaryDirectory folder;
+    const std::filesystem::path target = folder / "sheet.pdf";
+    TestSupport::writeFile(target, "the previous sheet");
+    auto files = [&] { return std::distance(std::filesystem::directory_iterator(folder.path()), {}); };
+    for (bool commit : {false, true}) {
+        if (commit) { // the abandoned sheet left the previous file alone and nothing behind
+            EXPECT_EQ(TestSupport::readFile(target), "the previous sheet");
+            EXPECT_EQ(files(), 1);
+        }
+        FileIO::AtomicFile file(target);
+        PDFImageWriter writer(file, Size{100, 100}, "Quilm Print");
+        writer.beginImage(Rect(0, 0, 100, 100), 2, 2, ColorSpace::deviceRGB());
+        writer.writeImageBytes(std::string(23, '\1'));
+        const std::int64_t before = writer.position();
+        PDFImageWriterError error = writerError([&] { writer.endImage(); });
+        EXPECT_EQ(error.code(), PDFImageWriterErrorCode::wrongImageSize);
+        EXPECT_EQ(error.message(), "인쇄용 이미지 크기가 맞지 않습니다 (23/24바이트)");
+        EXPECT_EQ(writer.position(), before); // nothing written
+        // The image stays open: the missing byte completes it.
+        writer.writeImageBytes(std::string(1, '\1'));
+        writer.endImage();
+        writer.finish();
+        if (commit) {
+            file.commit();
+        }
+    }
+    const std::string pdf = TestSupport::readFile(target);
+    EXPECT_NE(pdf.find(std::string(24, '\1') + "\nendstream"), std::string::npos);
+    EXPECT_EQ(pdf.substr(pdf.size() - 6), "%%EOF\n");
+    EXPECT_EQ(files(), 1);
+}
+
+TEST(PDFImageWriterTest, RefusesCallsOutOfOrder) {
+    TemporaryDirectory folder;
+    PDFImageWriter writer(folder / "order.pdf", Size{10, 10}, "Quilm Print");
+    EXPECT_THROW(writer.writeImageBytes(std::string(6, '\0')), std::logic_error); // no image open
+    writer.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB());
+    EXPECT_THROW(writer.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB()), std::logic_error);
+    EXPECT_THROW(writer.finish(), std::logic_error);
+    writer.writeImageBytes(std::string(6, '\0'));
+    writer.endImage();
+    writer.finish();
+    EXPECT_THROW(writer.finish(), std::logic_error);
+    EXPECT_THROW(writer.beginImage(Rect(0, 0, 1, 1), 1, 1, ColorSpace::deviceRGB()), std::logic_error);
+}

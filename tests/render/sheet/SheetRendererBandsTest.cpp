@@ -1,0 +1,215 @@
+#include "PrintKit/render/decode/ColorProfiles.h"
+#include "PrintKit/render/sheet/SheetRenderer.h"
+#include "TestProfiles.h"
+
+#include <atomic>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <limits>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+using namespace PrintKit;
+
+namespace {
+
+// The float that, multiplied by 65535 in single precision, gives exactly `product`.
+float factorFor(float product) {
+    float x = product / 65535.0f;
+    for (int i = 0; i < 1000 && x * 65535.0f != product; ++i) {
+        x = x * 65535.0f < product ? std::nextafter(x, 1.0f) : std::nextafter(x, 0.0f);
+    }
+    EXPECT_EQ(x * 65535.0f, product);
+    return x;
+}
+
+std::vector<std::uint16_t> roundedSamples(const std::vector<Pixel>& pixels, bool padded,
+                                          const ToneCurves* curves = nullptr) {
+    std::vector<std::uint16_t> out(pixels.size() * (padded ? 4 : 3), 0xEEEE);
+    SheetRenderer::round(pixels.data(), pixels.size(), out.data(), padded, curves);
+    return out;
+}
+
+std::uint16_t fromBigEndian(std::uint16_t stored) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&stored);
+    return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
+}
+
+std::shared_ptr<const ToneCurves> srgbCurves() {
+    const std::string& own = ColorSpace::sRGB().icc;
+    static const std::string linear = *ColorProfiles::linearized(own);
+    auto curves = ToneCurves::shared(own, linear, 65536);
+    EXPECT_TRUE(curves);
+    return curves;
+}
+
+Colorizer::Transforms paperTransforms(int k, const std::string& paper) {
+    Colorizer::Transforms list;
+    for (int i = 0; i < k; ++i) {
+        list.push_back(std::make_shared<const ColorTransform>(ColorSpace::sRGB().icc, paper,
+                                                              RenderingIntent::perceptual, true));
+    }
+    return list;
+}
+
+} // namespace
+
+TEST(SheetRendererRoundTest, RoundsHalvesToEvenAndClampsToTheSampleRange) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<Pixel> pixels = {
+        {1.0f, 0.0f, 0.5f, 7.0f},                               // 65535, 0, 32767.5 → 32768
+        {factorFor(2.5f), factorFor(3.5f), -0.25f, 0.0f},       // 2, 4, clamped to 0
+        {2.0f, nan, std::numeric_limits<float>::infinity(), 0}, // clamped to 65535, NaN as 0
+        {-0.0f, 0.99999f, factorFor(32766.5f), 0},
+    };
+    const auto out = roundedSamples(pixels, true);
+    const std::vector<std::uint16_t> expected = {65535, 0, 32768, 0, 2, 4,     0,     0,
+                                                 65535, 0, 65535, 0, 0, 65534, 32766, 0};
+    EXPECT_EQ(out, expected);
+}
+
+TEST(SheetRendererRoundTest, WritesPackedBigEndianTriplesOrPaddedNativeQuads) {
+    const std::vector<Pixel> row = {
+        {1.0f, 0.0f, 0.5f, 1}, {factorFor(258.0f), factorFor(1.0f), 0.25f, 1}, {0.0f, 1.0f, 0.0f, 1}};
+    const auto packed = roundedSamples(row, false);
+    ASSERT_EQ(packed.size() * 2, 18u); // no padding between pixels or after the row
+    const auto* bytes = reinterpret_cast<const unsigned char*>(packed.data());
+    const std::vector<int> expectedBytes = {0xFF, 0xFF, 0x00, 0x00, 0x80, 0x00, 0x01, 0x02, 0x00,
+                                            0x01, 0x40, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x00, 0x00};
+    for (std::size_t i = 0; i < expectedBytes.size(); ++i) {
+        EXPECT_EQ(bytes[i], expectedBytes[i]) << "byte " << i;
+    }
+    const auto padded = roundedSamples(row, true);
+    ASSERT_EQ(padded.size(), 12u);
+    EXPECT_EQ(padded[4], 258);
+    EXPECT_EQ(padded[5], 1);
+    EXPECT_EQ(padded[6], 16384);
+    EXPECT_EQ(padded[7], 0);
+    EXPECT_EQ(fromBigEndian(packed[3]), padded[4]);
+}
+
+TEST(SheetRendererRoundTest, RunsOfManyChunksRoundEveryPixelOnce) {
+    // Three full chunks and a short one; the destination holds a marker where nothing may be written.
+    const std::size_t count = 3 * SheetRenderer::chunkPixels + 5;
+    std::vector<Pixel> pixels(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = static_cast<float>(i % 65536) / 65535.0f;
+        pixels[i] = Pixel{v, 1.0f - v, static_cast<float>(i) / static_cast<float>(count), 1};
+    }
+    std::vector<std::uint16_t> out(count * 3 + 1, 0xABCD);
+    SheetRenderer::round(pixels.data(), count, out.data(), false, nullptr);
+    for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(fromBigEndian(out[3 * i]), i % 65536) << i;
+        ASSERT_EQ(fromBigEndian(out[3 * i + 1]), 65535 - i % 65536) << i;
+    }
+    EXPECT_EQ(out[count * 3], 0xABCD);
+
+    std::vector<std::uint16_t> untouched(4, 0xABCD);
+    SheetRenderer::round(pixels.data(), 0, untouched.data(), true, nullptr);
+    EXPECT_EQ(untouched, std::vector<std::uint16_t>(4, 0xABCD));
+}
+
+TEST(SheetRendererEncodeTest, EncodesLinearLightAsTheColourEngineDoes) {
+    auto curves = srgbCurves();
+    ASSERT_TRUE(curves);
+    const std::size_t count = 2 * SheetRenderer::chunkPixels + 17;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<Pixel> linear(count);
+    for (Pixel& p : linear) {
+        p = Pixel{unit(random), unit(random) * unit(random), unit(random) * 0.01f, 1};
+    }
+    std::vector<Pixel> encoded(count);
+    SheetRenderer::encode(linear.data(), count, encoded.data(), *curves);
+
+    const ColorTransform reference(*ColorProfiles::linearized(ColorSpace::sRGB().icc), ColorSpace::sRGB().icc,
+                                   RenderingIntent::relativeColorimetric, false);
+    std::vector<Pixel> expected = linear;
+    reference.convert(expected.data(), ColorTransform::Layout::floatRGBA, expected.data(),
+                      ColorTransform::Layout::floatRGBA, static_cast<int>(count), 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_NEAR(encoded[i].r, expected[i].r, 2e-5f) << i;
+        ASSERT_NEAR(encoded[i].g, expected[i].g, 2e-5f) << i;
+        ASSERT_NEAR(encoded[i].b, expected[i].b, 2e-5f) << i;
+    }
+
+    // The ends of the tables: 1 and above give the last entry, 0, below and NaN the first; the fourth
+    // channel becomes 1.
+    const float* red = curves->encoding().data();
+    const float* green = red + ToneCurves::encodingSize;
+    const std::vector<Pixel> ends = {{1.0f, 0.0f, 2.0f, 0.25f},
+                                     {-1.0f, std::numeric_limits<float>::quiet_NaN(), 0, 9}};
+    std::vector<Pixel> endsOut(2);
+    SheetRenderer::encode(ends.data(), 2, endsOut.data(), *curves);
+    EXPECT_EQ(endsOut[0].r, red[ToneCurves::encodingSize - 1]);
+    EXPECT_EQ(endsOut[0].g, green[0]);
+    EXPECT_EQ(endsOut[1].r, red[0]);
+    EXPECT_EQ(endsOut[1].g, green[0]);
+    EXPECT_EQ(endsOut[0].a, 1.0f);
+    EXPECT_EQ(endsOut[1].a, 1.0f);
+
+    // Rounding through the tables is encoding, then rounding.
+    EXPECT_EQ(roundedSamples(linear, false, curves.get()), roundedSamples(encoded, false));
+    EXPECT_EQ(roundedSamples(linear, true, curves.get()), roundedSamples(encoded, true));
+}
+
+TEST(SheetRendererSlicesTest, EachTransformConvertsOneSliceAndEveryRowOnce) {
+    const std::string paper = TestProfiles::lutPrinter(9);
+    const auto transforms = paperTransforms(8, paper);
+    std::mutex lock;
+    std::set<const ColorTransform*> used;
+    std::vector<int> rows(10, 0);
+    std::vector<std::pair<int, int>> slices;
+    SheetRenderer::inSlices(transforms, 10, [&](const ColorTransform& t, int start, int count) {
+        std::lock_guard guard(lock);
+        EXPECT_TRUE(used.insert(&t).second) << "a transform used twice";
+        slices.emplace_back(start, count);
+        for (int r = start; r < start + count; ++r) {
+            ++rows[static_cast<std::size_t>(r)];
+        }
+    });
+    // ceil(10 / 8) = 2 rows per slice: five slices of two rows, the last three empty and skipped.
+    EXPECT_EQ(rows, std::vector<int>(10, 1));
+    std::sort(slices.begin(), slices.end());
+    EXPECT_EQ(slices, (std::vector<std::pair<int, int>>{{0, 2}, {2, 2}, {4, 2}, {6, 2}, {8, 2}}));
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_TRUE(used.count(transforms[i].get()));
+    }
+}
+
+TEST(SheetRendererSlicesTest, EverySliceFinishesBeforeTheFirstFailureIsThrown) {
+    const auto transforms = paperTransforms(4, TestProfiles::lutPrinter(9));
+    std::atomic<int> finished{0};
+    try {
+        SheetRenderer::inSlices(transforms, 40, [&](const ColorTransform&, int start, int) {
+            if (start == 10 || start == 30) {
+                throw ColorTransformError(ColorTransformErrorCode::conversionFailed);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            ++finished;
+        });
+        FAIL() << "no error";
+    } catch (const ColorTransformError& error) {
+        EXPECT_EQ(error.code(), ColorTransformErrorCode::conversionFailed);
+        EXPECT_STREQ(error.what(), "색 변환에 실패했습니다");
+    }
+    EXPECT_EQ(finished.load(), 2);
+}
+
+TEST(SheetRendererSlicesTest, SlicedPaperConversionEqualsOneWholeConversion) {
+    const std::string paper = TestProfiles::lutPrinter(17);
+    const int width = 37, rows = 23;
+    std::vector<std::uint16_t> padded(static_cast<std::size_t>(width) * rows * 4);
+    std::mt19937 random(3);
+    for (std::size_t i = 0; i < padded.size(); ++i) {
+        padded[i] = i % 4 == 3 ? 0 : static_cast<std::uint16_t>(random());
+    }
+    std::vector<std::uint16_t> sliced(static_cast<std::size_t>(width) * rows * 3);
+    SheetRenderer::convertInSlices(paperTransforms(8, paper), padded.data(), sliced.data(), width, rows);
+    std::vector<std::uint16_t> whole(sliced.size());
+    paperTransforms(1, paper)[0]->convert(padded.data(), true, whole.data(), true, width, rows);
+    EXPECT_EQ(sliced, whole);
+}
