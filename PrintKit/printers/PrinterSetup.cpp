@@ -98,8 +98,10 @@ std::optional<std::string> readPPD(const std::filesystem::path& path) {
             return std::nullopt;
         }
     }
+    // libcups reports the end of a file as -1 too; only a read that stops before it failed.
+    const bool complete = count == 0 || cupsFileEOF(file);
     cupsFileClose(file);
-    if (count < 0) {
+    if (!complete) {
         return std::nullopt;
     }
     return bytes;
