@@ -121,7 +121,26 @@ struct Extent {
     long length() const { return first < 0 ? 0 : last - first + 1; }
 };
 
-// The rectangle's extent along the middle row and the middle column of the first page.
+// The probe's black rectangle along one axis of the page, in points from the page's lower-left corner.
+// Its edges lie on whole inches where the page allows, so that they fall on pixel edges at any whole
+// resolution and a driver that enlarges nothing measures exactly 1; a page too small for that gets the
+// middle half. Either leaves room around the rectangle for an enlargement up to a third.
+struct Span {
+    double low;
+    double high;
+    double length() const { return high - low; }
+    double middle() const { return (low + high) / 2; }
+};
+
+Span probeSpan(double size) {
+    const double high = 72 * std::floor(size / 72) - 72;
+    if (high - 72 >= 72) {
+        return {72, high};
+    }
+    return {size / 4, size * 3 / 4};
+}
+
+// The rectangle's extent along its middle row and its middle column on the first page.
 std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& page) {
     cups_page_header2_t header;
     if (!cupsRasterReadHeader2(raster, &header)) {
@@ -159,43 +178,51 @@ std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& pa
         return false;
     };
 
+    const Span across = probeSpan(page.width);
+    const Span down = probeSpan(page.height);
+    const double xScale = header.HWResolution[0] / 72.0;
+    const double yScale = header.HWResolution[1] / 72.0;
+    // Raster rows count from the top of the page.
+    const auto clampedIndex = [](double value, unsigned count) {
+        return static_cast<unsigned>(std::clamp(value, 0.0, static_cast<double>(count - 1)));
+    };
+    const unsigned middleColumn = clampedIndex(across.middle() * xScale, header.cupsWidth);
+    const unsigned middleRow = clampedIndex(header.cupsHeight - down.middle() * yScale, header.cupsHeight);
     const std::size_t pixelBytes = header.cupsBitsPerPixel / 8;
-    const unsigned middleRow = header.cupsHeight / 2;
-    const unsigned middleColumn = header.cupsWidth / 2;
     std::vector<unsigned char> line(header.cupsBytesPerLine);
-    Extent across;
-    Extent down;
+    Extent columns;
+    Extent rows;
     for (unsigned row = 0; row < header.cupsHeight; ++row) {
         if (cupsRasterReadPixels(raster, line.data(), header.cupsBytesPerLine) != header.cupsBytesPerLine) {
             return std::nullopt;
         }
         if (inked(line.data() + middleColumn * pixelBytes)) {
-            down.add(row);
+            rows.add(row);
         }
         if (row == middleRow) {
             for (unsigned column = 0; column < header.cupsWidth; ++column) {
                 if (inked(line.data() + column * pixelBytes)) {
-                    across.add(column);
+                    columns.add(column);
                 }
             }
         }
     }
-    if (across.length() == 0 || down.length() == 0) {
+    if (columns.length() == 0 || rows.length() == 0) {
         return std::nullopt;
     }
-    const double expectedWidth = page.width / 2 * header.HWResolution[0] / 72;
-    const double expectedHeight = page.height / 2 * header.HWResolution[1] / 72;
     // The larger of the two keeps the paper's edges covered should a driver enlarge unevenly.
-    return std::max(static_cast<double>(across.length()) / expectedWidth,
-                    static_cast<double>(down.length()) / expectedHeight);
+    return std::max(static_cast<double>(columns.length()) / (across.length() * xScale),
+                    static_cast<double>(rows.length()) / (down.length() * yScale));
 }
 
 // The probe page: a one-page PDF document of the page's size.
 std::string probeDocument(const PPDPageSize& page) {
     const std::string width = Numbers::fixed(page.width, 3);
     const std::string height = Numbers::fixed(page.height, 3);
-    const std::string content = Numbers::fixed(page.width / 4, 3) + " " + Numbers::fixed(page.height / 4, 3) + " " +
-                                Numbers::fixed(page.width / 2, 3) + " " + Numbers::fixed(page.height / 2, 3) +
+    const Span across = probeSpan(page.width);
+    const Span down = probeSpan(page.height);
+    const std::string content = Numbers::fixed(across.low, 3) + " " + Numbers::fixed(down.low, 3) + " " +
+                                Numbers::fixed(across.length(), 3) + " " + Numbers::fixed(down.length(), 3) +
                                 " re f\n";
     const std::array<std::string, 4> objects{
         "<< /Type /Catalog /Pages 2 0 R >>",
