@@ -63,7 +63,8 @@ struct PipeReader {
 ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
     auto* reader = static_cast<PipeReader*>(context);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reader->deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(reader->deadline - Clock::now());
         if (left.count() <= 0) {
             reader->timedOut = true;
             return -1;
@@ -152,7 +153,8 @@ std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& pa
         header.cupsWidth == 0 || header.cupsHeight == 0 || header.HWResolution[0] == 0 ||
         header.HWResolution[1] == 0 || header.cupsBitsPerPixel % bits != 0 ||
         static_cast<std::uint64_t>(header.cupsBytesPerLine) > maxLineBytes ||
-        static_cast<std::uint64_t>(header.cupsWidth) * header.cupsBitsPerPixel > 8ull * header.cupsBytesPerLine) {
+        static_cast<std::uint64_t>(header.cupsWidth) * header.cupsBitsPerPixel >
+            8ull * header.cupsBytesPerLine) {
         return std::nullopt;
     }
     const unsigned channels = header.cupsBitsPerPixel / bits;
@@ -249,7 +251,8 @@ std::string probeDocument(const PPDPageSize& page) {
 
 } // namespace
 
-std::optional<double> measure(const std::string& queue, const PPDPageSize& page, std::chrono::seconds timeout) {
+std::optional<double> measure(const std::string& queue, const PPDPageSize& page,
+                              std::chrono::seconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     if (!(page.width > 0) || !(page.height > 0) || page.name.empty()) {
         return std::nullopt;
@@ -268,8 +271,8 @@ std::optional<double> measure(const std::string& queue, const PPDPageSize& page,
         FileIO::writeFileAtomically(probePath, probeDocument(page));
 
         // -e runs the PPD's own filters (the driver's) where they lead to raster.
-        ChildProcess child({cupsfilter, "-e", "-p", ppdPath.string(), "-m", "application/vnd.cups-raster", "-o",
-                            "PageSize=" + page.name, probePath.string()},
+        ChildProcess child({cupsfilter, "-e", "-p", ppdPath.string(), "-m", "application/vnd.cups-raster",
+                            "-o", "PageSize=" + page.name, probePath.string()},
                            ChildProcess::Stream::pipe, ChildProcess::Stream::discard);
         PipeReader reader{child.outputFD(), deadline};
         std::optional<double> ratio;

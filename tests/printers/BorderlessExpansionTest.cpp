@@ -25,8 +25,8 @@ void addQueue(TestServer& server, const std::string& queue, const std::string& f
     const std::filesystem::path path = server.root() / "ppd" / (queue + ".ppd");
     writeFile(path, ppd);
     std::string output;
-    ASSERT_EQ(run(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh add '" + server.root().string() + "' " +
-                      queue + " '" + path.string() + "' 2>&1",
+    ASSERT_EQ(run(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh add '" + server.root().string() +
+                      "' " + queue + " '" + path.string() + "' 2>&1",
                   &output),
               0)
         << output;
@@ -41,7 +41,8 @@ TEST(BorderlessExpansionTest, MeasuresTheDriversEnlargement) {
     addQueue(*server, "TestbedHanging", "testbed-hang");
     BorderlessExpansion::setPPDFolder(server->root() / "etc" / "ppd");
 
-    const std::optional<double> borderless = BorderlessExpansion::measure("TestbedEnlarging", fourBySix("4x6.Borderless"));
+    const std::optional<double> borderless =
+        BorderlessExpansion::measure("TestbedEnlarging", fourBySix("4x6.Borderless"));
     ASSERT_TRUE(borderless);
     EXPECT_NEAR(*borderless, 1.04, 0.003);
     const std::optional<double> bordered = BorderlessExpansion::measure("TestbedEnlarging", fourBySix("4x6"));
@@ -54,8 +55,9 @@ TEST(BorderlessExpansionTest, MeasuresTheDriversEnlargement) {
     EXPECT_TRUE(BorderlessExpansion::measure("TestbedEnlarging", fourBySix("4x6.Borderless")));
 
     EXPECT_EQ(BorderlessExpansion::measure("NoSuchQueue", fourBySix("4x6.Borderless")), std::nullopt);
-    EXPECT_EQ(BorderlessExpansion::measure("TestbedHanging", fourBySix("4x6.Borderless"), std::chrono::seconds(2)),
-              std::nullopt);
+    EXPECT_EQ(
+        BorderlessExpansion::measure("TestbedHanging", fourBySix("4x6.Borderless"), std::chrono::seconds(2)),
+        std::nullopt);
     BorderlessExpansion::setPPDFolder(PPDFile::systemDirectory());
 }
 
