@@ -1,0 +1,152 @@
+// Loading a folder of 500 camera-sized photos into the model, as a user dropping a shoot would: how long
+// until every photo is in the list with its upright thumbnail, and how long the main thread was kept from
+// its event loop meanwhile: the longest single event it handled (the model's own work), and the largest
+// lateness of a 2 ms timer (which also counts the machine's other load). The photos are one 12-megapixel
+// JPEG written with libjpeg and linked 500 times, so the disk holds one file while the loader still
+// decodes 500.
+#include "QuilmPrint/model/PrintModel.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+namespace fs = std::filesystem;
+using QuilmPrint::PrintModel;
+
+namespace {
+
+constexpr int photoCount = 500;
+
+// Times every event the main thread handles.
+class TimingApplication : public QGuiApplication {
+public:
+    using QGuiApplication::QGuiApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        QElapsedTimer timer;
+        timer.start();
+        const bool handled = QGuiApplication::notify(receiver, event);
+        longest = std::max(longest, timer.nsecsElapsed());
+        return handled;
+    }
+    qint64 longest = 0;
+};
+
+fs::path folder() {
+    static const fs::path path = [] {
+        fs::path root = fs::temp_directory_path() / ("QuilmPrint-bench-photos-" + std::to_string(::getpid()));
+        fs::create_directories(root / "shoot");
+        const fs::path first = root / "shoot" / "IMG_0000.jpg";
+        const int width = 4000, height = 3000;
+        FILE* file = std::fopen(first.c_str(), "wb");
+        jpeg_compress_struct cinfo;
+        jpeg_error_mgr errors;
+        cinfo.err = jpeg_std_error(&errors);
+        jpeg_create_compress(&cinfo);
+        jpeg_stdio_dest(&cinfo, file);
+        cinfo.image_width = width;
+        cinfo.image_height = height;
+        cinfo.input_components = 3;
+        cinfo.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&cinfo);
+        jpeg_set_quality(&cinfo, 88, TRUE);
+        jpeg_start_compress(&cinfo, TRUE);
+        std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+        while (cinfo.next_scanline < cinfo.image_height) {
+            const int y = static_cast<int>(cinfo.next_scanline);
+            for (int x = 0; x < width; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    row[static_cast<std::size_t>(x) * 3 + c] =
+                        static_cast<JSAMPLE>((x * (c + 1) / 17 + y * (3 - c) / 13 + (x * 7 + y * 11) % 9) & 0xFF);
+                }
+            }
+            JSAMPROW rows[1] = {row.data()};
+            jpeg_write_scanlines(&cinfo, rows, 1);
+        }
+        jpeg_finish_compress(&cinfo);
+        jpeg_destroy_compress(&cinfo);
+        std::fclose(file);
+        for (int i = 1; i < photoCount; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);
+            fs::create_hard_link(first, root / "shoot" / name);
+        }
+        return root;
+    }();
+    return path;
+}
+
+void LoadFiveHundredPhotos(benchmark::State& state) {
+    const fs::path root = folder();
+    double worstLatenessMs = 0;
+    double longestEventMs = 0;
+    auto* application = static_cast<TimingApplication*>(QCoreApplication::instance());
+    for (auto _ : state) {
+        PrintModel::Environment environment;
+        environment.settings =
+            std::make_shared<QSettings>(QString::fromStdString((root / "settings.ini").string()), QSettings::IniFormat);
+        environment.recipes = PrintKit::RecipeStore{root / "Recipes"};
+        environment.profileFolders = std::vector<fs::path>{};
+        PrintModel model(environment);
+
+        QEventLoop loop;
+        QElapsedTimer sinceTick;
+        qint64 worst = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        tick.setInterval(2);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            worst = std::max(worst, sinceTick.nsecsElapsed());
+            sinceTick.restart();
+        });
+        QObject::connect(&model, &PrintModel::photosChanged, [&] {
+            if (!model.isLoadingPhotos()) {
+                loop.quit();
+            }
+        });
+        sinceTick.start();
+        tick.start();
+        application->longest = 0;
+        model.addPhotos({root / "shoot"});
+        loop.exec();
+        tick.stop();
+        if (model.photos().size() != static_cast<std::size_t>(photoCount)) {
+            state.SkipWithError("not every photo was loaded");
+            break;
+        }
+        worstLatenessMs = std::max(worstLatenessMs, static_cast<double>(worst) / 1e6 - 2.0);
+        longestEventMs = std::max(longestEventMs, static_cast<double>(application->longest) / 1e6);
+    }
+    state.counters["photos"] = photoCount;
+    state.counters["longestEventMs"] = longestEventMs;
+    state.counters["timerLatenessMs"] = worstLatenessMs;
+    state.SetItemsProcessed(state.iterations() * photoCount);
+}
+
+BENCHMARK(LoadFiveHundredPhotos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    TimingApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    fs::remove_all(folder(), ignored);
+    return 0;
+}
