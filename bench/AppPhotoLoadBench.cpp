@@ -2,9 +2,11 @@
 // until every photo is in the list with its upright thumbnail, and how long the main thread was kept from
 // its event loop meanwhile: the longest single event it handled (the model's own work), and the largest
 // lateness of a 2 ms timer (which also counts the machine's other load). The photos are one 12-megapixel
-// JPEG written with libjpeg and linked 500 times, so the disk holds one file while the loader still
-// decodes 500.
+// photo-like JPEG (the sheet benchmarks' scene, sRGB-tagged) linked 500 times, so the disk holds one file
+// while the loader still decodes 500.
 #include "QuilmPrint/model/PrintModel.h"
+
+#include "SheetInputs.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -18,9 +20,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
 
 namespace fs = std::filesystem;
 using QuilmPrint::PrintModel;
@@ -48,35 +47,7 @@ fs::path folder() {
         fs::path root = fs::temp_directory_path() / ("QuilmPrint-bench-photos-" + std::to_string(::getpid()));
         fs::create_directories(root / "shoot");
         const fs::path first = root / "shoot" / "IMG_0000.jpg";
-        const int width = 4000, height = 3000;
-        FILE* file = std::fopen(first.c_str(), "wb");
-        jpeg_compress_struct cinfo;
-        jpeg_error_mgr errors;
-        cinfo.err = jpeg_std_error(&errors);
-        jpeg_create_compress(&cinfo);
-        jpeg_stdio_dest(&cinfo, file);
-        cinfo.image_width = width;
-        cinfo.image_height = height;
-        cinfo.input_components = 3;
-        cinfo.in_color_space = JCS_RGB;
-        jpeg_set_defaults(&cinfo);
-        jpeg_set_quality(&cinfo, 88, TRUE);
-        jpeg_start_compress(&cinfo, TRUE);
-        std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
-        while (cinfo.next_scanline < cinfo.image_height) {
-            const int y = static_cast<int>(cinfo.next_scanline);
-            for (int x = 0; x < width; ++x) {
-                for (int c = 0; c < 3; ++c) {
-                    row[static_cast<std::size_t>(x) * 3 + c] =
-                        static_cast<JSAMPLE>((x * (c + 1) / 17 + y * (3 - c) / 13 + (x * 7 + y * 11) % 9) & 0xFF);
-                }
-            }
-            JSAMPROW rows[1] = {row.data()};
-            jpeg_write_scanlines(&cinfo, rows, 1);
-        }
-        jpeg_finish_compress(&cinfo);
-        jpeg_destroy_compress(&cinfo);
-        std::fclose(file);
+        SheetInputs::writeJPEG(first, 4000, 3000, 1, PrintKit::ColorSpace::sRGB().icc, 88);
         for (int i = 1; i < photoCount; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);

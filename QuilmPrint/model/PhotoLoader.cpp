@@ -65,11 +65,13 @@ void walk(const fs::path& folder, std::vector<fs::path>& into, const std::atomic
 // One colour plan for every photo of the process: the transforms from a working space's linear form to
 // sRGB are built once per space, not once per photo. Colorizer's cache is not thread-safe, its transforms
 // are; the lock covers only finding or building them.
+// Kept for the whole process (never destroyed), so a preview still decoding while the program ends never
+// meets a destroyed plan.
 const Colorizer::Conversion& toSRGB(const LinearSource& source) {
-    static std::mutex lock;
-    static Colorizer colors(SheetColor::sRGB());
-    std::lock_guard guard(lock);
-    return colors.conversion(source);
+    static std::mutex* const lock = new std::mutex;
+    static Colorizer* const colors = new Colorizer(SheetColor::sRGB());
+    std::lock_guard guard(*lock);
+    return colors->conversion(source);
 }
 
 std::uint8_t byte(float value) {
