@@ -5,7 +5,6 @@
 // photo-like JPEG (the sheet benchmarks' scene, sRGB-tagged) linked 500 times, so the disk holds one file
 // while the loader still decodes 500.
 #include "QuilmPrint/model/PrintModel.h"
-
 #include "SheetInputs.h"
 
 #include <QElapsedTimer>
@@ -13,7 +12,6 @@
 #include <QGuiApplication>
 #include <QSettings>
 #include <QTimer>
-
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <ctime>
@@ -77,8 +75,8 @@ void LoadFiveHundredPhotos(benchmark::State& state) {
     auto* application = static_cast<TimingApplication*>(QCoreApplication::instance());
     for (auto _ : state) {
         PrintModel::Environment environment;
-        environment.settings =
-            std::make_shared<QSettings>(QString::fromStdString((root / "settings.ini").string()), QSettings::IniFormat);
+        environment.settings = std::make_shared<QSettings>(
+            QString::fromStdString((root / "settings.ini").string()), QSettings::IniFormat);
         environment.recipes = PrintKit::RecipeStore{root / "Recipes"};
         environment.profileFolders = std::vector<fs::path>{};
         PrintModel model(environment);

@@ -10,7 +10,6 @@
 #include "PrintKit/support/Text.h"
 
 #include <QColorSpace>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -24,8 +23,8 @@ using namespace PrintKit;
 
 namespace {
 
-constexpr std::array<std::string_view, 7> photoExtensions{".jpg", ".jpeg", ".tif", ".tiff", ".png", ".heic",
-                                                          ".heif"};
+constexpr std::array<std::string_view, 7> photoExtensions{".jpg", ".jpeg", ".tif", ".tiff",
+                                                          ".png", ".heic", ".heif"};
 // Rows converted at once: a large preview never needs a float copy of the whole photo.
 constexpr int bandRows = 64;
 // Pixels above which a photo that is decoded in full before it is reduced (all but JPEG) counts as large.
@@ -45,9 +44,10 @@ void walk(const fs::path& folder, std::vector<fs::path>& into, const std::atomic
             entries.push_back(*it);
         }
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
-        return Text::compareNames(a.path().filename().string(), b.path().filename().string()) < 0;
-    });
+    std::stable_sort(
+        entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+            return Text::compareNames(a.path().filename().string(), b.path().filename().string()) < 0;
+        });
     for (const fs::directory_entry& entry : entries) {
         if (cancel && cancel->load()) {
             return;

@@ -1,9 +1,8 @@
+#include "PrintKit/render/decode/SheetRenderError.h"
+#include "PrintKit/support/ParallelLoop.h"
 #include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PhotoLoader.h"
 #include "QuilmPrint/model/PrintModelState.h"
-
-#include "PrintKit/render/decode/SheetRenderError.h"
-#include "PrintKit/support/ParallelLoop.h"
 
 #include <algorithm>
 
@@ -74,7 +73,8 @@ void PrintModel::addPhotos(const std::vector<std::filesystem::path>& urls) {
         const std::vector<std::filesystem::path> files = PhotoLoader::find(urls, cancel.get());
         std::vector<std::filesystem::path> unreadable;
         for (std::size_t start = 0; start < files.size() && !cancel->load(); start += photosPerDelivery) {
-            const int count = static_cast<int>(std::min<std::size_t>(photosPerDelivery, files.size() - start));
+            const int count =
+                static_cast<int>(std::min<std::size_t>(photosPerDelivery, files.size() - start));
             std::vector<std::optional<PhotoLoader::Loaded>> loaded(static_cast<std::size_t>(count));
             const int jobs = std::min(count, loaders());
             PrintKit::ParallelLoop::runJobs(jobs, [&](int job) {
@@ -94,8 +94,8 @@ void PrintModel::addPhotos(const std::vector<std::filesystem::path>& urls) {
                     unreadable.push_back(files[start + static_cast<std::size_t>(i)]);
                     continue;
                 }
-                delivery.photos.push_back(
-                    {QUuid::createUuid(), photo->url, photo->pixelWidth, photo->pixelHeight, photo->thumbnail});
+                delivery.photos.push_back({QUuid::createUuid(), photo->url, photo->pixelWidth,
+                                           photo->pixelHeight, photo->thumbnail});
             }
             if (!delivery.photos.empty()) {
                 deliver(guard, std::move(delivery), done);
@@ -111,7 +111,8 @@ void PrintModel::State::photosLoaded(std::uint64_t generation, std::vector<Photo
         return;
     }
     const bool wasEmpty = photos.empty();
-    photos.insert(photos.end(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+    photos.insert(photos.end(), std::make_move_iterator(loaded.begin()),
+                  std::make_move_iterator(loaded.end()));
     if (last) {
         photoLoadsRunning = std::max(photoLoadsRunning - 1, 0);
     }
@@ -277,7 +278,8 @@ void PrintModel::requestPreviewDetail(int pixels) {
     if (!photo) {
         return;
     }
-    const int wanted = std::min(std::max(pixels, previewFloor), std::max(photo->pixelWidth, photo->pixelHeight));
+    const int wanted =
+        std::min(std::max(pixels, previewFloor), std::max(photo->pixelWidth, photo->pixelHeight));
     if (wanted > d->previewPixels + previewStep) {
         d->loadPreview(wanted);
     }
