@@ -15,6 +15,16 @@ QString mm(double points, int decimals) {
 }
 } // namespace
 
+const PrintKit::PPDFile* selectedPPD(const std::vector<PrinterChoice>& printers,
+                                     const std::optional<std::string>& printerID) {
+    if (!printerID)
+        return nullptr;
+    for (const PrinterChoice& printer : printers)
+        if (printer.queue.name == *printerID)
+            return printer.ppd ? &*printer.ppd : nullptr;
+    return nullptr;
+}
+
 QString label(const PrintKit::PPDOption& option) { return QString::fromStdString(PrintKit::label(option, korean)); }
 QString label(const PrintKit::PPDChoice& choice) { return QString::fromStdString(PrintKit::label(choice, korean)); }
 

@@ -18,6 +18,11 @@
 
 namespace QuilmPrint::PaperText {
 
+// The parsed PPD of the selected printer: the first printer whose queue is `printerID`; none without such a
+// printer or when its PPD could not be read.
+const PrintKit::PPDFile* selectedPPD(const std::vector<PrinterChoice>& printers,
+                                     const std::optional<std::string>& printerID);
+
 // The Korean label of a PPD option, and of one of its choices.
 QString label(const PrintKit::PPDOption& option);
 QString label(const PrintKit::PPDChoice& choice);
