@@ -99,6 +99,7 @@ ChipRow::ChipRow(const std::vector<QString>& titles, QWidget* parent) : QWidget(
         layout->addWidget(chip, 0, Qt::AlignVCenter);
         chips_.push_back(chip);
     }
+    layout->addStretch(1); // chips are as wide as their titles, never spread over the row
     setSelected(-1);
 }
 

@@ -8,7 +8,8 @@ TEST_F(InspectorTest, Screenshots) {
     OPEN(AppTestSupport::p900Queue);
     auto fit = [&] {
         QWidget* content = get<QWidget>("inspectorContent");
-        inspector->resize(320, content->sizeHint().height() + 2);
+        content->layout()->activate();
+        inspector->resize(320, content->layout()->totalHeightForWidth(320) + 2);
         PanelTest::settle();
     };
     model->setMedia("PGPP");

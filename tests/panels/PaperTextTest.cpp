@@ -120,3 +120,16 @@ TEST(PaperTextTest, ATwoChoiceOptionWithOneOffIsASwitch) {
     EXPECT_EQ(PaperText::detailTitle(menu, std::string("9")), QString("-"));
     EXPECT_EQ(PaperText::detailTitle(menu, std::nullopt), QString("-"));
 }
+
+TEST(PaperTextTest, TheSelectedPrinterIsTheFirstWithTheQueueNameAndItsPPD) {
+    std::vector<PrinterChoice> printers(3);
+    printers[0].queue.name = "Office";
+    printers[1].queue.name = "Photo"; // no PPD could be read
+    printers[2].queue.name = "Photo";
+    printers[2].ppd = PrintKit::PPDFile{};
+    printers[0].ppd = PrintKit::PPDFile{};
+    EXPECT_EQ(PaperText::selectedPPD(printers, std::nullopt), nullptr);
+    EXPECT_EQ(PaperText::selectedPPD(printers, std::string("Gone")), nullptr);
+    EXPECT_EQ(PaperText::selectedPPD(printers, std::string("Photo")), nullptr);
+    EXPECT_EQ(PaperText::selectedPPD(printers, std::string("Office")), &*printers[0].ppd);
+}
