@@ -17,7 +17,8 @@ ColorSection::ColorSection(PrintModel* model, QWidget* parent)
     : InspectorSection(QStringLiteral("색"), parent), model_(model) {
     management_ = new ChipRow({QStringLiteral("앱이 관리"), QStringLiteral("프린터가 관리")}, this);
     management_->setObjectName(QStringLiteral("colorManagement"));
-    QObject::connect(management_, &ChipRow::chosen, model_, [this](int index) { model_->setAppManagedColor(index == 0); });
+    QObject::connect(management_, &ChipRow::chosen, model_,
+                     [this](int index) { model_->setAppManagedColor(index == 0); });
     rows()->addWidget(management_);
     managementHelp_ = helperLabel();
     managementHelp_->setObjectName(QStringLiteral("managementHelp"));
@@ -36,13 +37,15 @@ ColorSection::ColorSection(PrintModel* model, QWidget* parent)
             if (!recipe)
                 return MenuEntries{};
             auto suggestions = model_->profileSuggestions(recipe->media);
-            return ColorText::profileMenu(suggestions, ColorText::otherProfiles(model_->profiles(), suggestions));
+            return ColorText::profileMenu(suggestions,
+                                          ColorText::otherProfiles(model_->profiles(), suggestions));
         },
         [this](const QString& path) {
             const auto& recipe = model_->recipe();
             if (!recipe)
                 return;
-            if (auto info = ColorText::profileFor(path, model_->profileSuggestions(recipe->media), model_->profiles()))
+            if (auto info = ColorText::profileFor(path, model_->profileSuggestions(recipe->media),
+                                                  model_->profiles()))
                 model_->setProfile(*info);
         });
     profile_->setObjectName(QStringLiteral("profile"));
@@ -54,14 +57,16 @@ ColorSection::ColorSection(PrintModel* model, QWidget* parent)
 
     intent_ = new ChipRow({QStringLiteral("지각적"), QStringLiteral("상대 색도계")});
     intent_->setObjectName(QStringLiteral("intent"));
-    QObject::connect(intent_, &ChipRow::chosen, model_, [this](int index) { model_->setIntent(intents[index]); });
+    QObject::connect(intent_, &ChipRow::chosen, model_,
+                     [this](int index) { model_->setIntent(intents[index]); });
     app->addWidget(labeledRow(QStringLiteral("인텐트"), {intent_}));
     intentHelp_ = helperLabel();
     intentHelp_->setObjectName(QStringLiteral("intentHelp"));
     app->addWidget(intentHelp_);
     blackPoint_ = new ToggleRow(QStringLiteral("흑점 보정"), appRows_);
     blackPoint_->setObjectName(QStringLiteral("blackPoint"));
-    QObject::connect(blackPoint_, &ToggleRow::toggled, model_, [this](bool on) { model_->setBlackPointCompensation(on); });
+    QObject::connect(blackPoint_, &ToggleRow::toggled, model_,
+                     [this](bool on) { model_->setBlackPointCompensation(on); });
     app->addWidget(blackPoint_);
     app->addWidget(helperLabel(QString::fromUtf8(ColorText::blackPointHelp)));
     rows()->addWidget(appRows_);

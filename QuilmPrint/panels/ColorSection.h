@@ -1,5 +1,5 @@
-// The inspector's colour section: who manages colour and, when the application does, the paper profile (from a
-// menu that offers the profiles suggested for the paper first), the rendering intent and black-point
+// The inspector's colour section: who manages colour and, when the application does, the paper profile (from
+// a menu that offers the profiles suggested for the paper first), the rendering intent and black-point
 // compensation.
 #pragma once
 

@@ -8,7 +8,9 @@
 namespace QuilmPrint::ColorText {
 
 namespace {
-QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
 } // namespace
 
 std::vector<PrintKit::ICCProfileInfo> otherProfiles(const std::vector<PrintKit::ICCProfileInfo>& profiles,
@@ -31,9 +33,10 @@ MenuEntries profileMenu(const std::vector<PrintKit::ProfileMatch>& suggestions,
     if (!suggestions.empty()) {
         entries.push_back(MenuEntry::section(QStringLiteral("이 용지에 추천")));
         for (const PrintKit::ProfileMatch& match : suggestions)
-            entries.push_back(MenuEntry::item((match.sameModel ? QStringLiteral("● ") : QStringLiteral("○ ")) +
-                                                  text(match.profile.description),
-                                              text(match.profile.path)));
+            entries.push_back(
+                MenuEntry::item((match.sameModel ? QStringLiteral("● ") : QStringLiteral("○ ")) +
+                                    text(match.profile.description),
+                                text(match.profile.path)));
     }
     entries.push_back(MenuEntry::section(QStringLiteral("모든 프린터 프로파일")));
     for (const PrintKit::ICCProfileInfo& info : others)
@@ -41,12 +44,14 @@ MenuEntries profileMenu(const std::vector<PrintKit::ProfileMatch>& suggestions,
     return entries;
 }
 
-QString profileWarning(const std::vector<PrintKit::ProfileMatch>& suggestions, const std::string& currentPath) {
+QString profileWarning(const std::vector<PrintKit::ProfileMatch>& suggestions,
+                       const std::string& currentPath) {
     if (suggestions.empty())
         return QStringLiteral("이 용지에 맞는 프로파일을 찾지 못했습니다.");
-    bool madeForIt = std::any_of(suggestions.begin(), suggestions.end(), [&](const PrintKit::ProfileMatch& match) {
-        return match.sameModel && match.profile.path == currentPath;
-    });
+    bool madeForIt =
+        std::any_of(suggestions.begin(), suggestions.end(), [&](const PrintKit::ProfileMatch& match) {
+            return match.sameModel && match.profile.path == currentPath;
+        });
     return madeForIt ? QString() : QStringLiteral("고른 용지용 프로파일이 아닙니다.");
 }
 

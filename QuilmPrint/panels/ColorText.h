@@ -3,14 +3,12 @@
 // the help lines.
 #pragma once
 
-#include "QuilmPrint/panels/MenuEntry.h"
-
 #include "PrintKit/settings/ICCProfileInfo.h"
 #include "PrintKit/settings/ProfileMatch.h"
 #include "PrintKit/settings/RenderingIntent.h"
+#include "QuilmPrint/panels/MenuEntry.h"
 
 #include <QString>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,13 +20,14 @@ namespace QuilmPrint::ColorText {
 std::vector<PrintKit::ICCProfileInfo> otherProfiles(const std::vector<PrintKit::ICCProfileInfo>& profiles,
                                                     const std::vector<PrintKit::ProfileMatch>& suggestions);
 
-// The menu: "이 용지에 추천" with the suggestions ("● " made for this printer model, "○ " not), only when there
-// are some, then always "모든 프린터 프로파일" with the others. Item ids are the profiles' paths.
+// The menu: "이 용지에 추천" with the suggestions ("● " made for this printer model, "○ " not), only when
+// there are some, then always "모든 프린터 프로파일" with the others. Item ids are the profiles' paths.
 MenuEntries profileMenu(const std::vector<PrintKit::ProfileMatch>& suggestions,
                         const std::vector<PrintKit::ICCProfileInfo>& others);
 
 // The warning under the profile row for the recipe's current profile; empty for none.
-QString profileWarning(const std::vector<PrintKit::ProfileMatch>& suggestions, const std::string& currentPath);
+QString profileWarning(const std::vector<PrintKit::ProfileMatch>& suggestions,
+                       const std::string& currentPath);
 
 // The profile a menu id names: a suggestion's first, else one of the printer's.
 std::optional<PrintKit::ICCProfileInfo> profileFor(const QString& id,

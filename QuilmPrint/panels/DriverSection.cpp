@@ -81,7 +81,8 @@ void DriverOptionsList::popUp(QWidget* anchor) {
     if (QScreen* screen = anchor->screen()) {
         const QRect room = screen->availableGeometry();
         if (frame.left() < room.left()) // no room on the leading side: below the button instead
-            frame.moveTopLeft(QPoint(topLeft.x() + anchor->width() - width(), topLeft.y() + anchor->height() + 6));
+            frame.moveTopLeft(
+                QPoint(topLeft.x() + anchor->width() - width(), topLeft.y() + anchor->height() + 6));
         frame.moveLeft(std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() - width())));
         frame.moveTop(std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() - height())));
     }

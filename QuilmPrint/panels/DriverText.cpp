@@ -4,7 +4,8 @@
 
 namespace QuilmPrint::DriverText {
 
-std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options, const PrintKit::PPDFile& ppd) {
+std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options,
+                                  const PrintKit::PPDFile& ppd) {
     std::vector<OptionRow> rows;
     rows.reserve(options.size());
     for (const PrintKit::PrintOption& option : options) {
@@ -22,7 +23,8 @@ std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& opti
 }
 
 QString countLine(std::size_t count) {
-    return QStringLiteral("인쇄할 때마다 설정 ") + QString::number(count) + QStringLiteral("개를 빠짐없이 그대로 보냅니다.");
+    return QStringLiteral("인쇄할 때마다 설정 ") + QString::number(count) +
+           QStringLiteral("개를 빠짐없이 그대로 보냅니다.");
 }
 
 } // namespace QuilmPrint::DriverText

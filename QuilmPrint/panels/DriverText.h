@@ -6,7 +6,6 @@
 #include "PrintKit/settings/PrintOption.h"
 
 #include <QString>
-
 #include <cstddef>
 #include <vector>
 
@@ -20,7 +19,8 @@ struct OptionRow {
     friend bool operator==(const OptionRow&, const OptionRow&) = default;
 };
 
-std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options, const PrintKit::PPDFile& ppd);
+std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options,
+                                  const PrintKit::PPDFile& ppd);
 
 // "인쇄할 때마다 설정 13개를 빠짐없이 그대로 보냅니다."
 QString countLine(std::size_t count);

@@ -30,7 +30,9 @@ InspectorSection::InspectorSection(const QString& title, QWidget* parent) : QWid
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 }
 
-QString InspectorSection::title() const { return title_->text(); }
+QString InspectorSection::title() const {
+    return title_->text();
+}
 
 void InspectorSection::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -39,7 +41,8 @@ void InspectorSection::paintEvent(QPaintEvent*) {
 
 // ---- Rows and labels ----
 
-QWidget* labeledRow(const QString& title, std::initializer_list<QWidget*> content, int spacing, QWidget* parent) {
+QWidget* labeledRow(const QString& title, std::initializer_list<QWidget*> content, int spacing,
+                    QWidget* parent) {
     auto* row = new QWidget(parent);
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -94,8 +97,10 @@ ChipRow::ChipRow(const std::vector<QString>& titles, QWidget* parent) : QWidget(
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     for (std::size_t index = 0; index < titles.size(); ++index) {
-        auto* chip = new ChipButton(titles[index], ChipStyle{false, Theme::inkSecondary(), controlHeight}, this);
-        QObject::connect(chip, &QPushButton::clicked, this, [this, index] { emit chosen(static_cast<int>(index)); });
+        auto* chip =
+            new ChipButton(titles[index], ChipStyle{false, Theme::inkSecondary(), controlHeight}, this);
+        QObject::connect(chip, &QPushButton::clicked, this,
+                         [this, index] { emit chosen(static_cast<int>(index)); });
         layout->addWidget(chip, 0, Qt::AlignVCenter);
         chips_.push_back(chip);
     }
@@ -141,7 +146,9 @@ void MenuChip::setTitle(const QString& title) {
     setAccessibleName(title);
 }
 
-QString MenuChip::title() const { return menuLabel() ? menuLabel()->text : QString(); }
+QString MenuChip::title() const {
+    return menuLabel() ? menuLabel()->text : QString();
+}
 
 void MenuChip::fillMenu() {
     menu_->clear();
@@ -165,9 +172,10 @@ void MenuChip::fillMenu() {
 
 // ---- Number field ----
 
-NumberField::NumberField(std::function<double()> value, std::function<void(double)> commit, QString identityPrefix,
-                         QWidget* parent)
-    : QLineEdit(parent), value_(std::move(value)), commit_(std::move(commit)), prefix_(std::move(identityPrefix)) {
+NumberField::NumberField(std::function<double()> value, std::function<void(double)> commit,
+                         QString identityPrefix, QWidget* parent)
+    : QLineEdit(parent), value_(std::move(value)), commit_(std::move(commit)),
+      prefix_(std::move(identityPrefix)) {
     setFont(Theme::monospacedFont(12));
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setFrame(false);

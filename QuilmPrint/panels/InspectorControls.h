@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
-
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -99,8 +98,8 @@ private:
 class NumberField : public QLineEdit {
     Q_OBJECT
 public:
-    NumberField(std::function<double()> value, std::function<void(double)> commit, QString identityPrefix = {},
-                QWidget* parent = nullptr);
+    NumberField(std::function<double()> value, std::function<void(double)> commit,
+                QString identityPrefix = {}, QWidget* parent = nullptr);
     // Shows the model's value unless the user is typing into a field whose identity still holds.
     void refresh();
     const QString& identity() const { return identity_; }

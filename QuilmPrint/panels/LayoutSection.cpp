@@ -13,8 +13,7 @@ constexpr CanvasOrientation canvases[] = {CanvasOrientation::automatic, CanvasOr
                                           CanvasOrientation::landscape};
 const std::optional<bool> gridOrientations[] = {std::nullopt, true, false};
 
-template <typename T, std::size_t N>
-int indexOf(const T (&values)[N], const T& value) {
+template <typename T, std::size_t N> int indexOf(const T (&values)[N], const T& value) {
     return static_cast<int>(std::find(std::begin(values), std::end(values), value) - std::begin(values));
 }
 
@@ -26,7 +25,9 @@ QWidget* column(QWidget* parent) {
     return widget;
 }
 
-void add(QWidget* column, QWidget* row) { column->layout()->addWidget(row); }
+void add(QWidget* column, QWidget* row) {
+    column->layout()->addWidget(row);
+}
 } // namespace
 
 LayoutSection::LayoutSection(PrintModel* model, QWidget* parent)
@@ -42,7 +43,8 @@ LayoutSection::LayoutSection(PrintModel* model, QWidget* parent)
     grid_ = makeGridRows();
     rows()->addWidget(grid_);
 
-    margin_ = new NumberField([this] { return model_->marginMM(); }, [this](double mm) { model_->setMarginMM(mm); });
+    margin_ = new NumberField([this] { return model_->marginMM(); },
+                              [this](double mm) { model_->setMarginMM(mm); });
     margin_->setObjectName(QStringLiteral("margin"));
     rows()->addWidget(labeledRow(QStringLiteral("여백"), {margin_, unitLabel(QStringLiteral("mm"), true)}));
 }
@@ -51,7 +53,8 @@ QWidget* LayoutSection::makeSingleRows() {
     QWidget* rows = column(this);
     mode_ = new ChipRow({QStringLiteral("맞춤"), QStringLiteral("채우기"), QStringLiteral("정확한 크기")});
     mode_->setObjectName(QStringLiteral("layoutMode"));
-    QObject::connect(mode_, &ChipRow::chosen, model_, [this](int index) { model_->setLayoutMode(modes[index]); });
+    QObject::connect(mode_, &ChipRow::chosen, model_,
+                     [this](int index) { model_->setLayoutMode(modes[index]); });
     add(rows, mode_);
     modeDescription_ = helperLabel();
     modeDescription_->setObjectName(QStringLiteral("modeDescription"));
@@ -131,8 +134,8 @@ QWidget* LayoutSection::makeGridRows() {
         [this](double mm) { changeGrid([mm](GridSettings& g) { g.heightMM = NumberText::atLeast(mm, 5); }); },
         QStringLiteral("grid-h-"));
     cellHeight_->setObjectName(QStringLiteral("cellHeight"));
-    add(rows, labeledRow(QStringLiteral("칸"), {cellWidth_, unitLabel(QStringLiteral("×"), false), cellHeight_,
-                                               unitLabel(QStringLiteral("mm"), true)}));
+    add(rows, labeledRow(QStringLiteral("칸"), {cellWidth_, unitLabel(QStringLiteral("×"), false),
+                                                cellHeight_, unitLabel(QStringLiteral("mm"), true)}));
 
     gridOrientation_ = new ChipRow({QStringLiteral("자동"), QStringLiteral("세로"), QStringLiteral("가로")});
     gridOrientation_->setObjectName(QStringLiteral("gridOrientation"));
@@ -149,25 +152,29 @@ QWidget* LayoutSection::makeGridRows() {
 
     repetition_ = new ChipRow({QStringLiteral("한 칸씩"), QStringLiteral("한 장 반복")});
     repetition_->setObjectName(QStringLiteral("repetition"));
-    QObject::connect(repetition_, &ChipRow::chosen, this,
-                     [this](int index) { changeGrid([index](GridSettings& g) { g.repeatsOne = index == 1; }); });
+    QObject::connect(repetition_, &ChipRow::chosen, this, [this](int index) {
+        changeGrid([index](GridSettings& g) { g.repeatsOne = index == 1; });
+    });
     add(rows, labeledRow(QStringLiteral("사진"), {repetition_}));
 
     cellFit_ = new ChipRow({QStringLiteral("꽉 채움"), QStringLiteral("전체 보이기")});
     cellFit_->setObjectName(QStringLiteral("cellFit"));
-    QObject::connect(cellFit_, &ChipRow::chosen, this,
-                     [this](int index) { changeGrid([index](GridSettings& g) { g.fitsWhole = index == 1; }); });
+    QObject::connect(cellFit_, &ChipRow::chosen, this, [this](int index) {
+        changeGrid([index](GridSettings& g) { g.fitsWhole = index == 1; });
+    });
     add(rows, labeledRow(QStringLiteral("칸 안"), {cellFit_}));
 
     auto toggle = [this, rows](const QString& title, const QString& name, bool GridSettings::*field) {
         auto* row = new ToggleRow(title, rows);
         row->setObjectName(name);
-        QObject::connect(row, &ToggleRow::toggled, this,
-                         [this, field](bool on) { changeGrid([field, on](GridSettings& g) { g.*field = on; }); });
+        QObject::connect(row, &ToggleRow::toggled, this, [this, field](bool on) {
+            changeGrid([field, on](GridSettings& g) { g.*field = on; });
+        });
         add(rows, row);
         return row;
     };
-    rotates_ = toggle(QStringLiteral("사진 방향에 맞춰 돌리기"), QStringLiteral("rotatesToFit"), &GridSettings::rotatesToFit);
+    rotates_ = toggle(QStringLiteral("사진 방향에 맞춰 돌리기"), QStringLiteral("rotatesToFit"),
+                      &GridSettings::rotatesToFit);
     cutMarks_ = toggle(QStringLiteral("재단선"), QStringLiteral("cutMarks"), &GridSettings::cutMarks);
     captions_ = toggle(QStringLiteral("파일 이름"), QStringLiteral("captions"), &GridSettings::captions);
 
@@ -219,8 +226,9 @@ void LayoutSection::refresh(const Outcome<PreparedSheet>& prepared) {
         if (prepared.ok()) {
             Outcome<PrintKit::GridPlan> plan = model_->gridPlan(*prepared.value);
             if (plan.ok()) {
-                setLabelText(summary_, LayoutText::gridSummary(*plan.value, grid.repeatsOne, model_->photos().size(),
-                                                               model_->gridPages().size()));
+                setLabelText(summary_,
+                             LayoutText::gridSummary(*plan.value, grid.repeatsOne, model_->photos().size(),
+                                                     model_->gridPages().size()));
                 setTextColour(summary_, Theme::inkTertiary());
             } else {
                 setLabelText(summary_, plan.error);

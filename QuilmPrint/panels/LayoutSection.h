@@ -18,8 +18,7 @@ private:
     QWidget* makeSingleRows();
     QWidget* makeGridRows();
     // Assigns the grid with one change applied; the model saves it even when nothing changed.
-    template <typename Change>
-    void changeGrid(Change change) {
+    template <typename Change> void changeGrid(Change change) {
         GridSettings grid = model_->grid();
         change(grid);
         model_->setGrid(grid);

@@ -5,15 +5,20 @@
 namespace QuilmPrint::LayoutText {
 
 namespace {
-bool near(double a, double b) { return std::abs(a - b) < 0.05; }
+bool near(double a, double b) {
+    return std::abs(a - b) < 0.05;
+}
 const QString typedIn = QStringLiteral("직접 입력");
 } // namespace
 
 const std::vector<SizePreset>& sizePresets() {
     static const std::vector<SizePreset> presets{
-        {QStringLiteral("10×15cm (4×6in)"), 101.6, 152.4}, {QStringLiteral("13×18cm (5×7in)"), 127.0, 177.8},
-        {QStringLiteral("A5"), 148.0, 210.0},              {QStringLiteral("20×25cm (8×10in)"), 203.2, 254.0},
-        {QStringLiteral("A4"), 210.0, 297.0},              {QStringLiteral("28×36cm (11×14in)"), 279.4, 355.6},
+        {QStringLiteral("10×15cm (4×6in)"), 101.6, 152.4},
+        {QStringLiteral("13×18cm (5×7in)"), 127.0, 177.8},
+        {QStringLiteral("A5"), 148.0, 210.0},
+        {QStringLiteral("20×25cm (8×10in)"), 203.2, 254.0},
+        {QStringLiteral("A4"), 210.0, 297.0},
+        {QStringLiteral("28×36cm (11×14in)"), 279.4, 355.6},
     };
     return presets;
 }
@@ -42,7 +47,8 @@ QString modeDescription(LayoutMode mode) {
     case LayoutMode::fill:
         return QStringLiteral("인쇄 영역을 가득 채우고, 넘치는 부분은 가운데 기준으로 자릅니다.");
     case LayoutMode::exact:
-        return QStringLiteral("정한 크기로 인쇄합니다. 사진 방향에 맞춰 돌리고, 모양이 다르면 가운데 기준으로 자릅니다.");
+        return QStringLiteral(
+            "정한 크기로 인쇄합니다. 사진 방향에 맞춰 돌리고, 모양이 다르면 가운데 기준으로 자릅니다.");
     }
     return {};
 }
@@ -58,7 +64,8 @@ std::optional<bool> gridOrientation(const GridSettings& grid) {
     return grid.widthMM <= grid.heightMM;
 }
 
-QString gridSummary(const PrintKit::GridPlan& plan, bool repeatsOne, std::size_t photoCount, std::size_t pageCount) {
+QString gridSummary(const PrintKit::GridPlan& plan, bool repeatsOne, std::size_t photoCount,
+                    std::size_t pageCount) {
     QString text = QString::number(plan.columns) + "×" + QString::number(plan.rows) + " = " +
                    QString::number(plan.count()) + QStringLiteral("칸");
     if (plan.turned)

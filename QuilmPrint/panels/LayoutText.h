@@ -1,14 +1,12 @@
 // What the inspector's layout section shows: the exact-size presets and the titles of the preset and template
-// menus (which match within half a tenth of a millimetre), the captions of the one-photo rows, and the one-line
-// summary of a grid.
+// menus (which match within half a tenth of a millimetre), the captions of the one-photo rows, and the
+// one-line summary of a grid.
 #pragma once
 
+#include "PrintKit/render/layout/GridPlan.h"
 #include "QuilmPrint/model/ModelRecords.h"
 
-#include "PrintKit/render/layout/GridPlan.h"
-
 #include <QString>
-
 #include <cstddef>
 #include <optional>
 #include <vector>
@@ -34,6 +32,7 @@ inline constexpr const char* exactCaption = "고른 방향 그대로 인쇄. 사
 std::optional<bool> gridOrientation(const GridSettings& grid);
 
 // "3×4 = 12칸 · 사진 5장 → 1장" and its variants.
-QString gridSummary(const PrintKit::GridPlan& plan, bool repeatsOne, std::size_t photoCount, std::size_t pageCount);
+QString gridSummary(const PrintKit::GridPlan& plan, bool repeatsOne, std::size_t photoCount,
+                    std::size_t pageCount);
 
 } // namespace QuilmPrint::LayoutText

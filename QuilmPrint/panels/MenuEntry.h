@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-
 #include <vector>
 
 namespace QuilmPrint {
@@ -17,7 +16,9 @@ struct MenuEntry {
     QString id; // what the menu's chooser receives for an item
     bool enabled = true;
 
-    static MenuEntry item(QString title, QString id) { return {Kind::item, std::move(title), std::move(id), true}; }
+    static MenuEntry item(QString title, QString id) {
+        return {Kind::item, std::move(title), std::move(id), true};
+    }
     static MenuEntry section(QString title) { return {Kind::section, std::move(title), {}, false}; }
     static MenuEntry divider() { return {Kind::divider, {}, {}, false}; }
 

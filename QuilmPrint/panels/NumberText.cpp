@@ -28,7 +28,9 @@ std::optional<double> parse(const QString& text, const QLocale& locale) {
     return value;
 }
 
-double atLeast(double value, double minimum) { return std::isnan(value) ? minimum : std::max(value, minimum); }
+double atLeast(double value, double minimum) {
+    return std::isnan(value) ? minimum : std::max(value, minimum);
+}
 
 QString identity(const QString& prefix, double valueMM) {
     // 2^63 as a double: every smaller magnitude truncates into a signed 64-bit integer.

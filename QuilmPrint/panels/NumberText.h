@@ -5,7 +5,6 @@
 
 #include <QLocale>
 #include <QString>
-
 #include <optional>
 
 namespace QuilmPrint::NumberText {
@@ -15,8 +14,8 @@ namespace QuilmPrint::NumberText {
 QString format(double value);
 
 // The number typed into a field: a finite decimal number written with a dot, or one written the way `locale`
-// writes numbers (a decimal comma in German, no group separators). Anything else, NaN and infinities included,
-// gives none and leaves the stored value as it was.
+// writes numbers (a decimal comma in German, no group separators). Anything else, NaN and infinities
+// included, gives none and leaves the stored value as it was.
 std::optional<double> parse(const QString& text, const QLocale& locale = QLocale::system());
 
 // max(value, minimum), a value that is not a number becoming the minimum.

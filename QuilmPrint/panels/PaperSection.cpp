@@ -4,7 +4,6 @@
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace QuilmPrint {
@@ -15,11 +14,10 @@ using PrintKit::PrintQuality;
 
 namespace {
 constexpr PrintQuality qualities[] = {PrintQuality::standard, PrintQuality::high, PrintQuality::custom};
-constexpr OutputSharpening sharpenings[] = {OutputSharpening::off, OutputSharpening::low, OutputSharpening::standard,
-                                            OutputSharpening::high};
+constexpr OutputSharpening sharpenings[] = {OutputSharpening::off, OutputSharpening::low,
+                                            OutputSharpening::standard, OutputSharpening::high};
 
-template <typename T, std::size_t N>
-std::vector<QString> chipTitles(const T (&values)[N]) {
+template <typename T, std::size_t N> std::vector<QString> chipTitles(const T (&values)[N]) {
     std::vector<QString> titles;
     for (T value : values)
         titles.push_back(QString::fromUtf8(PrintKit::label(value).data(),
@@ -27,8 +25,7 @@ std::vector<QString> chipTitles(const T (&values)[N]) {
     return titles;
 }
 
-template <typename T, std::size_t N>
-int indexOf(const T (&values)[N], T value) {
+template <typename T, std::size_t N> int indexOf(const T (&values)[N], T value) {
     return static_cast<int>(std::find(std::begin(values), std::end(values), value) - std::begin(values));
 }
 
@@ -79,9 +76,10 @@ PaperSection::PaperSection(PrintModel* model, QWidget* parent)
     customOrientationRow_ = labeledRow(QStringLiteral("방향"), {customOrientation_});
     rows()->addWidget(customOrientationRow_);
 
-    customWidth_ = new NumberField([this] { return customSize().widthMM(); },
-                                   [this](double mm) { model_->chooseCustomSheet(PaperText::withWidthMM(customSize(), mm)); },
-                                   QStringLiteral("custom-w-"));
+    customWidth_ = new NumberField(
+        [this] { return customSize().widthMM(); },
+        [this](double mm) { model_->chooseCustomSheet(PaperText::withWidthMM(customSize(), mm)); },
+        QStringLiteral("custom-w-"));
     customWidth_->setObjectName(QStringLiteral("customWidth"));
     customHeight_ = new NumberField(
         [this] { return customSize().heightMM(); },
@@ -108,7 +106,8 @@ PaperSection::PaperSection(PrintModel* model, QWidget* parent)
 
     bleed_ = new ToggleRow(QStringLiteral("가장자리 보정"), this);
     bleed_->setObjectName(QStringLiteral("bleed"));
-    QObject::connect(bleed_, &ToggleRow::toggled, model_, [this](bool on) { model_->setBleedCompensation(on); });
+    QObject::connect(bleed_, &ToggleRow::toggled, model_,
+                     [this](bool on) { model_->setBleedCompensation(on); });
     rows()->addWidget(bleed_);
     bleedCaption_ = helperLabel();
     bleedCaption_->setObjectName(QStringLiteral("bleedCaption"));
@@ -117,7 +116,8 @@ PaperSection::PaperSection(PrintModel* model, QWidget* parent)
     // Quality and its details.
     quality_ = new ChipRow(chipTitles(qualities));
     quality_->setObjectName(QStringLiteral("quality"));
-    QObject::connect(quality_, &ChipRow::chosen, this, [this](int index) { model_->setQuality(qualities[index]); });
+    QObject::connect(quality_, &ChipRow::chosen, this,
+                     [this](int index) { model_->setQuality(qualities[index]); });
     rows()->addWidget(labeledRow(QStringLiteral("품질"), {quality_}));
 
     details_ = new QWidget(this);
@@ -135,7 +135,8 @@ PaperSection::PaperSection(PrintModel* model, QWidget* parent)
     qualityCaption_->setObjectName(QStringLiteral("qualityCaption"));
     captionLayout->addWidget(qualityCaption_, 1);
     captionLayout->addSpacing(6);
-    reset_ = new ChipButton(QStringLiteral("되돌리기"), ChipStyle{false, Theme::inkSecondary(), 24}, qualityCaptionRow_);
+    reset_ = new ChipButton(QStringLiteral("되돌리기"), ChipStyle{false, Theme::inkSecondary(), 24},
+                            qualityCaptionRow_);
     reset_->setObjectName(QStringLiteral("resetOverrides"));
     reset_->setToolTip(QStringLiteral("직접 바꾼 값을 지우고 드라이버 기본값으로"));
     QObject::connect(reset_, &QPushButton::clicked, model_, [this] { model_->clearDriverOverrides(); });
@@ -171,7 +172,8 @@ void PaperSection::chooseSheet(const QString& id) {
     } else if (id == QStringLiteral("custom")) {
         // Keeps the custom size there is, or starts from the size of the sheet being printed.
         const auto& recipe = model_->recipe();
-        model_->chooseCustomSheet(recipe && recipe->customSheet ? *recipe->customSheet : model_->currentPaperSize());
+        model_->chooseCustomSheet(recipe && recipe->customSheet ? *recipe->customSheet
+                                                                : model_->currentPaperSize());
     }
 }
 
@@ -213,8 +215,10 @@ void PaperSection::refresh(const PrintKit::PaperRecipe& recipe, const PrintKit::
     for (int index = 0; index < 3; ++index)
         quality_->setChipEnabled(index, std::find(supported.begin(), supported.end(), qualities[index]) !=
                                             supported.end());
-    const bool known = recipe.quality != PrintQuality::custom && Adapter::presetDetails(recipe, ppd).has_value();
-    PaperText::QualityDetails shown = PaperText::qualityDetails(recipe.quality, known, !recipe.driverOverrides.empty());
+    const bool known =
+        recipe.quality != PrintQuality::custom && Adapter::presetDetails(recipe, ppd).has_value();
+    PaperText::QualityDetails shown =
+        PaperText::qualityDetails(recipe.quality, known, !recipe.driverOverrides.empty());
     details_->setVisible(shown.showsRows);
     if (shown.showsRows) {
         std::vector<PrintKit::PPDOption> options = Adapter::detailedQualityOptions(ppd);

@@ -25,8 +25,12 @@ const PrintKit::PPDFile* selectedPPD(const std::vector<PrinterChoice>& printers,
     return nullptr;
 }
 
-QString label(const PrintKit::PPDOption& option) { return QString::fromStdString(PrintKit::label(option, korean)); }
-QString label(const PrintKit::PPDChoice& choice) { return QString::fromStdString(PrintKit::label(choice, korean)); }
+QString label(const PrintKit::PPDOption& option) {
+    return QString::fromStdString(PrintKit::label(option, korean));
+}
+QString label(const PrintKit::PPDChoice& choice) {
+    return QString::fromStdString(PrintKit::label(choice, korean));
+}
 
 std::vector<PrintKit::PPDChoice> withoutDiscs(std::vector<PrintKit::PPDChoice> choices) {
     std::erase_if(choices, [](const PrintKit::PPDChoice& choice) {
@@ -40,7 +44,8 @@ std::vector<PrintKit::PPDChoice> mediaChoices(const PrintKit::PPDFile& ppd) {
     return media ? withoutDiscs(media->choices) : std::vector<PrintKit::PPDChoice>{};
 }
 
-std::vector<PrintKit::PPDChoice> sourceChoices(const PrintKit::PaperRecipe& recipe, const PrintKit::PPDFile& ppd) {
+std::vector<PrintKit::PPDChoice> sourceChoices(const PrintKit::PaperRecipe& recipe,
+                                               const PrintKit::PPDFile& ppd) {
     return withoutDiscs(PrintKit::EpsonInkjet2Adapter::sources(recipe, ppd));
 }
 
@@ -57,7 +62,8 @@ QString shortDateTime(const QDateTime& time) {
     int hour = clock.hour() % 12;
     return QString::number(date.year()) + ". " + QString::number(date.month()) + ". " +
            QString::number(date.day()) + ". " + (clock.hour() < 12 ? "오전 " : "오후 ") +
-           QString::number(hour == 0 ? 12 : hour) + ":" + QString::number(clock.minute()).rightJustified(2, '0');
+           QString::number(hour == 0 ? 12 : hour) + ":" +
+           QString::number(clock.minute()).rightJustified(2, '0');
 }
 
 QString savedCaption(bool saved, std::int64_t version, const QDateTime& updatedAt) {
@@ -89,13 +95,16 @@ MenuEntries sheetMenu(const std::vector<PrintKit::PPDChoice>& sheets, bool takes
     if (!savedPapers.empty()) {
         entries.push_back(MenuEntry::section(QStringLiteral("시스템에 만들어 둔 크기")));
         for (std::size_t index = 0; index < savedPapers.size(); ++index)
-            entries.push_back(MenuEntry::item(savedPaperTitle(savedPapers[index]), "paper:" + QString::number(index)));
+            entries.push_back(
+                MenuEntry::item(savedPaperTitle(savedPapers[index]), "paper:" + QString::number(index)));
     }
     entries.push_back(MenuEntry::item(QStringLiteral("사용자 지정…"), QStringLiteral("custom")));
     return entries;
 }
 
-bool isPortrait(const PrintKit::CustomSheetSize& size) { return size.width <= size.height; }
+bool isPortrait(const PrintKit::CustomSheetSize& size) {
+    return size.width <= size.height;
+}
 
 PrintKit::CustomSheetSize oriented(const PrintKit::CustomSheetSize& size, bool portrait) {
     double shorter = std::min(size.width, size.height);
@@ -112,10 +121,12 @@ PrintKit::CustomSheetSize withHeightMM(const PrintKit::CustomSheetSize& size, do
 }
 
 QString customRangeCaption(const PrintKit::PPDCustomSizeRange& range) {
-    return QStringLiteral("앞 칸이 폭입니다. 폭은 프린터에 넣는 쪽 가장자리의 길이라, 넣을 종이의 폭과 같아야 합니다. "
-                          "이 프린터는 폭 ") +
-           mm(range.minWidth, 1) + "–" + mm(range.maxWidth, 1) + QStringLiteral("mm, 길이 ") + mm(range.minHeight, 0) +
-           "–" + mm(range.maxHeight, 0) + QStringLiteral("mm까지 받고, 여백 없음·롤지는 쓸 수 없습니다.");
+    return QStringLiteral(
+               "앞 칸이 폭입니다. 폭은 프린터에 넣는 쪽 가장자리의 길이라, 넣을 종이의 폭과 같아야 합니다. "
+               "이 프린터는 폭 ") +
+           mm(range.minWidth, 1) + "–" + mm(range.maxWidth, 1) + QStringLiteral("mm, 길이 ") +
+           mm(range.minHeight, 0) + "–" + mm(range.maxHeight, 0) +
+           QStringLiteral("mm까지 받고, 여백 없음·롤지는 쓸 수 없습니다.");
 }
 
 QString bleedCaption(bool pending, bool on) {
@@ -130,7 +141,8 @@ QualityDetails qualityDetails(PrintKit::PrintQuality quality, bool presetDetails
     if (quality == PrintKit::PrintQuality::custom)
         return {true, QStringLiteral("드라이버 옵션 그대로. 바꾼 항목만 레시피에 저장."), hasOverrides};
     if (!presetDetailsKnown)
-        return {false, QStringLiteral("Epson 공식 설정. 이 용지는 세부값 미공개 · 바꾸려면 직접 지정."), false};
+        return {false, QStringLiteral("Epson 공식 설정. 이 용지는 세부값 미공개 · 바꾸려면 직접 지정."),
+                false};
     return {true, QStringLiteral("Epson 공식 설정값. 하나라도 바꾸면 직접 지정으로."), false};
 }
 

@@ -3,15 +3,13 @@
 // show these.
 #pragma once
 
+#include "PrintKit/settings/PPDFile.h"
+#include "PrintKit/settings/PaperRecipe.h"
 #include "QuilmPrint/model/ModelRecords.h"
 #include "QuilmPrint/panels/MenuEntry.h"
 
-#include "PrintKit/settings/PPDFile.h"
-#include "PrintKit/settings/PaperRecipe.h"
-
 #include <QDateTime>
 #include <QString>
-
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,14 +25,15 @@ const PrintKit::PPDFile* selectedPPD(const std::vector<PrinterChoice>& printers,
 QString label(const PrintKit::PPDOption& option);
 QString label(const PrintKit::PPDChoice& choice);
 
-// The choices without disc and CD entries (their plain label contains "Disc" or "CD"): this application prints
-// photographs on paper only.
+// The choices without disc and CD entries (their plain label contains "Disc" or "CD"): this application
+// prints photographs on paper only.
 std::vector<PrintKit::PPDChoice> withoutDiscs(std::vector<PrintKit::PPDChoice> choices);
 
 // The media types a recipe may choose.
 std::vector<PrintKit::PPDChoice> mediaChoices(const PrintKit::PPDFile& ppd);
 // The paper sources usable with the recipe.
-std::vector<PrintKit::PPDChoice> sourceChoices(const PrintKit::PaperRecipe& recipe, const PrintKit::PPDFile& ppd);
+std::vector<PrintKit::PPDChoice> sourceChoices(const PrintKit::PaperRecipe& recipe,
+                                               const PrintKit::PPDFile& ppd);
 
 // The Korean label of the choice `key` of the option `keyword`, else the key itself.
 QString choiceTitle(const PrintKit::PPDFile& ppd, std::string_view keyword, const std::string& key);

@@ -52,14 +52,16 @@ RecipeInspector::RecipeInspector(PrintModel* model, QWidget* parent) : QWidget(p
     layout->addWidget(scroll_, 1);
 
     // Every area the sections read; the preview image and the notices are not among them.
-    for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged, &PrintModel::profilesChanged,
-                        &PrintModel::photosChanged, &PrintModel::layoutChanged, &PrintModel::jobsChanged,
-                        &PrintModel::setupChanged})
+    for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged,
+                        &PrintModel::profilesChanged, &PrintModel::photosChanged, &PrintModel::layoutChanged,
+                        &PrintModel::jobsChanged, &PrintModel::setupChanged})
         QObject::connect(model_, signal, this, &RecipeInspector::scheduleRefresh);
     refresh();
 }
 
-QString RecipeInspector::placeholder() const { return placeholder_->isVisibleTo(this) ? placeholder_->text() : QString(); }
+QString RecipeInspector::placeholder() const {
+    return placeholder_->isVisibleTo(this) ? placeholder_->text() : QString();
+}
 
 void RecipeInspector::scheduleRefresh() {
     if (refreshPending_)
@@ -75,8 +77,9 @@ void RecipeInspector::refresh() {
     const auto& recipe = model_->recipe();
     const PrintKit::PPDFile* ppd = PaperText::selectedPPD(model_->printers(), model_->printerID());
     if (!recipe || !ppd) {
-        placeholder_->setText(model_->isLoadingPrinters() ? QStringLiteral("프린터를 찾는 중…")
-                                                          : QStringLiteral("프린터를 고르면 설정이 나타납니다"));
+        placeholder_->setText(model_->isLoadingPrinters()
+                                  ? QStringLiteral("프린터를 찾는 중…")
+                                  : QStringLiteral("프린터를 고르면 설정이 나타납니다"));
         placeholder_->show();
         scroll_->hide();
         driver_->closeOptions();

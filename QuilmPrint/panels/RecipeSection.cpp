@@ -6,7 +6,6 @@
 #include <QEvent>
 #include <QPainter>
 #include <QVBoxLayout>
-
 #include <chrono>
 
 namespace QuilmPrint {
@@ -27,7 +26,8 @@ RecipeSection::RecipeSection(PrintModel* model, QWidget* parent)
     name_->setPalette(colours);
     name_->installEventFilter(this);
     // Every keystroke renames: the name is part of the recipe, with no separate commit.
-    QObject::connect(name_, &QLineEdit::textEdited, model_, [this](const QString& text) { model_->rename(text); });
+    QObject::connect(name_, &QLineEdit::textEdited, model_,
+                     [this](const QString& text) { model_->rename(text); });
     rows()->addWidget(name_);
 
     caption_ = helperLabel({}, this);
@@ -42,7 +42,8 @@ void RecipeSection::refresh(const PrintKit::PaperRecipe& recipe) {
         name_->setText(name);
         name_->setCursorPosition(std::min(cursor, static_cast<int>(name.size())));
     }
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(recipe.updatedAt.time_since_epoch()).count();
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(recipe.updatedAt.time_since_epoch()).count();
     setLabelText(caption_, PaperText::savedCaption(model_->savedRecipe().has_value(), recipe.version,
                                                    QDateTime::fromSecsSinceEpoch(seconds)));
 }

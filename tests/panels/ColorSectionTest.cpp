@@ -22,8 +22,8 @@ TEST_F(InspectorTest, AppManagedColourPicksTheSuggestionAndTheMenuOffersTheRest)
     EXPECT_TRUE(get<ToggleRow>("blackPoint")->isOn());
     EXPECT_FALSE(shown("profileWarning"));
     EXPECT_EQ(menu(get<MenuChip>("profile")),
-              (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper", "[모든 프린터 프로파일]",
-                           "Canvas Matte Generic", "Paper 9", "Paper 10"}));
+              (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
+                           "[모든 프린터 프로파일]", "Canvas Matte Generic", "Paper 9", "Paper 10"}));
 
     choose(get<MenuChip>("profile"), "Paper 10");
     EXPECT_EQ(recipe().color.app->profile.description, "Paper 10");
@@ -34,7 +34,8 @@ TEST_F(InspectorTest, AppManagedColourPicksTheSuggestionAndTheMenuOffersTheRest)
 
     click(get<ChipRow>("intent")->chip(1));
     EXPECT_EQ(recipe().color.app->intent, PrintKit::RenderingIntent::relativeColorimetric);
-    EXPECT_EQ(text("intentHelp"), QString("낼 수 있는 색은 그대로, 벗어난 색만 가까운 색으로. 색 정확도 우선일 때."));
+    EXPECT_EQ(text("intentHelp"),
+              QString("낼 수 있는 색은 그대로, 벗어난 색만 가까운 색으로. 색 정확도 우선일 때."));
     click(get<ToggleRow>("blackPoint")->toggle());
     EXPECT_FALSE(recipe().color.app->blackPointCompensation);
     EXPECT_EQ(recipe().color.app->profile.description, "Paper 10");

@@ -37,8 +37,9 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
     EXPECT_EQ(paths, (std::vector<std::string>{"/p/lower", "/p/9", "/p/10", "/p/a2", "/p/a1"}));
 
     MenuEntries menu = ColorText::profileMenu(suggestions, others);
-    EXPECT_EQ(titles(menu), (std::vector<QString>{"[이 용지에 추천]", "● Glossy", "○ Other Glossy", "[모든 프린터 프로파일]",
-                                                  "glossy matte", "Paper 9", "Paper 10", "Same", "Same"}));
+    EXPECT_EQ(titles(menu), (std::vector<QString>{"[이 용지에 추천]", "● Glossy", "○ Other Glossy",
+                                                  "[모든 프린터 프로파일]", "glossy matte", "Paper 9",
+                                                  "Paper 10", "Same", "Same"}));
     EXPECT_EQ(menu[2].id, QString("/p/other"));
     EXPECT_EQ(titles(ColorText::profileMenu({}, {})), (std::vector<QString>{"[모든 프린터 프로파일]"}));
 }
@@ -46,7 +47,8 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
 TEST(ColorTextTest, WarningSaysWhetherTheProfileIsMadeForThePaperHere) {
     std::vector<ProfileMatch> suggestions{{profile("/p/own", "Own"), 0.9, true},
                                           {profile("/p/foreign", "Foreign"), 0.8, false}};
-    const QString none = "이 용지에 맞는 프로파일을 찾지 못했습니다.", notFor = "고른 용지용 프로파일이 아닙니다.";
+    const QString none = "이 용지에 맞는 프로파일을 찾지 못했습니다.",
+                  notFor = "고른 용지용 프로파일이 아닙니다.";
     EXPECT_EQ(ColorText::profileWarning({}, "/p/own"), none);
     EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/own"), QString());
     EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/foreign"), notFor);

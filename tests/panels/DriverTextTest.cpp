@@ -8,8 +8,11 @@ using namespace QuilmPrint;
 
 TEST(DriverTextTest, RowsNameOptionsInKoreanAndKeepTheRawPairInOrder) {
     auto ppd = PrintKit::PPDFile::load(QUILM_FIXTURES "/ppd/qx-p900.ppd", {{"ko"}});
-    std::vector<PrintKit::PrintOption> options{
-        {"PageSize", "Postcard"}, {"EPIJ_Medi", "PLPP"}, {"EPIJ_CMat", "1"}, {"EPIJ_Qual", "999"}, {"copies", "2"}};
+    std::vector<PrintKit::PrintOption> options{{"PageSize", "Postcard"},
+                                               {"EPIJ_Medi", "PLPP"},
+                                               {"EPIJ_CMat", "1"},
+                                               {"EPIJ_Qual", "999"},
+                                               {"copies", "2"}};
     std::vector<DriverText::OptionRow> expected{
         {"용지 크기", "엽서", "PageSize=Postcard"},
         {"용지 종류", "Premium Luster Photo Paper", "EPIJ_Medi=PLPP"}, // no Korean label for the choice

@@ -5,10 +5,8 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
-
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 using namespace QuilmPrint;
 
@@ -110,8 +108,8 @@ TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
 }
 
 TEST(InspectorControlsTest, MenuChipFillsItsMenuAfreshEachTimeItOpens) {
-    MenuEntries entries{MenuEntry::item("A4", "sheet:A4"), MenuEntry::divider(), MenuEntry::section("저장한 크기"),
-                        MenuEntry::item("사용자 지정…", "custom")};
+    MenuEntries entries{MenuEntry::item("A4", "sheet:A4"), MenuEntry::divider(),
+                        MenuEntry::section("저장한 크기"), MenuEntry::item("사용자 지정…", "custom")};
     QStringList chosen;
     MenuChip chip([&] { return entries; }, [&](const QString& id) { chosen << id; });
     chip.setTitle("A4");

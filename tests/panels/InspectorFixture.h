@@ -1,20 +1,17 @@
 // A recipe inspector over a started model on the private print server, and small hands for its menus.
 #pragma once
 
+#include "AppTestSupport.h"
+#include "PanelTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/LayoutText.h"
 #include "QuilmPrint/panels/RecipeInspector.h"
 #include "QuilmPrint/window/Theme.h"
 
-#include "AppTestSupport.h"
-#include "PanelTestSupport.h"
-
 #include <QMenu>
 #include <QTest>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 class InspectorTest : public ::testing::Test {
@@ -38,8 +35,7 @@ protected:
         PanelTest::settle();
     }
 
-    template <typename T>
-    T* get(const char* name) const {
+    template <typename T> T* get(const char* name) const {
         PanelTest::settle();
         return PanelTest::find<T>(inspector.get(), name);
     }

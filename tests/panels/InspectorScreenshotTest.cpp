@@ -2,7 +2,8 @@
 
 using namespace QuilmPrint;
 
-// Pictures of the inspector in four typical states, for a person to look at; the checks live in the other tests.
+// Pictures of the inspector in four typical states, for a person to look at; the checks live in the other
+// tests.
 TEST_F(InspectorTest, Screenshots) {
     sandbox.addProfile("P900 Glossy.icc", "SC-P900 Premium Glossy Photo Paper");
     OPEN(AppTestSupport::p900Queue);

@@ -8,8 +8,9 @@ TEST_F(InspectorTest, ExactSizeRowsFollowPresetsOrientationTypingAndDrags) {
     click(get<ChipRow>("layoutMode")->chip(2));
     ASSERT_EQ(model->layoutMode(), LayoutMode::exact);
     EXPECT_FALSE(shown("canvasOrientation"));
-    EXPECT_EQ(text("modeDescription"),
-              QString("정한 크기로 인쇄합니다. 사진 방향에 맞춰 돌리고, 모양이 다르면 가운데 기준으로 자릅니다."));
+    EXPECT_EQ(
+        text("modeDescription"),
+        QString("정한 크기로 인쇄합니다. 사진 방향에 맞춰 돌리고, 모양이 다르면 가운데 기준으로 자릅니다."));
 
     auto* preset = get<MenuChip>("preset");
     EXPECT_EQ(menu(preset).size(), 6);

@@ -8,9 +8,14 @@ using namespace QuilmPrint;
 
 TEST(LayoutTextTest, PresetTitleMatchesWithinHalfATenth) {
     const std::tuple<double, double, const char*> cases[] = {
-        {101.6, 152.4, "10×15cm (4×6in)"}, {101.62, 152.38, "10×15cm (4×6in)"}, {101.7, 152.4, "직접 입력"},
-        {152.4, 101.6, "직접 입력"},         {210, 297, "A4"},                       {279.4, 355.6, "28×36cm (11×14in)"},
-        {148.049, 209.951, "A5"},          {148.05, 210, "직접 입력"},
+        {101.6, 152.4, "10×15cm (4×6in)"},
+        {101.62, 152.38, "10×15cm (4×6in)"},
+        {101.7, 152.4, "직접 입력"},
+        {152.4, 101.6, "직접 입력"},
+        {210, 297, "A4"},
+        {279.4, 355.6, "28×36cm (11×14in)"},
+        {148.049, 209.951, "A5"},
+        {148.05, 210, "직접 입력"},
     };
     for (auto [w, h, title] : cases)
         EXPECT_EQ(LayoutText::presetTitle(w, h), QString(title)) << w << "×" << h;
@@ -30,9 +35,19 @@ TEST(LayoutTextTest, TemplateTitleComparesSizesGapFitCaptionsAndRepetition) {
     };
     const std::pair<GridSettings, const char*> cases[] = {
         {postcard, "4×6 모음 (10×15cm)"},
-        {changed(postcard, [](auto& g) { g.cutMarks = false; g.rotatesToFit = false; g.autoTurn = false; }),
+        {changed(postcard,
+                 [](auto& g) {
+                     g.cutMarks = false;
+                     g.rotatesToFit = false;
+                     g.autoTurn = false;
+                 }),
          "4×6 모음 (10×15cm)"},
-        {changed(postcard, [](auto& g) { g.gapMM = 3.04; g.widthMM = 101.64; }), "4×6 모음 (10×15cm)"},
+        {changed(postcard,
+                 [](auto& g) {
+                     g.gapMM = 3.04;
+                     g.widthMM = 101.64;
+                 }),
+         "4×6 모음 (10×15cm)"},
         {changed(postcard, [](auto& g) { std::swap(g.widthMM, g.heightMM); }), "직접 입력"},
         {changed(postcard, [](auto& g) { g.captions = true; }), "직접 입력"},
         {changed(postcard, [](auto& g) { g.fitsWhole = true; }), "직접 입력"},
@@ -71,6 +86,8 @@ TEST(LayoutTextTest, GridSummaryCountsCellsAndSheets) {
 TEST(LayoutTextTest, CaptionsFollowModeAndOrientation) {
     EXPECT_EQ(LayoutText::modeDescription(LayoutMode::fill),
               QString("인쇄 영역을 가득 채우고, 넘치는 부분은 가운데 기준으로 자릅니다."));
-    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::automatic), QString("사진 방향에 맞춰 용지를 돌림."));
-    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::landscape), QString("용지를 이 방향으로 놓고 인쇄."));
+    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::automatic),
+              QString("사진 방향에 맞춰 용지를 돌림."));
+    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::landscape),
+              QString("용지를 이 방향으로 놓고 인쇄."));
 }

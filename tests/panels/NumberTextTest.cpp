@@ -2,9 +2,8 @@
 
 #include "PanelTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace QuilmPrint;
@@ -12,8 +11,8 @@ using namespace QuilmPrint;
 TEST(NumberTextTest, ShowsAtMostOneDecimalWithoutTheLocale) {
     QLocale::setDefault(QLocale(QLocale::German));
     const std::pair<double, const char*> cases[] = {
-        {210, "210"}, {101.6, "101.6"}, {101.64, "101.6"}, {101.96, "102"}, {5, "5"}, {-2, "-2"}, {-0.04, "0"},
-        {0.05, "0.1"}, {1234567, "1234567"},
+        {210, "210"}, {101.6, "101.6"}, {101.64, "101.6"}, {101.96, "102"},      {5, "5"},
+        {-2, "-2"},   {-0.04, "0"},     {0.05, "0.1"},     {1234567, "1234567"},
     };
     for (auto [value, text] : cases)
         EXPECT_EQ(NumberText::format(value), QString(text)) << value;
@@ -28,15 +27,26 @@ TEST(NumberTextTest, ReadsDotNumbersAndTheLocalesOwnButNothingElse) {
         std::optional<double> value;
     };
     const Case cases[] = {
-        {"101.6", german, 101.6},  {"101,6", german, 101.6},        {" 3 ", english, 3.0},
-        {"-2", english, -2.0},     {"1e2", english, 100.0},         {"101,6", english, std::nullopt},
-        {"1,500", english, std::nullopt}, {"1.500,5", german, std::nullopt}, {"", german, std::nullopt},
-        {"abc", german, std::nullopt},    {"12mm", english, std::nullopt},  {"nan", english, std::nullopt},
-        {"inf", german, std::nullopt},    {"-infinity", english, std::nullopt}, {"1e999", german, std::nullopt},
+        {"101.6", german, 101.6},
+        {"101,6", german, 101.6},
+        {" 3 ", english, 3.0},
+        {"-2", english, -2.0},
+        {"1e2", english, 100.0},
+        {"101,6", english, std::nullopt},
+        {"1,500", english, std::nullopt},
+        {"1.500,5", german, std::nullopt},
+        {"", german, std::nullopt},
+        {"abc", german, std::nullopt},
+        {"12mm", english, std::nullopt},
+        {"nan", english, std::nullopt},
+        {"inf", german, std::nullopt},
+        {"-infinity", english, std::nullopt},
+        {"1e999", german, std::nullopt},
         {"1,0e999", german, std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NumberText::parse(c.text, c.locale), c.value) << c.text << " in " << c.locale.name().toStdString();
+        EXPECT_EQ(NumberText::parse(c.text, c.locale), c.value)
+            << c.text << " in " << c.locale.name().toStdString();
 }
 
 TEST(NumberTextTest, BoundsTurnNotANumberIntoTheMinimum) {
@@ -49,7 +59,7 @@ TEST(NumberTextTest, BoundsTurnNotANumberIntoTheMinimum) {
 TEST(NumberTextTest, IdentityChangesWithTheTenths) {
     const std::pair<double, const char*> cases[] = {
         {101.6, "exact-w-1016"}, {101.64, "exact-w-1016"}, {101.69, "exact-w-1016"}, {101.7, "exact-w-1017"},
-        {210, "exact-w-2100"},   {5, "exact-w-50"},         {-2.05, "exact-w--20"},   {0.04, "exact-w-0"},
+        {210, "exact-w-2100"},   {5, "exact-w-50"},        {-2.05, "exact-w--20"},   {0.04, "exact-w-0"},
     };
     for (auto [value, text] : cases)
         EXPECT_EQ(NumberText::identity("exact-w-", value), QString(text)) << value;

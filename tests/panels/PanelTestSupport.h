@@ -8,10 +8,11 @@
 #include <QLayout>
 #include <QString>
 #include <QWidget>
-
 #include <ostream>
 
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace PanelTest {
 
@@ -21,8 +22,7 @@ inline void settle() {
         QApplication::processEvents();
 }
 
-template <typename T>
-T* find(QWidget* root, const QString& name) {
+template <typename T> T* find(QWidget* root, const QString& name) {
     T* widget = root->findChild<T*>(name);
     if (!widget)
         throw std::runtime_error("no widget named " + name.toStdString());

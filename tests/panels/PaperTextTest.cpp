@@ -9,7 +9,9 @@ using PrintKit::PPDChoice;
 using PrintKit::PPDOption;
 
 namespace {
-PrintKit::PPDFile richPPD() { return PrintKit::PPDFile::load(QUILM_FIXTURES "/ppd/qx-p900.ppd", {{"ko"}}); }
+PrintKit::PPDFile richPPD() {
+    return PrintKit::PPDFile::load(QUILM_FIXTURES "/ppd/qx-p900.ppd", {{"ko"}});
+}
 
 PPDOption option(std::vector<std::pair<std::string, std::string>> choices) {
     PPDOption result;
@@ -21,8 +23,11 @@ PPDOption option(std::vector<std::pair<std::string, std::string>> choices) {
 } // namespace
 
 TEST(PaperTextTest, DiscAndCDChoicesNeverAppear) {
-    std::vector<PPDChoice> choices{{"A", "CD/DVD Label", {}}, {"B", "Glossy", {}}, {"C", "Printable Disc", {}},
-                                   {"D", "cd case", {}},      {"E", "Matte", {}}};
+    std::vector<PPDChoice> choices{{"A", "CD/DVD Label", {}},
+                                   {"B", "Glossy", {}},
+                                   {"C", "Printable Disc", {}},
+                                   {"D", "cd case", {}},
+                                   {"E", "Matte", {}}};
     std::vector<std::string> kept;
     for (const PPDChoice& choice : PaperText::withoutDiscs(choices))
         kept.push_back(choice.key);
@@ -51,9 +56,9 @@ TEST(PaperTextTest, SheetMenuOffersCustomSizesOnlyWhereThePrinterTakesThem) {
     using E = MenuEntry;
     EXPECT_EQ(PaperText::sheetMenu(sheets, false, {}),
               (MenuEntries{E::item("A4", "sheet:A4"), E::item("엽서", "sheet:Postcard")}));
-    EXPECT_EQ(PaperText::sheetMenu(sheets, true, {}), (MenuEntries{E::item("A4", "sheet:A4"),
-                                                                   E::item("엽서", "sheet:Postcard"), E::divider(),
-                                                                   E::item("사용자 지정…", "custom")}));
+    EXPECT_EQ(PaperText::sheetMenu(sheets, true, {}),
+              (MenuEntries{E::item("A4", "sheet:A4"), E::item("엽서", "sheet:Postcard"), E::divider(),
+                           E::item("사용자 지정…", "custom")}));
     std::vector<SavedCustomPaper> saved{{"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594)}};
     MenuEntries withSaved = PaperText::sheetMenu(sheets, true, saved);
     ASSERT_EQ(withSaved.size(), 6u);
@@ -63,7 +68,8 @@ TEST(PaperTextTest, SheetMenuOffersCustomSizesOnlyWhereThePrinterTakesThem) {
 }
 
 TEST(PaperTextTest, SavedCaptionTellsWhetherAndWhen) {
-    EXPECT_EQ(PaperText::savedCaption(false, 3, {}), QString("저장하면 다음에도 똑같은 설정으로 인쇄됩니다."));
+    EXPECT_EQ(PaperText::savedCaption(false, 3, {}),
+              QString("저장하면 다음에도 똑같은 설정으로 인쇄됩니다."));
     QDateTime afternoon(QDate(2024, 5, 1), QTime(15, 4)), midnight(QDate(2023, 12, 31), QTime(0, 30));
     EXPECT_EQ(PaperText::savedCaption(true, 3, afternoon), QString("3번째 저장 · 2024. 5. 1. 오후 3:04"));
     EXPECT_EQ(PaperText::shortDateTime(midnight), QString("2023. 12. 31. 오전 12:30"));
@@ -81,9 +87,10 @@ TEST(PaperTextTest, CustomSheetOrientationKeepsBothSides) {
 }
 
 TEST(PaperTextTest, RangeCaptionGivesWidthsToATenthAndLengthsWhole) {
-    EXPECT_EQ(PaperText::customRangeCaption({72, 1000, 72, 3240}),
-              QString("앞 칸이 폭입니다. 폭은 프린터에 넣는 쪽 가장자리의 길이라, 넣을 종이의 폭과 같아야 합니다. "
-                      "이 프린터는 폭 25.4–352.8mm, 길이 25–1143mm까지 받고, 여백 없음·롤지는 쓸 수 없습니다."));
+    EXPECT_EQ(
+        PaperText::customRangeCaption({72, 1000, 72, 3240}),
+        QString("앞 칸이 폭입니다. 폭은 프린터에 넣는 쪽 가장자리의 길이라, 넣을 종이의 폭과 같아야 합니다. "
+                "이 프린터는 폭 25.4–352.8mm, 길이 25–1143mm까지 받고, 여백 없음·롤지는 쓸 수 없습니다."));
 }
 
 TEST(PaperTextTest, QualityDetailsFollowTheQualityAndWhatTheDriverPublishes) {

@@ -1,6 +1,5 @@
-#include "QuilmPrint/panels/PaperText.h"
-
 #include "InspectorFixture.h"
+#include "QuilmPrint/panels/PaperText.h"
 
 #include <QScrollArea>
 
@@ -188,8 +187,10 @@ TEST_F(InspectorTest, SharpeningAndEdgeCompensationRowsWithTheirCaptions) {
     auto caption = [&](const char* settled) {
         return QString(model->prepare().bleedPending ? "이 용지의 확대 비율 재는 중…" : settled);
     };
-    EXPECT_EQ(text("bleedCaption"), caption("여백 없음은 종이보다 크게 인쇄해 가장자리 몇 mm가 잘림. 켜면 안 잘림."));
+    EXPECT_EQ(text("bleedCaption"),
+              caption("여백 없음은 종이보다 크게 인쇄해 가장자리 몇 mm가 잘림. 켜면 안 잘림."));
     click(get<ToggleRow>("bleed")->toggle());
     EXPECT_EQ(recipe().bleedCompensation, true);
-    EXPECT_EQ(text("bleedCaption"), caption("사진은 종이 크기에 맞춤. 종이 밖으로 나가는 띠는 사진 끝을 늘려 채움."));
+    EXPECT_EQ(text("bleedCaption"),
+              caption("사진은 종이 크기에 맞춤. 종이 밖으로 나가는 띠는 사진 끝을 늘려 채움."));
 }
