@@ -90,6 +90,11 @@ void setLabelText(QLabel* label, const QString& text) {
         label->setText(text);
 }
 
+void setLabelColour(QLabel* label, const QColor& colour) {
+    if (label->palette().color(QPalette::WindowText) != colour)
+        setTextColour(label, colour);
+}
+
 // ---- Chips ----
 
 ChipRow::ChipRow(const std::vector<QString>& titles, QWidget* parent) : QWidget(parent) {

@@ -52,6 +52,7 @@ QLabel* unitLabel(const QString& text, bool captionFont, QWidget* parent = nullp
 
 // Changes a label's text only when it differs, so an unchanged refresh does not relayout.
 void setLabelText(QLabel* label, const QString& text);
+void setLabelColour(QLabel* label, const QColor& colour);
 
 // One chip per choice, 6 px apart. The selected chip is filled and drawn in full ink; choosing any chip, the
 // selected one included, emits `chosen`.

@@ -28,6 +28,22 @@ QWidget* column(QWidget* parent) {
 void add(QWidget* column, QWidget* row) {
     column->layout()->addWidget(row);
 }
+
+// A menu of a fixed list of named records, one item per record, in list order.
+template <typename T, typename Choose> MenuChip* listMenu(const std::vector<T>& (*list)(), Choose choose) {
+    return new MenuChip(
+        [list] {
+            MenuEntries entries;
+            for (std::size_t index = 0; index < list().size(); ++index)
+                entries.push_back(MenuEntry::item(list()[index].name, QString::number(index)));
+            return entries;
+        },
+        [list, choose](const QString& id) {
+            std::size_t index = id.toULongLong();
+            if (index < list().size())
+                choose(list()[index]);
+        });
+}
 } // namespace
 
 LayoutSection::LayoutSection(PrintModel* model, QWidget* parent)
@@ -71,19 +87,8 @@ QWidget* LayoutSection::makeSingleRows() {
     add(rows, canvasCaption_);
 
     exactRows_ = column(rows);
-    preset_ = new MenuChip(
-        [] {
-            MenuEntries entries;
-            const auto& presets = LayoutText::sizePresets();
-            for (std::size_t index = 0; index < presets.size(); ++index)
-                entries.push_back(MenuEntry::item(presets[index].name, QString::number(index)));
-            return entries;
-        },
-        [this](const QString& id) {
-            std::size_t index = id.toULongLong();
-            if (index < LayoutText::sizePresets().size())
-                model_->setExactPreset(LayoutText::sizePresets()[index]);
-        });
+    preset_ = listMenu(&LayoutText::sizePresets,
+                       [this](const SizePreset& preset) { model_->setExactPreset(preset); });
     preset_->setObjectName(QStringLiteral("preset"));
     add(exactRows_, labeledRow(QStringLiteral("크기"), {preset_}));
     exactOrientation_ = new ChipRow({QStringLiteral("세로"), QStringLiteral("가로")});
@@ -108,19 +113,8 @@ QWidget* LayoutSection::makeSingleRows() {
 
 QWidget* LayoutSection::makeGridRows() {
     QWidget* rows = column(this);
-    template_ = new MenuChip(
-        [] {
-            MenuEntries entries;
-            const auto& templates = GridTemplate::all();
-            for (std::size_t index = 0; index < templates.size(); ++index)
-                entries.push_back(MenuEntry::item(templates[index].name, QString::number(index)));
-            return entries;
-        },
-        [this](const QString& id) {
-            std::size_t index = id.toULongLong();
-            if (index < GridTemplate::all().size())
-                model_->applyGridTemplate(GridTemplate::all()[index]);
-        });
+    template_ = listMenu(&GridTemplate::all,
+                         [this](const GridTemplate& chosen) { model_->applyGridTemplate(chosen); });
     template_->setObjectName(QStringLiteral("gridTemplate"));
     add(rows, labeledRow(QStringLiteral("틀"), {template_}));
 
@@ -229,10 +223,10 @@ void LayoutSection::refresh(const Outcome<PreparedSheet>& prepared) {
                 setLabelText(summary_,
                              LayoutText::gridSummary(*plan.value, grid.repeatsOne, model_->photos().size(),
                                                      model_->gridPages().size()));
-                setTextColour(summary_, Theme::inkTertiary());
+                setLabelColour(summary_, Theme::inkTertiary());
             } else {
                 setLabelText(summary_, plan.error);
-                setTextColour(summary_, Theme::warn());
+                setLabelColour(summary_, Theme::warn());
             }
         }
     }
