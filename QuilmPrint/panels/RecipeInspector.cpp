@@ -10,6 +10,7 @@
 
 #include <QLabel>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -61,6 +62,11 @@ RecipeInspector::RecipeInspector(PrintModel* model, QWidget* parent) : QWidget(p
 
 QString RecipeInspector::placeholder() const {
     return placeholder_->isVisibleTo(this) ? placeholder_->text() : QString();
+}
+
+QSize RecipeInspector::minimumSizeHint() const {
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll_);
+    return {scroll_->widget()->minimumSizeHint().width() + bar, placeholder_->minimumSizeHint().height()};
 }
 
 void RecipeInspector::scheduleRefresh() {

@@ -26,6 +26,8 @@ public:
     // The placeholder's text while it is shown; empty while the sections are.
     QString placeholder() const;
     DriverSection* driverSection() const { return driver_; }
+    // As wide as the widest row of controls plus a scroll bar, so no control is cut off.
+    QSize minimumSizeHint() const override;
 
 private:
     void scheduleRefresh();

@@ -39,3 +39,4 @@ TEST_F(InspectorTest, Screenshots) {
     fit();
     PanelTest::saveArtifact(inspector.get(), "inspector-app-colour");
 }
+
