@@ -75,6 +75,7 @@ TEST_F(InspectorTest, NameRenamesOnEveryKeystrokeAndKeepsItsCursor) {
     EXPECT_EQ(recipe().name, "광A택");
     EXPECT_EQ(name->text(), QString("광A택"));
     EXPECT_EQ(name->cursorPosition(), 2);
+    EXPECT_EQ(QApplication::focusWidget(), name);
     name->selectAll();
     QTest::keyClick(name, Qt::Key_Backspace); // clearing the field gives the empty name
     EXPECT_EQ(recipe().name, "");
@@ -143,7 +144,9 @@ TEST_F(InspectorTest, QualityPresetShowsItsDetailsAndEditingOneMakesItCustom) {
     EXPECT_FALSE(get<ToggleRow>("detail-EPIJ_Silt")->isOn());
     EXPECT_FALSE(shown("resetOverrides"));
 
+    QWidget* row = get<QWidget>("detail-EPIJ_Qual");
     choose(qual, "정밀 - 1440dpi");
+    EXPECT_EQ(get<QWidget>("detail-EPIJ_Qual"), row); // updated in place, not rebuilt
     EXPECT_EQ(recipe().quality, PrintKit::PrintQuality::custom);
     EXPECT_EQ(recipe().driverOverrides.at("EPIJ_Qual"), "303");
     EXPECT_EQ(selected(get<ChipRow>("quality")), 2);
