@@ -39,4 +39,3 @@ TEST_F(InspectorTest, Screenshots) {
     fit();
     PanelTest::saveArtifact(inspector.get(), "inspector-app-colour");
 }
-

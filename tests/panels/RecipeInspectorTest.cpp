@@ -43,22 +43,30 @@ TEST_F(InspectorTest, SectionsComeInOrderEachClosedByAHairlineWithHangulDrawn) {
         EXPECT_GT(image.pixelColor(bottom).lightness(), image.pixelColor(above).lightness())
             << section->title().toStdString();
     }
-    // The section title is drawn in glyphs, not in empty boxes: its first character has ink in its middle and
-    // bare background at its edges in a pattern no box has.
-    QLabel* title = sections[0]->findChild<QLabel*>();
-    ASSERT_TRUE(QFontMetrics(title->font()).inFontUcs4(U'레'));
-    QRect box = title->rect();
-    box.moveTopLeft(title->mapTo(inspector.get(), QPoint(0, 0)));
-    int inked = 0, columnsWithInk = 0;
-    for (int x = box.left(); x < box.left() + QFontMetrics(title->font()).horizontalAdvance("레시피"); ++x) {
-        int column = 0;
-        for (int y = box.top(); y <= box.bottom(); ++y)
-            column += image.pixelColor(x, y).lightness() > 90;
-        inked += column;
-        columnsWithInk += column > 0;
-    }
-    EXPECT_GT(inked, 20);
-    EXPECT_GT(columnsWithInk, 10);
+    // Hangul is drawn in glyphs, not in empty boxes: two titles of two syllables each carry ink, and unlike
+    // two pairs of missing-glyph boxes they differ.
+    auto ink = [&](InspectorSection* section) {
+        QLabel* title = section->findChild<QLabel*>();
+        QRect box(title->mapTo(inspector.get(), QPoint(0, 0)),
+                  QSize(QFontMetrics(title->font()).horizontalAdvance(title->text()), title->height()));
+        QImage pixels = image.copy(box);
+        for (int y = 0; y < pixels.height(); ++y)
+            for (int x = 0; x < pixels.width(); ++x)
+                pixels.setPixelColor(x, y, pixels.pixelColor(x, y).lightness() > 90 ? Qt::white : Qt::black);
+        return pixels;
+    };
+    ASSERT_TRUE(QFontMetrics(sections[1]->findChild<QLabel*>()->font()).inFontUcs4(U'용'));
+    QImage paper = ink(sections[1]), layout = ink(sections[3]); // "용지" and "배치"
+    auto inked = [](const QImage& pixels) {
+        int count = 0;
+        for (int y = 0; y < pixels.height(); ++y)
+            for (int x = 0; x < pixels.width(); ++x)
+                count += pixels.pixelColor(x, y) == Qt::white;
+        return count;
+    };
+    EXPECT_GT(inked(paper), 20);
+    EXPECT_GT(inked(layout), 20);
+    EXPECT_NE(paper.copy(0, 0, layout.width(), layout.height()), layout);
 }
 
 TEST_F(InspectorTest, NameRenamesOnEveryKeystrokeAndKeepsItsCursor) {
