@@ -82,12 +82,3 @@ TEST(LayoutTextTest, GridSummaryCountsCellsAndSheets) {
     EXPECT_EQ(LayoutText::gridSummary(plan, false, 25, 3),
               QString("3×4 = 12칸 · 칸을 돌려 더 많이 넣음 · 사진 25장 → 3장"));
 }
-
-TEST(LayoutTextTest, CaptionsFollowModeAndOrientation) {
-    EXPECT_EQ(LayoutText::modeDescription(LayoutMode::fill),
-              QString("인쇄 영역을 가득 채우고, 넘치는 부분은 가운데 기준으로 자릅니다."));
-    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::automatic),
-              QString("사진 방향에 맞춰 용지를 돌림."));
-    EXPECT_EQ(LayoutText::canvasCaption(CanvasOrientation::landscape),
-              QString("용지를 이 방향으로 놓고 인쇄."));
-}
