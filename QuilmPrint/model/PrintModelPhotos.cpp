@@ -20,6 +20,12 @@ constexpr int previewStep = 200;
 // Unreadable files named in the notice; the rest are counted.
 constexpr std::size_t namedUnreadable = 3;
 
+// Photos decoded at once: one processor fewer than there are, so the main thread always finds one free
+// and the windows stay responsive while a large folder loads.
+int loaders() {
+    return std::max(PrintKit::ParallelLoop::activeProcessorCount() - 1, 1);
+}
+
 struct Delivery {
     std::vector<PhotoItem> photos;
     bool last = false;
@@ -70,11 +76,15 @@ void PrintModel::addPhotos(const std::vector<std::filesystem::path>& urls) {
         for (std::size_t start = 0; start < files.size() && !cancel->load(); start += photosPerDelivery) {
             const int count = static_cast<int>(std::min<std::size_t>(photosPerDelivery, files.size() - start));
             std::vector<std::optional<PhotoLoader::Loaded>> loaded(static_cast<std::size_t>(count));
-            PrintKit::ParallelLoop::run(count, [&](int i) {
-                try {
-                    loaded[static_cast<std::size_t>(i)] = PhotoLoader::load(files[start + static_cast<std::size_t>(i)]);
-                } catch (const std::exception&) {
-                    // Named in the notice at the end; the other photos still load.
+            const int jobs = std::min(count, loaders());
+            PrintKit::ParallelLoop::runJobs(jobs, [&](int job) {
+                for (int i = job; i < count; i += jobs) {
+                    try {
+                        loaded[static_cast<std::size_t>(i)] =
+                            PhotoLoader::load(files[start + static_cast<std::size_t>(i)]);
+                    } catch (const std::exception&) {
+                        // Named in the notice at the end; the other photos still load.
+                    }
                 }
             });
             Delivery delivery;

@@ -4,6 +4,9 @@
 
 #include "QuilmPrint/model/ModelSettings.h"
 
+#include "GermanLocale.h"
+
+#include <QLocale>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -101,6 +104,9 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     PrintKit::PaperRecipe working, saved;
     GridSettings grid;
     {
+        // Numbers are written the same under a decimal comma.
+        GermanLocale german;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         auto environment = sandbox.environment();
         environment.settings->setValue(ModelSettings::printer, "TestbedPhoto");
         PrintModel first(environment);
@@ -120,6 +126,7 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
         first.setSharpening(PrintKit::OutputSharpening::high); // edited after saving
         working = *first.recipe();
         grid = first.grid();
+        QLocale::setDefault(QLocale::c());
     }
     for (const char* key : {"layout.mode", "layout.canvas", "layout.perSheet", "layout.grid", "layout.exactWidthMM",
                             "layout.exactHeightMM", "layout.exactTurnsToPhoto", "layout.marginMM",
