@@ -186,10 +186,11 @@ SheetPreview::SheetPreview(PrintModel* model, QWidget* parent) : QWidget(parent)
     scroll_->setFrameShape(QFrame::NoFrame);
     scroll_->setWidgetResizable(false);
     scroll_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    scroll_->viewport()->setAutoFillBackground(false);
-    scroll_->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     canvas_ = new PreviewCanvas(this, scroll_);
     scroll_->setWidget(canvas_);
+    // The pane's own shade shows round the sheet: neither the scroll area nor the canvas paints a ground.
+    scroll_->viewport()->setAutoFillBackground(false);
+    canvas_->setAutoFillBackground(false);
     areaLayout->addWidget(scroll_);
     area_->installEventFilter(this);
     column->addWidget(area_, 1);

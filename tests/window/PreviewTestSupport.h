@@ -67,3 +67,75 @@ inline QColor at(const QImage& image, double x, double y) {
 inline QColor at(const QImage& image, QPointF point) { return at(image, point.x(), point.y()); }
 
 } // namespace PreviewTest
+
+#include "AppTestSupport.h"
+#include "TestImages.h"
+
+#include "QuilmPrint/model/ModelSettings.h"
+
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+namespace PreviewTest {
+
+// A JPEG of `split` red (from the left, or from the top) and the rest blue.
+inline std::string twoColourJpeg(int width, int height, double split, bool vertical = false) {
+    TestImages::Pixels pixels = TestImages::solid(width, height, {30, 60, 220});
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if ((vertical ? (y + 0.5) / height : (x + 0.5) / width) < split) {
+                pixels.at(x, y, 0) = 220;
+                pixels.at(x, y, 1) = 30;
+                pixels.at(x, y, 2) = 30;
+            }
+        }
+    }
+    return TestImages::jpeg(pixels);
+}
+
+// A started model on the private server's photo printer, printing at 360 pixels per inch on A4 with no margin.
+struct ModelWorld {
+    AppTestSupport::Sandbox sandbox;
+    std::unique_ptr<QuilmPrint::PrintModel> model;
+    int photoCount = 0;
+
+    void start() {
+        QuilmPrint::PrintModel::Environment environment = sandbox.environment();
+        environment.settings->setValue(QuilmPrint::ModelSettings::printer, AppTestSupport::p900Queue);
+        model = std::make_unique<QuilmPrint::PrintModel>(environment);
+        AppTestSupport::startAndWait(*model);
+        model->setDriverOverride("Resolution", "360x360dpi");
+        model->chooseSheet("A4");
+        model->setMarginMM(0);
+    }
+
+    // Adds a photo made of the given bytes and returns it as the model holds it.
+    QuilmPrint::PhotoItem add(const std::string& bytes, const std::string& name = {}) {
+        const std::filesystem::path file =
+            sandbox.photoFolder() / (name.empty() ? "photo" + std::to_string(photoCount++) + ".jpg" : name);
+        TestSupport::writeFile(file, bytes);
+        AppTestSupport::addAndWait(*model, {file});
+        return model->photos().back();
+    }
+};
+
+// Lets the views catch up with the model: their refreshes wait for the next turn of the event loop.
+inline void settle() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::processEvents();
+    }
+}
+
+// A press, `steps` moves and a release of the left button.
+inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 4) {
+    QTest::mousePress(widget, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= steps; ++i) {
+        QTest::mouseMove(widget, from + (to - from) * i / steps);
+    }
+    QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
+}
+
+} // namespace PreviewTest
