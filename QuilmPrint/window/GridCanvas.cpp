@@ -1,13 +1,11 @@
 #include "QuilmPrint/window/GridCanvas.h"
 
+#include "PrintKit/render/layout/GridLayout.h"
 #include "QuilmPrint/window/SheetBackdrop.h"
 #include "QuilmPrint/window/Theme.h"
 
-#include "PrintKit/render/layout/GridLayout.h"
-
 #include <QFontMetricsF>
 #include <QPainter>
-
 #include <algorithm>
 #include <cmath>
 
@@ -17,7 +15,9 @@ double pixelSize(const PrintKit::GridPlan& plan, const SheetGeometry& geometry) 
     return geometry.scale * 72 / plan.resolution;
 }
 
-double captionFontSize(double bandHeight) { return std::max(bandHeight * 0.62, 4.0); }
+double captionFontSize(double bandHeight) {
+    return std::max(bandHeight * 0.62, 4.0);
+}
 
 QRectF markRect(const QRectF& mark) {
     QRectF m = mark;
@@ -31,8 +31,9 @@ QRectF markRect(const QRectF& mark) {
 }
 
 QRectF frameRect(const QRectF& cell, const PrintKit::CellFit& fit, double px) {
-    return QRectF(cell.x() + px * static_cast<double>(fit.frame.x), cell.y() + px * static_cast<double>(fit.frame.y),
-                  px * static_cast<double>(fit.frame.width), px * static_cast<double>(fit.frame.height));
+    return QRectF(cell.x() + px * static_cast<double>(fit.frame.x),
+                  cell.y() + px * static_cast<double>(fit.frame.y), px * static_cast<double>(fit.frame.width),
+                  px * static_cast<double>(fit.frame.height));
 }
 
 void drawPhoto(QPainter& painter, const QImage& image, const PrintKit::CellFit& fit, const QRectF& frame) {
@@ -50,7 +51,8 @@ void drawPhoto(QPainter& painter, const QImage& image, const PrintKit::CellFit& 
     if (!fit.rotated) {
         painter.drawImage(whole, image);
     } else {
-        // The upright photo, sides swapped and centred, turned so that it covers the turned photo's rectangle.
+        // The upright photo, sides swapped and centred, turned so that it covers the turned photo's
+        // rectangle.
         painter.translate(whole.center());
         painter.rotate(90);
         painter.drawImage(QRectF(-ih / 2, -iw / 2, ih, iw), image);
@@ -100,10 +102,11 @@ void paint(QPainter& painter, const Input& input) {
             }
             const PhotoItem& photo = input.photos[i];
             const bool selected = input.selectedID && *input.selectedID == photo.id;
-            const QImage& image = selected && !input.selectedImage.isNull() ? input.selectedImage : photo.thumbnail;
+            const QImage& image =
+                selected && !input.selectedImage.isNull() ? input.selectedImage : photo.thumbnail;
             if (!image.isNull() && photo.pixelWidth > 0 && photo.pixelHeight > 0) {
-                const PrintKit::CellFit fit = PrintKit::GridLayout::fit(photo.pixelWidth, photo.pixelHeight, cellPixels,
-                                                                        input.spec, plan->captionHeight);
+                const PrintKit::CellFit fit = PrintKit::GridLayout::fit(
+                    photo.pixelWidth, photo.pixelHeight, cellPixels, input.spec, plan->captionHeight);
                 drawPhoto(painter, image, fit, frameRect(cell, fit, px));
             }
             if (plan->captionHeight >= 1) {

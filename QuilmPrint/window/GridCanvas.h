@@ -4,17 +4,15 @@
 // it is given.
 #pragma once
 
-#include "QuilmPrint/model/ModelRecords.h"
-#include "QuilmPrint/window/SheetGeometry.h"
-
 #include "PrintKit/render/layout/CellFit.h"
 #include "PrintKit/render/layout/GridPlan.h"
 #include "PrintKit/render/layout/GridSpec.h"
+#include "QuilmPrint/model/ModelRecords.h"
+#include "QuilmPrint/window/SheetGeometry.h"
 
 #include <QImage>
 #include <QRectF>
 #include <QUuid>
-
 #include <optional>
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "QuilmPrint/window/PhotoSidebar.h"
 
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 #include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/Desktop.h"
 #include "QuilmPrint/window/Theme.h"
@@ -21,7 +22,6 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace QuilmPrint {
@@ -32,15 +32,21 @@ constexpr int rowHeight = 56; // 6 + the 44-point thumbnail + 6
 constexpr int thumbnailSide = 44;
 constexpr int removeSide = 20;
 
-QRect thumbnailRect(const QRect& row) { return QRect(row.left() + 12, row.top() + 6, thumbnailSide, thumbnailSide); }
+QRect thumbnailRect(const QRect& row) {
+    return QRect(row.left() + 12, row.top() + 6, thumbnailSide, thumbnailSide);
+}
 
 QRect removeRect(const QRect& row) {
     return QRect(row.right() + 1 - 12 - removeSide, row.top() + (row.height() - removeSide) / 2, removeSide,
                  removeSide);
 }
 
-QFont nameFont() { return Theme::font(12.5, QFont::DemiBold); }
-QFont detailFont() { return Theme::font(11); }
+QFont nameFont() {
+    return Theme::font(12.5, QFont::DemiBold);
+}
+QFont detailFont() {
+    return Theme::font(11);
+}
 
 // The two text lines, stacked two points apart and centred in the row together.
 struct TextLines {
@@ -54,7 +60,8 @@ TextLines textLines(const QRect& row) {
     const double nameHeight = QFontMetricsF(nameFont()).height();
     const double detailHeight = QFontMetricsF(detailFont()).height();
     const double top = row.top() + (row.height() - (nameHeight + 2 + detailHeight)) / 2;
-    return {QRectF(left, top, right - left, nameHeight), QRectF(left, top + nameHeight + 2, right - left, detailHeight)};
+    return {QRectF(left, top, right - left, nameHeight),
+            QRectF(left, top + nameHeight + 2, right - left, detailHeight)};
 }
 
 } // namespace
@@ -158,8 +165,9 @@ private:
 
     // Adds the new photos when the kept ones lead the list in order; false (nothing done) otherwise.
     bool appendNew(std::vector<Row>& fresh) {
-        if (fresh.size() < rows_.size() || !std::equal(rows_.begin(), rows_.end(), fresh.begin(),
-                                                       [](const Row& a, const Row& b) { return a.photo.id == b.photo.id; })) {
+        if (fresh.size() < rows_.size() ||
+            !std::equal(rows_.begin(), rows_.end(), fresh.begin(),
+                        [](const Row& a, const Row& b) { return a.photo.id == b.photo.id; })) {
             return false;
         }
         if (fresh.size() > rows_.size()) {
@@ -185,7 +193,8 @@ public:
         return QSize(option.rect.width(), rowHeight);
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         const auto* rows = static_cast<const PhotoRows*>(index.model());
         const PhotoRows::Row& row = rows->row(index.row());
         const QRect r = option.rect;
@@ -201,7 +210,8 @@ public:
 
         const QRect thumb = thumbnailRect(r);
         if (row.photo.thumbnail.isNull()) {
-            paintSymbol(*painter, Symbol::photo, QRectF(thumb).adjusted(10, 10, -10, -10), Theme::inkQuaternary());
+            paintSymbol(*painter, Symbol::photo, QRectF(thumb).adjusted(10, 10, -10, -10),
+                        Theme::inkQuaternary());
         } else {
             painter->drawPixmap(thumb, scaled(row.photo, painter->device()->devicePixelRatioF()));
         }
@@ -209,12 +219,16 @@ public:
         const TextLines lines = textLines(r);
         painter->setFont(nameFont());
         painter->setPen(Theme::ink());
-        painter->drawText(lines.name, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          QFontMetricsF(nameFont()).elidedText(row.photo.name(), Qt::ElideMiddle, lines.name.width()));
+        painter->drawText(
+            lines.name, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            QFontMetricsF(nameFont()).elidedText(row.photo.name(), Qt::ElideMiddle, lines.name.width()));
         painter->setFont(detailFont());
-        painter->setPen(row.detail.lowResolution ? Theme::warn() : row.selected ? Theme::inkSecondary() : Theme::inkTertiary());
-        painter->drawText(lines.detail, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                          QFontMetricsF(detailFont()).elidedText(row.detail.text, Qt::ElideRight, lines.detail.width()));
+        painter->setPen(row.detail.lowResolution ? Theme::warn()
+                        : row.selected           ? Theme::inkSecondary()
+                                                 : Theme::inkTertiary());
+        painter->drawText(
+            lines.detail, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            QFontMetricsF(detailFont()).elidedText(row.detail.text, Qt::ElideRight, lines.detail.width()));
 
         // The remove button keeps its place while hidden, so the text never jumps under the pointer.
         if (hovering) {
@@ -229,11 +243,13 @@ private:
     QPixmap scaled(const PhotoItem& photo, double ratio) const {
         const qint64 key = photo.thumbnail.cacheKey();
         auto cached = cache_.constFind(photo.id);
-        if (cached != cache_.constEnd() && cached->first == key && cached->second.devicePixelRatio() == ratio) {
+        if (cached != cache_.constEnd() && cached->first == key &&
+            cached->second.devicePixelRatio() == ratio) {
             return cached->second;
         }
         const int side = static_cast<int>(std::ceil(thumbnailSide * ratio));
-        QImage fill = photo.thumbnail.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        QImage fill =
+            photo.thumbnail.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         fill = fill.copy((fill.width() - side) / 2, (fill.height() - side) / 2, side, side);
         QPixmap pixmap = QPixmap::fromImage(fill);
         pixmap.setDevicePixelRatio(ratio);
@@ -332,7 +348,9 @@ void PhotoListView::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void PhotoListView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+void PhotoListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    event->accept();
+}
 
 void PhotoListView::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
@@ -388,7 +406,8 @@ protected:
 
 // ---- The sidebar ----
 
-PhotoSidebar::PhotoSidebar(PrintModel* model, QWidget* parent) : QWidget(parent), model_(model) {
+PhotoSidebar::PhotoSidebar(PrintModel* model, QWidget* parent)
+    : QWidget(parent), model_(model), refreshLater_(this, [this] { refresh(); }) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -413,14 +432,16 @@ PhotoSidebar::PhotoSidebar(PrintModel* model, QWidget* parent) : QWidget(parent)
     invite->setFont(Theme::font(13));
     setTextColour(invite, Theme::inkSecondary());
     stack->addWidget(invite, 0, Qt::AlignHCenter);
-    auto* kinds = new QLabel(QStringLiteral("JPEG·TIFF·PNG·HEIC\n폴더를 놓으면 안의 사진을 모두 찾습니다"), drop);
+    auto* kinds =
+        new QLabel(QStringLiteral("JPEG·TIFF·PNG·HEIC\n폴더를 놓으면 안의 사진을 모두 찾습니다"), drop);
     kinds->setFont(Theme::font(11));
     kinds->setAlignment(Qt::AlignHCenter);
     kinds->setWordWrap(true);
     setTextColour(kinds, Theme::inkTertiary());
     stack->addWidget(kinds);
     stack->addSpacing(4);
-    auto* addFromEmpty = new ChipButton(QStringLiteral("사진 추가…"), ChipStyle{false, Theme::inkSecondary(), 30}, drop);
+    auto* addFromEmpty =
+        new ChipButton(QStringLiteral("사진 추가…"), ChipStyle{false, Theme::inkSecondary(), 30}, drop);
     stack->addWidget(addFromEmpty, 0, Qt::AlignHCenter);
     stack->addStretch(1);
     column->addWidget(empty_, 1);
@@ -471,9 +492,9 @@ PhotoSidebar::PhotoSidebar(PrintModel* model, QWidget* parent) : QWidget(parent)
 
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged, &PrintModel::photosChanged,
                         &PrintModel::layoutChanged}) {
-        QObject::connect(model_, signal, this, &PhotoSidebar::scheduleRefresh);
+        QObject::connect(model_, signal, this, [this] { refreshLater_.schedule(); });
     }
-    refresh();
+    refreshLater_.now();
 }
 
 void PhotoSidebar::paintEvent(QPaintEvent*) {
@@ -527,24 +548,17 @@ QMenu* PhotoSidebar::makeContextMenu(const QUuid& id, QWidget* parent) {
     return menu;
 }
 
-int PhotoSidebar::rowCount() const { return rows_->rowCount(); }
-PreviewText::PhotoDetail PhotoSidebar::rowDetail(int row) const { return rows_->row(row).detail; }
-QUuid PhotoSidebar::rowID(int row) const { return rows_->row(row).photo.id; }
-
-void PhotoSidebar::scheduleRefresh() {
-    if (refreshPending_) {
-        return;
-    }
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        if (refreshPending_) {
-            refresh();
-        }
-    });
+int PhotoSidebar::rowCount() const {
+    return rows_->rowCount();
+}
+PreviewText::PhotoDetail PhotoSidebar::rowDetail(int row) const {
+    return rows_->row(row).detail;
+}
+QUuid PhotoSidebar::rowID(int row) const {
+    return rows_->row(row).photo.id;
 }
 
 void PhotoSidebar::refresh() {
-    refreshPending_ = false;
     const std::vector<PhotoItem>& photos = model_->photos();
     // A sheet that cannot be prepared is not this column's news: the rows then show their pixel sizes only.
     const Outcome<PreparedSheet> prepared = model_->tryPrepare();

@@ -6,12 +6,12 @@
 #pragma once
 
 #include "QuilmPrint/model/ModelRecords.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 #include "QuilmPrint/window/PreviewText.h"
 
 #include <QListView>
 #include <QUuid>
 #include <QWidget>
-
 #include <optional>
 
 class QLabel;
@@ -85,17 +85,16 @@ protected:
     void paintEvent(QPaintEvent*) override;
 
 private:
-    void scheduleRefresh();
     void refresh();
 
     PrintModel* model_;
+    CoalescedRefresh refreshLater_;
     PhotoRows* rows_;
     PhotoListView* list_;
     QWidget* empty_;
     ChipButton* add_;
     ChipButton* clear_;
     QLabel* count_;
-    bool refreshPending_ = false;
 };
 
 } // namespace QuilmPrint

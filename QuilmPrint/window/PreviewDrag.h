@@ -1,17 +1,15 @@
-// What one pointer drag on the single-photo preview does, decided once when it starts, and the arithmetic that
-// turns the pointer's whole translation into the one value handed to the model on each movement: the photo's
-// new offset for a move, the snapped, clipped rectangle for a resize. Every step starts again from the drag's
-// start, so a long drag accumulates no error.
+// What one pointer drag on the single-photo preview does, decided once when it starts, and the arithmetic
+// that turns the pointer's whole translation into the one value handed to the model on each movement: the
+// photo's new offset for a move, the snapped, clipped rectangle for a resize. Every step starts again from
+// the drag's start, so a long drag accumulates no error.
 #pragma once
-
-#include "QuilmPrint/model/ModelRecords.h"
-#include "QuilmPrint/window/SheetGeometry.h"
 
 #include "PrintKit/render/layout/Placement.h"
 #include "PrintKit/support/Geometry.h"
+#include "QuilmPrint/model/ModelRecords.h"
+#include "QuilmPrint/window/SheetGeometry.h"
 
 #include <QPointF>
-
 #include <array>
 #include <optional>
 #include <span>
@@ -52,10 +50,10 @@ struct PreviewDrag {
 
 namespace DragArithmetic {
 
-inline constexpr double grabRadius = 10;    // canvas points around a handle
-inline constexpr double snapDistance = 4;   // page points
-inline constexpr double minimumSide = 20;   // page points
-inline constexpr double startDistance = 1;  // canvas points the pointer moves before a drag begins
+inline constexpr double grabRadius = 10;   // canvas points around a handle
+inline constexpr double snapDistance = 4;  // page points
+inline constexpr double minimumSide = 20;  // page points
+inline constexpr double startDistance = 1; // canvas points the pointer moves before a drag begins
 
 // In the exact layout a press near a handle resizes, even inside the photo; elsewhere a press on the photo
 // moves it, and anything else is ignored until the pointer is let go.

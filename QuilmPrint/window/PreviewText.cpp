@@ -14,9 +14,13 @@ QString dimensions(double width, double height) {
 
 } // namespace
 
-QString millimetres(double points) { return QString::number(points * millimetresPerPoint, 'f', 1); }
+QString millimetres(double points) {
+    return QString::number(points * millimetresPerPoint, 'f', 1);
+}
 
-const PrintKit::PPDPageSize& shownPaper(const PreparedSheet& sheet) { return sheet.paper ? *sheet.paper : sheet.page; }
+const PrintKit::PPDPageSize& shownPaper(const PreparedSheet& sheet) {
+    return sheet.paper ? *sheet.paper : sheet.page;
+}
 
 QString paper(const PreparedSheet& sheet) {
     const PrintKit::PPDPageSize& shown = shownPaper(sheet);
@@ -32,7 +36,8 @@ std::optional<QString> borderlessNote(const PreparedSheet& sheet) {
         return QStringLiteral("여백 없음 · 가장자리 보정 · 사진은 종이 크기에 맞춤");
     }
     if (sheet.paper->width + 0.5 < sheet.page.width) {
-        return QStringLiteral("여백 없음 · 가장자리 ") + millimetres((sheet.page.width - sheet.paper->width) * 0.5) +
+        return QStringLiteral("여백 없음 · 가장자리 ") +
+               millimetres((sheet.page.width - sheet.paper->width) * 0.5) +
                QStringLiteral("mm는 잘려 나갑니다");
     }
     return QStringLiteral("여백 없음 · 드라이버가 조금 키워서 인쇄합니다");
@@ -67,19 +72,23 @@ QString zoom(double step) {
 }
 
 QString resolution(double pixelsPerInch) {
-    const long long whole = std::isfinite(pixelsPerInch) ? static_cast<long long>(std::trunc(pixelsPerInch)) : 0;
+    const long long whole =
+        std::isfinite(pixelsPerInch) ? static_cast<long long>(std::trunc(pixelsPerInch)) : 0;
     return QString::number(whole) + QStringLiteral("ppi");
 }
 
 QString feedLabel(const PreparedSheet& sheet) {
     const PrintKit::PPDPageSize& shown = shownPaper(sheet);
     if (sheet.isTurnedCanvas) {
-        return QStringLiteral("◀ 왼쪽이 먼저 들어가는 쪽 · 폭 ") + millimetres(shown.height) + QStringLiteral("mm");
+        return QStringLiteral("◀ 왼쪽이 먼저 들어가는 쪽 · 폭 ") + millimetres(shown.height) +
+               QStringLiteral("mm");
     }
     return QStringLiteral("▲ 먼저 들어가는 쪽 · 폭 ") + millimetres(shown.width) + QStringLiteral("mm");
 }
 
-QString photoCount(int count) { return QString::number(count) + QStringLiteral("장"); }
+QString photoCount(int count) {
+    return QString::number(count) + QStringLiteral("장");
+}
 
 PhotoDetail photoDetail(int pixelWidth, int pixelHeight, std::optional<double> pixelsPerInch) {
     PhotoDetail detail{QString::number(pixelWidth) + QStringLiteral("×") + QString::number(pixelHeight)};
@@ -88,7 +97,8 @@ PhotoDetail photoDetail(int pixelWidth, int pixelHeight, std::optional<double> p
     if (!pixelsPerInch || !std::isfinite(*pixelsPerInch)) {
         return detail;
     }
-    detail.text += QStringLiteral(" · ") + QString::number(std::llround(*pixelsPerInch)) + QStringLiteral("ppi");
+    detail.text +=
+        QStringLiteral(" · ") + QString::number(std::llround(*pixelsPerInch)) + QStringLiteral("ppi");
     detail.lowResolution = *pixelsPerInch < lowResolution;
     return detail;
 }

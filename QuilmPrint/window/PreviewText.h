@@ -1,15 +1,13 @@
 // The words and numbers of the sheet preview's captions and the photo list's detail lines, as plain functions
-// of the records they describe, so that every text the user reads can be checked without a window. Lengths are
-// shown in millimetres with one decimal; numbers never follow the process locale.
+// of the records they describe, so that every text the user reads can be checked without a window. Lengths
+// are shown in millimetres with one decimal; numbers never follow the process locale.
 #pragma once
-
-#include "QuilmPrint/model/ModelRecords.h"
 
 #include "PrintKit/render/layout/GridPlan.h"
 #include "PrintKit/render/layout/Placement.h"
+#include "QuilmPrint/model/ModelRecords.h"
 
 #include <QString>
-
 #include <optional>
 
 namespace QuilmPrint::PreviewText {

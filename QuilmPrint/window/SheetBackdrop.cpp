@@ -25,9 +25,15 @@ QPen dashedPen(const QColor& colour, double dash, double gap) {
 
 namespace SheetBackdrop {
 
-QColor paperColour() { return QColor::fromRgbF(0.96, 0.96, 0.96); }
-QColor labelColour() { return QColor::fromRgbF(1, 1, 1, 0.45); }
-QColor shadeColour() { return QColor::fromRgbF(0, 0, 0, 0.4); }
+QColor paperColour() {
+    return QColor::fromRgbF(0.96, 0.96, 0.96);
+}
+QColor labelColour() {
+    return QColor::fromRgbF(1, 1, 1, 0.45);
+}
+QColor shadeColour() {
+    return QColor::fromRgbF(0, 0, 0, 0.4);
+}
 
 std::optional<QRectF> printableOutline(const PreparedSheet& sheet, const SheetGeometry& geometry) {
     const auto& area = sheet.page.imageableArea;
@@ -81,7 +87,8 @@ QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeome
     return sheetRect;
 }
 
-void drawBleed(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry, const QRectF& paper) {
+void drawBleed(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry,
+               const QRectF& paper) {
     if (!geometry.isDrawable()) {
         return;
     }

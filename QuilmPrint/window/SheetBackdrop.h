@@ -9,7 +9,6 @@
 #include <QColor>
 #include <QPen>
 #include <QRectF>
-
 #include <optional>
 
 class QPainter;
@@ -38,7 +37,8 @@ std::optional<PrintKit::Rect> visibleRect(const PreparedSheet& sheet, const Shee
 // Draws the paper and returns the sheet's rectangle on the canvas (empty when nothing can be drawn).
 QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry);
 // Darkens the sheet outside the visible rectangle and outlines that rectangle.
-void drawBleed(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry, const QRectF& paper);
+void drawBleed(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry,
+               const QRectF& paper);
 
 } // namespace SheetBackdrop
 

@@ -4,7 +4,6 @@
 #include "QuilmPrint/window/Theme.h"
 
 #include <QPainter>
-
 #include <cmath>
 
 namespace QuilmPrint::SheetCanvas {
@@ -12,8 +11,8 @@ namespace QuilmPrint::SheetCanvas {
 QRectF imageRect(const QRectF& photo, const PrintKit::Rect& crop) {
     const double cw = crop.size.width;
     const double ch = crop.size.height;
-    return QRectF(photo.x() - (crop.origin.x / cw) * photo.width(), photo.y() - (crop.origin.y / ch) * photo.height(),
-                  photo.width() / cw, photo.height() / ch);
+    return QRectF(photo.x() - (crop.origin.x / cw) * photo.width(),
+                  photo.y() - (crop.origin.y / ch) * photo.height(), photo.width() / cw, photo.height() / ch);
 }
 
 QRectF handleRect(ResizeHandle handle, const QRectF& photo) {
@@ -58,8 +57,8 @@ void drawCropped(QPainter& painter, const QImage& image, const QRectF& photo, co
         !(photo.width() > 0) || !(photo.height() > 0)) {
         return;
     }
-    // Drawing only the visible part of the image, instead of all of it under a clip, keeps each frame of a drag
-    // cheap with a large preview image; the pixels are the same.
+    // Drawing only the visible part of the image, instead of all of it under a clip, keeps each frame of a
+    // drag cheap with a large preview image; the pixels are the same.
     const QRectF whole = imageRect(photo, crop);
     const QRectF target = whole.intersected(photo);
     if (target.isEmpty()) {

@@ -3,16 +3,14 @@
 // to. It only draws, from the values it is given; the preview lays the gestures over it.
 #pragma once
 
+#include "PrintKit/render/layout/Placement.h"
 #include "QuilmPrint/model/ModelRecords.h"
 #include "QuilmPrint/window/PreviewDrag.h"
 #include "QuilmPrint/window/SheetGeometry.h"
 
-#include "PrintKit/render/layout/Placement.h"
-
 #include <QImage>
 #include <QPainterPath>
 #include <QRectF>
-
 #include <optional>
 
 class QPainter;

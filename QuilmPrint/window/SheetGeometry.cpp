@@ -8,7 +8,8 @@ namespace QuilmPrint {
 SheetGeometry::SheetGeometry(const PrintKit::PPDPageSize& page, QSizeF viewport, double zoom)
     : pageWidth(page.width), pageHeight(page.height) {
     const double fitWidth = (viewport.width() > 1 ? viewport.width() : 1) / pageWidth;
-    const double fitHeight = (viewport.height() - labelBand > 1 ? viewport.height() - labelBand : 1) / pageHeight;
+    const double fitHeight =
+        (viewport.height() - labelBand > 1 ? viewport.height() - labelBand : 1) / pageHeight;
     scale = zoom * std::min(fitWidth, fitHeight);
     canvas = QSizeF(std::max(viewport.width(), pageWidth * scale),
                     std::max(viewport.height(), pageHeight * scale + labelBand));
@@ -32,7 +33,8 @@ PrintKit::Point SheetGeometry::pagePoint(QPointF p) const {
 
 bool SheetGeometry::isDrawable() const {
     return std::isfinite(pageWidth) && std::isfinite(pageHeight) && pageWidth > 0 && pageHeight > 0 &&
-           std::isfinite(scale) && scale > 0 && std::isfinite(canvas.width()) && std::isfinite(canvas.height());
+           std::isfinite(scale) && scale > 0 && std::isfinite(canvas.width()) &&
+           std::isfinite(canvas.height());
 }
 
 } // namespace QuilmPrint

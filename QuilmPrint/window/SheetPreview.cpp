@@ -1,6 +1,7 @@
 #include "QuilmPrint/window/SheetPreview.h"
 
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 #include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/PreviewText.h"
 #include "QuilmPrint/window/Theme.h"
@@ -16,7 +17,6 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
 #include <cmath>
 
 namespace QuilmPrint {
@@ -82,8 +82,8 @@ protected:
             const double advance = metrics.horizontalAdvance(text);
             const QString shown = advance <= left ? text : metrics.elidedText(text, Qt::ElideRight, left);
             painter.setPen(colour);
-            painter.drawText(QRectF(x, 0, left, height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                             shown);
+            painter.drawText(QRectF(x, 0, left, height()),
+                             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
             if (advance > left) {
                 break;
             }
@@ -153,7 +153,8 @@ private:
 
 // ---- The pane ----
 
-SheetPreview::SheetPreview(PrintModel* model, QWidget* parent) : QWidget(parent), model_(model) {
+SheetPreview::SheetPreview(PrintModel* model, QWidget* parent)
+    : QWidget(parent), model_(model), refreshLater_(this, [this] { refresh(); }) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
@@ -229,7 +230,8 @@ SheetPreview::SheetPreview(PrintModel* model, QWidget* parent) : QWidget(parent)
     row->addWidget(next_);
     QObject::connect(previous_, &QPushButton::clicked, this,
                      [this] { model_->showGridPage(model_->gridPageIndex() - 1); });
-    QObject::connect(next_, &QPushButton::clicked, this, [this] { model_->showGridPage(model_->gridPageIndex() + 1); });
+    QObject::connect(next_, &QPushButton::clicked, this,
+                     [this] { model_->showGridPage(model_->gridPageIndex() + 1); });
 
     for (std::size_t i = 0; i < zoomSteps.size(); ++i) {
         const double step = zoomSteps[i];
@@ -249,10 +251,10 @@ SheetPreview::SheetPreview(PrintModel* model, QWidget* parent) : QWidget(parent)
 
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged, &PrintModel::photosChanged,
                         &PrintModel::layoutChanged, &PrintModel::previewChanged}) {
-        QObject::connect(model_, signal, this, &SheetPreview::scheduleRefresh);
+        QObject::connect(model_, signal, this, [this] { refreshLater_.schedule(); });
     }
     updateZoomChips();
-    refresh();
+    refreshLater_.now();
 }
 
 void SheetPreview::paintEvent(QPaintEvent*) {
@@ -261,10 +263,10 @@ void SheetPreview::paintEvent(QPaintEvent*) {
 }
 
 bool SheetPreview::eventFilter(QObject* watched, QEvent* event) {
-    // The viewport follows the padded area, never the scroll area's own viewport: scroll bars coming and going
-    // would change that and make the canvas size swing back and forth.
+    // The viewport follows the padded area, never the scroll area's own viewport: scroll bars coming and
+    // going would change that and make the canvas size swing back and forth.
     if (watched == area_ && event->type() == QEvent::Resize) {
-        scheduleRefresh();
+        refreshLater_.schedule();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -275,7 +277,7 @@ void SheetPreview::setZoom(double zoom) {
     }
     zoom_ = zoom;
     updateZoomChips();
-    refresh();
+    refreshLater_.now();
 }
 
 void SheetPreview::updateZoomChips() {
@@ -285,30 +287,29 @@ void SheetPreview::updateZoomChips() {
     }
 }
 
-bool SheetPreview::showsMessage() const { return !message_->isHidden(); }
-QString SheetPreview::messageText() const { return messageReason_->text(); }
-QWidget* SheetPreview::canvas() const { return canvas_; }
-QString SheetPreview::captionText() const { return caption_->text(); }
-std::vector<std::pair<QString, QColor>> SheetPreview::captionRuns() const { return caption_->runs(); }
-QString SheetPreview::resolutionText() const { return resolution_->text(); }
-QString SheetPreview::pagerText() const { return pager_->isHidden() ? QString() : pager_->text(); }
-
-void SheetPreview::scheduleRefresh() {
-    // Many model changes arrive in one turn of the event loop (a drag step changes the offset and the layout);
-    // the pane is rebuilt once for all of them.
-    if (refreshPending_) {
-        return;
-    }
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        if (refreshPending_) {
-            refresh();
-        }
-    });
+bool SheetPreview::showsMessage() const {
+    return !message_->isHidden();
+}
+QString SheetPreview::messageText() const {
+    return messageReason_->text();
+}
+QWidget* SheetPreview::canvas() const {
+    return canvas_;
+}
+QString SheetPreview::captionText() const {
+    return caption_->text();
+}
+std::vector<std::pair<QString, QColor>> SheetPreview::captionRuns() const {
+    return caption_->runs();
+}
+QString SheetPreview::resolutionText() const {
+    return resolution_->text();
+}
+QString SheetPreview::pagerText() const {
+    return pager_->isHidden() ? QString() : pager_->text();
 }
 
 void SheetPreview::refresh() {
-    refreshPending_ = false;
     const Outcome<PreparedSheet> prepared = model_->tryPrepare();
     if (!prepared.ok()) {
         showMessage(prepared.error);
@@ -341,7 +342,8 @@ void SheetPreview::showMessage(const QString& text) {
 }
 
 void SheetPreview::layOutCanvas(const PrintKit::PPDPageSize& page) {
-    const QSizeF viewport(std::max(0, area_->width()) - 2 * areaPadding, std::max(0, area_->height()) - 2 * areaPadding);
+    const QSizeF viewport(std::max(0, area_->width()) - 2 * areaPadding,
+                          std::max(0, area_->height()) - 2 * areaPadding);
     geometry_ = SheetGeometry(page, viewport, zoom_);
     const Qt::ScrollBarPolicy policy = zoom_ > 1 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     scroll_->setHorizontalScrollBarPolicy(policy);
@@ -531,7 +533,8 @@ void SheetPreview::moved(QPointF at) {
         model_->setOffset(DragArithmetic::movedOffset(drag_->origin, translation, geometry_.scale), *photo);
         return;
     case PreviewDrag::Kind::resize: {
-        const std::optional<PrintKit::Rect> area = DragArithmetic::resizeArea(single.sheet, model_->marginMM());
+        const std::optional<PrintKit::Rect> area =
+            DragArithmetic::resizeArea(single.sheet, model_->marginMM());
         if (!area) {
             return;
         }
@@ -550,7 +553,7 @@ void SheetPreview::released(QPointF at) {
     drag_.reset();
     dragging_ = false;
     if (wasDragging) {
-        scheduleRefresh(); // the frame of the drag goes
+        refreshLater_.schedule(); // the frame of the drag goes
     }
     // A tap in the grid selects a cell, unless it turns out to be the first half of a double-click.
     if (!wasDrag && std::holds_alternative<Grid>(shown_)) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "QuilmPrint/model/ModelRecords.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 #include "QuilmPrint/window/GridCanvas.h"
 #include "QuilmPrint/window/PreviewDrag.h"
 #include "QuilmPrint/window/SheetCanvas.h"
@@ -14,7 +15,6 @@
 #include <QString>
 #include <QUuid>
 #include <QWidget>
-
 #include <array>
 #include <optional>
 #include <utility>
@@ -78,7 +78,6 @@ private:
         std::vector<QUuid> photos;
     };
 
-    void scheduleRefresh();
     void refresh();
     void showMessage(const QString& text);
     void showSheet(const PreparedSheet& sheet);
@@ -96,8 +95,8 @@ private:
     const PhotoItem* gesturePhoto() const;
 
     PrintModel* model_;
+    CoalescedRefresh refreshLater_;
     double zoom_ = 1;
-    bool refreshPending_ = false;
 
     QWidget* message_;
     QLabel* messageReason_;

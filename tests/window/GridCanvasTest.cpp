@@ -1,9 +1,8 @@
 #include "QuilmPrint/window/GridCanvas.h"
-#include "QuilmPrint/window/Theme.h"
-
-#include "PrintKit/render/layout/GridLayout.h"
 
 #include "PreviewTestSupport.h"
+#include "PrintKit/render/layout/GridLayout.h"
+#include "QuilmPrint/window/Theme.h"
 #include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +87,8 @@ TEST(GridCanvasTest, TurnedCellsHoldTheirPhotosAsTheyWillPrint) {
     // The upright photo is turned a quarter turn clockwise into its wide cell: its top (red) on the right.
     const QRectF upright = page.frame(0);
     EXPECT_GT(upright.width(), upright.height());
-    EXPECT_TRUE(near(at(page.image, upright.left() + upright.width() * 0.25, upright.center().y()), blue, 20));
+    EXPECT_TRUE(
+        near(at(page.image, upright.left() + upright.width() * 0.25, upright.center().y()), blue, 20));
     EXPECT_TRUE(near(at(page.image, upright.left() + upright.width() * 0.75, upright.center().y()), red, 20));
     // The wide photo stays as it is.
     const QRectF wide = page.frame(1);

@@ -27,17 +27,19 @@ PrintKit::Placement placed(Rect rect) {
 }
 
 // The canvas translation that moves a page length by (dx, dy) points.
-QPointF by(double dx, double dy, double scale = 1) { return QPointF(dx * scale, -dy * scale); }
+QPointF by(double dx, double dy, double scale = 1) {
+    return QPointF(dx * scale, -dy * scale);
+}
 
 } // namespace
 
 TEST(PreviewDragTest, NearestSnapsWithinFourPointsAndKeepsTheEarlierOnATie) {
     const double candidates[] = {10, 20, 14};
     EXPECT_EQ(nearest(13, candidates), 14);
-    EXPECT_EQ(nearest(16, candidates), 14);    // 14 is nearer than 20
-    EXPECT_EQ(nearest(12, candidates), 10);    // 10 and 14 tie: the first listed wins
-    EXPECT_EQ(nearest(24, candidates), 20);    // exactly 4 away snaps
-    EXPECT_EQ(nearest(25, candidates), 25);    // 5 away does not
+    EXPECT_EQ(nearest(16, candidates), 14); // 14 is nearer than 20
+    EXPECT_EQ(nearest(12, candidates), 10); // 10 and 14 tie: the first listed wins
+    EXPECT_EQ(nearest(24, candidates), 20); // exactly 4 away snaps
+    EXPECT_EQ(nearest(25, candidates), 25); // 5 away does not
     EXPECT_EQ(nearest(7, std::span<const double>()), 7);
 }
 
@@ -58,7 +60,8 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
          PreviewDrag::resize(ResizeHandle::topLeft, start)},
         {"just outside the right handle", handlePoint(ResizeHandle::right, drawn) + QPointF(6, 8), true,
          PreviewDrag::resize(ResizeHandle::right, start)},
-        {"the same place in the fit layout", drawn.topLeft() + QPointF(5, 5), false, PreviewDrag::move(offset)},
+        {"the same place in the fit layout", drawn.topLeft() + QPointF(5, 5), false,
+         PreviewDrag::move(offset)},
         {"the middle of the photo", drawn.center(), true, PreviewDrag::move(offset)},
         {"beside the photo", drawn.topLeft() - QPointF(20, 20), true, PreviewDrag::ignored()},
         {"beside the photo in fit", drawn.topLeft() - QPointF(20, 20), false, PreviewDrag::ignored()},
@@ -70,7 +73,8 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
     // A photo drawn 12 points wide: the top-left, top and left circles overlap, and the first handle wins.
     const Rect small(200, 200, 20, 20);
     const QRectF tiny = g.viewRect(small);
-    EXPECT_EQ(began(tiny.topLeft() + QPointF(3, 3), placed(small), g, true, {}).handle, ResizeHandle::topLeft);
+    EXPECT_EQ(began(tiny.topLeft() + QPointF(3, 3), placed(small), g, true, {}).handle,
+              ResizeHandle::topLeft);
 }
 
 TEST(PreviewDragTest, GrabRadiusStaysTenCanvasPointsAtZoomTwo) {
@@ -98,8 +102,8 @@ TEST(PreviewDragTest, ResizeSnapsHoldsTheMinimumAndClipsToTheArea) {
         Rect expected;
     };
     const Case cases[] = {
-        {"right edge 3 points short of the area's edge snaps onto it", ResizeHandle::right, by(291, 0), 1, area,
-         Rect(100, 100, 494, 150)},
+        {"right edge 3 points short of the area's edge snaps onto it", ResizeHandle::right, by(291, 0), 1,
+         area, Rect(100, 100, 494, 150)},
         {"5 points short stays", ResizeHandle::right, by(289, 0), 1, area, Rect(100, 100, 489, 150)},
         {"the same at zoom 2: snapping counts page points", ResizeHandle::right, by(291, 0, 2), 2, area,
          Rect(100, 100, 494, 150)},
@@ -111,8 +115,8 @@ TEST(PreviewDragTest, ResizeSnapsHoldsTheMinimumAndClipsToTheArea) {
          Rect(100, 100, 200, 20)},
         {"bottom edge dragged to 10 high: 20 high, top kept", ResizeHandle::bottomLeft, by(0, 140), 1, area,
          Rect(100, 230, 200, 20)},
-        {"top-right corner snaps both dragged edges to the page centre", ResizeHandle::topRight, by(4, 143), 1,
-         area, Rect(100, 100, 206, 296)},
+        {"top-right corner snaps both dragged edges to the page centre", ResizeHandle::topRight, by(4, 143),
+         1, area, Rect(100, 100, 206, 296)},
         {"a rectangle left outside the area goes back to its start", ResizeHandle::right, by(10, 0), 1,
          Rect(400, 18, 100, 700), start},
     };

@@ -7,7 +7,6 @@
 #include <QColor>
 #include <QImage>
 #include <QPainter>
-
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -30,7 +29,9 @@ inline PrintKit::PPDPageSize page(double width, double height, std::optional<std
 }
 
 // US Letter with a quarter inch the driver cannot print on each side.
-inline PrintKit::PPDPageSize letter() { return page(612, 792, std::vector<double>{18, 18, 594, 774}); }
+inline PrintKit::PPDPageSize letter() {
+    return page(612, 792, std::vector<double>{18, 18, 594, 774});
+}
 
 template <typename Paint> QImage painted(QSize size, Paint paint) {
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
@@ -64,18 +65,18 @@ inline QColor at(const QImage& image, double x, double y) {
 }
 
 // The pixel whose square holds the canvas point.
-inline QColor at(const QImage& image, QPointF point) { return at(image, point.x(), point.y()); }
+inline QColor at(const QImage& image, QPointF point) {
+    return at(image, point.x(), point.y());
+}
 
 } // namespace PreviewTest
 
 #include "AppTestSupport.h"
-#include "TestImages.h"
-
 #include "QuilmPrint/model/ModelSettings.h"
+#include "TestImages.h"
 
 #include <QTest>
 #include <QWidget>
-
 #include <memory>
 #include <string>
 
@@ -96,13 +97,19 @@ inline std::string twoColourJpeg(int width, int height, double split, bool verti
     return TestImages::jpeg(pixels);
 }
 
-// A started model on the private server's photo printer, printing at 360 pixels per inch on A4 with no margin.
+// A started model on the private server's photo printer, printing at 360 pixels per inch on A4 with no
+// margin.
 struct ModelWorld {
     AppTestSupport::Sandbox sandbox;
     std::unique_ptr<QuilmPrint::PrintModel> model;
     int photoCount = 0;
 
-    void start() {
+    // The reason it cannot run here, if any.
+    std::optional<std::string> start() {
+        std::string why;
+        if (!AppTestSupport::printServer(&why)) {
+            return why;
+        }
         QuilmPrint::PrintModel::Environment environment = sandbox.environment();
         environment.settings->setValue(QuilmPrint::ModelSettings::printer, AppTestSupport::p900Queue);
         model = std::make_unique<QuilmPrint::PrintModel>(environment);
@@ -110,6 +117,7 @@ struct ModelWorld {
         model->setDriverOverride("Resolution", "360x360dpi");
         model->chooseSheet("A4");
         model->setMarginMM(0);
+        return std::nullopt;
     }
 
     // Adds a photo made of the given bytes and returns it as the model holds it.

@@ -1,20 +1,15 @@
 #include "QuilmPrint/window/PreviewText.h"
 
+#include "PreviewTestSupport.h"
 #include "PrintKit/render/layout/CanvasTurn.h"
 
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
 namespace Text = QuilmPrint::PreviewText;
+using PreviewTest::page;
 
 namespace {
-
-PrintKit::PPDPageSize page(double width, double height) {
-    PrintKit::PPDPageSize p;
-    p.width = width;
-    p.height = height;
-    return p;
-}
 
 PreparedSheet a4() {
     PreparedSheet sheet;
@@ -33,7 +28,9 @@ PreparedSheet borderless(double extraWidth, bool bleed) {
     return sheet;
 }
 
-std::string s(const QString& text) { return text.toStdString(); }
+std::string s(const QString& text) {
+    return text.toStdString();
+}
 
 } // namespace
 
@@ -52,9 +49,11 @@ TEST(PreviewTextTest, PaperReadsTheShownPaperAndItsOrientation) {
 
 TEST(PreviewTextTest, BorderlessNoteTellsWhatHappensAtThePaperEdge) {
     EXPECT_FALSE(Text::borderlessNote(a4()));
-    EXPECT_EQ(s(*Text::borderlessNote(borderless(20, true))), "여백 없음 · 가장자리 보정 · 사진은 종이 크기에 맞춤");
+    EXPECT_EQ(s(*Text::borderlessNote(borderless(20, true))),
+              "여백 없음 · 가장자리 보정 · 사진은 종이 크기에 맞춤");
     EXPECT_EQ(s(*Text::borderlessNote(borderless(1, false))), "여백 없음 · 가장자리 0.2mm는 잘려 나갑니다");
-    EXPECT_EQ(s(*Text::borderlessNote(borderless(0.5, false))), "여백 없음 · 드라이버가 조금 키워서 인쇄합니다");
+    EXPECT_EQ(s(*Text::borderlessNote(borderless(0.5, false))),
+              "여백 없음 · 드라이버가 조금 키워서 인쇄합니다");
 }
 
 TEST(PreviewTextTest, SizesCountsAndResolution) {

@@ -1,10 +1,9 @@
 // The sheet preview on a real model and the private printer server: what it shows and says, and what its
 // pointer gestures hand to the model.
+#include "PreviewTestSupport.h"
 #include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/SheetPreview.h"
 #include "QuilmPrint/window/Theme.h"
-
-#include "PreviewTestSupport.h"
 #include "WindowTestSupport.h"
 
 #include <QApplication>
@@ -23,11 +22,9 @@ constexpr double millimetres = 25.4 / 72;
 class PreviewWidgetTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!AppTestSupport::printServer(&why)) {
-            GTEST_SKIP() << why;
+        if (std::optional<std::string> why = world.start()) {
+            GTEST_SKIP() << *why;
         }
-        world.start();
         Theme::apply(*qApp);
     }
 
@@ -119,20 +116,22 @@ TEST_F(PreviewWidgetTest, BorderlessSheetNamesWhatHappensAtTheEdges) {
     settle();
     const PreparedSheet sheet = model().prepare();
     ASSERT_TRUE(sheet.bleed.has_value());
-    EXPECT_TRUE(preview->captionText().startsWith(
-        QStringLiteral("용지 세로 209.9×297.0mm · 여백 없음 · 가장자리 보정 · 사진은 종이 크기에 맞춤 · 사진 ")))
+    EXPECT_TRUE(preview->captionText().startsWith(QStringLiteral(
+        "용지 세로 209.9×297.0mm · 여백 없음 · 가장자리 보정 · 사진은 종이 크기에 맞춤 · 사진 ")))
         << preview->captionText().toStdString();
     // The photo fills the paper; the band the driver prints past the paper's edges is shaded.
     const QRectF visible = preview->geometry().viewRect(sheet.bleed->visible);
     const QRectF whole = preview->geometry().viewRect(Rect(0, 0, sheet.page.width, sheet.page.height));
     const QImage image = canvas();
-    EXPECT_TRUE(near(at(image, (whole.right() + visible.right()) / 2, visible.center().y() + 20), QColor(147, 147, 147), 3));
+    EXPECT_TRUE(near(at(image, (whole.right() + visible.right()) / 2, visible.center().y() + 20),
+                     QColor(147, 147, 147), 3));
     EXPECT_TRUE(near(at(image, visible.right() - 2, visible.center().y() + 20), blue, 24));
     WindowTest::saveArtifact(preview.get(), "preview-borderless");
 
     model().setBleedCompensation(false);
     settle();
-    EXPECT_TRUE(preview->captionText().contains(QStringLiteral("여백 없음 · 드라이버가 조금 키워서 인쇄합니다")));
+    EXPECT_TRUE(
+        preview->captionText().contains(QStringLiteral("여백 없음 · 드라이버가 조금 키워서 인쇄합니다")));
 }
 
 TEST_F(PreviewWidgetTest, DraggingThePhotoSetsItsOffsetOncePerMove) {
@@ -189,7 +188,8 @@ TEST_F(PreviewWidgetTest, ResizingInTheExactLayoutSnapsAndKeepsTheMinimum) {
     settle();
     EXPECT_TRUE(preview->isDragging());
     WindowTest::saveArtifact(preview.get(), "preview-exact-resize");
-    QTest::mouseRelease(preview->canvas(), Qt::LeftButton, {}, right + QPoint(static_cast<int>(std::round(dx)), 0));
+    QTest::mouseRelease(preview->canvas(), Qt::LeftButton, {},
+                        right + QPoint(static_cast<int>(std::round(dx)), 0));
     EXPECT_FALSE(preview->isDragging());
     EXPECT_NEAR(model().exactWidthMM(), (area.maxX() - start.minX()) * millimetres, 1e-9);
     EXPECT_NEAR(model().exactHeightMM(), start.height() * millimetres, 1e-9);
@@ -234,10 +234,12 @@ TEST_F(PreviewWidgetTest, DoubleClickAndChipsSetTheZoom) {
     QTest::mouseClick(preview->zoomChip(2), Qt::LeftButton);
     settle();
     EXPECT_EQ(preview->zoom(), 4);
-    const int wanted = static_cast<int>(std::llround(preview->geometry().pageWidth * preview->geometry().scale * 2));
+    const int wanted =
+        static_cast<int>(std::llround(preview->geometry().pageWidth * preview->geometry().scale * 2));
     ASSERT_GT(wanted, 3000);
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return model().previewImage().width() > 3000; }));
-    EXPECT_NEAR(std::max(model().previewImage().width(), model().previewImage().height()), std::min(wanted, 6000), 1);
+    EXPECT_NEAR(std::max(model().previewImage().width(), model().previewImage().height()),
+                std::min(wanted, 6000), 1);
     QTest::mouseDClick(preview->canvas(), Qt::LeftButton, {}, inside);
     QTest::mouseRelease(preview->canvas(), Qt::LeftButton, {}, inside);
     EXPECT_EQ(preview->zoom(), 1);

@@ -1,11 +1,10 @@
-#include "QuilmPrint/window/SheetBackdrop.h"
 #include "QuilmPrint/window/SheetCanvas.h"
-#include "QuilmPrint/window/Theme.h"
-
-#include "PrintKit/render/layout/CanvasTurn.h"
-#include "PrintKit/render/layout/Layout.h"
 
 #include "PreviewTestSupport.h"
+#include "PrintKit/render/layout/CanvasTurn.h"
+#include "PrintKit/render/layout/Layout.h"
+#include "QuilmPrint/window/SheetBackdrop.h"
+#include "QuilmPrint/window/Theme.h"
 #include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -81,7 +80,8 @@ TEST(SheetCanvasTest, PaperPrintableAreaAndNothingOutsideTheSheet) {
     const QRectF area = in.geometry.viewRect(Rect(18, 18, 576, 756));
 
     EXPECT_TRUE(near(at(image, sheet.center()), paper, 1));
-    EXPECT_TRUE(near(at(image, sheet.left() + 2, sheet.top() + 2), paper, 1)); // between the edge and the area
+    EXPECT_TRUE(
+        near(at(image, sheet.left() + 2, sheet.top() + 2), paper, 1)); // between the edge and the area
     EXPECT_TRUE(near(at(image, sheet.left() - 2, sheet.center().y()), ground, 1));
     // The outline's first dash starts at its top-left corner and is black at 18 % over the paper.
     const QColor outline = at(image, area.left() + 1.5, area.top());
@@ -109,8 +109,8 @@ TEST(SheetCanvasTest, PrintableOutlineOnlyWhenTheAreaIsVisiblySmaller) {
 }
 
 TEST(SheetCanvasTest, TwoColourPhotoLandsWhereTheEnginePlacesItWithItsCrop) {
-    // A 2:1 photo filling a portrait area: the engine keeps its centred middle. Its colour boundary at 40 % of
-    // the photo's width lands at (0.4 - crop.x) / crop.width of the placed rectangle.
+    // A 2:1 photo filling a portrait area: the engine keeps its centred middle. Its colour boundary at 40 %
+    // of the photo's width lands at (0.4 - crop.x) / crop.width of the placed rectangle.
     SheetCanvas::Input in = input(letterSheet(), 1.5);
     const PrintKit::Placement placement =
         PrintKit::Layout::place(2000, 1000, letter(), {}, PrintKit::ImageFit::fill(), 360, {});
@@ -120,7 +120,8 @@ TEST(SheetCanvasTest, TwoColourPhotoLandsWhereTheEnginePlacesItWithItsCrop) {
     const QImage image = paint(in);
 
     const QRectF drawn = in.geometry.viewRect(placement.rect);
-    const double boundary = drawn.left() + (0.4 - placement.crop.minX()) / placement.crop.width() * drawn.width();
+    const double boundary =
+        drawn.left() + (0.4 - placement.crop.minX()) / placement.crop.width() * drawn.width();
     const int y = int(drawn.center().y());
     EXPECT_NEAR(crossing(image, int(drawn.left()) + 2, int(drawn.right()) - 2, y), boundary, 1.0);
     EXPECT_TRUE(near(at(image, drawn.left() + 2, y), red, 20));
@@ -209,7 +210,8 @@ TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandles) {
         EXPECT_GT(activeCoverage(image, QPointF(square.left(), square.center().y()), paper), 0.6);
     }
     EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::topLeft, drawn).center(), drawn.topLeft());
-    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(), QPointF(drawn.left(), drawn.center().y()));
+    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(),
+              QPointF(drawn.left(), drawn.center().y()));
     // The frame between handles.
     EXPECT_GT(activeCoverage(image, QPointF(drawn.center().x() - 30, drawn.top()), paper), 0.6);
     // Without handles the frame is gone.
@@ -235,12 +237,14 @@ TEST(SheetCanvasTest, SnapGuidesRunAlongThePhotoEdgesAndTheSheetCentre) {
     const QImage image = paint(in);
     const QRectF drawn = in.geometry.viewRect(placement.rect);
     const QRectF drawnSheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
-    // The left guide continues above the photo; the centre guide crosses the sheet's far side; none at the right.
-    EXPECT_TRUE(dashedLineAt(image, {drawn.left(), drawnSheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
+    // The left guide continues above the photo; the centre guide crosses the sheet's far side; none at the
+    // right.
+    EXPECT_TRUE(
+        dashedLineAt(image, {drawn.left(), drawnSheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
     EXPECT_TRUE(dashedLineAt(image, {drawnSheet.right() - 60, drawnSheet.center().y()},
                              {drawnSheet.right() - 2, drawnSheet.center().y()}, paper));
-    EXPECT_FALSE(dashedLineAt(image, {drawn.right(), drawnSheet.top() + 2}, {drawn.right(), drawn.top() - 2},
-                              paper));
+    EXPECT_FALSE(
+        dashedLineAt(image, {drawn.right(), drawnSheet.top() + 2}, {drawn.right(), drawn.top() - 2}, paper));
 }
 
 TEST(SheetCanvasTest, TurnedCanvasDrawsTheSheetLyingDown) {

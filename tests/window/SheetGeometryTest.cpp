@@ -1,19 +1,12 @@
 #include "QuilmPrint/window/SheetGeometry.h"
 
+#include "PreviewTestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
 
-namespace {
-
-PrintKit::PPDPageSize page(double width, double height) {
-    PrintKit::PPDPageSize p;
-    p.width = width;
-    p.height = height;
-    return p;
-}
-
-} // namespace
+using PreviewTest::page;
 
 TEST(SheetGeometryTest, ZoomOneFitsTheWholeSheetBelowTheLabelBand) {
     struct Case {
@@ -21,8 +14,8 @@ TEST(SheetGeometryTest, ZoomOneFitsTheWholeSheetBelowTheLabelBand) {
     };
     for (Case c : {Case{595.28, 841.89, 600, 500}, Case{841.89, 595.28, 600, 500}, Case{288, 288, 300, 900},
                    Case{612, 792, 1200, 300}}) {
-        SCOPED_TRACE(testing::Message() << c.pageWidth << "x" << c.pageHeight << " in " << c.viewWidth << "x"
-                                        << c.viewHeight);
+        SCOPED_TRACE(testing::Message()
+                     << c.pageWidth << "x" << c.pageHeight << " in " << c.viewWidth << "x" << c.viewHeight);
         const SheetGeometry g(page(c.pageWidth, c.pageHeight), QSizeF(c.viewWidth, c.viewHeight), 1);
         const double w = c.pageWidth * g.scale;
         const double h = c.pageHeight * g.scale;
@@ -30,7 +23,8 @@ TEST(SheetGeometryTest, ZoomOneFitsTheWholeSheetBelowTheLabelBand) {
         EXPECT_LE(h + 18, c.viewHeight + 1e-9);
         EXPECT_EQ(g.canvas, QSizeF(c.viewWidth, c.viewHeight));
         const QRectF sheet = g.viewRect(PrintKit::Rect(0, 0, c.pageWidth, c.pageHeight));
-        const bool touchesSides = std::abs(sheet.left()) < 1e-9 && std::abs(sheet.right() - c.viewWidth) < 1e-9;
+        const bool touchesSides =
+            std::abs(sheet.left()) < 1e-9 && std::abs(sheet.right() - c.viewWidth) < 1e-9;
         const bool touchesBand =
             std::abs(sheet.top() - 18) < 1e-9 && std::abs(sheet.bottom() - c.viewHeight) < 1e-9;
         EXPECT_TRUE(touchesSides || touchesBand) << sheet.left() << " " << sheet.top();

@@ -1,10 +1,9 @@
 // The photo list: its rows' detail lines against the model's placement, the empty state and footer, hover,
 // clicks and the row menu, and rows kept by photo id while the list and the sheet change.
+#include "PreviewTestSupport.h"
 #include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/PhotoSidebar.h"
 #include "QuilmPrint/window/Theme.h"
-
-#include "PreviewTestSupport.h"
 #include "RecordingDesktop.h"
 #include "WindowTestSupport.h"
 
@@ -40,11 +39,9 @@ struct Shown {
 class SidebarTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!AppTestSupport::printServer(&why)) {
-            GTEST_SKIP() << why;
+        if (std::optional<std::string> why = world.start()) {
+            GTEST_SKIP() << *why;
         }
-        world.start();
         // 127 × 84.7 mm is 5 inches wide: a photo prints at a fifth of its pixel width per inch.
         world.model->setExactSize(127, 127.0 * 2 / 3);
         world.model->setLayoutMode(LayoutMode::exact);
@@ -139,7 +136,8 @@ TEST_F(SidebarTest, HoverShowsTheRemoveButtonAndClicksSelectOrRemove) {
     Shown shown(&model());
     auto crossShown = [&] {
         const QImage image = WindowTest::grab(shown.sidebar.get());
-        return image.pixelColor(shown.viewport()->mapTo(shown.sidebar.get(), shown.removeButton(0))).lightness() > 80;
+        return image.pixelColor(shown.viewport()->mapTo(shown.sidebar.get(), shown.removeButton(0)))
+                   .lightness() > 80;
     };
     // Offscreen, the pointer may be left anywhere by earlier tests: start with it outside.
     QEvent leave(QEvent::Leave);
