@@ -11,6 +11,7 @@
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
@@ -547,6 +548,8 @@ void SheetPreview::moved(QPointF at) {
 }
 
 void SheetPreview::released(QPointF at) {
+    // No press: the release that ends a double-click, which has done its work already.
+    const std::optional<QPointF> press = pressAt_;
     const bool wasDrag = drag_.has_value();
     const bool wasDragging = dragging_;
     pressAt_.reset();
@@ -555,8 +558,10 @@ void SheetPreview::released(QPointF at) {
     if (wasDragging) {
         refreshLater_.schedule(); // the frame of the drag goes
     }
-    // A tap in the grid selects a cell, unless it turns out to be the first half of a double-click.
-    if (!wasDrag && std::holds_alternative<Grid>(shown_)) {
+    // A tap in the grid selects a cell, unless it turns out to be the first half of a double-click; a press
+    // that wandered off is no tap.
+    const bool tap = press && !wasDrag && QLineF(*press, at).length() < QApplication::startDragDistance();
+    if (tap && std::holds_alternative<Grid>(shown_)) {
         tapAt_ = at;
         tapTimer_->start(QApplication::doubleClickInterval());
     }

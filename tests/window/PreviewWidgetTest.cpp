@@ -274,6 +274,15 @@ TEST_F(PreviewWidgetTest, GridPageSelectsCellsAndPages) {
     };
     QTest::mouseClick(preview->canvas(), Qt::LeftButton, {}, cellCentre(3));
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return model().selectedPhotoID() == photos[3].id; }, 3000));
+    // A double-click zooms and selects nothing.
+    QTest::mouseClick(preview->canvas(), Qt::LeftButton, {}, cellCentre(2));
+    QTest::mouseDClick(preview->canvas(), Qt::LeftButton, {}, cellCentre(2));
+    QTest::mouseRelease(preview->canvas(), Qt::LeftButton, {}, cellCentre(2));
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(preview->zoom(), 2);
+    EXPECT_EQ(model().selectedPhotoID(), photos[3].id);
+    preview->setZoom(1);
+    settle();
 
     // The next page selects its first photo; a tap on one of its empty cells changes nothing.
     QTest::mouseClick(preview->nextPageChip(), Qt::LeftButton);
