@@ -103,9 +103,7 @@ class PreviewCanvas : public QWidget {
 public:
     using Input = std::variant<std::monostate, SheetCanvas::Input, GridCanvas::Input>;
 
-    PreviewCanvas(SheetPreview* preview, QWidget* parent) : QWidget(parent), preview_(preview) {
-        setAttribute(Qt::WA_OpaquePaintEvent, false);
-    }
+    PreviewCanvas(SheetPreview* preview, QWidget* parent) : QWidget(parent), preview_(preview) {}
 
     void setInput(Input input) {
         input_ = std::move(input);

@@ -299,3 +299,30 @@ TEST_F(PreviewWidgetTest, GridPageSelectsCellsAndPages) {
     settle();
     EXPECT_EQ(preview->pagerText().toStdString(), "1/2장");
 }
+
+TEST_F(PreviewWidgetTest, PlacementAndGridProblemsShowInTheWarningColour) {
+    show();
+    const PhotoItem photo = world.add(twoColourJpeg(800, 600, 0.5));
+    model().setSelectedPhotoID(photo.id);
+    model().setExactSize(400, 300);
+    model().setLayoutMode(LayoutMode::exact);
+    settle();
+    const auto runs = preview->captionRuns();
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[2].first.toStdString(), "400×300mm는 이 용지의 인쇄 영역보다 큽니다");
+    EXPECT_EQ(runs[2].second, Theme::warn());
+    EXPECT_EQ(runs[0].second, Theme::inkSecondary());
+    EXPECT_EQ(runs[1].second, Theme::inkQuaternary());
+
+    GridSettings grid;
+    grid.widthMM = 400;
+    grid.heightMM = 500;
+    model().setGrid(grid);
+    model().setPhotosPerSheet(PhotosPerSheet::many);
+    settle();
+    const auto gridRuns = preview->captionRuns();
+    ASSERT_EQ(gridRuns.size(), 3u);
+    EXPECT_EQ(gridRuns[2].second, Theme::warn());
+    EXPECT_TRUE(gridRuns[2].first.contains(QStringLiteral("400.0×500.0"))) << gridRuns[2].first.toStdString();
+    EXPECT_TRUE(preview->pagerText().isEmpty());
+}
