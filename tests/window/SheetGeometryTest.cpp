@@ -48,17 +48,3 @@ TEST(SheetGeometryTest, AViewportWithNoRoomKeepsAPositiveScale) {
     }
     EXPECT_FALSE(SheetGeometry(page(0, 300), QSizeF(400, 400), 1).isDrawable());
 }
-
-TEST(SheetGeometryTest, PagePointsAndCanvasPointsMapBothWays) {
-    const SheetGeometry g(page(600, 300), QSizeF(700, 500), 1.5);
-    const PrintKit::Rect r(100, 50, 200, 80);
-    const QRectF v = g.viewRect(r);
-    // y up on the page, y down on the canvas: the rectangle's top edge is its maximum y.
-    const PrintKit::Point topLeft = g.pagePoint(v.topLeft());
-    EXPECT_NEAR(topLeft.x, 100, 1e-9);
-    EXPECT_NEAR(topLeft.y, 130, 1e-9);
-    const PrintKit::Point bottomRight = g.pagePoint(v.bottomRight());
-    EXPECT_NEAR(bottomRight.x, 300, 1e-9);
-    EXPECT_NEAR(bottomRight.y, 50, 1e-9);
-    EXPECT_NEAR(v.width(), 200 * g.scale, 1e-9);
-}
