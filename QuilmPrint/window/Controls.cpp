@@ -328,7 +328,19 @@ void ChipButton::setBusy(bool busy) {
     if (busy_ == busy)
         return;
     busy_ = busy;
-    if (busy && !spinnerTimer_) {
+    runSpinner();
+}
+
+void ChipButton::setSymbolBusy(bool busy) {
+    if (symbolBusy_ == busy)
+        return;
+    symbolBusy_ = busy;
+    runSpinner();
+}
+
+void ChipButton::runSpinner() {
+    const bool spinning = busy_ || symbolBusy_;
+    if (spinning && !spinnerTimer_) {
         spinnerTimer_ = new QTimer(this);
         spinnerTimer_->setInterval(80);
         QObject::connect(spinnerTimer_, &QTimer::timeout, this, [this] {
@@ -337,11 +349,12 @@ void ChipButton::setBusy(bool busy) {
         });
     }
     if (spinnerTimer_) {
-        if (busy)
+        if (spinning)
             spinnerTimer_->start();
         else
             spinnerTimer_->stop();
     }
+    updateGeometry();
     update();
 }
 
@@ -404,8 +417,11 @@ void ChipButton::paintContent(QPainter& painter, const QRectF& rect) const {
     double x = content.left();
     if (symbol_) {
         const double side = symbolSide(labelPixels);
-        paintSymbol(painter, *symbol_, QRectF(x, content.center().y() - side / 2, side, side), labelColour(),
-                    prominent_ ? 1.3 : 1);
+        const QRectF box(x, content.center().y() - side / 2, side, side);
+        if (symbolBusy_)
+            paintSpinner(painter, box, spinnerPhase_, labelColour());
+        else
+            paintSymbol(painter, *symbol_, box, labelColour(), prominent_ ? 1.3 : 1);
         x += side + 6;
     }
     if (!text().isEmpty()) {

@@ -115,6 +115,9 @@ public:
     const std::optional<MenuChipLabel>& menuLabel() const { return menuLabel_; }
     void setBusy(bool busy);
     bool isBusy() const { return busy_; }
+    // A spinner in the symbol's place, the text kept: work going on behind what the button opens.
+    void setSymbolBusy(bool busy);
+    bool isSymbolBusy() const { return symbolBusy_; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -129,12 +132,14 @@ private:
     QColor labelColour() const;
     QSizeF contentSize() const;
     void paintContent(QPainter& painter, const QRectF& rect) const;
+    void runSpinner();
 
     ChipStyle chip_;
     std::optional<ProminentChipStyle> prominent_;
     std::optional<Symbol> symbol_;
     std::optional<MenuChipLabel> menuLabel_;
     bool busy_ = false;
+    bool symbolBusy_ = false;
     int spinnerPhase_ = 0;
     QTimer* spinnerTimer_ = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QLayout>
+#include <QSettings>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -48,6 +49,24 @@ double coverage(const QColor& pixel, const QColor& background, const QColor& ful
         ++channels;
     }
     return channels ? sum / channels : 0;
+}
+
+} // namespace WindowTest
+
+namespace WindowTest {
+
+QuilmPrint::PrintModel::Environment IsolatedEnvironment::make() const {
+    QuilmPrint::PrintModel::Environment environment;
+    environment.settings =
+        std::make_shared<QSettings>(QString::fromStdString(settingsFile.string()), QSettings::IniFormat);
+    std::filesystem::create_directories(folder / "recipes");
+    std::filesystem::create_directories(folder / "tmp");
+    std::filesystem::create_directories(folder / "home");
+    environment.recipes = PrintKit::RecipeStore{folder / "recipes"};
+    environment.temporaryFolder = folder / "tmp";
+    environment.home = folder / "home";
+    environment.profileFolders = std::vector<std::filesystem::path>{};
+    return environment;
 }
 
 } // namespace WindowTest

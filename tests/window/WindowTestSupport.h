@@ -22,3 +22,19 @@ int distance(const QColor& a, const QColor& b);
 double coverage(const QColor& pixel, const QColor& background, const QColor& full);
 
 } // namespace WindowTest
+
+#include "QuilmPrint/model/PrintModel.h"
+#include "TestSupport.h"
+
+namespace WindowTest {
+
+// A model environment of its own: settings file, recipe folder, temporary folder and home in one temporary
+// folder, so a test sees none of the user's choices and leaves none behind.
+struct IsolatedEnvironment {
+    TestSupport::TemporaryDirectory folder;
+    std::filesystem::path settingsFile = folder / "settings.ini";
+
+    QuilmPrint::PrintModel::Environment make() const;
+};
+
+} // namespace WindowTest
