@@ -10,6 +10,7 @@
 
 using namespace PrintKit;
 using namespace TestProfiles;
+using namespace std::string_literals;
 
 namespace {
 
@@ -67,6 +68,11 @@ TEST(ICCProfileReaderTest, DecodesDescriptionsWithinTheirBounds) {
         parse(handMade({{"desc", textDescription("Luster Paper", 200), std::nullopt, 18}}))->description,
         "Luster");
     EXPECT_EQ(describe(multiLocalized({{"enUS", utf16(u"Fine 😀")}})), "Fine 😀");
+    // Version 4 working spaces often count a terminating U+0000 into the record: the text ends there.
+    for (const std::u16string& text : {u"Glossy Paper\0"s, u"Glossy Paper\0Matte\0"s}) {
+        const auto v4 = parse(handMade({{"desc", multiLocalized({{"enUS", utf16(text)}})}}, 0x04300000));
+        EXPECT_EQ(v4->description + "|" + v4->version, "Glossy Paper|4.3");
+    }
     // Unicode white space and line breaks are trimmed (A0 is a no-break space in ISO 8859-1).
     EXPECT_EQ(describe(textDescription("\xA0 Matte \t\xA0", 10)), "Matte");
     EXPECT_EQ(describe(multiLocalized({{"enUS", utf16(u"\u2028Satin\u3000")}})), "Satin");
