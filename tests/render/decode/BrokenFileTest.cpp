@@ -91,8 +91,21 @@ std::size_t find(const std::string& bytes, const std::string& what) {
 
 TEST(BrokenFileTest, TruncatedJpegs) {
     for (bool progressive : {false, true}) {
-        std::string whole =
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const std::string whole =
             TestImages::jpeg(TestImages::distinct(64, 48, 3, 8), {.quality = 90, .progressive = progressive});
+        ASSERT_EQ(whole.substr(whole.size() - 2), "\xFF\xD9");
+        // Only the end marker lost (an interrupted copy): every scanline is there, from a file or memory.
+        const std::string unended = whole.substr(0, whole.size() - 2);
+        TestSupport::TemporaryDirectory folder;
+        TestImages::write(folder / "unended.jpg", unended);
+        const DecodedImage expected = ImageDecoder::decode(ByteSource(
+            std::span(reinterpret_cast<const std::uint8_t*>(whole.data()), whole.size()), "whole"));
+        EXPECT_EQ(ImageDecoder::decode(folder / "unended.jpg").pixels, expected.pixels);
+        EXPECT_EQ(ImageDecoder::decodeReduced(folder / "unended.jpg", 16).width, 16);
+        expectRefused(whole.substr(0, whole.size() - 3), "JPEG ending one byte into its last scan's data",
+                      false);
+        expectRefused(whole.substr(0, whole.rfind("\xFF\xDA")), "JPEG ending before its last scan", false);
         expectRefused(whole.substr(0, whole.size() / 2), "JPEG cut in its data", false);
         expectRefused(whole.substr(0, 100), "JPEG cut in its headers");
     }
