@@ -7,6 +7,7 @@
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -204,20 +205,36 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
     for (std::size_t i = 0; i < 15; ++i) {
         expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 1.8");
     }
-    // Untagged CMYK goes through the default CMYK profile: no ink, cyan, black, half magenta.
-    TestImages::Pixels inks{4, 1, 4, 8, {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 128, 0, 0}};
-    LinearSource cmyk(tagged(inks, "", ColorModel::cmyk), 1, false);
-    const std::vector<Pixel> k = drawAll(cmyk);
-    EXPECT_NEAR(k[0].r, 1.0f, 1e-3);
-    const std::vector<std::uint8_t> inkBytes(inks.samples.begin(), inks.samples.end());
-    const auto inkInSrgb = lcms<std::uint8_t>(ColorProfiles::defaultCMYK(), TYPE_CMYK_8, srgb, TYPE_RGB_8,
-                                              INTENT_PERCEPTUAL, inkBytes.data(), 4);
-    for (std::size_t i = 0; i < 4; ++i) {
-        expectCodes(k[i], &inkInSrgb[3 * i], 255.0, "cmyk " + std::to_string(i));
+    // Untagged CMYK follows the plain ink formula, sRGB code = 255 (1 − ink)(1 − black), within a code at
+    // either depth, into the deep shadows: no ink, cyan, half magenta, then ever more black.
+    const std::vector<std::array<int, 4>> patches = {{0, 0, 0, 0},      {255, 0, 0, 0},    {0, 128, 0, 0},
+                                                     {0, 120, 0, 120},  {200, 0, 30, 190}, {250, 90, 0, 225},
+                                                     {30, 60, 90, 240}, {0, 0, 0, 250},    {0, 0, 0, 255}};
+    TestImages::Pixels inks{static_cast<int>(patches.size()), 1, 4, 8, {}};
+    for (const auto& patch : patches) {
+        inks.samples.insert(inks.samples.end(), patch.begin(), patch.end());
+    }
+    TestImages::Pixels deepInks = inks;
+    deepInks.bits = 16;
+    for (auto& sample : deepInks.samples) {
+        sample = static_cast<std::uint16_t>(sample * 257);
+    }
+    std::vector<Pixel> k;
+    for (const auto& pixels : {inks, deepInks}) {
+        LinearSource cmyk(tagged(pixels, "", ColorModel::cmyk), 1, false);
+        k = drawAll(cmyk);
+        for (std::size_t i = 0; i < patches.size(); ++i) {
+            const float got[3] = {k[i].r, k[i].g, k[i].b};
+            for (int c = 0; c < 3; ++c) {
+                const double code = (255.0 - patches[i][c]) * (255.0 - patches[i][3]) / 255.0;
+                EXPECT_GE(got[c], srgbToLinear(std::max(code - 1, 0.0) / 255) - tolerance) << i << " " << c;
+                EXPECT_LE(got[c], srgbToLinear(std::min(code + 1, 255.0) / 255) + tolerance) << i << " " << c;
+            }
+        }
     }
     // A profile that does not suit CMYK (the grey one) is passed over for the default.
-    LinearSource wrongProfile(tagged(inks, gamma18, ColorModel::cmyk), 1, false);
-    EXPECT_EQ(drawAll(wrongProfile)[1].r, k[1].r);
+    LinearSource wrongProfile(tagged(deepInks, gamma18, ColorModel::cmyk), 1, false);
+    EXPECT_EQ(drawAll(wrongProfile)[4].r, k[4].r);
 
     // CIELAB from a TIFF: L* 100 is white, L* 50 a mid grey.
     TestImages::Pixels lab{2, 1, 3, 8, {255, 0, 0, 128, 0, 0}};
