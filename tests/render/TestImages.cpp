@@ -385,6 +385,10 @@ void writeDirectory(TIFF* tif, int width, int height, int channels, int bits, bo
     if (!o.icc.empty()) {
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(o.icc.size()), o.icc.data());
     }
+    if (o.whitePoint) {
+        float xy[2] = {o.whitePoint->first, o.whitePoint->second};
+        TIFFSetField(tif, TIFFTAG_WHITEPOINT, xy);
+    }
     if (o.extraSample >= 0) {
         std::uint16_t type = static_cast<std::uint16_t>(o.extraSample);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &type);

@@ -71,10 +71,11 @@ struct TiffOptions {
     int rowsPerStrip = 0; // 0: libtiff's default
     std::optional<int> orientation;
     std::string icc;
-    int photometric = -1;          // -1: grey for 1–2 channels, RGB for 3–4
-    int extraSample = -1;          // type of the last channel when it is extra (-1: none)
-    int compression = 1;           // COMPRESSION_NONE
-    std::vector<Pixels> morePages; // written as further directories
+    int photometric = -1;                              // -1: grey for 1–2 channels, RGB for 3–4
+    int extraSample = -1;                              // type of the last channel when it is extra (-1: none)
+    int compression = 1;                               // COMPRESSION_NONE
+    std::optional<std::pair<float, float>> whitePoint; // CIE xy
+    std::vector<Pixels> morePages;                     // written as further directories
 };
 std::string tiff(const Pixels& pixels, const TiffOptions& options = {});
 // 32-bit float samples.

@@ -67,6 +67,15 @@ void expectCodes(const Pixel& p, const Code* codes, double top, const std::strin
     }
 }
 
+// The pixel is the linear light of sRGB codes (0…255, not rounded) give or take one code.
+void expectWithinACode(const Pixel& p, const std::array<double, 3>& codes, const std::string& what) {
+    const float got[3] = {p.r, p.g, p.b};
+    for (std::size_t c = 0; c < 3; ++c) {
+        EXPECT_GE(got[c], srgbToLinear(std::max(codes[c] - 1, 0.0) / 255) - tolerance) << what << " " << c;
+        EXPECT_LE(got[c], srgbToLinear(std::min(codes[c] + 1, 255.0) / 255) + tolerance) << what << " " << c;
+    }
+}
+
 } // namespace
 
 TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
@@ -224,30 +233,57 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
         LinearSource cmyk(tagged(pixels, "", ColorModel::cmyk), 1, false);
         k = drawAll(cmyk);
         for (std::size_t i = 0; i < patches.size(); ++i) {
-            const float got[3] = {k[i].r, k[i].g, k[i].b};
+            std::array<double, 3> codes;
             for (int c = 0; c < 3; ++c) {
-                const double code = (255.0 - patches[i][c]) * (255.0 - patches[i][3]) / 255.0;
-                EXPECT_GE(got[c], srgbToLinear(std::max(code - 1, 0.0) / 255) - tolerance) << i << " " << c;
-                EXPECT_LE(got[c], srgbToLinear(std::min(code + 1, 255.0) / 255) + tolerance) << i << " " << c;
+                codes[static_cast<std::size_t>(c)] =
+                    (255.0 - patches[i][c]) * (255.0 - patches[i][3]) / 255.0;
             }
+            expectWithinACode(k[i], codes, "cmyk " + std::to_string(i));
         }
     }
     // A profile that does not suit CMYK (the grey one) is passed over for the default.
     LinearSource wrongProfile(tagged(deepInks, gamma18, ColorModel::cmyk), 1, false);
     EXPECT_EQ(drawAll(wrongProfile)[4].r, k[4].r);
 
-    // CIELAB from a TIFF: L* 100 is white, L* 50 a mid grey.
-    TestImages::Pixels lab{2, 1, 3, 8, {255, 0, 0, 128, 0, 0}};
-    const std::string tiff = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
+    // CIELAB from a TIFF, on D50 unless the file names its white. sRGB colours written as D65 Lab (as
+    // software working in D65 writes them) come back as the same sRGB codes; a neutral stays neutral.
+    const std::vector<std::array<double, 3>> colours = {{255, 255, 255}, {128, 128, 128}, {20, 20, 20},
+                                                        {255, 0, 0},     {0, 0, 255},     {51, 102, 204},
+                                                        {230, 178, 153}};
+    const double d65[3] = {0.3127 / 0.3290, 1.0, (1 - 0.3127 - 0.3290) / 0.3290};
+    TestImages::Pixels lab{static_cast<int>(colours.size()), 1, 3, 16, {}};
+    for (const auto& colour : colours) {
+        double linear[3], xyz[3], f[3];
+        for (int c = 0; c < 3; ++c) {
+            linear[c] = srgbToLinear(colour[c] / 255);
+        }
+        xyz[0] = 0.4124 * linear[0] + 0.3576 * linear[1] + 0.1805 * linear[2];
+        xyz[1] = 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2];
+        xyz[2] = 0.0193 * linear[0] + 0.1192 * linear[1] + 0.9505 * linear[2];
+        for (int c = 0; c < 3; ++c) {
+            const double t = xyz[c] / d65[c];
+            f[c] = t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
+        }
+        // 16-bit CIELab: L* over 0…65535, a* and b* signed in 1/256 units.
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround((116 * f[1] - 16) / 100 * 65535)));
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround(500 * (f[0] - f[1]) * 256)));
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround(200 * (f[1] - f[2]) * 256)));
+    }
+    const std::string tiff =
+        TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB, .whitePoint = {{0.3127f, 0.3290f}}});
     ByteSource bytes(std::span(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()), "lab");
     LinearSource labSource(std::make_shared<const DecodedImage>(ImageDecoder::decode(bytes)), 1, false);
     const std::vector<Pixel> l = drawAll(labSource);
-    const float labSamples[6] = {100.0f, 0, 0, 128 * 100.0f / 255.0f, 0, 0};
-    const auto labInSrgb = lcms<std::uint16_t>(ColorProfiles::lab(), TYPE_Lab_FLT, srgb, TYPE_RGB_16,
-                                               INTENT_PERCEPTUAL, labSamples, 2);
-    expectCodes(l[0], &labInSrgb[0], 65535.0, "L* 100");
-    expectCodes(l[1], &labInSrgb[3], 65535.0, "L* 50");
-    EXPECT_NEAR(l[0].g, 1.0f, 2e-3);
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        expectWithinACode(l[i], colours[i], "D65 Lab " + std::to_string(i));
+    }
+    // Without the tag the same values are D50's: the white stays white, the blue turns violet.
+    const std::string d50 = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
+    ByteSource d50Bytes(std::span(reinterpret_cast<const std::uint8_t*>(d50.data()), d50.size()), "lab");
+    LinearSource d50Source(std::make_shared<const DecodedImage>(ImageDecoder::decode(d50Bytes)), 1, false);
+    const std::vector<Pixel> plain = drawAll(d50Source);
+    EXPECT_NEAR(plain[0].g, 1.0f, 2e-3);
+    EXPECT_GT(plain[4].r, srgbToLinear(60 / 255.0));
 }
 
 TEST(LinearSourceTest, TransparencyIsCompositedOverWhite) {
