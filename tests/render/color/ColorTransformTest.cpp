@@ -219,7 +219,7 @@ TEST(ColorTransformTest, SRGBToLinearFollowsTheSRGBFormula) {
     // Tolerance 1e-5, less than a 16-bit step: an ICC profile stores the curve's parameters in 16.16 fixed
     // point (1/1.055 becomes 0.9478759765625), which moves the curve by up to about 4e-6.
     const std::string linear = TestProfiles::matrixShaper(
-        TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 1.0, 4.3, "linear sRGB");
+        TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 1.0, 4.3, "linear sRGB");
     const ColorTransform t(srgb(), linear, RenderingIntent::relativeColorimetric, false);
     std::vector<Pixel> pixels;
     for (int code = 0; code < 256; ++code) {

@@ -29,14 +29,14 @@ TEST(ToneCurvesTest, BuiltOncePerSpaceAndDepth) {
 
 TEST(ToneCurvesTest, RefusedForAProfileThatMixesChannelsOrUnusableInput) {
     const std::string mixing = TestProfiles::channelMixing();
-    const std::string linear = TestProfiles::matrixShaper(TestProfiles::srgbPrimaries(),
+    const std::string linear = TestProfiles::matrixShaper(TestProfiles::srgbPrimaries,
                                                           TestProfiles::Curve::gamma, 1.0, 4.3, "linear");
     EXPECT_EQ(ToneCurves::shared(mixing, linear, 256), nullptr);
     // No seed finds samples that pass: greys stay grey, colours do not.
     for (std::uint64_t seed = 1; seed <= 5; ++seed) {
         EXPECT_EQ(ToneCurves::build(mixing, linear, 256, seed), nullptr);
     }
-    const auto space = TestProfiles::space("Adobe primaries, gamma 2.4", TestProfiles::adobeRGBPrimaries(),
+    const auto space = TestProfiles::space("Adobe primaries, gamma 2.4", TestProfiles::adobeRGBPrimaries,
                                            TestProfiles::Curve::gamma, 2.4, 2.1);
     EXPECT_EQ(ToneCurves::shared("garbage", space.linear, 256), nullptr);
     EXPECT_EQ(ToneCurves::shared(space.own, TestProfiles::gray(), 256), nullptr);
@@ -106,7 +106,7 @@ TEST(ToneCurvesTest, CommonWorkingSpacesPassOrFailAsMeasured) {
 }
 
 TEST(ToneCurvesTest, ConcurrentRequestsShareOneBuild) {
-    const auto space = TestProfiles::space("Wide gamut, gamma 2.0", TestProfiles::proPhotoPrimaries(),
+    const auto space = TestProfiles::space("Wide gamut, gamma 2.0", TestProfiles::proPhotoPrimaries,
                                            TestProfiles::Curve::gamma, 2.0, 2.1);
     std::vector<std::shared_ptr<const ToneCurves>> results(8);
     std::vector<std::thread> threads;

@@ -88,23 +88,16 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
     const auto pixels16 = TestImages::distinct(6, 4, 3, 16);
     const auto pixels8 = TestImages::distinct(6, 4, 3, 8);
     const auto jpegPixels = TestImages::distinct(16, 8, 3, 8);
-    struct Format {
-        const char* name;
-        std::function<std::string(std::optional<int>)> write;
-    };
-    const std::vector<Format> formats = {
+    const std::pair<std::string, std::function<std::string(std::optional<int>)>> formats[] = {
         {"tif",
-         [&](std::optional<int> o) {
+         [&](auto o) {
              return TestImages::tiff(pixels16, {.bigEndian = true, .orientation = o, .icc = srgb});
          }},
-        {"png", [&](std::optional<int> o) { return TestImages::png(pixels8, {.orientation = o}); }},
-        {"jpg",
-         [&](std::optional<int> o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); }},
-    };
-    for (const Format& format : formats) {
-        const auto plainPath = folder / (std::string("plain.") + format.name);
-        const auto taggedPath = folder / (std::string("tagged.") + format.name);
-        TestImages::write(plainPath, format.write(std::nullopt));
+        {"png", [&](auto o) { return TestImages::png(pixels8, {.orientation = o}); }},
+        {"jpg", [&](auto o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); }}};
+    for (const auto& [name, write] : formats) {
+        const auto plainPath = folder / ("plain." + name), taggedPath = folder / ("tagged." + name);
+        TestImages::write(plainPath, write(std::nullopt));
         const auto plain = LinearSource::read(plainPath);
         ASSERT_EQ(plain.orientation, 1);
         EXPECT_EQ(LinearSource(plain.image, 9, false).orientation(), 1);
@@ -112,15 +105,15 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
         LinearSource reference(plain.image, 1, false);
         const std::vector<Pixel> stored = drawAll(reference);
         for (int orientation = 1; orientation <= 8; ++orientation) {
-            SCOPED_TRACE(std::string(format.name) + " orientation " + std::to_string(orientation));
-            TestImages::write(taggedPath, format.write(orientation));
+            SCOPED_TRACE(name + " orientation " + std::to_string(orientation));
+            TestImages::write(taggedPath, write(orientation));
             const auto tagged = LinearSource::read(taggedPath);
             ASSERT_EQ(tagged.orientation, orientation);
             for (bool turned : {false, true}) {
                 LinearSource source(tagged.image, tagged.orientation, turned);
                 ASSERT_EQ(source.width(), (orientation >= 5) != turned ? h : w);
                 const std::vector<Pixel> presented = drawAll(source);
-                EXPECT_EQ(source.readsDecodedBytes(), std::string(format.name) != "png");
+                EXPECT_EQ(source.readsDecodedBytes(), name != "png");
                 for (int y = 0; y < source.height(); ++y) {
                     for (int x = 0; x < source.width(); ++x) {
                         auto [u, v] = Orientation::mapping(w, h, orientation, turned).stored(x, y);
@@ -151,7 +144,7 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
 TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
     // A gamma 2.2 profile is worked in through tone tables; tabulated sRGB curves fail the tables' check and
     // go through the transforms. Either way each linear value agrees with Little CMS.
-    const std::string gamma22 = TestImages::adobeRGBLikeProfile();
+    const std::string gamma22 = TestProfiles::adobeRGBLike().own;
     const std::string tabulated = TestProfiles::tabulatedSRGB().own;
     for (const std::string& profile : {gamma22, tabulated}) {
         for (int bits : {8, 16}) {
@@ -178,7 +171,7 @@ TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
     }
     // A table-based RGB profile has no linear form: the photo is matched into Display P3, whose curve is
     // sRGB's.
-    const std::string lut = TestImages::lutRGBProfile();
+    const std::string lut = TestProfiles::channelMixing();
     const auto pixels = TestImages::distinct(6, 4, 3, 8);
     LinearSource p3(tagged(pixels, lut), 1, false);
     EXPECT_EQ(p3.space().icc, ColorProfiles::displayP3());
@@ -204,15 +197,15 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
         const std::uint16_t codes[3] = {grey.samples[i], grey.samples[i], grey.samples[i]};
         expectCodes(g[i], codes, 255.0, "untagged grey");
     }
-    // Tagged grey (gamma 1.8), 16-bit: matched by its own profile.
-    const std::string gamma18 = TestImages::grayGamma18Profile();
+    // Tagged grey (gamma 2.2), 16-bit: matched by its own profile.
+    const std::string grayProfile = TestProfiles::gray();
     const auto deepGrey = TestImages::distinct(5, 3, 1, 16);
-    LinearSource taggedGrey(tagged(deepGrey, gamma18, ColorModel::gray), 1, false);
+    LinearSource taggedGrey(tagged(deepGrey, grayProfile, ColorModel::gray), 1, false);
     const std::vector<Pixel> tg = drawAll(taggedGrey);
-    const auto greyInSrgb = lcms<std::uint16_t>(gamma18, TYPE_GRAY_16, srgb, TYPE_RGB_16, INTENT_PERCEPTUAL,
-                                                deepGrey.samples.data(), 15);
+    const auto greyInSrgb = lcms<std::uint16_t>(grayProfile, TYPE_GRAY_16, srgb, TYPE_RGB_16,
+                                                INTENT_PERCEPTUAL, deepGrey.samples.data(), 15);
     for (std::size_t i = 0; i < 15; ++i) {
-        expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 1.8");
+        expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 2.2");
     }
     // Untagged CMYK follows the plain ink formula, sRGB code = 255 (1 − ink)(1 − black), within a code at
     // either depth, into the deep shadows: no ink, cyan, half magenta, then ever more black.
@@ -242,7 +235,7 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
         }
     }
     // A profile that does not suit CMYK (the grey one) is passed over for the default.
-    LinearSource wrongProfile(tagged(deepInks, gamma18, ColorModel::cmyk), 1, false);
+    LinearSource wrongProfile(tagged(deepInks, grayProfile, ColorModel::cmyk), 1, false);
     EXPECT_EQ(drawAll(wrongProfile)[4].r, k[4].r);
 
     // CIELAB from a TIFF, on D50 unless the file names its white. sRGB colours written as D65 Lab (as
@@ -271,16 +264,16 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
     }
     const std::string tiff =
         TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB, .whitePoint = {{0.3127f, 0.3290f}}});
-    ByteSource bytes(std::span(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()), "lab");
-    LinearSource labSource(std::make_shared<const DecodedImage>(ImageDecoder::decode(bytes)), 1, false);
+    LinearSource labSource(
+        std::make_shared<const DecodedImage>(ImageDecoder::decode(TestImages::memory(tiff))), 1, false);
     const std::vector<Pixel> l = drawAll(labSource);
     for (std::size_t i = 0; i < colours.size(); ++i) {
         expectWithinACode(l[i], colours[i], "D65 Lab " + std::to_string(i));
     }
     // Without the tag the same values are D50's: the white stays white, the blue turns violet.
     const std::string d50 = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
-    ByteSource d50Bytes(std::span(reinterpret_cast<const std::uint8_t*>(d50.data()), d50.size()), "lab");
-    LinearSource d50Source(std::make_shared<const DecodedImage>(ImageDecoder::decode(d50Bytes)), 1, false);
+    LinearSource d50Source(
+        std::make_shared<const DecodedImage>(ImageDecoder::decode(TestImages::memory(d50))), 1, false);
     const std::vector<Pixel> plain = drawAll(d50Source);
     EXPECT_NEAR(plain[0].g, 1.0f, 2e-3);
     EXPECT_GT(plain[4].r, srgbToLinear(60 / 255.0));
@@ -303,8 +296,8 @@ TEST(LinearSourceTest, TransparencyIsCompositedOverWhite) {
     }
     // Grey with alpha, matched through a profile, composited after matching: transparent is still white.
     TestImages::Pixels greyAlpha{2, 1, 2, 16, {0, 0, 30000, 65535}};
-    LinearSource matched(
-        tagged(greyAlpha, TestImages::grayGamma18Profile(), ColorModel::gray, AlphaMode::straight), 1, false);
+    LinearSource matched(tagged(greyAlpha, TestProfiles::gray(), ColorModel::gray, AlphaMode::straight), 1,
+                         false);
     const std::vector<Pixel> m = drawAll(matched);
     EXPECT_NEAR(m[0].b, 1.0f, tolerance);
     EXPECT_LT(m[1].g, 0.5f);
@@ -348,7 +341,7 @@ TEST(LinearSourceTest, TheCachedWindowIsKeptAndReplacedOnlyWhenLeft) {
 }
 
 TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
-    auto image = tagged(TestImages::distinct(64, 48, 3, 16), TestImages::adobeRGBLikeProfile());
+    auto image = tagged(TestImages::distinct(64, 48, 3, 16), TestProfiles::adobeRGBLike().own);
     LinearSource reference(image, 8, true);
     const std::vector<Pixel> expected = drawAll(reference);
     std::vector<std::thread> threads;

@@ -162,7 +162,7 @@ TEST(PDFImageWriterTest, WritesTheExactBytesOfAOneImagePage) {
 TEST(PDFImageWriterTest, EmbedsEachProfileOnceJustBeforeItsFirstImageAndFillsAllRectanglesAtOnce) {
     TemporaryDirectory folder;
     const std::string first = srgbProfile();
-    const std::string second = TestProfiles::matrixShaper(TestProfiles::srgbPrimaries(),
+    const std::string second = TestProfiles::matrixShaper(TestProfiles::srgbPrimaries,
                                                           TestProfiles::Curve::gamma, 2.2, 2.1, "Other");
     PDFImageWriter writer(folder / "profiles.pdf", Size{300, 100}, "Quilm Print");
     auto image = [&](double x, const ColorSpace& space) {
