@@ -2,7 +2,6 @@
 
 #include "GermanLocale.h"
 #include "PrintKit/render/layout/Layout.h"
-#include "PrintKit/support/Rounding.h"
 
 #include <gtest/gtest.h>
 #include <limits>
@@ -192,16 +191,4 @@ TEST(GridLayoutTest, FitsPhotoInItsCellWholeOrCropped) {
         EXPECT_EQ(fit.frame, c.frame);
         expectRect(fit.crop, c.crop.minX(), c.crop.minY(), c.crop.width(), c.crop.height(), 1e-12);
     }
-}
-
-TEST(GridLayoutTest, PixelCountsAndSamplesKeepTheirOwnRounding) {
-    // A length becomes pixels halves away from zero: the cut mark's 11.3 / 0.2 = 56.5 is 57 pixels.
-    EXPECT_EQ(Rounding::pixelCount(11.3 / 0.2), 57);
-    // A printed sample rounds ties to even, so that a smooth gradient gains no bias: 2.5 is 2, and half of
-    // full scale (32767.5) is 32768.
-    EXPECT_EQ(Rounding::sample16(2.5f), 2);
-    EXPECT_EQ(Rounding::sample16(0.5f * 65535.0f), 32768);
-    EXPECT_EQ(Rounding::sample16(1.0f * 65535.0f), 65535);
-    EXPECT_EQ(Rounding::pixelCount(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(Rounding::sample16(std::numeric_limits<float>::quiet_NaN()), 0);
 }
