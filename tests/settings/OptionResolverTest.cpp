@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 using namespace PrintKit;
 using TestSupport::expectFailure;
@@ -109,4 +110,9 @@ TEST(OptionResolverTest, TheApplicationPolicyTurnsTheDriverAdjustmentOffUnlessTh
         OptionResolver::apply(ColorPolicy::app, before, *on);
         EXPECT_EQ(before, after);
     }
+    // Options also travel as JSON records of their own.
+    EXPECT_EQ(nlohmann::json(PrintOption{"PageSize", "A4"}),
+              nlohmann::json::parse(R"({"key":"PageSize","value":"A4"})"));
+    EXPECT_THROW(nlohmann::json::parse(R"({"key":"a","value":1})").get<PrintOption>(),
+                 nlohmann::json::type_error);
 }

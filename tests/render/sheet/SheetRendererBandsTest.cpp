@@ -65,7 +65,7 @@ TEST(SheetRendererRoundTest, RoundsHalvesToEvenClampsAndWritesBigEndianTriplesOr
         {factorFor(2.5f), factorFor(3.5f), -0.25f, 0.0f},       // 2, 4, clamped to 0
         {2.0f, nan, std::numeric_limits<float>::infinity(), 0}, // clamped to 65535, NaN as 0
         {-0.0f, 0.99999f, factorFor(32766.5f), 0},
-        {factorFor(258.0f), factorFor(1.0f), 0.25f, 1}};
+        {factorFor(258.5f), factorFor(1.0f), 0.25f, 1}}; // the last pixel takes the scalar path
     EXPECT_EQ(roundedSamples(pixels, true),
               (std::vector<std::uint16_t>{65535, 0, 32768, 0,     2,     4, 0,   0, 65535, 0,
                                           65535, 0, 0,     65534, 32766, 0, 258, 1, 16384, 0}));
