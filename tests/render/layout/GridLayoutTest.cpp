@@ -1,34 +1,20 @@
 #include "PrintKit/render/layout/GridLayout.h"
 
 #include "GermanLocale.h"
+#include "LayoutCases.h"
 #include "PrintKit/render/layout/Layout.h"
 
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace PrintKit;
+using namespace LayoutCases;
 
 namespace {
-
-PPDPageSize page(double width, double height, std::optional<std::vector<double>> imageable = std::nullopt) {
-    PPDPageSize size;
-    size.name = "Test";
-    size.width = width;
-    size.height = height;
-    size.imageableArea = std::move(imageable);
-    return size;
-}
 
 GridSpec cells(double width, double height, double gap = 0, bool turnsToFitMore = false,
                bool captions = false) {
     return GridSpec::make(width, height, gap, turnsToFitMore, false, false, false, captions);
-}
-
-void expectRect(const Rect& actual, double x, double y, double w, double h, double tolerance = 1e-9) {
-    EXPECT_NEAR(actual.minX(), x, tolerance);
-    EXPECT_NEAR(actual.minY(), y, tolerance);
-    EXPECT_NEAR(actual.width(), w, tolerance);
-    EXPECT_NEAR(actual.height(), h, tolerance);
 }
 
 } // namespace

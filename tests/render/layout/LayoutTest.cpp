@@ -1,6 +1,7 @@
 #include "PrintKit/render/layout/Layout.h"
 
 #include "GermanLocale.h"
+#include "LayoutCases.h"
 #include "PrintKit/render/layout/LayoutJSON.h"
 
 #include <functional>
@@ -9,17 +10,10 @@
 #include <stdexcept>
 
 using namespace PrintKit;
+using namespace LayoutCases;
 using nlohmann::json;
 
 namespace {
-
-PPDPageSize page(double width, double height, std::optional<std::vector<double>> imageable = std::nullopt) {
-    PPDPageSize size;
-    size.width = width;
-    size.height = height;
-    size.imageableArea = std::move(imageable);
-    return size;
-}
 
 const PPDPageSize fourBySix = page(288, 432, std::vector<double>{0, 0, 288, 432});
 
@@ -30,13 +24,6 @@ Placement place(std::int64_t w, std::int64_t h, const ImageFit& fit, Size offset
 
 std::string pixels(const Placement& p) {
     return std::to_string(p.pixelWidth) + "x" + std::to_string(p.pixelHeight);
-}
-
-void expectRect(const Rect& actual, const Rect& expected, double tolerance = 1e-9) {
-    EXPECT_NEAR(actual.minX(), expected.minX(), tolerance);
-    EXPECT_NEAR(actual.minY(), expected.minY(), tolerance);
-    EXPECT_NEAR(actual.width(), expected.width(), tolerance);
-    EXPECT_NEAR(actual.height(), expected.height(), tolerance);
 }
 
 PlacementError placementError(const std::function<void()>& body) {
