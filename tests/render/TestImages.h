@@ -5,6 +5,7 @@
 
 #include "PrintKit/render/decode/ByteSource.h"
 #include "PrintKit/render/decode/DecodedImage.h"
+#include "TestProfiles.h"
 
 #include <array>
 #include <cstdint>
@@ -109,6 +110,11 @@ inline PrintKit::ByteSource memory(const std::string& bytes, std::string name = 
 PrintKit::DecodedImage decoded(const Pixels& pixels, PrintKit::ColorModel model,
                                PrintKit::AlphaMode alpha = PrintKit::AlphaMode::none,
                                bool littleEndian = true, int orientation = 1);
+
+// The wide-gamut profile (gamma 563/256) photos are tagged with.
+inline std::string adobeRGBLikeProfile() {
+    return TestProfiles::adobeRGBLike().own;
+}
 
 // Sample c of stored pixel (x, y) of a decoded image: the integer value (in the image's byte order), or the
 // float value for float images.
