@@ -15,6 +15,11 @@
 #                   ROOT/output/TestbedPhoto.ras
 #   TestbedOffice   an office printer without a photo driver (tests/fixtures/ppd/testbed-plain.ppd)
 #   TestbedBroken   the photo printer again, whose filter fails: its jobs stop with the filter's message
+# Besides the queues the server offers one installable driver of the photo family, "EPSON SC-P900 Series"
+# (the driver program testbed-drivers serves tests/fixtures/ppd/qx-p900.ppd), and ServerBin/filter holds
+# testbed-enlarge, a pre-filter that enlarges borderless pages (page sizes named "*.Borderless") by 1.04
+# about their centre, and testbed-hang, one that never ends (tests/fixtures/ppd/testbed-borderless.ppd
+# names either by absolute path).
 # The server needs root (it runs filters as the user lp). Nothing listens beyond loopback and nothing is
 # browsed or shared.
 set -euo pipefail
@@ -112,10 +117,11 @@ EOF
 # the test bed's filters by plain name.
 write_server_bin() {
     local root=$1 item
-    for item in cgi-bin daemon driver monitor notifier; do
+    for item in cgi-bin daemon monitor notifier; do
         [ -e "/usr/lib/cups/$item" ] && ln -sfn "/usr/lib/cups/$item" "$root/serverbin/$item"
     done
-    for item in /usr/lib/cups/filter/* /usr/lib/cups/backend/*; do
+    for item in /usr/lib/cups/filter/* /usr/lib/cups/backend/* /usr/lib/cups/driver/*; do
+        [ -e "$item" ] || continue
         ln -sfn "$item" "$root/serverbin/$(basename "$(dirname "$item")")/$(basename "$item")"
     done
 
@@ -135,7 +141,42 @@ cat >/dev/null
 echo "ERROR: The test printer refuses every job" >&2
 exit 1
 EOF
-    chmod 0755 "$root/serverbin/filter/testbed-raster" "$root/serverbin/filter/testbed-failing"
+    # Enlarges the page image of a borderless page size by 1.04 about the page's centre, the way an
+    # inkjet driver prints past the paper's edges.
+    cat >"$root/serverbin/filter/testbed-enlarge" <<'EOF'
+#!/bin/sh
+case " $5 " in
+*PageSize=*.Borderless*) ;;
+*) if [ -n "$6" ]; then exec cat -- "$6"; fi; exec cat ;;
+esac
+input=$6
+if [ -z "$input" ]; then
+    input=$(mktemp) || exit 1
+    trap 'rm -f "$input"' EXIT
+    cat >"$input"
+fi
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile=%stdout \
+    -c "<< /BeginPage { pop currentpagedevice /PageSize get aload pop 2 div exch 2 div exch 2 copy translate 1.04 1.04 scale neg exch neg exch translate } >> setpagedevice" \
+    -f "$input"
+EOF
+    cat >"$root/serverbin/filter/testbed-hang" <<'EOF'
+#!/bin/sh
+exec sleep 600
+EOF
+    # One installable driver of the photo family, listed and handed out the way CUPS driver programs do.
+    cp "$fixtures/qx-p900.ppd" "$root/ppd/driver-sc-p900.ppd"
+    chmod 0644 "$root/ppd/driver-sc-p900.ppd"
+    cat >"$root/serverbin/driver/testbed-drivers" <<EOF
+#!/bin/sh
+case "\$1" in
+list) echo '"testbed-drivers:sc-p900" en "EPSON" "EPSON SC-P900 Series" "MFG:EPSON;MDL:SC-P900 Series;" "(SC-P900 Series)" "(3010.000) 0"' ;;
+cat) [ "\$2" = "testbed-drivers:sc-p900" ] && exec cat "$root/ppd/driver-sc-p900.ppd"; exit 1 ;;
+*) exit 1 ;;
+esac
+EOF
+    chmod 0755 "$root/serverbin/filter/testbed-raster" "$root/serverbin/filter/testbed-failing" \
+        "$root/serverbin/filter/testbed-enlarge" "$root/serverbin/filter/testbed-hang" \
+        "$root/serverbin/driver/testbed-drivers"
 }
 
 # Another process may have taken the port after it was chosen; cupsd then keeps running on its domain
@@ -180,7 +221,7 @@ start() {
     fi
     # Filters and their folders must belong to root and be writable by nobody else.
     chmod 0755 "$root"
-    mkdir -p "$root"/{etc,spool/tmp,cache,run,log,serverbin/filter,serverbin/backend,output,ppd}
+    mkdir -p "$root"/{etc,spool/tmp,cache,run,log,serverbin/filter,serverbin/backend,serverbin/driver,output,ppd}
     mkdir -p "$root/filterlog"
     chown lp:lp "$root/filterlog"
     chmod 0710 "$root/spool"

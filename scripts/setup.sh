@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qt6-base-dev liblcms2-dev liblcms2-utils libcups2-dev cups cups-client cups-filters ghostscript
     libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
-    libavahi-client-dev avahi-daemon avahi-utils dbus
+    libavahi-client-dev avahi-daemon avahi-utils dbus libcurl4-openssl-dev iproute2 util-linux
     nlohmann-json3-dev libssl-dev libicu-dev libpango1.0-dev libcairo2-dev fonts-noto-cjk
     xvfb poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
 )

@@ -286,6 +286,22 @@ PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& language
     }
 }
 
+std::string ppdText(const std::string& queue, const std::filesystem::path& folder) {
+    const std::filesystem::path path = PPDFile::urlForQueue(queue, folder);
+    // The same refusal as loadQueue: a name that could reach outside the folder names no queue of ours.
+    if (queue.empty() || queue == "." || queue == ".." || queue.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+        throw PPDError(PPDErrorCode::unreadable, path.string());
+    }
+    try {
+        return FileIO::readFile(path, maxPPDBytes);
+    } catch (const std::exception&) {
+    }
+    if (std::optional<std::string> bytes = serverCopy(queue)) {
+        return std::move(*bytes);
+    }
+    throw PPDError(PPDErrorCode::unreadable, path.string());
+}
+
 int submit(const std::string& queue, const std::filesystem::path& document, const std::string& title,
            const std::vector<PrintOption>& options, bool hold) {
     // The file is opened before the job exists, so a missing file never leaves an empty job behind.

@@ -56,6 +56,10 @@ std::vector<PrinterQueue> queues();
 PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& languages,
             const std::filesystem::path& folder = PPDFile::systemDirectory());
 
+// The queue's PPD file as it is stored: the same two places as ppd(), for tools that need the file itself.
+// Throws PPDError(unreadable) with the queue's path in the folder.
+std::string ppdText(const std::string& queue, const std::filesystem::path& folder = PPDFile::systemDirectory());
+
 // Sends one PDF document as a new job and returns the job's id. The options go to CUPS as IPP attributes
 // in the given order (for a key given twice, the later value counts); hold keeps the job from printing
 // until it is released or cancelled. The title becomes the job's name. Throws

@@ -34,4 +34,15 @@ std::filesystem::path userData() {
 #endif
 }
 
+std::filesystem::path userCache() {
+#ifdef __APPLE__
+    return home() / "Library" / "Caches";
+#else
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg && xdg[0] == '/') {
+        return xdg;
+    }
+    return home() / ".cache";
+#endif
+}
+
 } // namespace PrintKit::Folders

@@ -1,6 +1,5 @@
 // The user's folders, found the way the desktop finds them: the home folder from $HOME (else the account
-// entry), and on Linux the XDG data folder ($XDG_DATA_HOME when it is an absolute path, else
-// ~/.local/share). Nothing here creates a folder.
+// entry), and on Linux the XDG data and cache folders. Nothing here creates a folder.
 #pragma once
 
 #include <filesystem>
@@ -13,5 +12,9 @@ std::filesystem::path home();
 // Where the program keeps its own files: ~/Library/Application Support on macOS, the XDG data folder on
 // Linux.
 std::filesystem::path userData();
+
+// Where the program keeps files it can fetch again: ~/Library/Caches on macOS, the XDG cache folder on Linux
+// ($XDG_CACHE_HOME when it is an absolute path, else ~/.cache).
+std::filesystem::path userCache();
 
 } // namespace PrintKit::Folders
