@@ -1,6 +1,7 @@
 // The print road: sheets are rendered and sent one after another by one background task, each job is followed
 // in CUPS until it ends, and the same sheets can be exported as files instead.
 #include "QuilmPrint/model/JobWatch.h"
+#include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModelState.h"
 
@@ -25,20 +26,7 @@ namespace {
 
 using JobState = PrintJobItem::State;
 
-constexpr double pointsPerMM = 72.0 / 25.4;
-
-// One thread for the whole road, so sheets are rendered strictly one after another and a long print never
-// takes the threads that decode previews.
 Q_GLOBAL_STATIC(QThreadPool, roadPool)
-
-QThreadPool* sheetPool() {
-    static QThreadPool* pool = [] {
-        QThreadPool* one = roadPool();
-        one->setMaxThreadCount(1);
-        return one;
-    }();
-    return pool;
-}
 
 // Rendering is the heaviest work of the program and nobody waits for it at the screen; the road's thread
 // runs below the windows. (Qt's thread priorities do nothing for ordinary Linux threads; a nice value does.)
@@ -114,30 +102,23 @@ SheetEnd exportSheet(const SheetWork& work, const std::filesystem::path& folder)
     return end;
 }
 
-PrintKit::ImageFit fitOf(const PrintModel& model) {
-    switch (model.layoutMode()) {
-    case LayoutMode::fit:
-        return PrintKit::ImageFit::fit();
-    case LayoutMode::fill:
-        return PrintKit::ImageFit::fill();
-    case LayoutMode::exact:
-        break;
-    }
-    return PrintKit::ImageFit::exactSize(model.exactWidthMM() * pointsPerMM, model.exactHeightMM() * pointsPerMM,
-                                         model.exactTurnsToPhoto());
-}
-
-PrintKit::GridSpec specOf(const GridSettings& grid) {
-    return PrintKit::GridSpec::make(grid.widthMM * pointsPerMM, grid.heightMM * pointsPerMM,
-                                    grid.gapMM * pointsPerMM, grid.autoTurn, grid.fitsWhole, grid.rotatesToFit,
-                                    grid.cutMarks, grid.captions);
-}
-
 std::string stemOf(const PhotoItem& photo) { return photo.url.stem().string(); }
 
 QString exportedText(int files) { return QStringLiteral("PDF %1개를 저장했습니다").arg(files); }
 
 } // namespace
+
+// Its own pool, so a long print never takes the threads that decode previews. Each of its threads ends after
+// its sheet: libcups binds a thread to the server it first talked to.
+QThreadPool* printRoadPool() {
+    static QThreadPool* pool = [] {
+        QThreadPool* one = roadPool();
+        one->setMaxThreadCount(1);
+        one->setExpiryTimeout(0);
+        return one;
+    }();
+    return pool;
+}
 
 // ---- Building the sheets ----
 
@@ -147,8 +128,8 @@ std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, c
     for (const PhotoItem& photo : photos) {
         SheetWork work;
         work.sheet = sheet;
-        work.content = PhotoSheet{photo.url, fitOf(model), PrintKit::Margins::all(model.marginMM() * pointsPerMM),
-                                  offsets.value(photo.id), model.isTurned(photo, sheet)};
+        work.content =
+            PhotoSheet{photo.url, model.imageFit(), model.margins(), model.offset(photo), model.isTurned(photo, sheet)};
         work.name = photo.name();
         work.stem = stemOf(photo);
         work.queue = printerID.value_or(std::string());
@@ -157,16 +138,16 @@ std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, c
     return sheets;
 }
 
-std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet) const {
+std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                                     const std::vector<std::vector<PhotoItem>>& pages) const {
     std::vector<SheetWork> sheets;
     const Outcome<PrintKit::GridPlan> plan = model.gridPlan(sheet);
     const std::size_t cells = plan.ok() ? plan.value->cells.size() : 0;
-    const auto pages = model.gridPages();
     for (std::size_t index = 0; index < pages.size(); ++index) {
         const std::vector<PhotoItem>& page = pages[index];
         if (page.empty())
             continue;
-        GridSheet content{{}, specOf(grid), PrintKit::Margins::all(model.marginMM() * pointsPerMM)};
+        GridSheet content{{}, model.gridSpec(), model.margins()};
         auto cellOf = [&](const PhotoItem& photo) {
             return PrintKit::GridCellPhoto(
                 photo.url, grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
@@ -191,12 +172,6 @@ std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, co
 }
 
 // ---- The road ----
-
-std::shared_ptr<ModelLink> PrintModel::State::linkTo(PrintModel& model) {
-    if (!road.link)
-        road.link = ModelLink::make(&model);
-    return road.link;
-}
 
 PrintJobItem* PrintModel::State::job(const QUuid& id) {
     auto found = std::find_if(jobs.begin(), jobs.end(), [&](const PrintJobItem& job) { return job.id == id; });
@@ -242,13 +217,14 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
         if (work.sheet.bleedPending) {
             // The sheet waits for the driver's expansion rather than printing without the compensation the
             // recipe asks for; the measurement's end starts it again.
-            const BleedExpansion expansion = model.bleedExpansion(work.queue, work.sheet.page);
-            if (expansion.pending) {
-                model.measureBleed(work.queue, work.sheet.page);
-                if (model.bleedExpansion(work.queue, work.sheet.page).pending)
+            std::optional<double> expansion = bleedExpansion(work.queue, work.sheet.page.name);
+            if (!expansion) {
+                requestBleedMeasurement(work.queue, work.sheet.page);
+                expansion = bleedExpansion(work.queue, work.sheet.page.name);
+                if (!expansion)
                     return;
             }
-            work.settleBleed(model.bleedExpansion(work.queue, work.sheet.page).value);
+            work.settleBleed(expansion);
         }
         RoadSheet sheet = std::move(road.waiting.front());
         road.waiting.pop_front();
@@ -262,16 +238,15 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
             }
         }
         road.sheetOnItsWay = true;
-        std::shared_ptr<ModelLink> link = linkTo(model);
-        PrintModel* target = &model;
+        QPointer<PrintModel> guard(&model);
         const std::filesystem::path folder = sheet.exportRun ? sheet.exportRun->folder : temporaryFolder();
-        sheetPool()->start([sheet = std::move(sheet), link, target, folder] {
+        printRoadPool()->start([sheet = std::move(sheet), guard, folder] {
             lowerThisThread();
             SheetEnd end;
             if (sheet.control) {
                 const QUuid id = sheet.job;
                 end = sendSheet(sheet.work, id, folder, *sheet.control, [&] {
-                    link->post([target, id] {
+                    post(guard, [id](PrintModel* target) {
                         if (PrintJobItem* item = target->d->job(id); item && item->state == JobState::rendering) {
                             PrintJobItem changed = *item;
                             changed.state = JobState::sending;
@@ -282,7 +257,7 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
             } else {
                 end = exportSheet(sheet.work, folder);
             }
-            link->post([target, sheet, end] { target->d->sheetEnded(*target, sheet, end); });
+            post(guard, [sheet, end](PrintModel* target) { target->d->sheetEnded(*target, sheet, end); });
         });
         return;
     }
@@ -347,8 +322,8 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
             return;
         }
         const int cupsJobID = item->cupsJobID;
-        std::shared_ptr<ModelLink> link = d.linkTo(*target);
-        QThreadPool::globalInstance()->start([link, target, id, cupsJobID] {
+        QPointer<PrintModel> guard(target);
+        QThreadPool::globalInstance()->start([guard, id, cupsJobID] {
             std::optional<PrintKit::JobAttributes> attributes;
             QString unreadable;
             try {
@@ -356,7 +331,7 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
             } catch (const std::exception& error) {
                 unreadable = messageOf(error);
             }
-            link->post([target, id, attributes, unreadable] {
+            post(guard, [id, attributes, unreadable](PrintModel* target) {
                 State& d = *target->d;
                 d.road.watched.erase(id);
                 PrintJobItem* item = d.job(id);
@@ -380,18 +355,17 @@ void PrintModel::State::cancelInCups(PrintModel& model, const QUuid& id) {
     if (!item || road.cancelling.count(id))
         return;
     road.cancelling.insert(id);
-    std::shared_ptr<ModelLink> link = linkTo(model);
-    PrintModel* target = &model;
+    QPointer<PrintModel> guard(&model);
     const std::string queue = item->queue;
     const int cupsJobID = item->cupsJobID;
-    QThreadPool::globalInstance()->start([link, target, id, queue, cupsJobID] {
+    QThreadPool::globalInstance()->start([guard, id, queue, cupsJobID] {
         QString refused;
         try {
             PrintKit::CupsClient::cancel(queue, cupsJobID);
         } catch (const std::exception& error) {
             refused = messageOf(error);
         }
-        link->post([target, id, refused] {
+        post(guard, [id, refused](PrintModel* target) {
             State& d = *target->d;
             d.road.cancelling.erase(id);
             PrintJobItem* item = d.job(id);
@@ -433,7 +407,7 @@ void PrintModel::printGridPages() {
         setFailure(sheet.error);
         return;
     }
-    d->print(*this, d->gridSheets(*this, *sheet.value));
+    d->print(*this, d->gridSheets(*this, *sheet.value, gridPages()));
 }
 
 void PrintModel::printOnly(const PhotoItem& photo) {
@@ -442,7 +416,10 @@ void PrintModel::printOnly(const PhotoItem& photo) {
         setFailure(sheet.error);
         return;
     }
-    d->print(*this, d->photoSheets(*this, {photo}, *sheet.value));
+    if (photosPerSheet() == PhotosPerSheet::many)
+        d->print(*this, d->gridSheets(*this, *sheet.value, gridPages({photo})));
+    else
+        d->print(*this, d->photoSheets(*this, {photo}, *sheet.value));
 }
 
 void PrintModel::cancel(const QUuid& jobID) {
@@ -498,7 +475,7 @@ void PrintModel::exportPDFs(const std::filesystem::path& folder) {
         return;
     }
     std::vector<SheetWork> sheets = photosPerSheet() == PhotosPerSheet::many
-                                        ? d->gridSheets(*this, *sheet.value)
+                                        ? d->gridSheets(*this, *sheet.value, gridPages())
                                         : d->photoSheets(*this, photos(), *sheet.value);
     if (sheets.empty())
         return;
@@ -527,7 +504,8 @@ void PrintModel::clearNotice() {
 
 // The windows' jobs list and notice in every state they can show, without a printer: for screenshots and for
 // trying the windows.
-void PrintModel::State::applyPrintDemonstrations(PrintModel& model) {
+void PrintModel::State::applyPrintDemonstrations() {
+    PrintModel& model = *self;
     const char* demoJobs = std::getenv("QUILM_PRINT_DEMO_JOBS");
     if (demoJobs && std::string(demoJobs) == "1") {
         auto demo = [](JobState state, const char* name, int cupsJobID, int copies) {

@@ -1,0 +1,321 @@
+// The print road against the private cupsd: photos and grid pages rendered, sent and followed until CUPS
+// says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; and no
+// temporary file left behind on any road.
+#include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/model/PrintRoad.h"
+
+#include "AppTestSupport.h"
+#include "doubles/SetupDouble.h"
+
+#include <QTest>
+#include <QThreadPool>
+
+#include <cups/cups.h>
+#include <cups/raster.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <map>
+
+using namespace QuilmPrint;
+using AppTestSupport::waitFor;
+using JobState = PrintJobItem::State;
+
+namespace {
+
+constexpr const char* photoQueue = "TestbedStudio";
+constexpr const char* brokenQueue = "TestbedStudioBroken"; // its filter refuses every job
+constexpr const char* heldQueue = "TestbedHeld"; // stopped: its jobs wait in CUPS until cancelled
+
+std::string quoted(const std::string& text) {
+    std::string result = "'";
+    for (char c : text)
+        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return result + "'";
+}
+
+// Adds a queue to the shared server once per test program, from the PPD with `from` replaced by `to`;
+// returns the problem, if any.
+std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::filesystem::path& base,
+                     const std::string& from = {}, const std::string& to = {}) {
+    static std::map<std::string, std::string> added;
+    if (added.count(name))
+        return added[name];
+    std::string ppd = TestSupport::readFile(base);
+    if (!from.empty())
+        ppd.replace(ppd.find(from), from.size(), to);
+    const std::filesystem::path file = server.root() / "ppd" / (name + ".ppd");
+    TestSupport::writeFile(file, ppd);
+    std::string output;
+    if (TestSupport::run(quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " add " +
+                             quoted(server.root().string()) + " " + name + " " + quoted(file.string()) + " 2>&1",
+                         &output) != 0)
+        return added[name] = "cannot add " + name + ": " + output;
+    return added[name] = "";
+}
+
+// The driver's whole description printing through the test bed's raster filter (as the application's other
+// tests use it), in 16-bit colour.
+std::string addStudioQueue(TestSupport::TestServer& server, const std::string& name) {
+    return addQueue(server, name, server.root() / "ppd" / "testbed-p900.ppd", "*OpenUI *Resolution/",
+                    "*OpenUI *ColorModel/Colour Mode: PickOne\n*OrderDependency: 20 AnySetup *ColorModel\n"
+                    "*DefaultColorModel: RGB16\n*ColorModel RGB16/16-bit Colour: \"<</cupsColorSpace 1/"
+                    "cupsColorOrder 0/cupsBitsPerColor 16>>setpagedevice\"\n*CloseUI: *ColorModel\n\n"
+                    "*OpenUI *Resolution/");
+}
+
+// The queues of these tests, added once; the held queue is stopped, so its jobs wait in CUPS.
+std::string addQueues(TestSupport::TestServer& server) {
+    const std::string problems = addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
+                                 addQueue(server, brokenQueue, server.root() / "ppd" / "testbed-p900.ppd",
+                                          "testbed-raster\"", "testbed-failing\"");
+    if (problems.empty() && TestSupport::run(std::string("cupsdisable ") + heldQueue) != 0)
+        return "cannot stop the held queue";
+    return problems;
+}
+
+// The header of the raster's first page, and the number of pages.
+struct Raster {
+    cups_page_header2_t first{};
+    int pages = 0;
+};
+
+Raster readRaster(const std::filesystem::path& path) {
+    Raster raster;
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return raster;
+    cups_raster_t* stream = cupsRasterOpen(fd, CUPS_RASTER_READ);
+    cups_page_header2_t header;
+    std::vector<unsigned char> line;
+    while (stream && cupsRasterReadHeader2(stream, &header)) {
+        if (raster.pages++ == 0)
+            raster.first = header;
+        line.resize(header.cupsBytesPerLine);
+        for (unsigned row = 0; row < header.cupsHeight; ++row)
+            cupsRasterReadPixels(stream, line.data(), header.cupsBytesPerLine);
+    }
+    cupsRasterClose(stream);
+    ::close(fd);
+    return raster;
+}
+
+std::map<std::string, std::string> parsedOptions(const std::string& argument) {
+    cups_option_t* options = nullptr;
+    const int count = cupsParseOptions(argument.c_str(), 0, &options);
+    std::map<std::string, std::string> parsed;
+    for (int index = 0; index < count; ++index)
+        parsed[options[index].name] = options[index].value;
+    cupsFreeOptions(count, options);
+    return parsed;
+}
+
+int jobsOnServer() {
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 0, CUPS_WHICHJOBS_ALL);
+    cupsFreeJobs(count, jobs);
+    return count;
+}
+
+std::vector<std::string> leftovers(const std::filesystem::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("QuilmPrint-", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+class PrintRoadTest : public testing::Test {
+protected:
+    // A started model with the queue selected and the photos loaded.
+    std::unique_ptr<PrintModel> model(const std::string& queue, int photos) {
+        PrintModel::Environment environment = sandbox_.environment();
+        environment.setup = setup_;
+        auto made = std::make_unique<PrintModel>(environment);
+        made->watchInterval = std::chrono::milliseconds(50);
+        AppTestSupport::startAndWait(*made);
+        AppTestSupport::selectAndWait(*made, queue);
+        // A small sheet at 360 dpi keeps the files and the server's rasters small.
+        made->chooseSheet("4x6");
+        made->setDriverOverride("EPIJ_Qual", "301");
+        std::vector<std::filesystem::path> files;
+        for (int index = 0; index < photos; ++index) {
+            files.push_back(sandbox_.photoFolder() / ("photo-" + std::to_string(index + 1) + ".jpg"));
+            TestSupport::writeFile(files.back(), AppTestSupport::plainJpeg(300, 200, 60 * index, 120, 200));
+        }
+        AppTestSupport::addAndWait(*made, files);
+        // Every state each job passes through, in order.
+        QObject::connect(made.get(), &PrintModel::jobsChanged, [this, m = made.get()] {
+            for (const PrintJobItem& job : m->jobs()) {
+                std::vector<JobState>& states = seen_[job.id];
+                if (states.empty() || states.back() != job.state)
+                    states.push_back(job.state);
+            }
+        });
+        return made;
+    }
+
+    static bool allEnded(const PrintModel& model) {
+        for (const PrintJobItem& job : model.jobs()) {
+            if (job.state != JobState::done && job.state != JobState::cancelled && job.state != JobState::failed)
+                return false;
+        }
+        return !model.jobs().empty();
+    }
+
+    void TearDown() override {
+        printRoadPool()->waitForDone();
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_EQ(leftovers(sandbox_.root() / "tmp"), std::vector<std::string>{});
+    }
+
+    AppTestSupport::Sandbox sandbox_;
+    std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
+    std::map<QUuid, std::vector<JobState>> seen_;
+};
+
+TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(photoQueue, 3);
+    printing->setCopies(2);
+    printing->setMedia("PGPP");
+    const PreparedSheet sheet = printing->prepare();
+
+    printing->printAll();
+    ASSERT_EQ(printing->jobs().size(), 3u);
+    EXPECT_EQ(printing->unsentSheets(), 6);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    EXPECT_EQ(printing->unsentSheets(), 0);
+
+    const std::vector<JobState> course{JobState::waiting, JobState::rendering, JobState::sending,
+                                       JobState::printing, JobState::done};
+    for (const PrintJobItem& job : printing->jobs()) {
+        SCOPED_TRACE(job.photoName.toStdString());
+        EXPECT_EQ(seen_[job.id], course);
+        EXPECT_EQ(job.queue, photoQueue);
+        EXPECT_EQ(job.copies, 2);
+        ASSERT_GT(job.cupsJobID, 0);
+        std::map<std::string, std::string> received = parsedOptions(TestSupport::readFile(server->optionLog(job.cupsJobID)));
+        for (const PrintKit::PrintOption& option : sheet.options) {
+            if (option.key != "copies")
+                EXPECT_EQ(received[option.key], option.value) << option.key;
+        }
+    }
+    EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg");
+    EXPECT_EQ(parsedOptions(TestSupport::readFile(server->optionLog(printing->jobs()[0].cupsJobID)))["EPIJ_Medi"],
+              "PGPP");
+    // The driver got 16-bit colour and is told to make two copies of the one page.
+    const Raster raster = readRaster(server->output(photoQueue));
+    EXPECT_EQ(raster.pages, 1);
+    EXPECT_EQ(raster.first.cupsBitsPerColor, 16u);
+    EXPECT_EQ(raster.first.cupsColorSpace, CUPS_CSPACE_RGB);
+    EXPECT_EQ(raster.first.NumCopies, 2u);
+}
+
+TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(photoQueue, 3);
+    printing->setPhotosPerSheet(PhotosPerSheet::many);
+    GridSettings grid = printing->grid();
+    grid.widthMM = 30;
+    grid.heightMM = 40;
+    printing->setGrid(grid);
+    ASSERT_EQ(printing->gridPages().size(), 1u);
+
+    printing->printAll();
+    ASSERT_EQ(printing->jobs().size(), 1u);
+    EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg 외 2장");
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::done);
+}
+
+TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(brokenQueue, 1);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }, 60000));
+    const PrintJobItem job = printing->jobs()[0];
+    EXPECT_EQ(job.state, JobState::printing);
+    EXPECT_EQ(job.note, "The test printer refuses every job");
+    EXPECT_FALSE(job.processing);
+
+    printing->cancel(job.id);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
+}
+
+TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(heldQueue, 1);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
+    QTest::qWait(200); // a few readings of the waiting job
+    EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
+
+    printing->cancel(printing->jobs()[0].id);
+    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelling);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
+    EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::cancelled);
+}
+
+TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(photoQueue, 3);
+    const int before = jobsOnServer();
+    printing->printAll();
+    const std::vector<PrintJobItem> jobs = printing->jobs();
+    ASSERT_EQ(jobs[0].state, JobState::rendering);
+    ASSERT_EQ(jobs[1].state, JobState::waiting);
+    printing->cancel(jobs[0].id);
+    printing->cancel(jobs[1].id);
+    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
+    EXPECT_EQ(printing->jobs()[1].state, JobState::cancelled);
+    EXPECT_EQ(printing->unsentSheets(), 1);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    EXPECT_EQ(printing->jobs()[2].state, JobState::done);
+    EXPECT_EQ(printing->jobs()[0].cupsJobID, 0);
+    EXPECT_EQ(printing->jobs()[1].cupsJobID, 0);
+    EXPECT_EQ(jobsOnServer(), before + 1);
+}
+
+TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(heldQueue, 1);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
+    // Purged from the server while it is being followed.
+    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, printing->jobs()[0].cupsJobID, 1),
+              IPP_STATUS_REDIRECTION_OTHER_SITE);
+    ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
+    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: "))
+        << printing->jobs()[0].note.toStdString();
+    QTest::qWait(300); // the watcher has stopped: nothing changes any more
+    EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::printing);
+}
+
+TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    const int before = jobsOnServer();
+    {
+        auto printing = model(photoQueue, 2);
+        printing->printAll();
+        ASSERT_EQ(printing->jobs()[0].state, JobState::rendering);
+    }
+    // The road's own thread finishes the sheet it had begun, sends nothing and removes the file.
+    printRoadPool()->waitForDone();
+    EXPECT_EQ(jobsOnServer(), before);
+}
+
+} // namespace
