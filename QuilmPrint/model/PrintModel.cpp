@@ -48,6 +48,11 @@ std::optional<std::string> defaultChoice(const PrintKit::PPDOption* option,
     return among.front().key;
 }
 
+// Recipes are stored to the whole second; one made now must equal its stored copy.
+PrintKit::Timestamp nowInSeconds() {
+    return std::chrono::floor<std::chrono::seconds>(PrintKit::Dates::now());
+}
+
 // A working recipe from the PPD's own defaults, so that a first print needs no set-up: the default media,
 // the default sheet among the driver's sheets, a source that feeds it, the standard quality where offered,
 // colour left to the driver.
@@ -82,9 +87,11 @@ PaperRecipe starterRecipe(const PrinterChoice& choice) {
             name = PrintKit::label(*chosen, "ko");
         }
     }
-    return PaperRecipe::make(name, {choice.queue.name, ppd.nickName}, mediaKey, sheet, std::nullopt, source,
-                             quality, PrintKit::InkMode::color, PrintKit::ColorManagement::driver(),
-                             std::nullopt, {}, "");
+    PaperRecipe recipe =
+        PaperRecipe::make(name, {choice.queue.name, ppd.nickName}, mediaKey, sheet, std::nullopt, source, quality,
+                          PrintKit::InkMode::color, PrintKit::ColorManagement::driver(), std::nullopt, {}, "");
+    recipe.updatedAt = nowInSeconds();
+    return recipe;
 }
 
 // The catalogue machine a queue drives, by the model names its PPD and CUPS give.
@@ -461,7 +468,7 @@ void PrintModel::newRecipe() {
     fresh.version = 1;
     fresh.name = newRecipeName;
     fresh.printer = {choice->queue.name, choice->ppd ? choice->ppd->nickName : fresh.printer.model};
-    fresh.updatedAt = PrintKit::Dates::now();
+    fresh.updatedAt = nowInSeconds();
     d->assignRecipe(std::move(fresh));
 }
 
