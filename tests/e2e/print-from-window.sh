@@ -61,15 +61,15 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
         convert "$work/shot.ppm" "$artifacts/e2e-not-ready.png" || true
         fail "printing never became possible (screen in $artifacts/e2e-not-ready.png)"
     }
-    read -r button_x button_y button_w button_h <<<"$button"
+    read -r button_x button_y _ button_h <<<"$button"
 
     xdotool windowfocus --sync "$window"
     xdotool key --clearmodifiers ctrl+p
 
     # The sheet goes through the queue's filters into its file; the job then completes.
-    output="$work/testbed/output/TestbedPhoto.ras"
+    output="$work/testbed/output/TestbedP900.ras"
     for _ in $(seq 1 180); do
-        if [ -s "$output" ] && lpstat -W completed -o TestbedPhoto 2>/dev/null | grep -q TestbedPhoto; then
+        if [ -s "$output" ] && lpstat -W completed -o TestbedP900 2>/dev/null | grep -q TestbedP900; then
             break
         fi
         sleep 0.5
@@ -88,8 +88,9 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
         fi
         sleep 0.5
         shot
-        done_pixels=$(python3 "$here/screen.py" count "$work/shot.ppm" $((button_x + button_w - 360)) \
-            $((button_y - 420)) 360 420 "$good" 10)
+        # The popover's right edge is the jobs button's; it is 340 wide and opens above the button.
+        done_pixels=$(python3 "$here/screen.py" count "$work/shot.ppm" $((button_x - 8 - 400)) \
+            $((button_y - 520)) 400 520 "$good" 10)
         [ "$done_pixels" -gt 20 ] && break
         # The popover closes on any click outside it; open it again on the next turn if it shows nothing.
         xdotool key Escape
@@ -123,6 +124,8 @@ TESTBED_OWNER=$$ "$source_dir/scripts/cups-testbed.sh" start "$work/testbed" >/d
     skip "the private CUPS server did not start"
 CUPS_SERVER=$(sed -n 's/^CUPS_SERVER=//p' "$work/testbed/testbed.env")
 export CUPS_SERVER
+# A photo printer with the driver's full description, the server's default as on a real machine.
+"$source_dir/scripts/testbed-printer.sh" "$work/testbed" >/dev/null || fail "cannot add the photo printer"
 
 convert -size 900x600 gradient:'#c04040'-'#f0dcc8' "$work/photo.jpg"
 mkdir -p "$work"/{home,config,data,cache,run}
