@@ -242,6 +242,28 @@ TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
     EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::printing);
 }
 
+TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
+    REQUIRE_PRINT_SERVER(server);
+    ASSERT_EQ(addQueues(*server), "");
+    auto printing = model(photoQueue, 2);
+    std::filesystem::remove(printing->photos()[0].url);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::failed);
+    EXPECT_NE(printing->jobs()[0].message.toStdString().find("photo-1.jpg"), std::string::npos)
+        << printing->jobs()[0].message.toStdString();
+    EXPECT_EQ(printing->jobs()[1].state, JobState::done);
+
+    // The queue is removed between choosing it and printing.
+    auto gone = model(goneQueue, 1);
+    ASSERT_EQ(TestSupport::run(std::string("lpadmin -x ") + goneQueue), 0);
+    gone->printAll();
+    ASSERT_TRUE(waitFor([&] { return allEnded(*gone); }, 120000));
+    EXPECT_EQ(gone->jobs()[0].state, JobState::failed);
+    EXPECT_TRUE(gone->jobs()[0].message.startsWith("인쇄 작업을 보내지 못했습니다: "))
+        << gone->jobs()[0].message.toStdString();
+}
+
 TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
     REQUIRE_PRINT_SERVER(server);
     ASSERT_EQ(addQueues(*server), "");

@@ -51,7 +51,7 @@ std::string addStudioQueue(TestSupport::TestServer& server, const std::string& n
 std::string addQueues(TestSupport::TestServer& server) {
     const std::filesystem::path p900 = server.root() / "ppd" / "testbed-p900.ppd";
     const std::string problems =
-        addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
+        addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) + addStudioQueue(server, goneQueue) +
         addQueue(server, brokenQueue, p900, "testbed-raster\"", "testbed-failing\"") +
         addQueue(server, pdfQueue, p900, "application/vnd.cups-raster application/vnd.testbed-raster",
                  "application/pdf application/vnd.testbed-raster");

@@ -15,6 +15,7 @@ inline constexpr const char* photoQueue = "TestbedStudio";
 inline constexpr const char* heldQueue = "TestbedHeld";
 inline constexpr const char* brokenQueue = "TestbedStudioBroken";
 inline constexpr const char* pdfQueue = "TestbedPDF";
+inline constexpr const char* goneQueue = "TestbedGone"; // for a test that removes it
 
 // Adds them once per test program; returns what went wrong, empty when they are there.
 std::string addQueues(TestSupport::TestServer& server);
