@@ -115,6 +115,8 @@ struct PrintModel::State {
                                        const PreparedSheet& sheet) const;
     std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet,
                                       const std::vector<std::vector<PhotoItem>>& pages) const;
+    // The sheets of a print or an export; none, with the reason in the problem alert, when they cannot be made.
+    std::vector<SheetWork> sheetsToPrint(PrintModel& model, bool gridPages, const std::optional<PhotoItem>& only) const;
     void print(PrintModel& model, std::vector<SheetWork> sheets);
     void startNextSheet(PrintModel& model);
     void sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end);

@@ -170,6 +170,14 @@ TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
     EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg 외 2장");
     ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
     EXPECT_EQ(printing->jobs()[0].state, JobState::done);
+
+    // No cell fits: nothing is printed, and the alert says why.
+    grid.widthMM = 500;
+    printing->setGrid(grid);
+    printing->printAll();
+    EXPECT_EQ(printing->jobs().size(), 1u);
+    EXPECT_EQ(printing->failure(), printing->gridPlan(printing->prepare()).error);
+    EXPECT_FALSE(printing->failure().isEmpty());
 }
 
 TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
