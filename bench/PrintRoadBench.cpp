@@ -47,9 +47,9 @@ void BM_PrintTenSheets(benchmark::State& state) {
         state.SkipWithError(reason.c_str());
         return;
     }
-    reason = TestQueues::addQueues(*server);
-    if (!reason.empty()) {
-        state.SkipWithError(reason.c_str());
+    TestQueues::Queues queues(*server);
+    if (!queues.problem().empty()) {
+        state.SkipWithError(queues.problem().c_str());
         return;
     }
     AppTestSupport::Sandbox sandbox;

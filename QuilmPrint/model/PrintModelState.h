@@ -77,8 +77,8 @@ struct PrintModel::State {
     std::uint64_t photosGeneration = 0; // moves on when the list is emptied: loads under way are dropped
     int photoLoadsRunning = 0;
     std::shared_ptr<std::atomic<bool>> photoLoadCancel;
-    int previewPixels = 0;   // the longer side of the preview loaded or being loaded for the selection
-    int previewWanted = 0;   // the views' last request, kept for the next selected photo
+    int previewPixels = 0; // the longer side of the preview loaded or being loaded for the selection
+    int previewWanted = 0; // the views' last request, kept for the next selected photo
     std::uint64_t previewGeneration = 0;
 
     std::unique_ptr<QThreadPool> photoLoader; // one load at a time, so photos arrive in the order added

@@ -54,7 +54,8 @@ bool finished(const PrintModel& model) { return model.notice() && !model.notice(
 
 TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(TestQueues::addQueues(*server), "");
+    TestQueues::Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 2);
     const std::filesystem::path folder = sandbox_.root() / "export";
     std::filesystem::create_directories(folder);
@@ -83,7 +84,8 @@ TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) 
 
 TEST_F(ExportModelTest, FolderThatTakesNoFileIsReported) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(TestQueues::addQueues(*server), "");
+    TestQueues::Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 1);
     model->exportPDFs(sandbox_.root() / "missing");
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));

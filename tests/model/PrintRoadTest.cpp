@@ -117,7 +117,8 @@ protected:
 
 TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setCopies(2);
     printing->setMedia("PGPP");
@@ -156,7 +157,8 @@ TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
 
 TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setPhotosPerSheet(PhotosPerSheet::many);
     GridSettings grid = printing->grid();
@@ -182,7 +184,8 @@ TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
 
 TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(brokenQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }, 60000));
@@ -198,7 +201,8 @@ TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
 
 TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -214,7 +218,8 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
 
 TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     const int before = jobsOnServer();
     printing->printAll();
@@ -235,7 +240,8 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
 
 TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -252,7 +258,8 @@ TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
 
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 2);
     std::filesystem::remove(printing->photos()[0].url);
     printing->printAll();
@@ -274,7 +281,8 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
 
 TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     const int before = jobsOnServer();
     {
         auto printing = model(photoQueue, 2);

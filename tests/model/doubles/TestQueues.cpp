@@ -3,7 +3,6 @@
 #include "TestSupport.h"
 
 #include <filesystem>
-#include <map>
 
 namespace TestQueues {
 
@@ -16,13 +15,9 @@ std::string quoted(const std::string& text) {
     return result + "'";
 }
 
-// Adds a queue to the shared server once per test program, from the PPD with `from` replaced by `to`;
-// returns the problem, if any.
+// Adds a queue to the shared server from the PPD with `from` replaced by `to`; returns the problem, if any.
 std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::filesystem::path& base,
                      const std::string& from = {}, const std::string& to = {}) {
-    static std::map<std::string, std::string> added;
-    if (added.count(name))
-        return added[name];
     std::string ppd = TestSupport::readFile(base);
     if (!from.empty())
         ppd.replace(ppd.find(from), from.size(), to);
@@ -32,8 +27,8 @@ std::string addQueue(TestSupport::TestServer& server, const std::string& name, c
     if (TestSupport::run(quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " add " +
                              quoted(server.root().string()) + " " + name + " " + quoted(file.string()) + " 2>&1",
                          &output) != 0)
-        return added[name] = "cannot add " + name + ": " + output;
-    return added[name] = "";
+        return "cannot add " + name + ": " + output;
+    return "";
 }
 
 // The driver's whole description printing through the test bed's raster filter (as the application's other
@@ -48,17 +43,22 @@ std::string addStudioQueue(TestSupport::TestServer& server, const std::string& n
 
 } // namespace
 
-std::string addQueues(TestSupport::TestServer& server) {
+Queues::Queues(TestSupport::TestServer& server) {
     const std::filesystem::path p900 = server.root() / "ppd" / "testbed-p900.ppd";
-    const std::string problems =
-        addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) + addStudioQueue(server, goneQueue) +
-        addQueue(server, brokenQueue, p900, "testbed-raster\"", "testbed-failing\"") +
-        addQueue(server, pdfQueue, p900, "application/vnd.cups-raster application/vnd.testbed-raster",
-                 "application/pdf application/vnd.testbed-raster");
-    static const bool stopped = TestSupport::run(std::string("cupsdisable ") + heldQueue) == 0;
-    return stopped ? problems : problems + "cannot stop " + heldQueue;
+    problem_ = addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
+               addStudioQueue(server, goneQueue) +
+               addQueue(server, brokenQueue, p900, "testbed-raster\"", "testbed-failing\"") +
+               addQueue(server, pdfQueue, p900, "application/vnd.cups-raster application/vnd.testbed-raster",
+                        "application/pdf application/vnd.testbed-raster");
+    if (problem_.empty() && TestSupport::run(std::string("cupsdisable ") + heldQueue) != 0)
+        problem_ = std::string("cannot stop ") + heldQueue;
 }
 
+// The other tests of the program share the server and count on its own queues only.
+Queues::~Queues() {
+    for (const char* queue : {photoQueue, heldQueue, goneQueue, brokenQueue, pdfQueue})
+        TestSupport::run(std::string("lpadmin -x ") + queue + " 2>/dev/null");
+}
 
 std::unique_ptr<QuilmPrint::PrintModel> readyModel(const AppTestSupport::Sandbox& sandbox,
                                                    std::shared_ptr<QuilmPrint::SetupServices> setup,

@@ -17,8 +17,18 @@ inline constexpr const char* brokenQueue = "TestbedStudioBroken";
 inline constexpr const char* pdfQueue = "TestbedPDF";
 inline constexpr const char* goneQueue = "TestbedGone"; // for a test that removes it
 
-// Adds them once per test program; returns what went wrong, empty when they are there.
-std::string addQueues(TestSupport::TestServer& server);
+// Adds them for the life of the value; problem() says what went wrong, empty when they are there.
+class Queues {
+public:
+    explicit Queues(TestSupport::TestServer& server);
+    ~Queues();
+    Queues(const Queues&) = delete;
+    Queues& operator=(const Queues&) = delete;
+    const std::string& problem() const { return problem_; }
+
+private:
+    std::string problem_;
+};
 
 // A started model printing to the queue on 4 x 6 in sheets at 360 dpi (small files, quick rasters), with
 // `photos` photos "photo-1.jpg"… loaded, and its jobs read every 50 ms.
