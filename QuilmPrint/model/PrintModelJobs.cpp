@@ -171,6 +171,23 @@ std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, co
     return sheets;
 }
 
+std::vector<SheetWork> PrintModel::State::sheetsToPrint(PrintModel& model, bool gridPages,
+                                                        const std::optional<PhotoItem>& only) const {
+    const Outcome<PreparedSheet> sheet = model.tryPrepare();
+    if (!sheet.ok()) {
+        model.setFailure(sheet.error);
+        return {};
+    }
+    if (!gridPages)
+        return photoSheets(model, only ? std::vector<PhotoItem>{*only} : photos, *sheet.value);
+    // A grid of which no cell fits the sheet has no pages; the user is told why rather than nothing happening.
+    if (const Outcome<PrintKit::GridPlan> plan = model.gridPlan(*sheet.value); !plan.ok()) {
+        model.setFailure(plan.error);
+        return {};
+    }
+    return this->gridSheets(model, *sheet.value, only ? model.gridPages({*only}) : model.gridPages());
+}
+
 // ---- The road ----
 
 PrintJobItem* PrintModel::State::job(const QUuid& id) {
@@ -392,34 +409,12 @@ void PrintModel::printAll() {
         printPhotos();
 }
 
-void PrintModel::printPhotos() {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    d->print(*this, d->photoSheets(*this, photos(), *sheet.value));
-}
+void PrintModel::printPhotos() { d->print(*this, d->sheetsToPrint(*this, false, std::nullopt)); }
 
-void PrintModel::printGridPages() {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    d->print(*this, d->gridSheets(*this, *sheet.value, gridPages()));
-}
+void PrintModel::printGridPages() { d->print(*this, d->sheetsToPrint(*this, true, std::nullopt)); }
 
 void PrintModel::printOnly(const PhotoItem& photo) {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    if (photosPerSheet() == PhotosPerSheet::many)
-        d->print(*this, d->gridSheets(*this, *sheet.value, gridPages({photo})));
-    else
-        d->print(*this, d->photoSheets(*this, {photo}, *sheet.value));
+    d->print(*this, d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, photo));
 }
 
 void PrintModel::cancel(const QUuid& jobID) {
@@ -469,14 +464,7 @@ int PrintModel::unsentSheets() const {
 }
 
 void PrintModel::exportPDFs(const std::filesystem::path& folder) {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    std::vector<SheetWork> sheets = photosPerSheet() == PhotosPerSheet::many
-                                        ? d->gridSheets(*this, *sheet.value, gridPages())
-                                        : d->photoSheets(*this, photos(), *sheet.value);
+    std::vector<SheetWork> sheets = d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, std::nullopt);
     if (sheets.empty())
         return;
     auto run = std::make_shared<ExportRun>();

@@ -77,8 +77,8 @@ struct PrintModel::State {
     std::uint64_t photosGeneration = 0; // moves on when the list is emptied: loads under way are dropped
     int photoLoadsRunning = 0;
     std::shared_ptr<std::atomic<bool>> photoLoadCancel;
-    int previewPixels = 0;   // the longer side of the preview loaded or being loaded for the selection
-    int previewWanted = 0;   // the views' last request, kept for the next selected photo
+    int previewPixels = 0; // the longer side of the preview loaded or being loaded for the selection
+    int previewWanted = 0; // the views' last request, kept for the next selected photo
     std::uint64_t previewGeneration = 0;
 
     std::unique_ptr<QThreadPool> photoLoader; // one load at a time, so photos arrive in the order added
@@ -115,6 +115,8 @@ struct PrintModel::State {
                                        const PreparedSheet& sheet) const;
     std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet,
                                       const std::vector<std::vector<PhotoItem>>& pages) const;
+    // The sheets of a print or an export; none, with the reason in the problem alert, when they cannot be made.
+    std::vector<SheetWork> sheetsToPrint(PrintModel& model, bool gridPages, const std::optional<PhotoItem>& only) const;
     void print(PrintModel& model, std::vector<SheetWork> sheets);
     void startNextSheet(PrintModel& model);
     void sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end);

@@ -6,6 +6,7 @@
 
 #include "AppTestSupport.h"
 #include "doubles/SetupDouble.h"
+#include "doubles/TestQueues.h"
 
 #include <QTest>
 #include <QThreadPool>
@@ -24,56 +25,7 @@ using JobState = PrintJobItem::State;
 
 namespace {
 
-constexpr const char* photoQueue = "TestbedStudio";
-constexpr const char* brokenQueue = "TestbedStudioBroken"; // its filter refuses every job
-constexpr const char* heldQueue = "TestbedHeld"; // stopped: its jobs wait in CUPS until cancelled
-
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (char c : text)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
-// Adds a queue to the shared server once per test program, from the PPD with `from` replaced by `to`;
-// returns the problem, if any.
-std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::filesystem::path& base,
-                     const std::string& from = {}, const std::string& to = {}) {
-    static std::map<std::string, std::string> added;
-    if (added.count(name))
-        return added[name];
-    std::string ppd = TestSupport::readFile(base);
-    if (!from.empty())
-        ppd.replace(ppd.find(from), from.size(), to);
-    const std::filesystem::path file = server.root() / "ppd" / (name + ".ppd");
-    TestSupport::writeFile(file, ppd);
-    std::string output;
-    if (TestSupport::run(quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " add " +
-                             quoted(server.root().string()) + " " + name + " " + quoted(file.string()) + " 2>&1",
-                         &output) != 0)
-        return added[name] = "cannot add " + name + ": " + output;
-    return added[name] = "";
-}
-
-// The driver's whole description printing through the test bed's raster filter (as the application's other
-// tests use it), in 16-bit colour.
-std::string addStudioQueue(TestSupport::TestServer& server, const std::string& name) {
-    return addQueue(server, name, server.root() / "ppd" / "testbed-p900.ppd", "*OpenUI *Resolution/",
-                    "*OpenUI *ColorModel/Colour Mode: PickOne\n*OrderDependency: 20 AnySetup *ColorModel\n"
-                    "*DefaultColorModel: RGB16\n*ColorModel RGB16/16-bit Colour: \"<</cupsColorSpace 1/"
-                    "cupsColorOrder 0/cupsBitsPerColor 16>>setpagedevice\"\n*CloseUI: *ColorModel\n\n"
-                    "*OpenUI *Resolution/");
-}
-
-// The queues of these tests, added once; the held queue is stopped, so its jobs wait in CUPS.
-std::string addQueues(TestSupport::TestServer& server) {
-    const std::string problems = addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
-                                 addQueue(server, brokenQueue, server.root() / "ppd" / "testbed-p900.ppd",
-                                          "testbed-raster\"", "testbed-failing\"");
-    if (problems.empty() && TestSupport::run(std::string("cupsdisable ") + heldQueue) != 0)
-        return "cannot stop the held queue";
-    return problems;
-}
+using namespace TestQueues;
 
 // The header of the raster's first page, and the number of pages.
 struct Raster {
@@ -132,21 +84,7 @@ class PrintRoadTest : public testing::Test {
 protected:
     // A started model with the queue selected and the photos loaded.
     std::unique_ptr<PrintModel> model(const std::string& queue, int photos) {
-        PrintModel::Environment environment = sandbox_.environment();
-        environment.setup = setup_;
-        auto made = std::make_unique<PrintModel>(environment);
-        made->watchInterval = std::chrono::milliseconds(50);
-        AppTestSupport::startAndWait(*made);
-        AppTestSupport::selectAndWait(*made, queue);
-        // A small sheet at 360 dpi keeps the files and the server's rasters small.
-        made->chooseSheet("4x6");
-        made->setDriverOverride("EPIJ_Qual", "301");
-        std::vector<std::filesystem::path> files;
-        for (int index = 0; index < photos; ++index) {
-            files.push_back(sandbox_.photoFolder() / ("photo-" + std::to_string(index + 1) + ".jpg"));
-            TestSupport::writeFile(files.back(), AppTestSupport::plainJpeg(300, 200, 60 * index, 120, 200));
-        }
-        AppTestSupport::addAndWait(*made, files);
+        std::unique_ptr<PrintModel> made = readyModel(sandbox_, setup_, queue, photos);
         // Every state each job passes through, in order.
         QObject::connect(made.get(), &PrintModel::jobsChanged, [this, m = made.get()] {
             for (const PrintJobItem& job : m->jobs()) {
@@ -179,7 +117,8 @@ protected:
 
 TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setCopies(2);
     printing->setMedia("PGPP");
@@ -218,7 +157,8 @@ TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
 
 TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setPhotosPerSheet(PhotosPerSheet::many);
     GridSettings grid = printing->grid();
@@ -232,11 +172,20 @@ TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
     EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg 외 2장");
     ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
     EXPECT_EQ(printing->jobs()[0].state, JobState::done);
+
+    // No cell fits: nothing is printed, and the alert says why.
+    grid.widthMM = 500;
+    printing->setGrid(grid);
+    printing->printAll();
+    EXPECT_EQ(printing->jobs().size(), 1u);
+    EXPECT_EQ(printing->failure(), printing->gridPlan(printing->prepare()).error);
+    EXPECT_FALSE(printing->failure().isEmpty());
 }
 
 TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(brokenQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }, 60000));
@@ -252,7 +201,8 @@ TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
 
 TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -268,7 +218,8 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
 
 TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     const int before = jobsOnServer();
     printing->printAll();
@@ -289,7 +240,8 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
 
 TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -304,9 +256,33 @@ TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
     EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::printing);
 }
 
+TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
+    REQUIRE_PRINT_SERVER(server);
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
+    auto printing = model(photoQueue, 2);
+    std::filesystem::remove(printing->photos()[0].url);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::failed);
+    EXPECT_NE(printing->jobs()[0].message.toStdString().find("photo-1.jpg"), std::string::npos)
+        << printing->jobs()[0].message.toStdString();
+    EXPECT_EQ(printing->jobs()[1].state, JobState::done);
+
+    // The queue is removed between choosing it and printing.
+    auto gone = model(goneQueue, 1);
+    ASSERT_EQ(TestSupport::run(std::string("lpadmin -x ") + goneQueue), 0);
+    gone->printAll();
+    ASSERT_TRUE(waitFor([&] { return allEnded(*gone); }, 120000));
+    EXPECT_EQ(gone->jobs()[0].state, JobState::failed);
+    EXPECT_TRUE(gone->jobs()[0].message.startsWith("인쇄 작업을 보내지 못했습니다: "))
+        << gone->jobs()[0].message.toStdString();
+}
+
 TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
     REQUIRE_PRINT_SERVER(server);
-    ASSERT_EQ(addQueues(*server), "");
+    Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
     const int before = jobsOnServer();
     {
         auto printing = model(photoQueue, 2);
