@@ -357,8 +357,12 @@ void ContentView::openPendingFiles() {
         return; // taken when the view is first shown, after the model has started
     if (AppDelegate* delegate = AppDelegate::shared()) {
         const std::vector<std::filesystem::path> files = delegate->takePendingFiles();
-        if (!files.empty())
-            model_->addPhotos(files);
+        if (files.empty())
+            return;
+        model_->addPhotos(files);
+        // Files from a second launch: the window that takes them comes forward.
+        window()->raise();
+        window()->activateWindow();
     }
 }
 
