@@ -821,6 +821,9 @@ void PrintModel::State::checkBleed() {
 
 std::optional<double> PrintModel::State::bleedExpansion(const std::string& queue,
                                                         const std::string& page) const {
+    if (road.unmeasurable.count(queue + "." + page)) {
+        return 1.0; // could not be measured in this run: the sheet prints without the compensation
+    }
     return ModelSettings::readNumber(*environment.settings, ModelSettings::bleedExpansionKey(queue, page));
 }
 
@@ -829,14 +832,6 @@ void PrintModel::State::recordBleedExpansion(const std::string& queue, const std
     ModelSettings::writeNumber(settings(), ModelSettings::bleedExpansionKey(queue, page), expansion);
     emit self->layoutChanged();
 }
-
-// ---- Hooks of the print road ----
-// The print road measures expansions and brings the demonstration jobs and notice; until it does, a
-// borderless sheet with edge compensation stays pending and nothing is demonstrated.
-
-void PrintModel::State::requestBleedMeasurement(const std::string&, const PrintKit::PPDPageSize&) {}
-
-void PrintModel::State::applyPrintDemonstrations() {}
 
 // ---- Failure ----
 

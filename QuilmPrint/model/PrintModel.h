@@ -195,6 +195,7 @@ public:
     void exportPDFs(const std::filesystem::path& folder);
     std::chrono::milliseconds watchInterval{2000}; // how often a job's state is read
 
+
     // ---- Notices and failures ----
     const std::optional<Notice>& notice() const;
     void showNotice(const Notice& notice);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/model/PrintRoad.h"
 
 #include <QHash>
 #include <QImage>
@@ -104,9 +105,26 @@ struct PrintModel::State {
     // Demonstration jobs and notice of the print road, applied by start().
     void applyPrintDemonstrations();
 
-    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp)
+    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp, PrintModelBleed.cpp)
     std::vector<PrintJobItem> jobs;
     std::optional<Notice> notice;
+    PrintRoad road;
+    PrintJobItem* job(const QUuid& id);
+    void setJob(PrintModel& model, const PrintJobItem& job);
+    std::vector<SheetWork> photoSheets(const PrintModel& model, const std::vector<PhotoItem>& photos,
+                                       const PreparedSheet& sheet) const;
+    std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                      const std::vector<std::vector<PhotoItem>>& pages) const;
+    // The sheets of a print or an export; none, with the reason in the problem alert, when they cannot be made.
+    std::vector<SheetWork> sheetsToPrint(PrintModel& model, bool gridPages, const std::optional<PhotoItem>& only) const;
+    void print(PrintModel& model, std::vector<SheetWork> sheets);
+    void startNextSheet(PrintModel& model);
+    void sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end);
+    void exportEnded(PrintModel& model, ExportRun& run);
+    void watch(PrintModel& model, const QUuid& id);
+    void cancelInCups(PrintModel& model, const QUuid& id);
+    std::filesystem::path temporaryFolder() const;
+    void measured(const std::string& queue, const std::string& page, std::optional<double> expansion);
 
     // Failure (PrintModel.cpp)
     QString failure;
@@ -119,6 +137,13 @@ struct PrintModel::State {
     std::vector<PrintKit::EpsonDriver> drivers;
     std::map<QString, DriverInstall> driverInstalls;
     std::map<QString, std::filesystem::path> installerMounts;
+    bool refreshingDrivers = false;
+    StopFlag stopDiscovery;
+    StopFlag stopInstalls;
+    std::shared_ptr<SetupServices> setupServices();
+    void setInstall(PrintModel& model, const QString& id, const DriverInstall& install);
+    void endInstall(PrintModel& model, const QString& id);
+    void driversRead(PrintModel& model, std::vector<PrintKit::EpsonDriver> read);
 };
 
 } // namespace QuilmPrint
