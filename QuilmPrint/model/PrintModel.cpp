@@ -124,11 +124,15 @@ PrintModel::PrintModel(Environment environment, QObject* parent)
     d->environment = std::move(environment);
     d->self = this;
     if (!d->environment.settings) {
-        d->environment.settings = std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                              "QuilmPrint", "QuilmPrint");
+        d->environment.settings = defaultSettings();
     }
     d->photoLoader = std::make_unique<QThreadPool>();
     d->photoLoader->setMaxThreadCount(1);
+}
+
+std::shared_ptr<QSettings> PrintModel::defaultSettings() {
+    return std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quilm Print"),
+                                       QStringLiteral("QuilmPrint"));
 }
 
 PrintModel::~PrintModel() {

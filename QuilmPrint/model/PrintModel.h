@@ -72,6 +72,8 @@ public:
     // recipes and starts loading the printer list.
     void start();
     static PrintModel* current();
+    // The user defaults of the application: an INI file in the user's configuration folder.
+    static std::shared_ptr<QSettings> defaultSettings();
 
     // ---- Printers ----
     const std::vector<PrinterChoice>& printers() const;

@@ -63,14 +63,9 @@ protected:
 
 } // namespace
 
-std::shared_ptr<QSettings> ContentView::defaultSettings() {
-    return std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("Quilm Print"), QStringLiteral("QuilmPrint"));
-}
-
 ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) : QWidget(parent) {
     if (!environment.settings)
-        environment.settings = defaultSettings();
+        environment.settings = PrintModel::defaultSettings();
     settings_ = environment.settings;
     model_ = new PrintModel(std::move(environment), this);
     setAcceptDrops(true);
@@ -99,7 +94,6 @@ ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) :
     actionBar_ = new ActionBar(model_, centre);
     centreColumn->addWidget(actionBar_);
     inspector_ = new RecipeInspector(model_, split_);
-    inspector_->setMinimumWidth(260);
     split_->addWidget(sidebar_);
     split_->addWidget(centre);
     split_->addWidget(inspector_);

@@ -35,7 +35,6 @@ public:
     ~ContentView() override;
 
     PrintModel* model() const { return model_; }
-    static std::shared_ptr<QSettings> defaultSettings();
 
     // What the notifications ask for.
     void openPendingFiles();
