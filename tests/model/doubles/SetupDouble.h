@@ -38,8 +38,7 @@ private:
 
 class SetupDouble : public QuilmPrint::SetupServices {
 private:
-    template <typename Call>
-    auto locked(Call call) {
+    template <typename Call> auto locked(Call call) {
         std::lock_guard lock(mutex_);
         return call();
     }
@@ -65,15 +64,22 @@ public:
     Gate createGate;
 
     // What was asked.
-    int finds() { return locked([&] { return finds_; }); }
-    int measurements() { return locked([&] { return measurements_; }); }
-    std::vector<std::filesystem::path> detached() { return locked([&] { return detached_; }); }
+    int finds() {
+        return locked([&] { return finds_; });
+    }
+    int measurements() {
+        return locked([&] { return measurements_; });
+    }
+    std::vector<std::filesystem::path> detached() {
+        return locked([&] { return detached_; });
+    }
 
     void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
         locked([&] { drivers = std::move(list); });
     }
 
-    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds, const std::atomic<bool>*) override {
+    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds,
+                                                 const std::atomic<bool>*) override {
         return locked([&] { return found; });
     }
     std::vector<PrintKit::EpsonDriver> installedDrivers() override {
@@ -102,7 +108,8 @@ public:
     void detachInstaller(const std::filesystem::path& mount) override {
         locked([&] { detached_.push_back(mount); });
     }
-    std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override;
+    std::optional<double> measureExpansion(const std::string& queue,
+                                           const PrintKit::PPDPageSize& page) override;
 };
 
 } // namespace TestDoubles
