@@ -66,6 +66,10 @@ TEST_F(SetupChainTest, InstallsTheDriverThenConnectsThePrinter) {
                                           DriverInstall::downloading(0.25), DriverInstall::downloading(0.5),
                                           DriverInstall::downloading(1), DriverInstall::installerOpen()}));
     EXPECT_EQ(model.installerMounts().at(id), "/nonexistent/mount");
+    model.reopenInstaller("No such install");
+    model.reopenInstaller(id);
+    ASSERT_TRUE(waitFor([&] { return !setup_->reopened().empty(); }));
+    EXPECT_EQ(setup_->reopened(), std::vector<std::filesystem::path>{"/nonexistent/mount"});
 
     // The installer has put the driver in place: the next refresh ends the installation and connects.
     std::vector<PrintKit::EpsonDriver> usedDriver;

@@ -47,6 +47,7 @@ private:
     int finds_ = 0;
     int measurements_ = 0;
     std::vector<std::filesystem::path> detached_;
+    std::vector<std::filesystem::path> reopened_;
 
 public:
     // What the calls answer.
@@ -72,6 +73,9 @@ public:
     }
     std::vector<std::filesystem::path> detached() {
         return locked([&] { return detached_; });
+    }
+    std::vector<std::filesystem::path> reopened() {
+        return locked([&] { return reopened_; });
     }
 
     void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
@@ -104,7 +108,9 @@ public:
             throw std::runtime_error(failure);
         return "/nonexistent/mount";
     }
-    void reopenInstaller(const std::filesystem::path&) override {}
+    void reopenInstaller(const std::filesystem::path& mount) override {
+        locked([&] { reopened_.push_back(mount); });
+    }
     void detachInstaller(const std::filesystem::path& mount) override {
         locked([&] { detached_.push_back(mount); });
     }
