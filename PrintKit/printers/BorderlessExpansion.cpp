@@ -63,7 +63,8 @@ struct PipeReader {
 ssize_t readPipe(void* context, unsigned char* buffer, size_t length) {
     auto* reader = static_cast<PipeReader*>(context);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(reader->deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(reader->deadline - Clock::now());
         if (left.count() <= 0) {
             reader->timedOut = true;
             return -1;
@@ -121,7 +122,26 @@ struct Extent {
     long length() const { return first < 0 ? 0 : last - first + 1; }
 };
 
-// The rectangle's extent along the middle row and the middle column of the first page.
+// The probe's black rectangle along one axis of the page, in points from the page's lower-left corner.
+// Its edges lie on whole inches where the page allows, so that they fall on pixel edges at any whole
+// resolution and a driver that enlarges nothing measures exactly 1; a page too small for that gets the
+// middle half. Either leaves room around the rectangle for an enlargement up to a third.
+struct Span {
+    double low;
+    double high;
+    double length() const { return high - low; }
+    double middle() const { return (low + high) / 2; }
+};
+
+Span probeSpan(double size) {
+    const double high = 72 * std::floor(size / 72) - 72;
+    if (high - 72 >= 72) {
+        return {72, high};
+    }
+    return {size / 4, size * 3 / 4};
+}
+
+// The rectangle's extent along its middle row and its middle column on the first page.
 std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& page) {
     cups_page_header2_t header;
     if (!cupsRasterReadHeader2(raster, &header)) {
@@ -133,7 +153,8 @@ std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& pa
         header.cupsWidth == 0 || header.cupsHeight == 0 || header.HWResolution[0] == 0 ||
         header.HWResolution[1] == 0 || header.cupsBitsPerPixel % bits != 0 ||
         static_cast<std::uint64_t>(header.cupsBytesPerLine) > maxLineBytes ||
-        static_cast<std::uint64_t>(header.cupsWidth) * header.cupsBitsPerPixel > 8ull * header.cupsBytesPerLine) {
+        static_cast<std::uint64_t>(header.cupsWidth) * header.cupsBitsPerPixel >
+            8ull * header.cupsBytesPerLine) {
         return std::nullopt;
     }
     const unsigned channels = header.cupsBitsPerPixel / bits;
@@ -159,43 +180,51 @@ std::optional<double> measureRaster(cups_raster_t* raster, const PPDPageSize& pa
         return false;
     };
 
+    const Span across = probeSpan(page.width);
+    const Span down = probeSpan(page.height);
+    const double xScale = header.HWResolution[0] / 72.0;
+    const double yScale = header.HWResolution[1] / 72.0;
+    // Raster rows count from the top of the page.
+    const auto clampedIndex = [](double value, unsigned count) {
+        return static_cast<unsigned>(std::clamp(value, 0.0, static_cast<double>(count - 1)));
+    };
+    const unsigned middleColumn = clampedIndex(across.middle() * xScale, header.cupsWidth);
+    const unsigned middleRow = clampedIndex(header.cupsHeight - down.middle() * yScale, header.cupsHeight);
     const std::size_t pixelBytes = header.cupsBitsPerPixel / 8;
-    const unsigned middleRow = header.cupsHeight / 2;
-    const unsigned middleColumn = header.cupsWidth / 2;
     std::vector<unsigned char> line(header.cupsBytesPerLine);
-    Extent across;
-    Extent down;
+    Extent columns;
+    Extent rows;
     for (unsigned row = 0; row < header.cupsHeight; ++row) {
         if (cupsRasterReadPixels(raster, line.data(), header.cupsBytesPerLine) != header.cupsBytesPerLine) {
             return std::nullopt;
         }
         if (inked(line.data() + middleColumn * pixelBytes)) {
-            down.add(row);
+            rows.add(row);
         }
         if (row == middleRow) {
             for (unsigned column = 0; column < header.cupsWidth; ++column) {
                 if (inked(line.data() + column * pixelBytes)) {
-                    across.add(column);
+                    columns.add(column);
                 }
             }
         }
     }
-    if (across.length() == 0 || down.length() == 0) {
+    if (columns.length() == 0 || rows.length() == 0) {
         return std::nullopt;
     }
-    const double expectedWidth = page.width / 2 * header.HWResolution[0] / 72;
-    const double expectedHeight = page.height / 2 * header.HWResolution[1] / 72;
     // The larger of the two keeps the paper's edges covered should a driver enlarge unevenly.
-    return std::max(static_cast<double>(across.length()) / expectedWidth,
-                    static_cast<double>(down.length()) / expectedHeight);
+    return std::max(static_cast<double>(columns.length()) / (across.length() * xScale),
+                    static_cast<double>(rows.length()) / (down.length() * yScale));
 }
 
 // The probe page: a one-page PDF document of the page's size.
 std::string probeDocument(const PPDPageSize& page) {
     const std::string width = Numbers::fixed(page.width, 3);
     const std::string height = Numbers::fixed(page.height, 3);
-    const std::string content = Numbers::fixed(page.width / 4, 3) + " " + Numbers::fixed(page.height / 4, 3) + " " +
-                                Numbers::fixed(page.width / 2, 3) + " " + Numbers::fixed(page.height / 2, 3) +
+    const Span across = probeSpan(page.width);
+    const Span down = probeSpan(page.height);
+    const std::string content = Numbers::fixed(across.low, 3) + " " + Numbers::fixed(down.low, 3) + " " +
+                                Numbers::fixed(across.length(), 3) + " " + Numbers::fixed(down.length(), 3) +
                                 " re f\n";
     const std::array<std::string, 4> objects{
         "<< /Type /Catalog /Pages 2 0 R >>",
@@ -222,7 +251,8 @@ std::string probeDocument(const PPDPageSize& page) {
 
 } // namespace
 
-std::optional<double> measure(const std::string& queue, const PPDPageSize& page, std::chrono::seconds timeout) {
+std::optional<double> measure(const std::string& queue, const PPDPageSize& page,
+                              std::chrono::seconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;
     if (!(page.width > 0) || !(page.height > 0) || page.name.empty()) {
         return std::nullopt;
@@ -241,8 +271,8 @@ std::optional<double> measure(const std::string& queue, const PPDPageSize& page,
         FileIO::writeFileAtomically(probePath, probeDocument(page));
 
         // -e runs the PPD's own filters (the driver's) where they lead to raster.
-        ChildProcess child({cupsfilter, "-e", "-p", ppdPath.string(), "-m", "application/vnd.cups-raster", "-o",
-                            "PageSize=" + page.name, probePath.string()},
+        ChildProcess child({cupsfilter, "-e", "-p", ppdPath.string(), "-m", "application/vnd.cups-raster",
+                            "-o", "PageSize=" + page.name, probePath.string()},
                            ChildProcess::Stream::pipe, ChildProcess::Stream::discard);
         PipeReader reader{child.outputFD(), deadline};
         std::optional<double> ratio;

@@ -13,8 +13,8 @@
 
 namespace PrintKit::BorderlessExpansion {
 
-// The enlargement ratio (1 = none): a probe page holding a black rectangle of half the page's size,
-// centred, goes through cupsfilter with the queue's PPD file to CUPS raster, and the rectangle's size in
+// The enlargement ratio (1 = none): a probe page holding a black rectangle an inch inside the page's edges
+// goes through cupsfilter with the queue's PPD file to CUPS raster, and the rectangle's size in
 // the raster is compared with its size on the page. None when the queue's PPD file cannot be had, the chain
 // fails or does not make readable raster, the rectangle cannot be found, or the run takes longer than
 // timeout (its processes are then killed).

@@ -289,7 +289,8 @@ PPDFile ppd(const std::string& queue, const std::optional<LanguageSet>& language
 std::string ppdText(const std::string& queue, const std::filesystem::path& folder) {
     const std::filesystem::path path = PPDFile::urlForQueue(queue, folder);
     // The same refusal as loadQueue: a name that could reach outside the folder names no queue of ours.
-    if (queue.empty() || queue == "." || queue == ".." || queue.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+    if (queue.empty() || queue == "." || queue == ".." ||
+        queue.find_first_of(std::string("/\0", 2)) != std::string::npos) {
         throw PPDError(PPDErrorCode::unreadable, path.string());
     }
     try {

@@ -154,7 +154,8 @@ std::string fileNameOf(CURL* curl, const std::string& url) {
         return {};
     }
     std::string name = decoded(curl, path.substr(path.rfind('/') + 1));
-    if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\0", 2)) != std::string::npos) {
         return {};
     }
     return name;
@@ -182,7 +183,8 @@ std::optional<std::string> find(const std::string& installerFileName, const std:
     }
     Handle handle = newHandle();
     CURL* curl = handle.get();
-    char* escaped = curl_easy_escape(curl, installerFileName.c_str(), static_cast<int>(installerFileName.size()));
+    char* escaped =
+        curl_easy_escape(curl, installerFileName.c_str(), static_cast<int>(installerFileName.size()));
     if (!escaped) {
         throw EpsonDriverDownloadError(Code::invalidURL, installerFileName);
     }

@@ -35,7 +35,8 @@ std::string server();
 
 // The installer's address on the server, or none when the server does not have it (404 or 410 to a HEAD
 // request). Throws noServer, network, serverError, cancelled.
-std::optional<std::string> find(const std::string& installerFileName, const std::atomic<bool>* cancel = nullptr);
+std::optional<std::string> find(const std::string& installerFileName,
+                                const std::atomic<bool>* cancel = nullptr);
 
 // Streams the file into cacheFolder() under its own name, through a temporary name that is renamed only
 // when every byte has arrived; progress receives fractions from 0 to 1 (1 exactly once, at the end) on the

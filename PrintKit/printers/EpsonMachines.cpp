@@ -12,8 +12,9 @@ using Market = EpsonMarket;
 constexpr std::array<std::string_view, 27> latinAmerica{"MX", "BR", "AR", "CL", "CO", "PE", "VE", "EC", "BO",
                                                         "PY", "UY", "CR", "PA", "GT", "HN", "SV", "NI", "DO",
                                                         "CU", "JM", "TT", "BS", "BB", "BZ", "GY", "SR", "HT"};
-constexpr std::array<std::string_view, 21> asia{"KR", "CN", "TW", "HK", "MO", "SG", "TH", "MY", "ID", "PH", "VN",
-                                                "IN", "KH", "LA", "MM", "BD", "LK", "NP", "PK", "MN", "BN"};
+constexpr std::array<std::string_view, 21> asia{"KR", "CN", "TW", "HK", "MO", "SG", "TH",
+                                                "MY", "ID", "PH", "VN", "IN", "KH", "LA",
+                                                "MM", "BD", "LK", "NP", "PK", "MN", "BN"};
 
 std::string asciiUpper(std::string_view text) {
     std::string upper(text);
@@ -124,11 +125,15 @@ std::string normalizedModel(std::string_view model) {
 const std::vector<EpsonMachine>& all() {
     static const std::vector<EpsonMachine> machines{
         {"SC-P900 Series",
-         {{Market::northAmerica, "SureColor P900"}, {Market::latinAmerica, "SureColor P900"}, {Market::other, "SC-P900"}},
+         {{Market::northAmerica, "SureColor P900"},
+          {Market::latinAmerica, "SureColor P900"},
+          {Market::other, "SC-P900"}},
          {"SC-P900", "SureColor P900"},
          "SC-P900_Series_Driver.dmg"},
         {"SC-P700 Series",
-         {{Market::northAmerica, "SureColor P700"}, {Market::latinAmerica, "SureColor P700"}, {Market::other, "SC-P700"}},
+         {{Market::northAmerica, "SureColor P700"},
+          {Market::latinAmerica, "SureColor P700"},
+          {Market::other, "SC-P700"}},
          {"SC-P700", "SureColor P700"},
          "SC-P700_Series_Driver.dmg"},
         {"ET-8550 Series",

@@ -119,9 +119,9 @@ void browseUntilStopped(const std::shared_ptr<Run>& run) {
         if (browse.client) {
             bool browsing = false;
             for (const char* type : serviceTypes) {
-                browsing |= avahi_service_browser_new(browse.client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC, type,
-                                                      "local", static_cast<AvahiLookupFlags>(0), browsed,
-                                                      &browse) != nullptr;
+                browsing |= avahi_service_browser_new(browse.client, AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC,
+                                                      type, "local", static_cast<AvahiLookupFlags>(0),
+                                                      browsed, &browse) != nullptr;
             }
             if (browsing && avahi_threaded_poll_start(poll) == 0) {
                 std::unique_lock guard(run->lock);

@@ -149,7 +149,8 @@ std::vector<EpsonDriver> folderDrivers() {
         std::sort(files.begin(), files.end());
         for (const std::filesystem::path& file : files) {
             if (std::optional<std::string> bytes = readPPD(file)) {
-                if (std::optional<EpsonDriver> driver = driverOf(*bytes, std::filesystem::absolute(file).string())) {
+                if (std::optional<EpsonDriver> driver =
+                        driverOf(*bytes, std::filesystem::absolute(file).string())) {
                     drivers.push_back(std::move(*driver));
                 }
             }
@@ -186,7 +187,8 @@ std::vector<EpsonDriver> serverDrivers() {
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_TEXT, "ppd-make", nullptr, "EPSON");
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(std::size(requested)), nullptr, requested);
-    std::unique_ptr<ipp_t, decltype(&ippDelete)> response(cupsDoRequest(server.get(), request, "/"), &ippDelete);
+    std::unique_ptr<ipp_t, decltype(&ippDelete)> response(cupsDoRequest(server.get(), request, "/"),
+                                                          &ippDelete);
     if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
         return {};
     }
@@ -322,7 +324,8 @@ std::vector<std::string> lpadminArguments(const std::string& queue, const std::s
 // lpadmin's own words, without the notice it prints on every PPD-based queue.
 std::string toolMessage(const ChildResult& result) {
     std::string message;
-    std::string_view rest = result.errors.empty() ? std::string_view(result.output) : std::string_view(result.errors);
+    std::string_view rest =
+        result.errors.empty() ? std::string_view(result.output) : std::string_view(result.errors);
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         std::string_view line = Text::trimmed(rest.substr(0, end));
@@ -437,7 +440,8 @@ std::string queueName(const std::string& model, const std::vector<std::string>& 
     // "_" also survive every shell and URL a queue name ends up in.
     std::string base;
     for (char c : model) {
-        const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
+        const bool plain =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-';
         if (plain) {
             base += c;
         } else if (!base.empty() && base.back() != '_') {
@@ -468,7 +472,8 @@ std::string createQueue(const FoundPrinter& printer, const EpsonDriver& driver,
                         const std::vector<std::string>& existingQueues) {
     if (printer.name.empty() || printer.name.find('\0') != std::string::npos ||
         !Text::isValidUtf8(printer.name)) {
-        throw PrinterSetupError(PrinterSetupErrorCode::invalidPrinter, Text::utf8WithReplacement(printer.name));
+        throw PrinterSetupError(PrinterSetupErrorCode::invalidPrinter,
+                                Text::utf8WithReplacement(printer.name));
     }
     const std::string queue = queueName(printer.model, existingQueues);
     std::vector<std::string> arguments = lpadminArguments(queue, deviceURI(printer), driver);

@@ -133,7 +133,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, Stream output, 
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
-    const int failure = ::posix_spawnp(&pid_, args[0], &setup.actions, &setup.attributes, args.data(), environ);
+    const int failure =
+        ::posix_spawnp(&pid_, args[0], &setup.actions, &setup.attributes, args.data(), environ);
     closeFD(outPipe[1]);
     closeFD(errPipe[1]);
     if (failure != 0) {
@@ -229,7 +230,8 @@ ChildResult ChildProcess::run(const std::vector<std::string>& argv, std::chrono:
     while ((child.output_ >= 0 || child.errors_ >= 0) && !stop()) {
         std::array<pollfd, 2> fds{pollfd{child.output_, POLLIN, 0}, pollfd{child.errors_, POLLIN, 0}};
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        const int wait = static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>(50, left.count())));
+        const int wait =
+            static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>(50, left.count())));
         if (::poll(fds.data(), fds.size(), wait) < 0) {
             if (errno == EINTR) {
                 continue;

@@ -31,7 +31,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(listener_, 8) != 0 ||
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::listen(listener_, 8) != 0 ||
             ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
             throw std::runtime_error("no loopback port");
         }
@@ -58,11 +59,13 @@ private:
             std::string request;
             char buffer[4096];
             ssize_t count;
-            while (request.find("\r\n\r\n") == std::string::npos && (count = ::read(client, buffer, sizeof buffer)) > 0) {
+            while (request.find("\r\n\r\n") == std::string::npos &&
+                   (count = ::read(client, buffer, sizeof buffer)) > 0) {
                 request.append(buffer, static_cast<std::size_t>(count));
             }
             const bool head = request.rfind("HEAD ", 0) == 0;
-            const std::string path = request.substr(request.find(' ') + 1, request.find(" HTTP/") - request.find(' ') - 1);
+            const std::string path =
+                request.substr(request.find(' ') + 1, request.find(" HTTP/") - request.find(' ') - 1);
             if (path == "/drivers/Stall.dmg") {
                 held_.push_back(client);
                 continue;
@@ -81,7 +84,8 @@ private:
                 reply += body;
             }
             for (std::size_t sent = 0; sent < reply.size();) {
-                const ssize_t written = ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+                const ssize_t written =
+                    ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
                 if (written <= 0) {
                     break;
                 }
@@ -124,7 +128,8 @@ protected:
     std::vector<std::string> cached() const {
         std::vector<std::string> names;
         if (std::filesystem::exists(EpsonDriverDownload::cacheFolder())) {
-            for (const auto& entry : std::filesystem::directory_iterator(EpsonDriverDownload::cacheFolder())) {
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(EpsonDriverDownload::cacheFolder())) {
                 names.push_back(entry.path().filename().string());
             }
         }
@@ -169,8 +174,8 @@ TEST_F(EpsonDriverDownloadTest, FailuresLeaveNothingUnderTheFinalName) {
 
     expectError([&] { EpsonDriverDownload::download(server.base() + "Drop.dmg", nullptr); }, Code::network,
                 "드라이버 서버와 통신하지 못했습니다: ");
-    expectError([&] { EpsonDriverDownload::download(server.base() + "Missing.dmg", nullptr); }, Code::serverError,
-                "드라이버 서버가 요청을 거절했습니다: HTTP 404");
+    expectError([&] { EpsonDriverDownload::download(server.base() + "Missing.dmg", nullptr); },
+                Code::serverError, "드라이버 서버가 요청을 거절했습니다: HTTP 404");
     expectError([&] { EpsonDriverDownload::download(server.base(), nullptr); }, Code::invalidURL,
                 "드라이버 주소를 쓸 수 없습니다: ");
     EXPECT_TRUE(cached().empty());
@@ -199,7 +204,8 @@ TEST_F(EpsonDriverDownloadTest, FailuresLeaveNothingUnderTheFinalName) {
 
     // Nobody listening any more.
     EpsonDriverDownload::setServer("http://127.0.0.1:1/");
-    expectError([] { EpsonDriverDownload::find("Good.dmg"); }, Code::network, "드라이버 서버와 통신하지 못했습니다: ");
+    expectError([] { EpsonDriverDownload::find("Good.dmg"); }, Code::network,
+                "드라이버 서버와 통신하지 못했습니다: ");
 }
 
 } // namespace

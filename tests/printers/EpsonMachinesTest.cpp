@@ -49,11 +49,16 @@ TEST(EpsonMachinesTest, ModelTextsNameTheirMachineOnly) {
     EXPECT_EQ(bundles, (std::vector<std::string>{"SC-P900 Series", "SC-P700 Series", "ET-8550 Series",
                                                  "ET-8500 Series"}));
     const std::vector<std::pair<std::string, std::string>> cases{
-        {"EPSON SC-P900 Series", "SC-P900 Series"},  {"epson sc-p700", "SC-P700 Series"},
-        {"SureColor P900", "SC-P900 Series"},         {"EPSON EcoTank Photo ET-8550", "ET-8550 Series"},
-        {"EPSON ET-8500 Series", "ET-8500 Series"},   {"SC P 900 series", "SC-P900 Series"},
-        {"EPSON SC-P9000 Series", ""},                {"EPSON ET-85500", ""},
-        {"EPSON", ""},                                {"", ""},
+        {"EPSON SC-P900 Series", "SC-P900 Series"},
+        {"epson sc-p700", "SC-P700 Series"},
+        {"SureColor P900", "SC-P900 Series"},
+        {"EPSON EcoTank Photo ET-8550", "ET-8550 Series"},
+        {"EPSON ET-8500 Series", "ET-8500 Series"},
+        {"SC P 900 series", "SC-P900 Series"},
+        {"EPSON SC-P9000 Series", ""},
+        {"EPSON ET-85500", ""},
+        {"EPSON", ""},
+        {"", ""},
     };
     for (const auto& [model, bundle] : cases) {
         const EpsonMachine* machine = EpsonMachines::forModel(model);

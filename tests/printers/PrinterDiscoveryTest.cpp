@@ -2,7 +2,6 @@
 // against no daemon at all. libdbus reads the bus address once per process, so each case needs a process of
 // its own, as ctest runs them.
 #include "PrintKit/printers/PrinterSetup.h"
-
 #include "TestSupport.h"
 
 #include <cstdlib>
@@ -62,7 +61,8 @@ public:
         return address.substr(0, address.find('\n'));
     }
     void publish(const std::string& name, const std::string& type, const std::vector<std::string>& txt) {
-        std::string command = script() + " publish " + quoted(root_.path().string()) + " " + quoted(name) + " " + type + " 9100";
+        std::string command = script() + " publish " + quoted(root_.path().string()) + " " + quoted(name) +
+                              " " + type + " 9100";
         for (const std::string& entry : txt) {
             command += " " + quoted(entry);
         }
@@ -71,7 +71,9 @@ public:
     }
 
 private:
-    static std::string script() { return quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/avahi-testbed.sh"); }
+    static std::string script() {
+        return quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/avahi-testbed.sh");
+    }
     TemporaryDirectory root_;
 };
 
@@ -88,7 +90,8 @@ TEST(PrinterDiscoveryTest, FindsEachEpsonPrinterOnceWhateverItAnnounces) {
     const std::string studio = "Kim's \"P900\" 작업실";
     responder.publish(studio, "_printer._tcp", {"usb_MFG=EPSON", "usb_MDL=SC-P900 Series"});
     responder.publish(studio, "_pdl-datastream._tcp", {"usb_MFG=EPSON", "ty=SC-P900 Series"});
-    responder.publish(studio, "_ipp._tcp", {"usb_MFG=EPSON", "ty=SC-P900 Series", "product=(SC-P900 Series)"});
+    responder.publish(studio, "_ipp._tcp",
+                      {"usb_MFG=EPSON", "ty=SC-P900 Series", "product=(SC-P900 Series)"});
     responder.publish("Kitchen", "_ipp._tcp", {"product=(EPSON ET-8550 Series)"});
     responder.publish("Office", "_ipp._tcp", {"usb_MFG=Generic", "ty=Generic Office Laser"});
 

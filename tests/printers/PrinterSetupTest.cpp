@@ -38,7 +38,8 @@ TEST(PrinterSetupTest, StatusFollowsQueuesThenDrivers) {
     const FoundPrinter p9000{"Big", "EPSON SC-P9000 Series"};
     EXPECT_EQ(PrinterSetup::status(p9000, {}, {serverP900}), SetupStatus::needsDriver(p9000.model));
     const EpsonDriver p9000Driver{"EPSON SC-P9000 Series", "/p9000.ppd"};
-    EXPECT_EQ(PrinterSetup::status(p9000, {}, {serverP900, p9000Driver}), SetupStatus::canConnect(p9000Driver));
+    EXPECT_EQ(PrinterSetup::status(p9000, {}, {serverP900, p9000Driver}),
+              SetupStatus::canConnect(p9000Driver));
 
     EXPECT_TRUE(PrinterSetup::hasDriver(EpsonMachines::all()[2], {serverP900, et8550}));
     EXPECT_FALSE(PrinterSetup::hasDriver(EpsonMachines::all()[3], {serverP900, et8550}));
@@ -55,8 +56,9 @@ TEST(PrinterSetupTest, DeviceURIsCarryAnyServiceNameIntact) {
     EXPECT_EQ(PrinterSetup::serviceName("dnssd://._ipp._tcp.local/"), "");
 
     EXPECT_EQ(PrinterSetup::queueName("EPSON SC-P900 Series", {}), "EPSON_SC-P900_Series");
-    EXPECT_EQ(PrinterSetup::queueName("EPSON SC-P900 Series", {"epson_sc-p900_series", "EPSON_SC-P900_Series_2"}),
-              "EPSON_SC-P900_Series_3");
+    EXPECT_EQ(
+        PrinterSetup::queueName("EPSON SC-P900 Series", {"epson_sc-p900_series", "EPSON_SC-P900_Series_2"}),
+        "EPSON_SC-P900_Series_3");
     EXPECT_EQ(PrinterSetup::queueName("  ★ ", {}), "EPSON");
 }
 
@@ -81,8 +83,8 @@ TEST_F(PrinterSetupServerTest, ListsTheServersAndTheFoldersDrivers) {
     PrinterSetup::setDriverFolders({folder.path(), folder / "missing"});
 
     EXPECT_EQ(PrinterSetup::installedDrivers(),
-              (std::vector<EpsonDriver>{serverP900,
-                                        {"EPSON Testbed Borderless", (folder / "vendor" / "bless.ppd.gz").string()}}));
+              (std::vector<EpsonDriver>{
+                  serverP900, {"EPSON Testbed Borderless", (folder / "vendor" / "bless.ppd.gz").string()}}));
 }
 
 TEST_F(PrinterSetupServerTest, CreatesQueuesThatConnectTheirPrinters) {
