@@ -1,5 +1,7 @@
 #include "QuilmPrint/window/QtDesktop.h"
 
+#include "QuilmPrint/window/Controls.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -7,7 +9,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -20,16 +25,36 @@ std::filesystem::path toPath(const QString& file) {
     return std::filesystem::path(file.toStdString());
 }
 
+// The box's symbol painted in the warning colour, and a width that keeps a Korean sentence on one or two
+// lines instead of a narrow column.
+void dress(QMessageBox* box) {
+    constexpr int side = 40;
+    QPixmap symbol(side * 2, side * 2);
+    symbol.setDevicePixelRatio(2);
+    symbol.fill(Qt::transparent);
+    {
+        QPainter painter(&symbol);
+        paintSymbol(painter, Symbol::exclamationTriangle, QRectF(2, 2, side - 4, side - 4), Theme::warn(),
+                    1.2);
+    }
+    box->setIconPixmap(symbol);
+    if (auto* title = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        title->setFont(Theme::font(13.5, QFont::DemiBold));
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(340, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+}
+
 } // namespace
 
 QMessageBox* QtDesktop::makeAlert(QWidget* parent, const QString& title, const QString& text) {
     auto* box = new QMessageBox(parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(title);
     box->setText(title);
     box->setInformativeText(text);
     box->setDefaultButton(box->addButton(QStringLiteral("확인"), QMessageBox::AcceptRole));
+    dress(box);
     return box;
 }
 
@@ -38,7 +63,6 @@ QMessageBox* QtDesktop::makeConfirmation(QWidget* parent, const QString& title, 
                                          QPushButton** accepting) {
     auto* box = new QMessageBox(parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Question);
     box->setWindowTitle(title);
     box->setText(title);
     box->setInformativeText(text);
@@ -47,6 +71,7 @@ QMessageBox* QtDesktop::makeConfirmation(QWidget* parent, const QString& title, 
     // Enter must not do the irreversible thing by accident.
     box->setDefaultButton(no);
     box->setEscapeButton(no);
+    dress(box);
     if (accepting)
         *accepting = yes;
     return box;

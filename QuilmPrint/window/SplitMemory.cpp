@@ -1,41 +1,52 @@
 #include "QuilmPrint/window/SplitMemory.h"
 
+#include <QDataStream>
 #include <QPointer>
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
+#include <algorithm>
+#include <optional>
 
 namespace QuilmPrint::SplitMemory {
 
 namespace {
 
-// A stored state is trusted only when it gives every pane a width inside the pane's own bounds; anything
-// else (a state from another layout, a damaged file) leaves the split as it was built.
-bool restore(QSplitter* split, const QByteArray& state) {
-    if (state.isEmpty())
-        return false;
-    const QList<int> before = split->sizes();
-    if (!split->restoreState(state)) {
-        split->setSizes(before);
-        return false;
+// The divider positions in a state written by QSplitter::saveState(), when the state fits this split: one
+// size per pane, each inside the pane's own bounds, and the same orientation. Anything else (a state from
+// another layout, a damaged file) gives nothing and the split stays as it was built. The state is read by
+// hand: QSplitter::restoreState() applies a damaged state halfway and reserves whatever count the data
+// claims.
+std::optional<QList<int>> storedSizes(const QByteArray& state, const QSplitter& split) {
+    constexpr qint32 splitterMarker = 0xff;
+    QDataStream stream(state);
+    stream.setVersion(QDataStream::Qt_5_0);
+    qint32 marker = 0, version = -1;
+    quint32 count = 0;
+    stream >> marker >> version >> count;
+    if (stream.status() != QDataStream::Ok || marker != splitterMarker || version < 0 || version > 1 ||
+        count != quint32(split.count()))
+        return std::nullopt;
+    QList<int> sizes;
+    for (quint32 i = 0; i < count; ++i) {
+        qint32 size = 0;
+        stream >> size;
+        sizes.append(size);
     }
-    const QList<int> after = split->sizes();
-    bool plausible = after.size() == split->count();
-    int total = 0;
-    for (int i = 0; plausible && i < after.size(); ++i) {
-        const QWidget* pane = split->widget(i);
-        const int extent =
-            split->orientation() == Qt::Horizontal ? pane->minimumWidth() : pane->minimumHeight();
-        plausible = after[i] > 0 && after[i] >= extent;
-        total += after[i];
+    bool collapsible = false, opaque = false;
+    qint32 handleWidth = 0, orientation = 0;
+    stream >> collapsible >> handleWidth >> opaque >> orientation;
+    if (stream.status() != QDataStream::Ok || orientation != split.orientation())
+        return std::nullopt;
+    for (int i = 0; i < sizes.size(); ++i) {
+        const QWidget* pane = split.widget(i);
+        const bool horizontal = split.orientation() == Qt::Horizontal;
+        const int least = std::max(1, horizontal ? pane->minimumWidth() : pane->minimumHeight());
+        const int most = horizontal ? pane->maximumWidth() : pane->maximumHeight();
+        if (sizes[i] < least || sizes[i] > most)
+            return std::nullopt;
     }
-    if (!plausible || total <= 0) {
-        split->setSizes(before);
-        for (int i = 0; i < split->count(); ++i)
-            split->widget(i)->setVisible(true);
-        return false;
-    }
-    return true;
+    return sizes;
 }
 
 } // namespace
@@ -49,7 +60,8 @@ QSplitter* name(QWidget* pane, const QString& name, std::shared_ptr<QSettings> s
     if (split->objectName() == name)
         return split;
     split->setObjectName(name);
-    restore(split, settings->value(name).toByteArray());
+    if (const auto sizes = storedSizes(settings->value(name).toByteArray(), *split))
+        split->setSizes(*sizes);
     QObject::connect(split, &QSplitter::splitterMoved, split,
                      [split, name, settings] { settings->setValue(name, split->saveState()); });
     return split;

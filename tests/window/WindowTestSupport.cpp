@@ -1,5 +1,7 @@
 #include "WindowTestSupport.h"
 
+#include "QuilmPrint/window/Theme.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QLayout>
@@ -8,6 +10,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The window tests see the windows as the application shows them: Fusion, the palette and the fonts.
+struct ApplicationLook : ::testing::Environment {
+    void SetUp() override { QuilmPrint::Theme::apply(*qApp); }
+};
+[[maybe_unused]] const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);
+
+} // namespace
 
 namespace WindowTest {
 
