@@ -21,22 +21,21 @@ namespace AppTestSupport {
 namespace fs = std::filesystem;
 using QuilmPrint::PrintModel;
 
-namespace {
-
 std::string shellQuoted(const std::string& text) {
     std::string result = "'";
-    for (char c : text) {
+    for (char c : text)
         result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
     return result + "'";
 }
+
+namespace {
 
 std::string script() {
     return shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh");
 }
 
-// libcups keeps the server's address per thread once it has read it. Pool threads that ended after each job
-// read CUPS_SERVER afresh, so a model talks to whichever server the test points at.
+// libcups keeps the server's address per thread: pool threads that end after each job read CUPS_SERVER
+// afresh.
 class FreshPoolThreads : public testing::Environment {
 public:
     void SetUp() override { QThreadPool::globalInstance()->setExpiryTimeout(0); }
@@ -118,6 +117,16 @@ PrintModel::Environment Sandbox::environment() const {
     return environment;
 }
 
+std::vector<fs::path> Sandbox::writePhotos(int count, const std::string& bytes,
+                                           const std::string& prefix) const {
+    std::vector<fs::path> files;
+    for (int i = 0; i < count; ++i) {
+        files.push_back(photoFolder() / (prefix + std::to_string(i) + ".jpg"));
+        TestSupport::writeFile(files.back(), bytes);
+    }
+    return files;
+}
+
 fs::path Sandbox::addProfile(const std::string& fileName, const std::string& description) const {
     const fs::path path = profileFolder() / fileName;
     std::wstring wide(description.begin(), description.end());
@@ -141,7 +150,7 @@ bool waitFor(const std::function<bool()>& predicate, int milliseconds) {
 
 namespace {
 
-// The profile scan posts its result after the printer list; a few turns of the loop let it land.
+// The profile scan posts its result after the printer list.
 void settle() {
     QThreadPool::globalInstance()->waitForDone(30000);
     for (int turn = 0; turn < 5; ++turn) {
@@ -201,8 +210,6 @@ std::string plainJpeg(int width, int height, int red, int green, int blue) {
                           {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green),
                            static_cast<std::uint16_t>(blue)}));
 }
-
-OwnServer::OwnServer() = default;
 
 OwnServer::~OwnServer() {
     if (active_) {

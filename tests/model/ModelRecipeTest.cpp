@@ -19,9 +19,8 @@ class ModelRecipeTest : public testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (!printServer(&why)) {
+        if (!printServer(&why))
             GTEST_SKIP() << why;
-        }
         glossy = sandbox.addProfile("a-glossy.icc", "SC-P900 Premium Glossy Photo Paper");
         luster = sandbox.addProfile("b-luster.icc", "SC-P900 Premium Luster Photo Paper");
         environment = sandbox.environment();
@@ -46,20 +45,17 @@ protected:
 } // namespace
 
 TEST_F(ModelRecipeTest, APrinterWithoutStoredRecipesStartsFromItsDriverDefaults) {
-    const PaperRecipe& recipe = *model->recipe();
-    EXPECT_EQ(recipe.printer.queue, p900Queue);
-    EXPECT_EQ(recipe.printer.model, "EPSON SC-P900 Series");
-    EXPECT_EQ(recipe.media, "PLAIN");
-    EXPECT_EQ(recipe.sheet, "A4");
-    EXPECT_EQ(recipe.source, "STD");
-    EXPECT_EQ(recipe.quality, PrintQuality::standard);
-    EXPECT_EQ(recipe.name, "보통 용지");
+    const PaperRecipe& r = *model->recipe();
+    EXPECT_EQ(std::tie(r.printer.queue, r.printer.model, r.media, r.sheet, r.source, r.name),
+              std::make_tuple(p900Queue, "EPSON SC-P900 Series", "PLAIN", "A4", "STD", "보통 용지"));
+    EXPECT_EQ(r.quality, PrintQuality::standard);
     EXPECT_FALSE(model->savedRecipe().has_value());
     EXPECT_TRUE(model->tryPrepare().ok()) << model->tryPrepare().error.toStdString();
 }
 
 TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
     const PrintKit::ICCProfileInfo lusterProfile = model->profiles()[1];
+    using PrintKit::RenderingIntent;
     const std::vector<std::pair<const char*, std::function<void()>>> operations{
         {"rename", [&] { model->rename("유광 A4"); }},
         {"setMedia", [&] { model->setMedia("PGPP"); }},
@@ -75,7 +71,7 @@ TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
          }},
         {"setAppManagedColor", [&] { model->setAppManagedColor(true); }},
         {"setProfile", [&] { model->setProfile(lusterProfile); }},
-        {"setIntent", [&] { model->setIntent(PrintKit::RenderingIntent::relativeColorimetric); }},
+        {"setIntent", [&] { model->setIntent(RenderingIntent::relativeColorimetric); }},
         {"setBlackPointCompensation", [&] { model->setBlackPointCompensation(false); }},
         {"setBleedCompensation", [&] { model->setBleedCompensation(true); }},
     };
@@ -88,13 +84,10 @@ TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
         EXPECT_NE(*model->recipe(), before);
         EXPECT_EQ(workingCopy(), *model->recipe());
     }
-    const PaperRecipe& recipe = *model->recipe();
-    EXPECT_EQ(recipe.name, "유광 A4");
-    EXPECT_EQ(recipe.customSheet, (PrintKit::CustomSheetSize{300, 400}));
-    EXPECT_EQ(recipe.sheet, "Custom");
-    EXPECT_EQ(recipe.color,
+    EXPECT_EQ(model->recipe()->customSheet, (PrintKit::CustomSheetSize{300, 400}));
+    EXPECT_EQ(model->recipe()->color,
               PrintKit::ColorManagement::application(PrintKit::ProfileReference(lusterProfile),
-                                                     PrintKit::RenderingIntent::relativeColorimetric, false));
+                                                     RenderingIntent::relativeColorimetric, false));
 }
 
 TEST_F(ModelRecipeTest, CustomQualityStartsFromTheDetailsShownForThePreset) {

@@ -67,9 +67,8 @@ class ModelSheetTest : public testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (!printServer(&why)) {
+        if (!printServer(&why))
             GTEST_SKIP() << why;
-        }
         environment = sandbox.environment();
         environment.settings->setValue(ModelSettings::printer, p900Queue);
         model = std::make_unique<PrintModel>(environment);
@@ -205,9 +204,8 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
     ASSERT_EQ(pages.size(), 1u);
 
     std::vector<std::optional<PrintKit::GridCellPhoto>> cells;
-    for (const PhotoItem& item : pages[0]) {
+    for (const PhotoItem& item : pages[0])
         cells.push_back(PrintKit::GridCellPhoto{item.url, std::nullopt});
-    }
     const fs::path pdf = sandbox.root() / "tmp" / "grid.pdf";
     PrintKit::SheetRenderer::renderGrid(cells, *plan.value, model->gridSpec(), sheet.page, sheet.color,
                                         sheet.sharpening, sheet.bleed, pdf);
@@ -223,9 +221,8 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
         EXPECT_EQ(file.pixels[i], std::make_pair(long(frame.width), long(frame.height)));
     }
     ASSERT_EQ(file.marks.size(), plan.value->marks.size());
-    for (std::size_t i = 0; i < file.marks.size(); ++i) {
+    for (std::size_t i = 0; i < file.marks.size(); ++i)
         expectSameRect(file.marks[i], plan.value->pageRect(plan.value->marks[i]));
-    }
     // The resolution a photo gets in its cell: its pixels across the part shown, over the frame's inches.
     const PrintKit::CellFit first = PrintKit::GridLayout::fit(400, 300, plan.value->cells[0],
                                                               model->gridSpec(), plan.value->captionHeight);
@@ -240,35 +237,25 @@ TEST(ModelTurnTest, TheCanvasTurnsOnlyForOnePhotoFittedOrFilled) {
     portrait.paper = portrait.page;
     PreparedSheet landscape;
     landscape.page = {"L", "L", {}, 400, 300, std::nullopt};
-    const PhotoItem wide{QUuid::createUuid(), "w.jpg", 600, 400, {}};
-    const PhotoItem tall{QUuid::createUuid(), "t.jpg", 400, 600, {}};
-    const PhotoItem square{QUuid::createUuid(), "s.jpg", 500, 500, {}};
-    struct Case {
-        CanvasOrientation canvas;
-        const PreparedSheet& sheet;
-        const PhotoItem& photo;
-        bool turned;
+    const PhotoItem wide{QUuid::createUuid(), "w.jpg", 600, 400, {}},
+        tall{QUuid::createUuid(), "t.jpg", 400, 600, {}}, square{QUuid::createUuid(), "s.jpg", 500, 500, {}};
+    using C = CanvasOrientation;
+    const std::tuple<C, const PreparedSheet&, const PhotoItem&, bool> cases[] = {
+        {C::automatic, portrait, wide, true},  {C::automatic, portrait, tall, false},
+        {C::automatic, landscape, tall, true}, {C::automatic, landscape, square, false},
+        {C::portrait, landscape, wide, true},  {C::portrait, portrait, wide, false},
+        {C::landscape, portrait, tall, true},  {C::landscape, landscape, tall, false},
     };
-    const Case cases[] = {
-        {CanvasOrientation::automatic, portrait, wide, true},
-        {CanvasOrientation::automatic, portrait, tall, false},
-        {CanvasOrientation::automatic, landscape, tall, true},
-        {CanvasOrientation::automatic, landscape, square, false},
-        {CanvasOrientation::portrait, landscape, wide, true},
-        {CanvasOrientation::portrait, portrait, wide, false},
-        {CanvasOrientation::landscape, portrait, tall, true},
-        {CanvasOrientation::landscape, landscape, tall, false},
-    };
-    for (const Case& c : cases) {
-        model.setCanvasOrientation(c.canvas);
+    for (const auto& [canvas, sheet, photo, turned] : cases) {
+        model.setCanvasOrientation(canvas);
         model.setLayoutMode(LayoutMode::fit);
         model.setPhotosPerSheet(PhotosPerSheet::one);
-        EXPECT_EQ(model.isTurned(c.photo, c.sheet), c.turned) << &c - cases;
+        EXPECT_EQ(model.isTurned(photo, sheet), turned) << &sheet << " " << photo.pixelWidth;
         model.setLayoutMode(LayoutMode::exact);
-        EXPECT_FALSE(model.isTurned(c.photo, c.sheet));
+        EXPECT_FALSE(model.isTurned(photo, sheet));
         model.setLayoutMode(LayoutMode::fill);
         model.setPhotosPerSheet(PhotosPerSheet::many);
-        EXPECT_FALSE(model.isTurned(c.photo, c.sheet));
+        EXPECT_FALSE(model.isTurned(photo, sheet));
     }
     const PreparedSheet turned = portrait.turned();
     EXPECT_TRUE(turned.isTurnedCanvas);

@@ -16,45 +16,60 @@ QString reason(const PrintModel& model) {
     return model.tryPrepare().error;
 }
 
+PrintKit::PaperRecipe recipeFor(const char* name, const std::string& queue, const char* model,
+                                const char* media, const char* source) {
+    return PrintKit::PaperRecipe::make(name, {queue, model}, media, "A4", std::nullopt, source,
+                                       PrintKit::PrintQuality::standard, PrintKit::InkMode::color,
+                                       PrintKit::ColorManagement::driver(), std::nullopt, {}, "");
+}
+
 } // namespace
 
 TEST(ModelStartTest, ChoosesTheSavedThenTheDefaultThenTheFirstSupportedQueue) {
     REQUIRE_PRINT_SERVER(server);
-    struct Case {
-        const char* saved;       // "printer" in the settings, or null
-        const char* cupsDefault; // the server's default queue, or null
-        const char* chosen;
-    };
-    // Queues in the server's order: TestbedBroken, TestbedOffice, TestbedP900, TestbedPhoto, TestbedRaw.
-    const Case cases[] = {
+    // saved printer (or none), the server's default (or none), the queue chosen. In the server's order:
+    // TestbedBroken, TestbedOffice, TestbedP900, TestbedPhoto, TestbedRaw. Office queues are no photo
+    // printers.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {p900Queue, "TestbedPhoto", p900Queue},
-        {"TestbedOffice", "TestbedPhoto", "TestbedPhoto"}, // a saved office queue is not a photo printer
-        {nullptr, "TestbedOffice", "TestbedBroken"},       // nor is a default one
+        {"TestbedOffice", "TestbedPhoto", "TestbedPhoto"},
+        {nullptr, "TestbedOffice", "TestbedBroken"},
         {"Gone", nullptr, "TestbedBroken"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.chosen);
-        server->setDefault(c.cupsDefault ? c.cupsDefault : rawQueue);
+    for (const auto& [saved, cupsDefault, chosen] : cases) {
+        SCOPED_TRACE(chosen);
+        server->setDefault(cupsDefault ? cupsDefault : rawQueue);
         Sandbox sandbox;
-        if (c.saved) {
-            sandbox.settings()->setValue(ModelSettings::printer, c.saved);
+        if (saved)
+            sandbox.settings()->setValue(ModelSettings::printer, saved);
+        {
+            PrintModel model(sandbox.environment());
+            EXPECT_EQ(PrintModel::current(), nullptr);
+            EXPECT_EQ(reason(model), "프린터를 찾는 중입니다");
+            startAndWait(model);
+            EXPECT_EQ(PrintModel::current(), &model);
+            EXPECT_EQ(model.printerID(), chosen);
+            EXPECT_FALSE(model.showingSetup());
+            EXPECT_EQ(sandbox.settings()->value(ModelSettings::printer).toString(), chosen);
         }
-        PrintModel model(sandbox.environment());
-        EXPECT_EQ(reason(model), "프린터를 찾는 중입니다");
-        startAndWait(model);
-        EXPECT_EQ(model.printerID(), c.chosen);
-        EXPECT_FALSE(model.showingSetup());
-        EXPECT_EQ(sandbox.settings()->value(ModelSettings::printer).toString(), c.chosen);
+        EXPECT_EQ(PrintModel::current(), nullptr);
     }
     server->setDefault(rawQueue);
+
+    Sandbox sandbox;
+    ::setenv("QUILM_PRINT_SHOW_SETUP", "1", 1);
+    PrintModel model(sandbox.environment());
+    startAndWait(model);
+    ::unsetenv("QUILM_PRINT_SHOW_SETUP");
+    EXPECT_TRUE(model.printerID().has_value());
+    EXPECT_TRUE(model.showingSetup());
 }
 
 TEST(ModelStartTest, AMachineWithOnlyAnOfficeQueueOpensTheSetUpSheet) {
     OwnServer office;
     std::string why;
-    if (!office.start({"TestbedOffice"}, &why)) {
+    if (!office.start({"TestbedOffice"}, &why))
         GTEST_SKIP() << why;
-    }
     office.activate();
     Sandbox sandbox;
     PrintModel model(sandbox.environment());
@@ -66,30 +81,14 @@ TEST(ModelStartTest, AMachineWithOnlyAnOfficeQueueOpensTheSetUpSheet) {
     EXPECT_EQ(reason(model), "프린터를 고르세요");
 }
 
-TEST(ModelStartTest, TheDemonstrationVariableOpensTheSetUpSheet) {
-    REQUIRE_PRINT_SERVER(server);
-    Sandbox sandbox;
-    ::setenv("QUILM_PRINT_SHOW_SETUP", "1", 1);
-    PrintModel model(sandbox.environment());
-    startAndWait(model);
-    ::unsetenv("QUILM_PRINT_SHOW_SETUP");
-    EXPECT_TRUE(model.printerID().has_value());
-    EXPECT_TRUE(model.showingSetup());
-}
-
 TEST(ModelStartTest, PrintingIsBlockedForEachReasonInItsOrder) {
     REQUIRE_PRINT_SERVER(server);
     Sandbox sandbox;
-    // A recipe stored for the office queue, so that the office queue has a recipe but no photo driver.
-    PrintKit::RecipeStore store{sandbox.recipeFolder()};
-    store.save(PrintKit::PaperRecipe::make("사무용", {"TestbedOffice", ""}, "PLAIN", "A4", std::nullopt, "1",
-                                           PrintKit::PrintQuality::standard, PrintKit::InkMode::color,
-                                           PrintKit::ColorManagement::driver(), std::nullopt, {}, ""),
-               PrintKit::Dates::now());
+    // The office queue has a recipe but no photo driver.
+    PrintKit::RecipeStore{sandbox.recipeFolder()}.save(recipeFor("사무용", "TestbedOffice", "", "PLAIN", "1"),
+                                                       PrintKit::Dates::now());
     sandbox.settings()->setValue(ModelSettings::printer, p900Queue);
-
     PrintModel model(sandbox.environment());
-    EXPECT_EQ(reason(model), "프린터를 찾는 중입니다");
     startAndWait(model);
     ASSERT_TRUE(model.tryPrepare().ok()) << reason(model).toStdString();
 
@@ -113,18 +112,13 @@ TEST(ModelStartTest, PrintingIsBlockedForEachReasonInItsOrder) {
 TEST(ModelStartTest, ADamagedRecipeFileHidesNoOtherRecipe) {
     REQUIRE_PRINT_SERVER(server);
     Sandbox sandbox;
-    PrintKit::RecipeStore store{sandbox.recipeFolder()};
-    const PrintKit::PaperRecipe kept = store.save(
-        PrintKit::PaperRecipe::make("유광", {p900Queue, "EPSON SC-P900 Series"}, "PGPP", "A4", std::nullopt,
-                                    "STD", PrintKit::PrintQuality::standard, PrintKit::InkMode::color,
-                                    PrintKit::ColorManagement::driver(), std::nullopt, {}, ""),
-        PrintKit::Dates::now());
+    const PrintKit::PaperRecipe kept = PrintKit::RecipeStore{sandbox.recipeFolder()}.save(
+        recipeFor("유광", p900Queue, "EPSON SC-P900 Series", "PGPP", "STD"), PrintKit::Dates::now());
     TestSupport::writeFile(sandbox.recipeFolder() / "00000000-0000-4000-8000-000000000000.json", "{ damaged");
     sandbox.settings()->setValue(ModelSettings::printer, p900Queue);
     PrintModel model(sandbox.environment());
     startAndWait(model);
     EXPECT_FALSE(model.failure().isEmpty());
-    ASSERT_EQ(model.storedRecipes().size(), 1u);
-    EXPECT_EQ(model.storedRecipes()[0], kept);
+    EXPECT_EQ(model.storedRecipes(), std::vector<PrintKit::PaperRecipe>{kept});
     EXPECT_EQ(*model.recipe(), kept); // the printer's stored recipe, not a new one
 }

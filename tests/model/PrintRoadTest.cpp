@@ -80,6 +80,14 @@ std::vector<std::string> leftovers(const std::filesystem::path& folder) {
 
 class PrintRoadTest : public testing::Test {
 protected:
+    void SetUp() override {
+        std::string why;
+        if (!(server = AppTestSupport::printServer(&why)))
+            GTEST_SKIP() << why;
+        queues = std::make_unique<Queues>(*server);
+        ASSERT_EQ(queues->problem(), "");
+    }
+
     // A started model with the queue selected and the photos loaded.
     std::unique_ptr<PrintModel> model(const std::string& queue, int photos) {
         std::unique_ptr<PrintModel> made = readyModel(sandbox_, setup_, queue, photos);
@@ -95,29 +103,29 @@ protected:
     }
 
     static bool allEnded(const PrintModel& model) {
-        for (const PrintJobItem& job : model.jobs()) {
+        for (const PrintJobItem& job : model.jobs())
             if (job.state != JobState::done && job.state != JobState::cancelled &&
                 job.state != JobState::failed)
                 return false;
-        }
         return !model.jobs().empty();
     }
 
     void TearDown() override {
+        if (!server)
+            return;
         printRoadPool()->waitForDone();
         QThreadPool::globalInstance()->waitForDone();
         EXPECT_EQ(leftovers(sandbox_.root() / "tmp"), std::vector<std::string>{});
     }
 
+    TestSupport::TestServer* server = nullptr;
+    std::unique_ptr<Queues> queues;
     AppTestSupport::Sandbox sandbox_;
     std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
     std::map<QUuid, std::vector<JobState>> seen_;
 };
 
 TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setCopies(2);
     printing->setMedia("PGPP");
@@ -158,9 +166,6 @@ TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
 }
 
 TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     printing->setPhotosPerSheet(PhotosPerSheet::many);
     GridSettings grid = printing->grid();
@@ -185,9 +190,6 @@ TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
 }
 
 TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(brokenQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }, 60000));
@@ -202,9 +204,6 @@ TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
 }
 
 TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -219,9 +218,6 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
 }
 
 TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 3);
     const int before = jobsOnServer();
     printing->printAll();
@@ -241,9 +237,6 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
 }
 
 TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(heldQueue, 1);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
@@ -259,9 +252,6 @@ TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
 }
 
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     auto printing = model(photoQueue, 2);
     std::filesystem::remove(printing->photos()[0].url);
     printing->printAll();
@@ -282,9 +272,6 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
 }
 
 TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
-    REQUIRE_PRINT_SERVER(server);
-    Queues queues(*server);
-    ASSERT_EQ(queues.problem(), "");
     const int before = jobsOnServer();
     {
         auto printing = model(photoQueue, 2);

@@ -43,23 +43,3 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
     EXPECT_EQ(menu[2].id, QString("/p/other"));
     EXPECT_EQ(titles(ColorText::profileMenu({}, {})), (std::vector<QString>{"[모든 프린터 프로파일]"}));
 }
-
-TEST(ColorTextTest, WarningSaysWhetherTheProfileIsMadeForThePaperHere) {
-    std::vector<ProfileMatch> suggestions{{profile("/p/own", "Own"), 0.9, true},
-                                          {profile("/p/foreign", "Foreign"), 0.8, false}};
-    const QString none = "이 용지에 맞는 프로파일을 찾지 못했습니다.",
-                  notFor = "고른 용지용 프로파일이 아닙니다.";
-    EXPECT_EQ(ColorText::profileWarning({}, "/p/own"), none);
-    EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/own"), QString());
-    EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/foreign"), notFor);
-    EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/removed"), notFor);
-    EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/own/"), notFor);
-}
-
-TEST(ColorTextTest, MenuIdsFindTheirProfile) {
-    std::vector<ProfileMatch> suggestions{{profile("/p/s", "Suggested"), 0.9, true}};
-    std::vector<ICCProfileInfo> profiles{profile("/p/s", "Suggested (listed)"), profile("/p/o", "Other")};
-    EXPECT_EQ(ColorText::profileFor("/p/s", suggestions, profiles)->description, "Suggested");
-    EXPECT_EQ(ColorText::profileFor("/p/o", suggestions, profiles)->description, "Other");
-    EXPECT_EQ(ColorText::profileFor("/p/gone", suggestions, profiles), std::nullopt);
-}

@@ -106,27 +106,3 @@ TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
     EXPECT_EQ(chosen[0][0].toInt(), 1); // choosing the selected chip chooses it again
     EXPECT_EQ(chosen[1][0].toInt(), 0);
 }
-
-TEST(InspectorControlsTest, MenuChipFillsItsMenuAfreshEachTimeItOpens) {
-    MenuEntries entries{MenuEntry::item("A4", "sheet:A4"), MenuEntry::divider(),
-                        MenuEntry::section("저장한 크기"), MenuEntry::item("사용자 지정…", "custom")};
-    QStringList chosen;
-    MenuChip chip([&] { return entries; }, [&](const QString& id) { chosen << id; });
-    chip.setTitle("A4");
-    emit chip.menu()->aboutToShow();
-    QList<QAction*> actions = chip.menu()->actions();
-    ASSERT_EQ(actions.size(), 4);
-    EXPECT_FALSE(actions[0]->isSeparator());
-    EXPECT_TRUE(actions[1]->isSeparator());
-    EXPECT_TRUE(actions[1]->text().isEmpty());
-    EXPECT_TRUE(actions[2]->isSeparator());
-    EXPECT_EQ(actions[2]->text(), QString("저장한 크기"));
-    actions[3]->trigger();
-    EXPECT_EQ(chosen, QStringList{"custom"});
-
-    entries = {MenuEntry::item("엽서", "sheet:Postcard")};
-    emit chip.menu()->aboutToShow();
-    ASSERT_EQ(chip.menu()->actions().size(), 1);
-    EXPECT_EQ(chip.menu()->actions()[0]->text(), QString("엽서"));
-    EXPECT_EQ(chip.title(), QString("A4"));
-}

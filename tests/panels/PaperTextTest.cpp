@@ -9,10 +9,6 @@ using PrintKit::PPDChoice;
 using PrintKit::PPDOption;
 
 namespace {
-PrintKit::PPDFile richPPD() {
-    return PrintKit::PPDFile::load(QUILM_FIXTURES "/ppd/qx-p900.ppd", {{"ko"}});
-}
-
 PPDOption option(std::vector<std::pair<std::string, std::string>> choices) {
     PPDOption result;
     result.keyword = "EPIJ_Test";
@@ -32,23 +28,6 @@ TEST(PaperTextTest, DiscAndCDChoicesNeverAppear) {
     for (const PPDChoice& choice : PaperText::withoutDiscs(choices))
         kept.push_back(choice.key);
     EXPECT_EQ(kept, (std::vector<std::string>{"B", "D", "E"}));
-}
-
-TEST(PaperTextTest, TitlesAreKoreanLabelsElseTheRawKey) {
-    PrintKit::PPDFile ppd = richPPD();
-    EXPECT_EQ(PaperText::choiceTitle(ppd, "EPIJ_Medi", "PLAIN"), QString("보통 용지"));
-    EXPECT_EQ(PaperText::choiceTitle(ppd, "EPIJ_Medi", "PLPP"), QString("Premium Luster Photo Paper"));
-    EXPECT_EQ(PaperText::choiceTitle(ppd, "EPIJ_Medi", "GONE"), QString("GONE"));
-    EXPECT_EQ(PaperText::choiceTitle(ppd, "NoOption", "X"), QString("X"));
-
-    PrintKit::PaperRecipe recipe;
-    recipe.sheet = "Postcard";
-    EXPECT_EQ(PaperText::sheetTitle(recipe, ppd), QString("엽서"));
-    recipe.sheet = "Gone";
-    EXPECT_EQ(PaperText::sheetTitle(recipe, ppd), QString("Gone"));
-    recipe.sheet = "Custom";
-    recipe.customSheet = PrintKit::CustomSheetSize::fromMillimetres(100, 148);
-    EXPECT_EQ(PaperText::sheetTitle(recipe, ppd), QString("사용자 지정 100.0×148.0mm"));
 }
 
 TEST(PaperTextTest, SheetMenuOffersCustomSizesOnlyWhereThePrinterTakesThem) {
@@ -75,24 +54,6 @@ TEST(PaperTextTest, SavedCaptionTellsWhetherAndWhen) {
     EXPECT_EQ(PaperText::shortDateTime(midnight), QString("2023. 12. 31. 오전 12:30"));
 }
 
-TEST(PaperTextTest, CustomSheetOrientationKeepsBothSides) {
-    PrintKit::CustomSheetSize tall{283, 420}, square{300, 300};
-    EXPECT_TRUE(PaperText::isPortrait(tall));
-    EXPECT_TRUE(PaperText::isPortrait(square));
-    EXPECT_EQ(PaperText::oriented(tall, false), (PrintKit::CustomSheetSize{420, 283}));
-    EXPECT_EQ(PaperText::oriented(PrintKit::CustomSheetSize{420, 283}, true), tall);
-    EXPECT_EQ(PaperText::oriented(tall, true), tall);
-    EXPECT_EQ(PaperText::withWidthMM(tall, 25.4), (PrintKit::CustomSheetSize{72, 420}));
-    EXPECT_EQ(PaperText::withHeightMM(tall, 50.8), (PrintKit::CustomSheetSize{283, 144}));
-}
-
-TEST(PaperTextTest, RangeCaptionGivesWidthsToATenthAndLengthsWhole) {
-    EXPECT_EQ(
-        PaperText::customRangeCaption({72, 1000, 72, 3240}),
-        QString("앞 칸이 폭입니다. 폭은 프린터에 넣는 쪽 가장자리의 길이라, 넣을 종이의 폭과 같아야 합니다. "
-                "이 프린터는 폭 25.4–352.8mm, 길이 25–1143mm까지 받고, 여백 없음·롤지는 쓸 수 없습니다."));
-}
-
 TEST(PaperTextTest, QualityDetailsFollowTheQualityAndWhatTheDriverPublishes) {
     using PrintKit::PrintQuality;
     struct Case {
@@ -115,12 +76,16 @@ TEST(PaperTextTest, QualityDetailsFollowTheQualityAndWhatTheDriverPublishes) {
 
 TEST(PaperTextTest, ATwoChoiceOptionWithOneOffIsASwitch) {
     using S = PaperText::DetailSwitch;
-    EXPECT_EQ(PaperText::detailSwitch(option({{"0", "Off"}, {"1", "On"}})), (S{"1", "0"}));
-    EXPECT_EQ(PaperText::detailSwitch(option({{"1", "Fast"}, {"0", "Off"}})), (S{"1", "0"}));
-    EXPECT_EQ(PaperText::detailSwitch(option({{"0", "Off"}, {"1", "Off"}})), std::nullopt);
-    EXPECT_EQ(PaperText::detailSwitch(option({{"0", "Low"}, {"1", "High"}})), std::nullopt);
-    EXPECT_EQ(PaperText::detailSwitch(option({{"0", "off"}, {"1", "On"}})), std::nullopt);
-    EXPECT_EQ(PaperText::detailSwitch(option({{"0", "Off"}, {"1", "On"}, {"2", "Max"}})), std::nullopt);
+    using Choices = std::vector<std::pair<std::string, std::string>>;
+    const std::pair<Choices, std::optional<S>> cases[] = {
+        {{{"0", "Off"}, {"1", "On"}}, S{"1", "0"}},
+        {{{"1", "Fast"}, {"0", "Off"}}, S{"1", "0"}},
+        {{{"0", "Off"}, {"1", "Off"}}, std::nullopt},
+        {{{"0", "Low"}, {"1", "High"}}, std::nullopt},
+        {{{"0", "off"}, {"1", "On"}}, std::nullopt},
+        {{{"0", "Off"}, {"1", "On"}, {"2", "Max"}}, std::nullopt}};
+    for (const auto& [choices, expected] : cases)
+        EXPECT_EQ(PaperText::detailSwitch(option(choices)), expected);
 
     PPDOption menu = option({{"0", "Low"}, {"1", "High"}});
     EXPECT_EQ(PaperText::detailTitle(menu, std::string("1")), QString("ko-High"));

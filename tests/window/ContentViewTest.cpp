@@ -3,7 +3,6 @@
 #include "QuilmPrint/window/ActionBar.h"
 #include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/QtDesktop.h"
-#include "QuilmPrint/window/SplitMemory.h"
 #include "RecordingDesktop.h"
 #include "TestImages.h"
 #include "WindowTestSupport.h"
@@ -46,7 +45,7 @@ struct ContentViewTest : ::testing::Test {
 
 } // namespace
 
-TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowOnTheSameSettings) {
+TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsTheDefaults) {
     QList<int> defaults, moved;
     {
         ContentView view(environment.make());
@@ -56,58 +55,24 @@ TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowOnTheSameSettings) {
         moved = view.splitter()->sizes();
         ASSERT_NEAR(moved[0], defaults[0] + 60, 3);
     }
-    ContentView again(environment.make());
-    show(again);
-    EXPECT_EQ(again.splitter()->sizes(), moved);
-    EXPECT_EQ(again.splitter()->objectName(), "QuilmPrint.main");
-}
-
-TEST_F(ContentViewTest, DamagedStoredSplitKeepsTheDefaults) {
-    QList<int> defaults;
     QByteArray good;
     {
-        ContentView view(environment.make());
-        show(view);
-        defaults = view.splitter()->sizes();
-        dragHandle(view.splitter(), 2, -80);
-        good = view.splitter()->saveState();
+        ContentView again(environment.make());
+        show(again);
+        EXPECT_EQ(again.splitter()->sizes(), moved);
+        EXPECT_EQ(again.splitter()->objectName(), "QuilmPrint.main");
+        good = again.splitter()->saveState();
     }
     QByteArray hugeCount = good;
     hugeCount[8] = char(0x7f); // the count of sizes, big-endian after the marker and version
     for (const QByteArray& damaged :
          {QByteArray("not a split"), good.left(good.size() / 2), good.left(9), hugeCount, QByteArray()}) {
-        {
-            QSettings settings(QString::fromStdString(environment.settingsFile.string()),
-                               QSettings::IniFormat);
-            settings.setValue("QuilmPrint.main", damaged);
-        }
+        QSettings(QString::fromStdString(environment.settingsFile.string()), QSettings::IniFormat)
+            .setValue("QuilmPrint.main", damaged);
         ContentView view(environment.make());
         show(view);
         EXPECT_EQ(view.splitter()->sizes(), defaults) << damaged.size() << " bytes";
     }
-}
-
-TEST(SplitMemoryTest, NamesTheInnermostSplitOnceAndWaitsForAPaneNotYetPlaced) {
-    TestSupport::TemporaryDirectory folder;
-    auto settings = std::make_shared<QSettings>(QString::fromStdString((folder / "s.ini").string()),
-                                                QSettings::IniFormat);
-    QSplitter outer;
-    auto* inner = new QSplitter(Qt::Vertical, &outer);
-    outer.addWidget(inner);
-    auto* pane = new QWidget;
-    EXPECT_EQ(SplitMemory::name(pane, "Test.split", settings), nullptr);
-    SplitMemory::remember(pane, "Test.split", settings);
-    inner->addWidget(pane);
-    inner->addWidget(new QWidget);
-    EXPECT_EQ(inner->objectName(), "");
-    QApplication::processEvents();
-    EXPECT_EQ(inner->objectName(), "Test.split");
-    EXPECT_EQ(outer.objectName(), "");
-    // Asking again changes nothing: the divider stays where the user put it.
-    inner->setSizes({30, 70});
-    const QList<int> sizes = inner->sizes();
-    EXPECT_EQ(SplitMemory::name(pane, "Test.split", settings), inner);
-    EXPECT_EQ(inner->sizes(), sizes);
 }
 
 TEST_F(ContentViewTest, ModelFailureIsShownOnceAsTheProblemAlert) {
@@ -168,6 +133,13 @@ TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
                            TestImages::png(TestImages::solid(30, 40, {40, 200, 40})));
     TestSupport::writeFile(folder / "notes.txt", "not a photo");
 
+    QMimeData text;
+    text.setText("/not/a/url");
+    QDragEnterEvent refused(view.rect().center(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.setAccepted(false);
+    QApplication::sendEvent(&view, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    EXPECT_FALSE(view.isTargeted());
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.string()))});
     const QPoint centre = view.rect().center();
@@ -179,18 +151,6 @@ TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
     QApplication::sendEvent(&view, &drop);
     EXPECT_FALSE(view.isTargeted());
     QTRY_COMPARE_WITH_TIMEOUT(view.model()->photos().size(), size_t(2), 10000);
-}
-
-TEST_F(ContentViewTest, TextDropIsRefused) {
-    ContentView view(environment.make());
-    show(view);
-    QMimeData data;
-    data.setText("/not/a/url");
-    QDragEnterEvent enter(view.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    enter.setAccepted(false);
-    QApplication::sendEvent(&view, &enter);
-    EXPECT_FALSE(enter.isAccepted());
-    EXPECT_FALSE(view.isTargeted());
 }
 
 TEST_F(ContentViewTest, EmptyWindowBlocksPrintingAndSaving) {

@@ -59,49 +59,46 @@ TEST(ThemeTest, KoreanTextHasGlyphsInTheApplicationFont) {
     EXPECT_TRUE(QFontMetrics(font).inFontUcs4(U'출'));
 }
 
-TEST(ChipButtonTest, DisabledChipIsDrawnAtAThirdOfItsStrengthUnlessPressed) {
+TEST(ChipButtonTest, PlatesOutlinesAndDisabledStrength) {
     Stage stage;
-    struct Case {
-        bool enabled, pressed;
-        double strength;
-    };
-    const Case cases[] = {{true, false, 1.0}, {false, false, 0.35}, {false, true, 0.6}, {true, true, 0.6}};
+    const std::tuple<bool, bool, double> cases[] = {{true, false, 1.0},
+                                                    {false, false, 0.35},
+                                                    {false, true, 0.6},
+                                                    {true, true, 0.6}}; // enabled, pressed, strength
     std::vector<ChipButton*> chips;
-    for (const Case& c : cases) {
+    for (const auto& [enabled, pressed, strength] : cases) {
         auto* chip = stage.add(new ChipButton("출력", ChipStyle{true, Theme::inkSecondary(), 30}));
-        chip->setEnabled(c.enabled);
-        chip->setDown(c.pressed);
+        chip->setEnabled(enabled);
+        chip->setDown(pressed);
         chips.push_back(chip);
     }
-    const QImage image = stage.show();
-    const QColor plate = Theme::over(Theme::controlActive());
-    for (size_t i = 0; i < chips.size(); ++i) {
-        // The plate between the rounded corner and the label.
-        const QColor pixel = Stage::at(image, chips[i], {5, 15});
-        EXPECT_NEAR(coverage(pixel, Theme::base(), plate), cases[i].strength, 0.12) << "case " << i;
-    }
-}
-
-TEST(ChipButtonTest, FilledChipHasNoOutlineAndPlainChipHasNoPlate) {
-    Stage stage;
-    auto* filled = stage.add(new ChipButton("채움", ChipStyle{true, Theme::inkSecondary(), 30}));
     auto* plain = stage.add(new ChipButton("테두리", ChipStyle{false, Theme::inkSecondary(), 30}));
-    const QImage image = stage.show();
-    // A filled chip's edge is its plate colour; a plain chip's edge is its outline and its inside is bare.
-    EXPECT_LE(distance(Stage::at(image, filled, {0, 15}), Stage::at(image, filled, {5, 15})), 3);
-    EXPECT_GT(distance(Stage::at(image, plain, {0, 15}), Theme::base()), 12);
-    EXPECT_LE(distance(Stage::at(image, plain, {5, 15}), Theme::base()), 1);
-}
-
-TEST(ChipButtonTest, DisabledProminentChipShowsControlFillAndDimLabelAtFullOpacity) {
-    Stage stage;
     auto* on = stage.add(new ChipButton("출력", ProminentChipStyle{Theme::active(), 30}));
     auto* off = stage.add(new ChipButton("출력", ProminentChipStyle{Theme::active(), 30}));
     off->setEnabled(false);
+    auto* menu = stage.add(new ChipButton({}, ChipStyle{true, Theme::inkSecondary(), 26}));
+    menu->setMenuLabel(MenuChipLabel{Symbol::printer, "SC-P900", QFont::DemiBold, Qt::ElideRight});
+    auto* busy = stage.add(new ChipButton("연결", ProminentChipStyle{Theme::active(), 30}));
+    busy->setBusy(true);
+    stage.add(new Hairline);
+    stage.add(new ToggleRow("가장자리 보정"))->setOn(true);
+    TextStyle::sectionTitle(stage.add(new QLabel("출력 작업")));
     const QImage image = stage.show();
+    WindowTest::saveArtifact(image, "controls");
+
+    // The plate between the rounded corner and the label, at the chip's strength over the window colour.
+    const QColor plate = Theme::over(Theme::controlActive());
+    for (size_t i = 0; i < chips.size(); ++i)
+        EXPECT_NEAR(coverage(Stage::at(image, chips[i], {5, 15}), Theme::base(), plate),
+                    std::get<2>(cases[i]), 0.12)
+            << "case " << i;
+    // A filled chip's edge is its plate colour; a plain chip's edge is its outline and its inside is bare.
+    EXPECT_LE(distance(Stage::at(image, chips[0], {0, 15}), Stage::at(image, chips[0], {5, 15})), 3);
+    EXPECT_GT(distance(Stage::at(image, plain, {0, 15}), Theme::base()), 12);
+    EXPECT_LE(distance(Stage::at(image, plain, {5, 15}), Theme::base()), 1);
+    // A disabled prominent chip shows the control fill and its label in the dim ink, at full opacity.
     EXPECT_LE(distance(Stage::at(image, on, {5, 15}), Theme::active()), 2);
     EXPECT_LE(distance(Stage::at(image, off, {5, 15}), Theme::over(Theme::control())), 2);
-    // The brightest label pixel of the disabled chip is the dim ink, not white.
     int brightest = 0;
     for (int x = 0; x < off->width(); ++x)
         for (int y = 0; y < off->height(); ++y)
@@ -129,9 +126,8 @@ TEST(ProgressBarTest, FillIsClampedToTheTrack) {
         EXPECT_EQ(filled(w / 4), cases[i].quarterFilled) << "case " << i;
         EXPECT_EQ(filled(w * 3 / 4), cases[i].threeQuartersFilled) << "case " << i;
         EXPECT_EQ(filled(w - 5), cases[i].endFilled) << "case " << i;
-        if (!cases[i].quarterFilled) {
+        if (!cases[i].quarterFilled)
             EXPECT_LE(distance(Stage::at(image, bars[i], {w / 4, 4}), Theme::over(Theme::control())), 2);
-        }
     }
 }
 
@@ -195,36 +191,4 @@ TEST(SymbolTest, EverySymbolDrawsInsideItsBox) {
         EXPECT_GT(inside, 10) << "symbol " << s;
         EXPECT_EQ(outside, 0) << "symbol " << s;
     }
-}
-
-TEST(ControlsTest, Gallery) {
-    Stage stage;
-    auto* row = new QHBoxLayout;
-    row->addWidget(new ChipButton("사진 추가…", ChipStyle{false, Theme::inkSecondary(), 30}));
-    auto* withSymbol = new ChipButton({}, ChipStyle{false, Theme::inkSecondary(), 30});
-    withSymbol->setSymbol(Symbol::trash);
-    row->addWidget(withSymbol);
-    auto* menu = new ChipButton({}, ChipStyle{true, Theme::inkSecondary(), 26});
-    menu->setMenuLabel(MenuChipLabel{Symbol::printer, "SC-P900", QFont::DemiBold, Qt::ElideRight});
-    row->addWidget(menu);
-    row->addWidget(new ChipButton("출력", ProminentChipStyle{Theme::active(), 30}));
-    auto* busy = new ChipButton("연결", ProminentChipStyle{Theme::active(), 30});
-    busy->setBusy(true);
-    row->addWidget(busy);
-    stage.layout->addLayout(row);
-    auto* symbols = new QHBoxLayout;
-    for (int s = int(Symbol::plus); s <= int(Symbol::listBullet); ++s)
-        symbols->addWidget(new SymbolView(Symbol(s), 16, Theme::inkSecondary()));
-    stage.layout->addLayout(symbols);
-    stage.add(new Hairline);
-    stage.add(new ProgressBar(0.4, 6, Theme::active()));
-    stage.add(new ToggleRow("가장자리 보정"))->setOn(true);
-    auto* title = stage.add(new QLabel("출력 작업"));
-    TextStyle::sectionTitle(title);
-    auto* helper = stage.add(new QLabel("앱이 용지 프로파일로 변환하고, 프린터의 색 조정은 끕니다. 줄이 길면 "
-                                        "다음 줄로 넘어갑니다."));
-    TextStyle::helper(helper);
-    const QImage image = stage.show(520);
-    WindowTest::saveArtifact(image, "controls");
-    EXPECT_GT(menu->width(), 60);
 }

@@ -68,12 +68,9 @@ TEST(JobRowTest, EveryStateReadsInWordsAndColourWithCancelWhileItCanStop) {
     EXPECT_EQ(jobStateColour(failed), Theme::stop());
 }
 
-TEST(JobRowTest, DetailNamesQueueJobNumberOnceKnownAndCopies) {
+TEST(JobRowTest, DetailNamesTheJobNumberOnceKnownAndCancelAsksForItsOwnJob) {
     EXPECT_EQ(jobDetailText(job(State::waiting, 0, 1)), "TestbedPhoto · 1부");
     EXPECT_EQ(jobDetailText(job(State::printing, 118, 3)), "TestbedPhoto · 작업 118 · 3부");
-}
-
-TEST(JobRowTest, CancelButtonAsksForItsOwnJob) {
     const PrintJobItem printing = job(State::printing, 7);
     JobRow row(printing);
     row.show();
@@ -81,17 +78,6 @@ TEST(JobRowTest, CancelButtonAsksForItsOwnJob) {
     QObject::connect(&row, &JobRow::cancelRequested, [&](const QUuid& id) { asked = id; });
     QTest::mouseClick(row.cancelButton(), Qt::LeftButton);
     EXPECT_EQ(asked, printing.id);
-}
-
-TEST(JobsPanelTest, EmptyListSaysSo) {
-    RecordingDesktop::install();
-    WindowTest::IsolatedEnvironment environment;
-    PrintModel model(environment.make());
-    JobsPanel panel(&model);
-    EXPECT_TRUE(panel.showsEmptyNote());
-    EXPECT_TRUE(panel.rows().empty());
-    auto* note = panel.findChild<QLabel*>();
-    ASSERT_TRUE(note);
 }
 
 TEST(JobsPanelTest, DemonstrationJobsShowEveryStatesWords) {
@@ -107,6 +93,10 @@ TEST(JobsPanelTest, DemonstrationJobsShowEveryStatesWords) {
     ASSERT_EQ(view.model()->jobs().size(), 8u);
     ActionBar* bar = view.actionBar();
     QApplication::processEvents();
+    {
+        PrintModel empty(environment.make());
+        EXPECT_TRUE(JobsPanel(&empty).showsEmptyNote());
+    }
     // Waiting, rendering, sending, printing and cancelling are still going on; rendering spins the button.
     EXPECT_EQ(bar->jobsButton()->text(), "5");
     EXPECT_TRUE(bar->jobsButton()->isSymbolBusy());
@@ -140,6 +130,12 @@ TEST(QuitGuardTest, AsksWithUnsentSheetsAndStaysWhenCancelled) {
     RecordingDesktop& desktop = RecordingDesktop::install();
     WindowTest::IsolatedEnvironment environment;
     AppDelegate delegate;
+    {
+        MainWindow plain(&delegate, environment.make()); // nothing unsent: nothing asked
+        plain.show();
+        EXPECT_TRUE(plain.close());
+        EXPECT_TRUE(desktop.asked.empty());
+    }
     MainWindow window(&delegate, environment.make());
     {
         DemoJobs demo;

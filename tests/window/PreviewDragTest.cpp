@@ -1,21 +1,15 @@
 #include "QuilmPrint/window/PreviewDrag.h"
 
+#include "PreviewTestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
 using namespace QuilmPrint::DragArithmetic;
+using PreviewTest::letter;
 using PrintKit::Rect;
 
 namespace {
-
-// US Letter with a quarter inch the driver cannot print on each side.
-PrintKit::PPDPageSize letter() {
-    PrintKit::PPDPageSize page;
-    page.width = 612;
-    page.height = 792;
-    page.imageableArea = std::vector<double>{18, 18, 594, 774};
-    return page;
-}
 
 const Rect area(18, 18, 576, 756);
 const Rect start(100, 100, 200, 150);
@@ -33,18 +27,8 @@ QPointF by(double dx, double dy, double scale = 1) {
 
 } // namespace
 
-TEST(PreviewDragTest, NearestSnapsWithinFourPointsAndKeepsTheEarlierOnATie) {
-    const double candidates[] = {10, 20, 14};
-    EXPECT_EQ(nearest(13, candidates), 14);
-    EXPECT_EQ(nearest(16, candidates), 14); // 14 is nearer than 20
-    EXPECT_EQ(nearest(12, candidates), 10); // 10 and 14 tie: the first listed wins
-    EXPECT_EQ(nearest(24, candidates), 20); // exactly 4 away snaps
-    EXPECT_EQ(nearest(25, candidates), 25); // 5 away does not
-    EXPECT_EQ(nearest(7, std::span<const double>()), 7);
-}
-
 TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
-    const SheetGeometry g(letter(), QSizeF(400, 500), 1);
+    const SheetGeometry g(letter(), QSizeF(400, 500), 1), zoomed(letter(), QSizeF(400, 500), 2);
     const PrintKit::Placement placement = placed(start);
     const QRectF drawn = g.viewRect(start);
     const PrintKit::Size offset{5, -3};
@@ -66,29 +50,18 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
         {"beside the photo", drawn.topLeft() - QPointF(20, 20), true, PreviewDrag::ignored()},
         {"beside the photo in fit", drawn.topLeft() - QPointF(20, 20), false, PreviewDrag::ignored()},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(began(c.press, placement, g, c.exact, offset), c.expected) << c.what;
-    }
 
     // A photo drawn 12 points wide: the top-left, top and left circles overlap, and the first handle wins.
     const Rect small(200, 200, 20, 20);
     const QRectF tiny = g.viewRect(small);
     EXPECT_EQ(began(tiny.topLeft() + QPointF(3, 3), placed(small), g, true, {}).handle,
               ResizeHandle::topLeft);
-}
-
-TEST(PreviewDragTest, GrabRadiusStaysTenCanvasPointsAtZoomTwo) {
-    const SheetGeometry g(letter(), QSizeF(400, 500), 2);
-    const QRectF drawn = g.viewRect(start);
-    const QPointF corner = handlePoint(ResizeHandle::bottomRight, drawn);
-    EXPECT_EQ(began(corner - QPointF(6, 7.9), placed(start), g, true, {}).kind, PreviewDrag::Kind::resize);
-    EXPECT_EQ(began(corner - QPointF(8, 8), placed(start), g, true, {}).kind, PreviewDrag::Kind::move);
-}
-
-TEST(PreviewDragTest, MoveAddsTheTranslationOverTheScaleWithPageYUp) {
-    const PrintKit::Size moved = movedOffset({5, -3}, QPointF(20, 10), 2);
-    EXPECT_DOUBLE_EQ(moved.width, 15);
-    EXPECT_DOUBLE_EQ(moved.height, -8);
+    // The grab radius stays ten canvas points at zoom 2.
+    const QPointF corner = handlePoint(ResizeHandle::bottomRight, zoomed.viewRect(start));
+    EXPECT_EQ(began(corner - QPointF(6, 7.9), placement, zoomed, true, {}).kind, PreviewDrag::Kind::resize);
+    EXPECT_EQ(began(corner - QPointF(8, 8), placement, zoomed, true, {}).kind, PreviewDrag::Kind::move);
 }
 
 TEST(PreviewDragTest, ResizeSnapsHoldsTheMinimumAndClipsToTheArea) {
@@ -122,10 +95,10 @@ TEST(PreviewDragTest, ResizeSnapsHoldsTheMinimumAndClipsToTheArea) {
     };
     for (const Case& c : cases) {
         const Rect r = resized(PreviewDrag::resize(c.handle, start), c.translation, c.scale, c.area, page);
-        EXPECT_NEAR(r.minX(), c.expected.minX(), 1e-9) << c.what;
-        EXPECT_NEAR(r.minY(), c.expected.minY(), 1e-9) << c.what;
-        EXPECT_NEAR(r.width(), c.expected.width(), 1e-9) << c.what;
-        EXPECT_NEAR(r.height(), c.expected.height(), 1e-9) << c.what;
+        for (auto [got, want] :
+             {std::pair{r.minX(), c.expected.minX()}, std::pair{r.minY(), c.expected.minY()},
+              std::pair{r.width(), c.expected.width()}, std::pair{r.height(), c.expected.height()}})
+            EXPECT_NEAR(got, want, 1e-9) << c.what;
     }
 }
 

@@ -1,20 +1,26 @@
-// Builders shared by the preview's tests: pages, a painted canvas on a known ground, and photos whose colour
-// boundaries sit at known places.
+// Builders shared by the preview's tests: pages, a canvas painted on a known ground, photos whose colour
+// boundaries sit at known places, and a started model on the private print server.
 #pragma once
 
+#include "AppTestSupport.h"
 #include "PrintKit/settings/PPDFile.h"
+#include "QuilmPrint/model/ModelSettings.h"
+#include "TestImages.h"
 
 #include <QColor>
 #include <QImage>
 #include <QPainter>
+#include <QTest>
+#include <QWidget>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace PreviewTest {
 
-// The ground the canvases are painted on: the window colour.
-inline const QColor ground(26, 26, 29);
+inline const QColor ground(26, 26, 29); // the window colour
 inline const QColor paper(245, 245, 245);
 inline const QColor red(220, 30, 30);
 inline const QColor blue(30, 60, 220);
@@ -39,20 +45,30 @@ template <typename Paint> QImage painted(QSize size, Paint paint) {
     image.fill(ground);
     QPainter painter(&image);
     paint(painter);
-    painter.end();
     return image;
 }
 
-// Red left of `split` (a fraction of the width), blue from there on.
+// Red before `split` (a fraction of the width, or of the height), blue from there on.
+inline bool redAt(int x, int y, int width, int height, double split, bool vertical) {
+    return (vertical ? (y + 0.5) / height : (x + 0.5) / width) < split;
+}
+
 inline QImage twoColour(int width, int height, double split, bool vertical = false) {
     QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const double at = vertical ? (y + 0.5) / height : (x + 0.5) / width;
-            image.setPixelColor(x, y, at < split ? red : blue);
-        }
-    }
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixelColor(x, y, redAt(x, y, width, height, split, vertical) ? red : blue);
     return image;
+}
+
+inline std::string twoColourJpeg(int width, int height, double split, bool vertical = false) {
+    TestImages::Pixels pixels = TestImages::solid(width, height, {30, 60, 220});
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if (redAt(x, y, width, height, split, vertical))
+                for (auto [channel, value] : {std::pair{0, 220}, std::pair{1, 30}, std::pair{2, 30}})
+                    pixels.at(x, y, channel) = static_cast<std::uint16_t>(value);
+    return TestImages::jpeg(pixels);
 }
 
 inline bool near(const QColor& a, const QColor& b, int tolerance = 12) {
@@ -64,37 +80,8 @@ inline QColor at(const QImage& image, double x, double y) {
     return image.pixelColor(static_cast<int>(x), static_cast<int>(y));
 }
 
-// The pixel whose square holds the canvas point.
 inline QColor at(const QImage& image, QPointF point) {
     return at(image, point.x(), point.y());
-}
-
-} // namespace PreviewTest
-
-#include "AppTestSupport.h"
-#include "QuilmPrint/model/ModelSettings.h"
-#include "TestImages.h"
-
-#include <QTest>
-#include <QWidget>
-#include <memory>
-#include <string>
-
-namespace PreviewTest {
-
-// A JPEG of `split` red (from the left, or from the top) and the rest blue.
-inline std::string twoColourJpeg(int width, int height, double split, bool vertical = false) {
-    TestImages::Pixels pixels = TestImages::solid(width, height, {30, 60, 220});
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if ((vertical ? (y + 0.5) / height : (x + 0.5) / width) < split) {
-                pixels.at(x, y, 0) = 220;
-                pixels.at(x, y, 1) = 30;
-                pixels.at(x, y, 2) = 30;
-            }
-        }
-    }
-    return TestImages::jpeg(pixels);
 }
 
 // A started model on the private server's photo printer, printing at 360 pixels per inch on A4 with no
@@ -107,9 +94,8 @@ struct ModelWorld {
     // The reason it cannot run here, if any.
     std::optional<std::string> start() {
         std::string why;
-        if (!AppTestSupport::printServer(&why)) {
+        if (!AppTestSupport::printServer(&why))
             return why;
-        }
         QuilmPrint::PrintModel::Environment environment = sandbox.environment();
         environment.settings->setValue(QuilmPrint::ModelSettings::printer, AppTestSupport::p900Queue);
         model = std::make_unique<QuilmPrint::PrintModel>(environment);
@@ -120,7 +106,7 @@ struct ModelWorld {
         return std::nullopt;
     }
 
-    // Adds a photo made of the given bytes and returns it as the model holds it.
+    // Adds a photo made of the bytes and returns it as the model holds it.
     QuilmPrint::PhotoItem add(const std::string& bytes, const std::string& name = {}) {
         const std::filesystem::path file =
             sandbox.photoFolder() / (name.empty() ? "photo" + std::to_string(photoCount++) + ".jpg" : name);
@@ -132,17 +118,15 @@ struct ModelWorld {
 
 // Lets the views catch up with the model: their refreshes wait for the next turn of the event loop.
 inline void settle() {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
-    }
 }
 
 // A press, `steps` moves and a release of the left button.
 inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 4) {
     QTest::mousePress(widget, Qt::LeftButton, {}, from);
-    for (int i = 1; i <= steps; ++i) {
+    for (int i = 1; i <= steps; ++i)
         QTest::mouseMove(widget, from + (to - from) * i / steps);
-    }
     QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
 }
 

@@ -39,9 +39,8 @@ PreparedSheet letterSheet() {
 // either side of it, since a line between two pixel rows is shared by both.
 double activeCoverage(const QImage& image, QPointF p, const QColor& under) {
     double most = 0;
-    for (QPointF d : {QPointF(0, 0), QPointF(-0.5, -0.5), QPointF(0.5, 0.5)}) {
+    for (QPointF d : {QPointF(0, 0), QPointF(-0.5, -0.5), QPointF(0.5, 0.5)})
         most = std::max(most, WindowTest::coverage(at(image, p + d), under, Theme::active()));
-    }
     return most;
 }
 
@@ -50,9 +49,8 @@ bool dashedLineAt(const QImage& image, QPointF from, QPointF to, const QColor& u
     const int steps = int(std::hypot(to.x() - from.x(), to.y() - from.y()) * 2);
     for (int i = 0; i <= steps; ++i) {
         // A line between two pixel columns covers each about half.
-        if (activeCoverage(image, from + (to - from) * (double(i) / steps), under) > 0.35) {
+        if (activeCoverage(image, from + (to - from) * (double(i) / steps), under) > 0.35)
             return true;
-        }
     }
     return false;
 }
@@ -63,9 +61,8 @@ double crossing(const QImage& image, int from, int to, int y) {
     double previous = WindowTest::coverage(image.pixelColor(from, y), blue, red);
     for (int x = from + 1; x <= to; ++x) {
         const double share = WindowTest::coverage(image.pixelColor(x, y), blue, red);
-        if (share < 0.5) {
+        if (share < 0.5)
             return x - 0.5 + (previous - 0.5) / (previous - share); // pixel centres are at x + 0.5
-        }
         previous = share;
     }
     return to;
@@ -74,32 +71,41 @@ double crossing(const QImage& image, int from, int to, int y) {
 } // namespace
 
 TEST(SheetCanvasTest, PaperPrintableAreaAndNothingOutsideTheSheet) {
+    // A sheet of no size draws nothing at all.
+    SheetCanvas::Input none = input(letterSheet());
+    none.sheet.page = page(0, 0);
+    none.geometry = SheetGeometry(none.sheet.page, QSizeF(100, 100), 1);
+    none.placement = PrintKit::Placement{};
+    none.placement->rect = Rect(0, 0, 10, 10);
+    none.image = twoColour(10, 10, 0.5);
+    const QImage blank = painted(QSize(100, 100), [&](QPainter& p) { SheetCanvas::paint(p, none); });
+    for (QPoint p : {QPoint(50, 50), QPoint(1, 1), QPoint(99, 99)})
+        EXPECT_TRUE(near(blank.pixelColor(p), ground, 0));
+
     const SheetCanvas::Input in = input(letterSheet());
     const QImage image = paint(in);
     const QRectF sheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
     const QRectF area = in.geometry.viewRect(Rect(18, 18, 576, 756));
 
     EXPECT_TRUE(near(at(image, sheet.center()), paper, 1));
-    EXPECT_TRUE(
-        near(at(image, sheet.left() + 2, sheet.top() + 2), paper, 1)); // between the edge and the area
+    EXPECT_TRUE(near(at(image, sheet.left() + 2, sheet.top() + 2), paper, 1)); // between edge and area
     EXPECT_TRUE(near(at(image, sheet.left() - 2, sheet.center().y()), ground, 1));
     // The outline's first dash starts at its top-left corner and is black at 18 % over the paper.
     const QColor outline = at(image, area.left() + 1.5, area.top());
     EXPECT_LT(outline.red(), paper.red() - 10);
     EXPECT_GT(outline.red(), 150);
     EXPECT_TRUE(SheetBackdrop::printableOutline(in.sheet, in.geometry));
-}
 
-TEST(SheetCanvasTest, PrintableOutlineOnlyWhenTheAreaIsVisiblySmaller) {
-    PreparedSheet sheet = letterSheet();
-    sheet.page = page(612, 792, std::vector<double>{8.5, 8.5, 603.5, 783.5}); // 3 mm inside each edge
-    EXPECT_TRUE(SheetBackdrop::printableOutline(sheet, SheetGeometry(sheet.page, QSizeF(612, 810), 1)));
+    // The outline only where the area is visibly smaller.
+    PreparedSheet inset = letterSheet();
+    inset.page = page(612, 792, std::vector<double>{8.5, 8.5, 603.5, 783.5}); // 3 mm inside each edge
+    EXPECT_TRUE(SheetBackdrop::printableOutline(inset, SheetGeometry(inset.page, QSizeF(612, 810), 1)));
     // Drawn 1/20 size, the 6 mm difference is less than a canvas point.
-    EXPECT_FALSE(SheetBackdrop::printableOutline(sheet, SheetGeometry(sheet.page, QSizeF(30.6, 57.6), 1)));
-    sheet.page.imageableArea = std::vector<double>{0, 0, 612, 792};
-    EXPECT_FALSE(SheetBackdrop::printableOutline(sheet, SheetGeometry(sheet.page, QSizeF(612, 810), 1)));
-    sheet.page.imageableArea.reset();
-    EXPECT_FALSE(SheetBackdrop::printableOutline(sheet, SheetGeometry(sheet.page, QSizeF(612, 810), 1)));
+    EXPECT_FALSE(SheetBackdrop::printableOutline(inset, SheetGeometry(inset.page, QSizeF(30.6, 57.6), 1)));
+    inset.page.imageableArea = std::vector<double>{0, 0, 612, 792};
+    EXPECT_FALSE(SheetBackdrop::printableOutline(inset, SheetGeometry(inset.page, QSizeF(612, 810), 1)));
+    inset.page.imageableArea.reset();
+    EXPECT_FALSE(SheetBackdrop::printableOutline(inset, SheetGeometry(inset.page, QSizeF(612, 810), 1)));
 }
 
 TEST(SheetCanvasTest, TwoColourPhotoLandsWhereTheEnginePlacesItWithItsCrop) {
@@ -142,23 +148,6 @@ TEST(SheetCanvasTest, ADragFramesThePhotoInTheActiveColour) {
     const QImage dragged = painted(QSize(612, 810), [&](QPainter& p) { SheetCanvas::paint(p, in); });
     EXPECT_TRUE(near(at(dragged, frame), Theme::active(), 2));
     EXPECT_TRUE(near(at(dragged, frame + QPointF(0, 1)), red, 2));
-}
-
-TEST(SheetCanvasTest, CropWiderThanThePhotoRectangleIsCutAtItsEdges) {
-    // Crop (0.1, 0, 0.8, 1) on an 80-point rectangle: the whole image is 100 wide and starts 10 to the left.
-    const QRectF photo(50, 60, 80, 40);
-    const QRectF whole = SheetCanvas::imageRect(photo, Rect(0.1, 0, 0.8, 1));
-    EXPECT_DOUBLE_EQ(whole.left(), 40);
-    EXPECT_DOUBLE_EQ(whole.width(), 100);
-
-    const QImage image = painted(QSize(200, 200), [&](QPainter& p) {
-        SheetCanvas::drawCropped(p, twoColour(100, 10, 0.3), photo, Rect(0.1, 0, 0.8, 1));
-    });
-    // The boundary at 30 of 100 image points: 40 + 30 = 70 on the canvas.
-    EXPECT_TRUE(near(at(image, 68, 80), red, 20));
-    EXPECT_TRUE(near(at(image, 72, 80), blue, 20));
-    EXPECT_TRUE(near(at(image, 48, 80), ground, 1));
-    EXPECT_TRUE(near(at(image, 131, 80), ground, 1));
 }
 
 TEST(SheetCanvasTest, BorderlessShadeDarkensOnlyWhatPrintsPastThePaper) {
@@ -214,15 +203,6 @@ TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandles) {
 }
 
 TEST(SheetCanvasTest, SnapGuidesRunAlongThePhotoEdgesAndTheSheetCentre) {
-    const QRectF photo(100, 150, 120, 80);
-    const QRectF sheet(50, 30, 300, 400);
-    const QPainterPath path = SheetCanvas::guidePath(SnapGuides::left | SnapGuides::centerY, photo, sheet);
-    ASSERT_EQ(path.elementCount(), 4); // two segments
-    EXPECT_EQ(QPointF(path.elementAt(0)), QPointF(100, 30));
-    EXPECT_EQ(QPointF(path.elementAt(1)), QPointF(100, 430));
-    EXPECT_EQ(QPointF(path.elementAt(2)), QPointF(50, 230));
-    EXPECT_EQ(QPointF(path.elementAt(3)), QPointF(350, 230));
-
     SheetCanvas::Input in = input(letterSheet(), 1);
     PrintKit::Placement placement;
     placement.rect = Rect(18, 300, 200, 150);
@@ -260,20 +240,4 @@ TEST(SheetCanvasTest, TurnedCanvasDrawsTheSheetLyingDown) {
     EXPECT_TRUE(near(at(image, drawn.left() + drawn.width() * 0.25, y), red, 20));
     EXPECT_TRUE(near(at(image, drawn.left() + drawn.width() * 0.75, y), blue, 20));
     WindowTest::saveArtifact(image, "sheet-canvas-turned");
-}
-
-TEST(SheetCanvasTest, ASheetOfNoSizeDrawsNothing) {
-    PreparedSheet sheet;
-    sheet.page = page(0, 0);
-    SheetCanvas::Input in;
-    in.sheet = sheet;
-    in.geometry = SheetGeometry(sheet.page, QSizeF(100, 100), 1);
-    PrintKit::Placement placement;
-    placement.rect = Rect(0, 0, 10, 10);
-    in.placement = placement;
-    in.image = twoColour(10, 10, 0.5);
-    const QImage image = painted(QSize(100, 100), [&](QPainter& p) { SheetCanvas::paint(p, in); });
-    for (QPoint p : {QPoint(50, 50), QPoint(1, 1), QPoint(99, 99)}) {
-        EXPECT_TRUE(near(image.pixelColor(p), ground, 0));
-    }
 }

@@ -39,9 +39,8 @@ struct Shown {
 class SidebarTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (std::optional<std::string> why = world.start()) {
+        if (std::optional<std::string> why = world.start())
             GTEST_SKIP() << *why;
-        }
         // 127 × 84.7 mm is 5 inches wide: a photo prints at a fifth of its pixel width per inch.
         world.model->setExactSize(127, 127.0 * 2 / 3);
         world.model->setLayoutMode(LayoutMode::exact);
@@ -63,8 +62,6 @@ TEST(SidebarEmptyTest, EmptyListInvitesPhotosAndTheAddButtonAsksForThem) {
     EXPECT_FALSE(shown->list()->isVisible());
     EXPECT_FALSE(shown->clearButton()->isEnabled());
     EXPECT_EQ(shown->countLabel()->text().toStdString(), "0장");
-    EXPECT_EQ(shown->addButton()->toolTip().toStdString(), "사진 추가");
-    EXPECT_EQ(shown->clearButton()->toolTip().toStdString(), "목록 비우기");
     WindowTest::saveArtifact(shown.sidebar.get(), "sidebar-empty");
 
     // Without a printer the rows tell only the pixel size.
@@ -107,13 +104,10 @@ TEST_F(SidebarTest, DetailLinesTellThePrintResolutionAndWarnBelowTwoHundred) {
     const QImage image = WindowTest::grab(shown.sidebar.get());
     auto hasWarnColour = [&](int row) {
         const QRect r = shown.row(row).translated(shown.viewport()->mapTo(shown.sidebar.get(), QPoint()));
-        for (int y = r.center().y(); y < r.bottom(); ++y) {
-            for (int x = r.left() + 66; x < r.left() + 160; ++x) {
-                if (WindowTest::distance(image.pixelColor(x, y), Theme::warn()) < 40) {
+        for (int y = r.center().y(); y < r.bottom(); ++y)
+            for (int x = r.left() + 66; x < r.left() + 160; ++x)
+                if (WindowTest::distance(image.pixelColor(x, y), Theme::warn()) < 40)
                     return true;
-                }
-            }
-        }
         return false;
     };
     EXPECT_TRUE(hasWarnColour(1));
@@ -158,7 +152,6 @@ TEST_F(SidebarTest, HoverShowsTheRemoveButtonAndClicksSelectOrRemove) {
     ASSERT_EQ(model().photos().size(), 1u);
     EXPECT_EQ(model().photos()[0].id, second.id);
     EXPECT_EQ(shown->countLabel()->text().toStdString(), "1장");
-    EXPECT_NE(first.id, second.id);
 }
 
 TEST_F(SidebarTest, RowMenuPrintsRevealsAndRemoves) {
@@ -189,9 +182,8 @@ TEST_F(SidebarTest, RowMenuPrintsRevealsAndRemoves) {
 
 TEST_F(SidebarTest, RowsAreKeptByPhotoIdAndOnlyChangedRowsRedrawn) {
     std::vector<PhotoItem> photos;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         photos.push_back(world.add(AppTestSupport::plainJpeg(300 * (i + 1), 200 * (i + 1))));
-    }
     Shown shown(&model());
     QAbstractItemModel* rows = shown->list()->model();
     QSignalSpy resets(rows, &QAbstractItemModel::modelReset);
@@ -201,20 +193,18 @@ TEST_F(SidebarTest, RowsAreKeptByPhotoIdAndOnlyChangedRowsRedrawn) {
     model().setSelectedPhotoID(photos[3].id);
     settle();
     // The row that was selected (the first, chosen when the photos came in) and the new one; nothing else.
-    ASSERT_EQ(changed.count(), 2);
-    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
-    EXPECT_EQ(changed[0][1].toModelIndex().row(), 0);
-    EXPECT_EQ(changed[1][0].toModelIndex().row(), 3);
-    EXPECT_EQ(changed[1][1].toModelIndex().row(), 3);
-
-    changed.clear();
+    auto ranges = [&] {
+        std::vector<std::pair<int, int>> result;
+        for (const QList<QVariant>& signal : changed)
+            result.emplace_back(signal[0].toModelIndex().row(), signal[1].toModelIndex().row());
+        changed.clear();
+        return result;
+    };
+    EXPECT_EQ(ranges(), (std::vector<std::pair<int, int>>{{0, 0}, {3, 3}}));
     model().setExactSize(127.0 * 2 / 3, 127); // a new size: every resolution changes
     settle();
-    ASSERT_EQ(changed.count(), 1);
-    EXPECT_EQ(changed[0][0].toModelIndex().row(), 0);
-    EXPECT_EQ(changed[0][1].toModelIndex().row(), 4);
+    EXPECT_EQ(ranges(), (std::vector<std::pair<int, int>>{{0, 4}}));
 
-    changed.clear();
     model().removePhoto(photos[1]);
     settle();
     EXPECT_EQ(resets.count(), 0);

@@ -2,41 +2,30 @@
 
 #include "TestSupport.h"
 
-#include <filesystem>
-
 namespace TestQueues {
 
 namespace {
 
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (char c : text)
-        result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
 // Adds a queue to the shared server from the PPD with `from` replaced by `to`; returns the problem, if any.
-std::string addQueue(TestSupport::TestServer& server, const std::string& name,
-                     const std::filesystem::path& base, const std::string& from = {},
-                     const std::string& to = {}) {
-    std::string ppd = TestSupport::readFile(base);
-    if (!from.empty())
-        ppd.replace(ppd.find(from), from.size(), to);
+std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::string& from,
+                     const std::string& to) {
+    std::string ppd = TestSupport::readFile(server.root() / "ppd" / "testbed-p900.ppd");
+    ppd.replace(ppd.find(from), from.size(), to);
     const std::filesystem::path file = server.root() / "ppd" / (name + ".ppd");
     TestSupport::writeFile(file, ppd);
     std::string output;
-    if (TestSupport::run(quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " add " +
-                             quoted(server.root().string()) + " " + name + " " + quoted(file.string()) +
-                             " 2>&1",
+    const std::string script = std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh";
+    if (TestSupport::run(AppTestSupport::shellQuoted(script) + " add " +
+                             AppTestSupport::shellQuoted(server.root()) + " " + name + " " +
+                             AppTestSupport::shellQuoted(file) + " 2>&1",
                          &output) != 0)
         return "cannot add " + name + ": " + output;
     return "";
 }
 
-// The driver's whole description printing through the test bed's raster filter (as the application's other
-// tests use it), in 16-bit colour.
+// The driver's whole description in 16-bit colour.
 std::string addStudioQueue(TestSupport::TestServer& server, const std::string& name) {
-    return addQueue(server, name, server.root() / "ppd" / "testbed-p900.ppd", "*OpenUI *Resolution/",
+    return addQueue(server, name, "*OpenUI *Resolution/",
                     "*OpenUI *ColorModel/Colour Mode: PickOne\n*OrderDependency: 20 AnySetup *ColorModel\n"
                     "*DefaultColorModel: RGB16\n*ColorModel RGB16/16-bit Colour: \"<</cupsColorSpace 1/"
                     "cupsColorOrder 0/cupsBitsPerColor 16>>setpagedevice\"\n*CloseUI: *ColorModel\n\n"
@@ -46,11 +35,10 @@ std::string addStudioQueue(TestSupport::TestServer& server, const std::string& n
 } // namespace
 
 Queues::Queues(TestSupport::TestServer& server) {
-    const std::filesystem::path p900 = server.root() / "ppd" / "testbed-p900.ppd";
     problem_ = addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
                addStudioQueue(server, goneQueue) +
-               addQueue(server, brokenQueue, p900, "testbed-raster\"", "testbed-failing\"") +
-               addQueue(server, pdfQueue, p900, "application/vnd.cups-raster application/vnd.testbed-raster",
+               addQueue(server, brokenQueue, "testbed-raster\"", "testbed-failing\"") +
+               addQueue(server, pdfQueue, "application/vnd.cups-raster application/vnd.testbed-raster",
                         "application/pdf application/vnd.testbed-raster");
     if (problem_.empty() && TestSupport::run(std::string("cupsdisable ") + heldQueue) != 0)
         problem_ = std::string("cannot stop ") + heldQueue;

@@ -17,7 +17,7 @@ inline constexpr const char* brokenQueue = "TestbedStudioBroken";
 inline constexpr const char* pdfQueue = "TestbedPDF";
 inline constexpr const char* goneQueue = "TestbedGone"; // for a test that removes it
 
-// Adds them for the life of the value; problem() says what went wrong, empty when they are there.
+// Present for the life of the value; problem() says what went wrong, empty when they are there.
 class Queues {
 public:
     explicit Queues(TestSupport::TestServer& server);
