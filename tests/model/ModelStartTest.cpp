@@ -1,11 +1,17 @@
-// Start-up against the private CUPS server: which printer the model chooses, when it opens the set-up
-// sheet, and the reasons that block printing, in their order.
+// Start-up against the private CUPS server (the printer chosen, the set-up sheet, the reasons that block
+// printing), layout and grid settings with their bounds and keys, a second run restoring the first's
+// choices, printer names and kinds, and the system's custom paper list.
 #include "AppTestSupport.h"
+#include "GermanLocale.h"
 #include "PrintKit/settings/RecipeStore.h"
 #include "PrintKit/support/Dates.h"
 #include "QuilmPrint/model/ModelSettings.h"
 
+#include <QLocale>
+#include <QSignalSpy>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace QuilmPrint;
 using namespace AppTestSupport;
@@ -121,4 +127,181 @@ TEST(ModelStartTest, ADamagedRecipeFileHidesNoOtherRecipe) {
     EXPECT_FALSE(model.failure().isEmpty());
     EXPECT_EQ(model.storedRecipes(), std::vector<PrintKit::PaperRecipe>{kept});
     EXPECT_EQ(*model.recipe(), kept); // the printer's stored recipe, not a new one
+}
+
+TEST(ModelLayoutTest, ExactSizesAreAtLeastFiveMillimetresAndNeverNotANumber) {
+    Sandbox sandbox;
+    auto environment = sandbox.environment();
+    PrintModel model(environment);
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const std::tuple<std::optional<double>, std::optional<double>, double, double> cases[] = {
+        {101.6, 152.4, 101.6, 152.4},
+        {3, std::nullopt, 5, 152.4},
+        {std::nan(""), -inf, 5, 5},
+        {inf, 200, 5, 200}};
+    for (const auto& [width, height, expectedWidth, expectedHeight] : cases) {
+        model.setExactPreset(SizePreset{"A5", 148, 210});
+        EXPECT_TRUE(model.exactTurnsToPhoto());
+        model.setExactSize(101.6, 152.4);
+        model.setExactSize(width, height);
+        EXPECT_EQ(model.exactWidthMM(), expectedWidth);
+        EXPECT_EQ(model.exactHeightMM(), expectedHeight);
+        EXPECT_FALSE(model.exactTurnsToPhoto());
+        EXPECT_EQ(ModelSettings::readNumber(*environment.settings, "layout.exactWidthMM"), expectedWidth);
+    }
+    model.setExactSize(101.6, 152.4);
+    model.setExactOrientation(false);
+    EXPECT_EQ(model.exactWidthMM(), 152.4);
+    EXPECT_EQ(model.exactHeightMM(), 101.6);
+
+    // A drag in the preview: exact layout, the rectangle's size, its centre's distance from the area's.
+    const PhotoItem photo{QUuid::createUuid(), "p.jpg", 10, 10, {}};
+    model.resizeExact(PrintKit::Rect(100, 100, 144, 72), PrintKit::Rect(0, 0, 400, 300), photo);
+    EXPECT_EQ(model.layoutMode(), LayoutMode::exact);
+    EXPECT_DOUBLE_EQ(model.exactWidthMM(), 50.8);
+    EXPECT_DOUBLE_EQ(model.exactHeightMM(), 25.4);
+    EXPECT_EQ(model.offsets().value(photo.id), (PrintKit::Size{-28, -14}));
+    model.centerPhoto(photo);
+    EXPECT_FALSE(model.offsets().contains(photo.id));
+    model.setMarginMM(-2); // kept as typed
+    EXPECT_EQ(model.marginMM(), -2);
+    model.setCopies(0);
+    EXPECT_EQ(model.copies(), 1);
+    model.setCopies(150);
+    EXPECT_EQ(model.copies(), 99);
+}
+
+TEST(ModelLayoutTest, GridTemplatesAndOrientation) {
+    Sandbox sandbox;
+    PrintModel model(sandbox.environment());
+    GridSettings grid = model.grid();
+    grid.cutMarks = false;
+    model.setGrid(grid);
+    model.applyGridTemplate(GridTemplate::all()[3]);
+    EXPECT_EQ(model.grid().widthMM, 35);
+    EXPECT_TRUE(model.grid().repeatsOne);
+    EXPECT_FALSE(model.grid().cutMarks); // the template keeps the user's cut marks
+
+    model.setGridOrientation(false);
+    EXPECT_EQ(model.grid().widthMM, 45);
+    EXPECT_EQ(model.grid().heightMM, 35);
+    EXPECT_FALSE(model.grid().autoTurn);
+    model.setGridOrientation(std::nullopt);
+    EXPECT_TRUE(model.grid().autoTurn);
+    EXPECT_EQ(model.grid().widthMM, 45);
+
+    // Every assignment is saved, an equal one too.
+    QSignalSpy changes(&model, &PrintModel::layoutChanged);
+    sandbox.settings()->remove("layout.grid");
+    model.setGrid(model.grid());
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(ModelSettings::gridFromJSON(sandbox.settings()->value("layout.grid").toString().toStdString()),
+              model.grid());
+}
+
+TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
+    REQUIRE_PRINT_SERVER(server);
+    Sandbox sandbox;
+    PrintKit::PaperRecipe working, saved;
+    GridSettings grid;
+    {
+        GermanLocale german; // numbers are written the same under a decimal comma
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        auto environment = sandbox.environment();
+        environment.settings->setValue(ModelSettings::printer, "TestbedPhoto");
+        PrintModel first(environment);
+        startAndWait(first);
+        selectAndWait(first, p900Queue);
+        first.setLayoutMode(LayoutMode::fill);
+        first.setCanvasOrientation(CanvasOrientation::landscape);
+        first.setPhotosPerSheet(PhotosPerSheet::many);
+        first.setExactSize(88.9, 127);
+        first.setMarginMM(3.5);
+        first.applyGridTemplate(GridTemplate::all()[2]);
+        first.setGridOrientation(true);
+        first.rename("유광");
+        first.setMedia("PGPP");
+        first.saveRecipe();
+        saved = *first.recipe();
+        first.setSharpening(PrintKit::OutputSharpening::high); // edited after saving
+        working = *first.recipe();
+        grid = first.grid();
+        QLocale::setDefault(QLocale::c());
+    }
+    for (const char* key : {"layout.mode", "layout.canvas", "layout.perSheet", "layout.grid",
+                            "layout.exactWidthMM", "layout.exactHeightMM", "layout.exactTurnsToPhoto",
+                            "recipe.TestbedP900", "workingRecipe.TestbedP900"})
+        EXPECT_TRUE(sandbox.settings()->contains(key)) << key;
+    EXPECT_EQ(sandbox.settings()->value("layout.marginMM").toString(), "3.5");
+
+    PrintModel second(sandbox.environment());
+    startAndWait(second);
+    EXPECT_EQ(second.printerID(), p900Queue);
+    EXPECT_EQ(second.layoutMode(), LayoutMode::fill);
+    EXPECT_EQ(second.canvasOrientation(), CanvasOrientation::landscape);
+    EXPECT_EQ(second.photosPerSheet(), PhotosPerSheet::many);
+    EXPECT_EQ(second.exactWidthMM(), 88.9);
+    EXPECT_EQ(second.exactHeightMM(), 127);
+    EXPECT_FALSE(second.exactTurnsToPhoto());
+    EXPECT_EQ(second.marginMM(), 3.5);
+    EXPECT_EQ(second.grid(), grid);
+    EXPECT_EQ(*second.recipe(), working);
+    EXPECT_EQ(second.savedRecipe(), saved);
+
+    // Without the working copy the chosen recipe comes back.
+    sandbox.settings()->remove("workingRecipe.TestbedP900");
+    PrintModel third(sandbox.environment());
+    startAndWait(third);
+    EXPECT_EQ(*third.recipe(), saved);
+}
+
+TEST(ModelLayoutTest, PrinterNamesAndKinds) {
+    REQUIRE_PRINT_SERVER(server);
+    Sandbox sandbox;
+    PrintModel model(sandbox.environment());
+    startAndWait(model);
+    std::map<std::string, std::string> names;
+    for (const PrinterChoice& choice : model.printers())
+        names[choice.queue.name] = choice.name();
+    EXPECT_EQ(names[p900Queue], "EPSON SC-P900 Series");
+    EXPECT_EQ(names[rawQueue], "Local Raw Printer"); // no PPD: what CUPS calls it
+    EXPECT_EQ((PrinterChoice{{"Nameless", false, "", ""}, std::nullopt}.name()), "Nameless");
+    std::vector<std::string> epson;
+    for (const PrinterChoice& choice : model.epsonQueues())
+        epson.push_back(choice.queue.name);
+    EXPECT_EQ(epson, (std::vector<std::string>{"TestbedBroken", p900Queue, "TestbedPhoto"}));
+
+    // A driverless queue of the same machine finds its photo-driver queue.
+    PrinterChoice airPrint{
+        {"P900_AirPrint", false, "EPSON SC-P900 Series - IPP Everywhere", "ipp://p900.local"}, std::nullopt};
+    ASSERT_TRUE(model.epsonQueue(airPrint).has_value());
+    EXPECT_EQ(model.epsonQueue(airPrint)->queue.name, p900Queue);
+    airPrint.queue.makeAndModel = "EPSON ET-8550 Series - IPP Everywhere";
+    EXPECT_FALSE(model.epsonQueue(airPrint).has_value());
+    EXPECT_EQ(PrintModel::printerSettings(), "http://localhost:631/printers/");
+}
+
+TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
+    Sandbox sandbox;
+    const std::filesystem::path home = sandbox.root() / "home";
+    const std::filesystem::path list = home / "Library/Preferences/com.apple.print.custompapers.plist";
+    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
+    std::filesystem::create_directories(list.parent_path());
+    auto paper = [](const char* key, const char* custom, const char* name, const char* size) {
+        return std::string("<key>") + key + "</key><dict><key>custom</key><" + custom +
+               "/><key>name</key><string>" + name + "</string>" + size + "</dict>";
+    };
+    TestSupport::writeFile(
+        list, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" +
+                  paper("b", "true", "파노라마",
+                        "<key>width</key><real>612</real><key>height</key><integer>288</integer>") +
+                  paper("a", "true", "Art 13x19",
+                        "<key>width</key><real>936</real><key>height</key><real>1368</real>") +
+                  paper("c", "false", "Not custom",
+                        "<key>width</key><real>1</real><key>height</key><real>1</real>") +
+                  paper("d", "true", "No size", "") + "</dict></plist>");
+    EXPECT_EQ(PrintModel::loadCustomPapers(home),
+              (std::vector<SavedCustomPaper>{{"Art 13x19", {936, 1368}}, {"파노라마", {612, 288}}}));
+    TestSupport::writeFile(list, "bplist00garbage");
+    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
 }

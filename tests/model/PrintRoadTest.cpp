@@ -1,29 +1,37 @@
 // The print road against the private cupsd: photos and grid pages rendered, sent and followed until CUPS
-// says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; and no
-// temporary file left behind on any road.
-#include "QuilmPrint/model/PrintRoad.h"
-
+// says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; export;
+// the borderless measurement; the demonstration jobs; and no temporary file left behind on any road.
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/JobWatch.h"
+#include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/model/PrintRoad.h"
+#include "QuilmPrint/model/SheetWork.h"
+#include "TestSupport.h"
 #include "doubles/SetupDouble.h"
 #include "doubles/TestQueues.h"
 
 #include <QTest>
 #include <QThreadPool>
+#include <algorithm>
+#include <cstdlib>
 #include <cups/cups.h>
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <set>
 #include <unistd.h>
 
 using namespace QuilmPrint;
 using AppTestSupport::waitFor;
 using JobState = PrintJobItem::State;
+using namespace TestQueues;
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 namespace {
 
-using namespace TestQueues;
 
 // The header of the raster's first page, and the number of pages.
 struct Raster {
@@ -203,20 +211,6 @@ TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
     EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
 }
 
-TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCups) {
-    auto printing = model(heldQueue, 1);
-    printing->printAll();
-    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
-    QTest::qWait(200); // a few readings of the waiting job
-    EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-
-    printing->cancel(printing->jobs()[0].id);
-    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelling);
-    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
-    EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
-    EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::cancelled);
-}
-
 TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     auto printing = model(photoQueue, 3);
     const int before = jobsOnServer();
@@ -234,21 +228,33 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     EXPECT_EQ(printing->jobs()[0].cupsJobID, 0);
     EXPECT_EQ(printing->jobs()[1].cupsJobID, 0);
     EXPECT_EQ(jobsOnServer(), before + 1);
+
+    // A model going away: the road's own thread finishes the sheet it had begun, sends nothing and removes
+    // the file.
+    model(photoQueue, 2)->printAll();
+    printRoadPool()->waitForDone();
+    EXPECT_EQ(jobsOnServer(), before + 1);
 }
 
-TEST_F(PrintRoadTest, JobThatCupsForgetsIsNeverShownDone) {
-    auto printing = model(heldQueue, 1);
+TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShownDone) {
+    auto printing = model(heldQueue, 2);
     printing->printAll();
-    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
-    // Purged from the server while it is being followed.
-    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, printing->jobs()[0].cupsJobID, 1),
-              IPP_STATUS_REDIRECTION_OTHER_SITE);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::printing; }, 60000));
+    QTest::qWait(200); // a few readings of the waiting jobs
+    const PrintJobItem forgotten = printing->jobs()[0], held = printing->jobs()[1];
+    EXPECT_EQ(forgotten.state, JobState::printing);
+
+    printing->cancel(held.id);
+    EXPECT_EQ(printing->jobs()[1].state, JobState::cancelling);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::cancelled; }));
+    // Purged from the server while it is being followed: the last state stays, with a note.
+    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, forgotten.cupsJobID, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
     ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }));
     EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: "))
-        << printing->jobs()[0].note.toStdString();
+    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: ")) << printing->jobs()[0].note.toStdString();
     QTest::qWait(300); // the watcher has stopped: nothing changes any more
-    EXPECT_EQ(seen_[printing->jobs()[0].id].back(), JobState::printing);
+    EXPECT_EQ(seen_[forgotten.id].back(), JobState::printing);
+    EXPECT_FALSE(printing->jobs()[0].processing);
 }
 
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
@@ -271,16 +277,295 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
         << gone->jobs()[0].message.toStdString();
 }
 
-TEST_F(PrintRoadTest, ModelGoingAwayStopsWhatHasNotReachedCups) {
-    const int before = jobsOnServer();
-    {
-        auto printing = model(photoQueue, 2);
-        printing->printAll();
-        ASSERT_EQ(printing->jobs()[0].state, JobState::rendering);
+} // namespace
+
+namespace {
+
+PrintJobItem printing(QString note = {}) {
+    PrintJobItem job;
+    job.state = JobState::printing;
+    job.cupsJobID = 7;
+    job.note = std::move(note);
+    return job;
+}
+
+} // namespace
+
+TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
+    struct Case {
+        PrintKit::JobAttributes read;
+        JobState state;
+        bool processing;
+        QString note;
+        QString message;
+        bool followed;
+    };
+    const QString stale = QStringLiteral("Out of paper");
+    const Case cases[] = {
+        {{"pending", "ignored"}, JobState::printing, false, {}, {}, true},
+        {{"pending-held", ""}, JobState::printing, false, {}, {}, true},
+        {{"processing", "Printing page 1"}, JobState::printing, true, {}, {}, true},
+        {{"processing-stopped", "Paper jam"}, JobState::printing, false, "Paper jam", {}, true},
+        {{"processing-stopped", ""}, JobState::printing, false, "프린터를 확인하세요", {}, true},
+        {{"completed", ""}, JobState::done, false, {}, {}, false},
+        {{"canceled", ""}, JobState::cancelled, false, {}, {}, false},
+        {{"aborted", "filter failed"}, JobState::failed, false, {}, "프린터가 작업을 중단했습니다", false},
+        {{"something-new", ""}, JobState::printing, false, stale, {}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.read.state);
+        const PrintJobItem job = JobWatch::read(printing(stale), c.read);
+        EXPECT_EQ(job.state, c.state);
+        EXPECT_EQ(job.processing, c.processing);
+        EXPECT_EQ(job.note, c.note);
+        EXPECT_EQ(job.message, c.message);
+        EXPECT_EQ(job.cupsJobID, 7);
+        EXPECT_EQ(JobWatch::isFollowed(job.state), c.followed);
     }
-    // The road's own thread finishes the sheet it had begun, sends nothing and removes the file.
+}
+
+TEST(PrintRoadWatchTest, JobThatCannotBeReadKeepsItsStateAndIsNeverDone) {
+    for (JobState state : {JobState::printing, JobState::cancelling}) {
+        PrintJobItem job = printing();
+        job.state = state;
+        job.processing = true;
+        const PrintJobItem read = JobWatch::unreadable(job, "작업 상태를 읽지 못했습니다: Not found");
+        EXPECT_EQ(read.state, state);
+        EXPECT_FALSE(read.processing);
+        EXPECT_EQ(read.note, "작업 상태를 읽지 못했습니다: Not found");
+    }
+}
+
+namespace {
+
+class PrintRoadBleedTest : public testing::Test {
+protected:
+    // A started model on the driver's description, printing A4 borderless with edge compensation.
+    std::unique_ptr<PrintModel> borderless(std::shared_ptr<QSettings> settings = nullptr,
+                                           const std::vector<std::filesystem::path>& photos = {}) {
+        PrintModel::Environment environment = sandbox_.environment();
+        if (settings)
+            environment.settings = std::move(settings);
+        environment.setup = setup_;
+        auto model = std::make_unique<PrintModel>(environment);
+        AppTestSupport::startAndWait(*model);
+        AppTestSupport::selectAndWait(*model, AppTestSupport::p900Queue);
+        if (!photos.empty())
+            AppTestSupport::addAndWait(*model, photos);
+        model->chooseSheet("A4");
+        model->setSource("SFBL");
+        model->setBleedCompensation(true);
+        model->setDriverOverride("EPIJ_Qual", "301"); // 360 dpi
+        return model;
+    }
+
+    AppTestSupport::Sandbox sandbox_;
+    std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
+};
+
+TEST_F(PrintRoadBleedTest, MeasuredOnceAndRemembered) {
+    REQUIRE_PRINT_SERVER(server);
+    std::vector<std::string> asked;
+    setup_->measureCall = [&](const std::string& queue, const PrintKit::PPDPageSize& page) {
+        asked.push_back(queue + " " + page.name);
+        return std::optional<double>(1.04);
+    };
+    auto model = borderless();
+    EXPECT_TRUE(model->prepare().bleedPending);
+    ASSERT_TRUE(waitFor([&] { return !model->prepare().bleedPending; }));
+    const PreparedSheet sheet = model->prepare();
+    ASSERT_TRUE(sheet.bleed);
+    EXPECT_EQ(*sheet.bleed, PrintKit::BorderlessBleed::autoExpand(sheet.page, 1.04));
+    EXPECT_EQ(sandbox_.settings()->value("bleed.expansion.TestbedP900.A4.Borderless").toDouble(), 1.04);
+
+    // A second run on the same defaults measures nothing.
+    auto second = borderless(sandbox_.settings());
+    EXPECT_FALSE(second->prepare().bleedPending);
+    QTest::qWait(100);
+    EXPECT_EQ(asked, std::vector<std::string>{"TestbedP900 A4.Borderless"});
+}
+
+TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) {
+    REQUIRE_PRINT_SERVER(server);
+    setup_->measureCall = [](const std::string&, const PrintKit::PPDPageSize&) {
+        return std::optional<double>();
+    };
+    auto model = borderless();
+    ASSERT_TRUE(waitFor([&] { return !model->prepare().bleedPending; }));
+    EXPECT_FALSE(model->prepare().bleed);
+    ASSERT_TRUE(model->notice());
+    EXPECT_EQ(model->notice()->text, "테두리 없는 인쇄의 확대 비율을 재지 못해 보정 없이 인쇄합니다");
+
+    // Changes and view updates after the failure ask for nothing more in this run.
+    for (int round = 0; round < 3; ++round) {
+        model->setBleedCompensation(false);
+        model->setBleedCompensation(true);
+        model->prepare();
+        QTest::qWait(20);
+    }
+    EXPECT_FALSE(model->prepare().bleedPending);
+    EXPECT_EQ(setup_->measurements(), 1);
+    EXPECT_FALSE(sandbox_.settings()->contains("bleed.expansion.TestbedP900.A4.Borderless"));
+}
+
+TEST_F(PrintRoadBleedTest, SheetWaitsForItsMeasurement) {
+    REQUIRE_PRINT_SERVER(server);
+    TestDoubles::Gate measuring;
+    measuring.close();
+    setup_->measureCall = [&](const std::string&, const PrintKit::PPDPageSize&) {
+        measuring.pass();
+        return std::optional<double>(1.04);
+    };
+    const std::filesystem::path photo = sandbox_.photoFolder() / "wide.jpg";
+    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
+    auto model = borderless(nullptr, {photo});
+    ASSERT_TRUE(model->prepare().bleedPending);
+
+    const std::filesystem::path folder = sandbox_.root() / "export";
+    std::filesystem::create_directories(folder);
+    model->exportPDFs(folder);
+    QTest::qWait(300);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    measuring.open();
+    ASSERT_TRUE(waitFor([&] { return model->notice() && !model->notice()->working; }));
+    EXPECT_TRUE(std::filesystem::exists(folder / "wide.pdf"));
     printRoadPool()->waitForDone();
-    EXPECT_EQ(jobsOnServer(), before);
+}
+
+} // namespace
+
+namespace {
+
+TEST(PrintRoadBleedSettleTest, WaitingSheetTakesTheMeasurementItWaitedFor) {
+    const PrintKit::PPDPageSize a4{"A4.Borderless", "A4", {}, 595, 842, std::vector<double>{0, 0, 595, 842}};
+    SheetWork waiting;
+    waiting.sheet.page = a4;
+    waiting.sheet.paper = a4;
+    waiting.sheet.bleedPending = true;
+
+    SheetWork measured = waiting;
+    measured.settleBleed(1.04);
+    EXPECT_FALSE(measured.sheet.bleedPending);
+    EXPECT_EQ(measured.sheet.bleed, PrintKit::BorderlessBleed::autoExpand(a4, 1.04));
+
+    SheetWork unmeasured = waiting;
+    unmeasured.settleBleed(std::nullopt);
+    EXPECT_FALSE(unmeasured.sheet.bleedPending);
+    EXPECT_FALSE(unmeasured.sheet.bleed);
+
+    SheetWork settled = measured;
+    settled.settleBleed(1.5); // a sheet that was not waiting keeps what it was prepared with
+    EXPECT_EQ(settled, measured);
+}
+
+} // namespace
+
+TEST(ExportTest, NamesCountUpPastFilesThatAreThere) {
+    TestSupport::TemporaryDirectory folder;
+    writeFile(folder / "IMG_1.pdf", "mine");
+    writeFile(folder / "IMG_1 (2).pdf", "mine too");
+    const std::string contents[] = {"first", "second", "third"};
+    std::vector<std::string> names;
+    for (const std::string& content : contents) {
+        writeFile(folder / "QuilmPrint-rendered.pdf", content);
+        names.push_back(
+            PDFExport::place(folder / "QuilmPrint-rendered.pdf", folder.path(), "IMG_1").filename().string());
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"IMG_1 (3).pdf", "IMG_1 (4).pdf", "IMG_1 (5).pdf"}));
+    EXPECT_EQ(readFile(folder / "IMG_1.pdf"), "mine");
+    EXPECT_EQ(readFile(folder / "IMG_1 (2).pdf"), "mine too");
+    EXPECT_EQ(readFile(folder / "IMG_1 (4).pdf"), "second");
+    EXPECT_FALSE(std::filesystem::exists(folder / "QuilmPrint-rendered.pdf"));
+    EXPECT_EQ(PDFExport::fileName("페이지 1", 1), "페이지 1.pdf");
+}
+
+namespace {
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool finished(const PrintModel& model) {
+    return model.notice() && !model.notice()->working;
+}
+
+TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
+    REQUIRE_PRINT_SERVER(server);
+    TestQueues::Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
+    AppTestSupport::Sandbox sandbox_;
+    auto model = TestQueues::readyModel(sandbox_, std::make_shared<TestDoubles::SetupDouble>(),
+                                        TestQueues::pdfQueue, 2);
+    const std::filesystem::path folder = sandbox_.root() / "export";
+    std::filesystem::create_directories(folder);
+
+    model->exportPDFs(folder);
+    ASSERT_TRUE(model->notice() && model->notice()->working);
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
+    EXPECT_EQ(*model->notice(), (Notice{"PDF 2개를 저장했습니다", false, folder / "photo-1.pdf"}));
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1.pdf", "photo-2.pdf"}));
+
+    // The printer receives exactly the file the export wrote for the same sheet.
+    model->printOnly(model->photos().front());
+    ASSERT_TRUE(AppTestSupport::waitFor(
+        [&] { return model->jobs().size() == 1 && model->jobs()[0].state == PrintJobItem::State::done; }));
+    const std::string exported = readFile(folder / "photo-1.pdf");
+    EXPECT_EQ(exported.rfind("%PDF-", 0), 0u);
+    EXPECT_TRUE(readFile(server->output(TestQueues::pdfQueue)) == exported) << "the printed file differs";
+
+    model->exportPDFs(folder);
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
+    EXPECT_EQ(filesIn(folder),
+              (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf", "photo-2.pdf"}));
+    EXPECT_TRUE(readFile(folder / "photo-1 (2).pdf") == exported);
+    EXPECT_TRUE(model->failure().isEmpty());
+
+    // A folder that takes no file is reported, and nothing is made.
+    model->exportPDFs(sandbox_.root() / "missing");
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
+}
+
+} // namespace
+
+namespace {
+
+// A started model with the demonstration variables set while it starts.
+std::unique_ptr<PrintModel> started(const PrintModel::Environment& environment, const char* jobs,
+                                    const char* notice, const char* file) {
+    const std::pair<const char*, const char*> variables[] = {{"QUILM_PRINT_DEMO_JOBS", jobs},
+                                                             {"QUILM_PRINT_SHOW_NOTICE", notice},
+                                                             {"QUILM_PRINT_NOTICE_FILE", file}};
+    for (auto [name, value] : variables)
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    auto model = std::make_unique<PrintModel>(environment);
+    model->start();
+    for (auto [name, value] : variables)
+        ::unsetenv(name);
+    return model;
+}
+
+TEST(PrintRoadDemoTest, JobsInEveryStateAndANoticeThatReveals) {
+    AppTestSupport::Sandbox sandbox;
+    PrintModel::Environment environment = sandbox.environment();
+    environment.setup = std::make_shared<TestDoubles::SetupDouble>();
+    auto model = started(environment, "1", "1", "/home/someone/사진/IMG_2041.pdf");
+    std::set<JobState> states;
+    for (const PrintJobItem& job : model->jobs())
+        states.insert(job.state);
+    EXPECT_EQ(states.size(), 8u);
+    EXPECT_EQ(model->jobs().size(), 8u);
+    EXPECT_EQ(model->unsentSheets(), 4); // two copies waiting, one rendering, one sending
+    EXPECT_EQ(model->notice(), (Notice{"PDF 1개를 저장했습니다", false,
+                                       std::filesystem::path("/home/someone/사진/IMG_2041.pdf")}));
+    model = started(environment, "0", "인쇄할 PDF를 저장했습니다", nullptr);
+    EXPECT_TRUE(model->jobs().empty());
+    EXPECT_EQ(model->notice(), (Notice{"인쇄할 PDF를 저장했습니다", false, std::nullopt}));
+    EXPECT_FALSE(started(environment, nullptr, nullptr, nullptr)->notice());
 }
 
 } // namespace

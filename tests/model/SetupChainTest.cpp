@@ -1,5 +1,7 @@
 // The model's printer set-up: a found printer goes from needing a driver through the installer to a queue,
-// with the set-up services' doubles standing in for the network and the maker's server.
+// with the set-up services' doubles standing in for the network and the maker's server; connecting against
+// the private cupsd creates the queue.
+#include "AppTestSupport.h"
 #include "PrintKit/printers/PrinterSetup.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "TestSupport.h"
@@ -12,6 +14,7 @@
 using namespace QuilmPrint;
 using TestDoubles::SetupDouble;
 using Kind = DriverInstall::Kind;
+using AppTestSupport::waitFor;
 
 namespace {
 
@@ -169,6 +172,41 @@ TEST_F(SetupChainTest, WorkOutlivingTheModelIsDropped) {
     setup_->findGate.open();
     QTest::qWait(200); // the background calls end and post to nothing
     EXPECT_EQ(setup_->finds(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SetupConnectTest, ConnectCreatesTheQueueAndSelectsIt) {
+    REQUIRE_PRINT_SERVER(server);
+    const PrintKit::FoundPrinter studio{"Studio P900 (connect)", "EPSON SC-P900 Series"};
+    const PrintKit::EpsonDriver p900{"EPSON SC-P900 Series", "testbed-drivers:sc-p900"};
+    auto setup = std::make_shared<TestDoubles::SetupDouble>(); // discovery and drivers; the queue is real
+    setup->found = {studio};
+    setup->setDrivers({p900});
+    AppTestSupport::Sandbox sandbox;
+    PrintModel::Environment environment = sandbox.environment();
+    environment.setup = setup;
+    PrintModel model(environment);
+    AppTestSupport::startAndWait(model);
+    model.discoverPrinters();
+    ASSERT_TRUE(waitFor([&] { return !model.isDiscovering(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return model.setupStatus(studio) == PrintKit::SetupStatus::canConnect(p900); }));
+
+    model.connect(studio);
+    EXPECT_EQ(model.connecting(), std::optional<std::string>(studio.name));
+    ASSERT_TRUE(waitFor([&] {
+        return !model.connecting() && model.printerID() != std::nullopt &&
+               model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::connected;
+    }));
+    const std::string queue = *model.printerID();
+    TestSupport::run("lpadmin -x '" + queue + "'");
+    EXPECT_EQ(model.setupStatus(studio), PrintKit::SetupStatus::connected(queue));
+    EXPECT_EQ(queue.rfind("EPSON_SC-P900_Series", 0), 0u) << queue;
+    EXPECT_TRUE(model.newPrinters().empty());
+    EXPECT_TRUE(model.failure().isEmpty()) << model.failure().toStdString();
 }
 
 } // namespace

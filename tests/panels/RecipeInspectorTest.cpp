@@ -1,9 +1,97 @@
-#include "InspectorFixture.h"
+// The recipe inspector over a model on the private print server: its sections, rows and menus reaching the
+// model through its operations, its controls, and pictures of it in typical states.
+#include "AppTestSupport.h"
+#include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/panels/DriverSection.h"
+#include "QuilmPrint/panels/InspectorControls.h"
+#include "QuilmPrint/panels/LayoutText.h"
 #include "QuilmPrint/panels/PaperText.h"
+#include "QuilmPrint/panels/RecipeInspector.h"
+#include "window/WindowTestSupport.h"
 
+#include <QMenu>
 #include <QScrollArea>
+#include <QSignalSpy>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <memory>
 
 using namespace QuilmPrint;
+
+class InspectorTest : public ::testing::Test {
+protected:
+    // Starts the model, selects the queue and shows an inspector over it.
+    void open(const std::string& queue) {
+        std::string reason;
+        if (!AppTestSupport::printServer(&reason))
+            GTEST_SKIP() << reason;
+        model = std::make_unique<PrintModel>(sandbox.environment());
+        AppTestSupport::startAndWait(*model);
+        AppTestSupport::selectAndWait(*model, queue);
+        show();
+    }
+    void show() {
+        inspector = std::make_unique<RecipeInspector>(model.get());
+        inspector->resize(320, 1700);
+        inspector->show();
+        WindowTest::settle();
+    }
+
+    template <typename T> T* get(const char* name) const {
+        WindowTest::settle();
+        if (T* widget = inspector->findChild<T*>(name))
+            return widget;
+        throw std::runtime_error(std::string("no widget named ") + name);
+    }
+    QString text(const char* label) const { return get<QLabel>(label)->text(); }
+    bool shown(const char* name) const { return get<QWidget>(name)->isVisibleTo(inspector.get()); }
+    const PrintKit::PaperRecipe& recipe() const { return *model->recipe(); }
+
+    // What a menu offers when it opens: items by title, "[title]" for headed sections, "-" for dividers.
+    static QStringList menu(MenuChip* chip) {
+        emit chip->menu()->aboutToShow();
+        QStringList titles;
+        for (QAction* action : chip->menu()->actions())
+            titles << (action->isSeparator() ? (action->text().isEmpty() ? "-" : "[" + action->text() + "]")
+                                             : action->text());
+        return titles;
+    }
+    static void choose(MenuChip* chip, const QString& title) {
+        emit chip->menu()->aboutToShow();
+        for (QAction* action : chip->menu()->actions())
+            if (!action->isSeparator() && action->text() == title) {
+                action->trigger();
+                return WindowTest::settle();
+            }
+        ADD_FAILURE() << "no menu item " << title.toStdString();
+    }
+    static void type(NumberField* field, const QString& text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+        WindowTest::settle();
+    }
+    // Typing any text, Hangul included, one character at a time.
+    static void keys(QWidget* widget, const QString& text) {
+        for (QChar character : text)
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
+    }
+    static void click(QWidget* button) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        WindowTest::settle();
+    }
+    static int selected(ChipRow* row) { return row->selected(); }
+
+    AppTestSupport::Sandbox sandbox;
+    std::unique_ptr<PrintModel> model;
+    std::unique_ptr<RecipeInspector> inspector;
+};
+
+#define OPEN(queue)                                                                                          \
+    open(queue);                                                                                             \
+    if (IsSkipped() || HasFatalFailure())                                                                    \
+    return
 
 TEST_F(InspectorTest, ShowsAPlaceholderUntilThereIsARecipeAndAReadablePPD) {
     std::string reason;
@@ -15,11 +103,11 @@ TEST_F(InspectorTest, ShowsAPlaceholderUntilThereIsARecipeAndAReadablePPD) {
 
     AppTestSupport::startAndWait(*model);
     AppTestSupport::selectAndWait(*model, AppTestSupport::rawQueue); // a queue whose PPD cannot be read
-    PanelTest::settle();
+    WindowTest::settle();
     EXPECT_EQ(inspector->placeholder(), QString("프린터를 고르면 설정이 나타납니다"));
 
     AppTestSupport::selectAndWait(*model, "TestbedPhoto");
-    PanelTest::settle();
+    WindowTest::settle();
     ASSERT_TRUE(model->recipe());
     EXPECT_EQ(inspector->placeholder(), QString());
 }
@@ -36,36 +124,30 @@ TEST_F(InspectorTest, SectionsComeInOrderEachClosedByAHairlineWithHangulDrawn) {
         }
     EXPECT_EQ(titles, (QStringList{"레시피", "용지", "색", "배치", "드라이버"}));
 
-    QImage image = PanelTest::grab(inspector.get());
+    const QImage image = WindowTest::grab(inspector.get());
     for (InspectorSection* section : sections) {
-        QPoint bottom = section->mapTo(inspector.get(), QPoint(section->width() / 2, section->height() - 1));
-        QPoint above = bottom - QPoint(0, 3);
-        EXPECT_GT(image.pixelColor(bottom).lightness(), image.pixelColor(above).lightness())
+        const QPoint bottom = section->mapTo(inspector.get(), QPoint(section->width() / 2, section->height() - 1));
+        EXPECT_GT(image.pixelColor(bottom).lightness(), image.pixelColor(bottom - QPoint(0, 3)).lightness())
             << section->title().toStdString();
     }
     // Hangul is drawn in glyphs, not in empty boxes: two titles of two syllables each carry ink, and unlike
     // two pairs of missing-glyph boxes they differ.
     auto ink = [&](InspectorSection* section) {
-        QLabel* title = section->findChild<QLabel*>();
-        QRect box(title->mapTo(inspector.get(), QPoint(0, 0)),
-                  QSize(QFontMetrics(title->font()).horizontalAdvance(title->text()), title->height()));
-        QImage pixels = image.copy(box);
+        const QLabel* title = section->findChild<QLabel*>();
+        QImage pixels = image.copy(QRect(title->mapTo(inspector.get(), QPoint(0, 0)),
+                                         QSize(QFontMetrics(title->font()).horizontalAdvance(title->text()), title->height())));
+        int count = 0;
         for (int y = 0; y < pixels.height(); ++y)
-            for (int x = 0; x < pixels.width(); ++x)
-                pixels.setPixelColor(x, y, pixels.pixelColor(x, y).lightness() > 90 ? Qt::white : Qt::black);
+            for (int x = 0; x < pixels.width(); ++x) {
+                const bool inked = pixels.pixelColor(x, y).lightness() > 90;
+                pixels.setPixelColor(x, y, inked ? Qt::white : Qt::black);
+                count += inked;
+            }
+        EXPECT_GT(count, 20) << title->text().toStdString();
         return pixels;
     };
     ASSERT_TRUE(QFontMetrics(sections[1]->findChild<QLabel*>()->font()).inFontUcs4(U'용'));
-    QImage paper = ink(sections[1]), layout = ink(sections[3]); // "용지" and "배치"
-    auto inked = [](const QImage& pixels) {
-        int count = 0;
-        for (int y = 0; y < pixels.height(); ++y)
-            for (int x = 0; x < pixels.width(); ++x)
-                count += pixels.pixelColor(x, y) == Qt::white;
-        return count;
-    };
-    EXPECT_GT(inked(paper), 20);
-    EXPECT_GT(inked(layout), 20);
+    const QImage paper = ink(sections[1]), layout = ink(sections[3]); // "용지" and "배치"
     EXPECT_NE(paper.copy(0, 0, layout.width(), layout.height()), layout);
 }
 
@@ -79,7 +161,7 @@ TEST_F(InspectorTest, NameRenamesOnEveryKeystrokeAndKeepsItsCursor) {
     EXPECT_EQ(recipe().name, "광택");
     name->setCursorPosition(1);
     QTest::keyClicks(name, "A");
-    PanelTest::settle();
+    WindowTest::settle();
     EXPECT_EQ(recipe().name, "광A택");
     EXPECT_EQ(name->text(), QString("광A택"));
     EXPECT_EQ(name->cursorPosition(), 2);
@@ -172,18 +254,16 @@ TEST_F(InspectorTest, QualityPresetShowsItsDetailsAndEditingOneMakesItCustom) {
 TEST_F(InspectorTest, UnsupportedQualitiesAreShownDisabled) {
     OPEN("TestbedPhoto"); // the driver publishes no presets here: only the custom quality
     auto* quality = get<ChipRow>("quality");
-    EXPECT_FALSE(quality->chip(0)->isEnabled());
-    EXPECT_FALSE(quality->chip(1)->isEnabled());
-    EXPECT_TRUE(quality->chip(2)->isEnabled());
+    EXPECT_EQ(std::make_tuple(quality->chip(0)->isEnabled(), quality->chip(1)->isEnabled(), quality->chip(2)->isEnabled()),
+              std::make_tuple(false, false, true));
     EXPECT_TRUE(quality->chip(0)->isVisible());
 }
 
 TEST_F(InspectorTest, SharpeningAndEdgeCompensationRowsWithTheirCaptions) {
     OPEN(AppTestSupport::p900Queue);
     auto* sharpening = get<ChipRow>("sharpening");
-    if (!recipe().sharpening) {
+    if (!recipe().sharpening)
         EXPECT_EQ(selected(sharpening), 0); // none counts as off
-    }
     click(sharpening->chip(2));
     EXPECT_EQ(recipe().sharpening, PrintKit::OutputSharpening::standard);
     EXPECT_EQ(selected(get<ChipRow>("sharpening")), 2);
@@ -204,4 +284,308 @@ TEST_F(InspectorTest, SharpeningAndEdgeCompensationRowsWithTheirCaptions) {
     EXPECT_EQ(recipe().bleedCompensation, true);
     EXPECT_EQ(text("bleedCaption"),
               caption("사진은 종이 크기에 맞춤. 종이 밖으로 나가는 띠는 사진 끝을 늘려 채움."));
+}
+
+TEST_F(InspectorTest, DriverSectionListsExactlyThePreparedOptions) {
+    OPEN(AppTestSupport::p900Queue);
+    model->setCopies(3);
+    PreparedSheet sheet = model->prepare();
+    ASSERT_EQ(sheet.options.back(), (PrintKit::PrintOption{"copies", "3"}));
+    EXPECT_EQ(text("driverCount"), "인쇄할 때마다 설정 " + QString::number(sheet.options.size()) +
+                                       "개를 빠짐없이 그대로 보냅니다.");
+
+    DriverSection* section = inspector->driverSection();
+    click(get<ChipButton>("showDriverOptions"));
+    ASSERT_TRUE(section->showingOptions());
+    DriverOptionsList* list = section->optionsList();
+    EXPECT_TRUE(list->isVisible());
+    const PrintKit::PPDFile& ppd = *model->selectedPrinter()->ppd;
+    EXPECT_EQ(list->rows(), DriverText::optionRows(sheet.options, ppd));
+    EXPECT_EQ(list->rows().back(), (DriverText::OptionRow{"copies", "3", "copies=3"}));
+    WindowTest::saveArtifact(list, "inspector-driver-options");
+
+    // The open list follows the sheet, and closes when no sheet can be prepared.
+    model->setCopies(4);
+    WindowTest::settle();
+    EXPECT_EQ(list->rows().back().pair, QString("copies=4"));
+    model->chooseCustomSheet({1, 1});
+    WindowTest::settle();
+    EXPECT_FALSE(list->isVisible());
+    EXPECT_FALSE(section->showingOptions());
+    EXPECT_EQ(text("driverUnprepared"), QString("설정을 만들 수 없습니다."));
+    EXPECT_FALSE(shown("showDriverOptions"));
+}
+
+TEST_F(InspectorTest, AppManagedColourPicksTheSuggestionAndTheMenuOffersTheRest) {
+    sandbox.addProfile("P900 Glossy.icc", "SC-P900 Premium Glossy Photo Paper");
+    sandbox.addProfile("Canvas.icc", "Canvas Matte Generic");
+    sandbox.addProfile("Paper 10.icc", "Paper 10");
+    sandbox.addProfile("Paper 9.icc", "Paper 9");
+    OPEN(AppTestSupport::p900Queue);
+    model->setMedia("PGPP");
+    model->setAppManagedColor(false);
+    EXPECT_EQ(selected(get<ChipRow>("colorManagement")), 1);
+    EXPECT_FALSE(shown("profile"));
+    EXPECT_EQ(text("managementHelp"), QString("sRGB로 보내고 프린터 드라이버가 색을 조정합니다."));
+
+    click(get<ChipRow>("colorManagement")->chip(0));
+    ASSERT_TRUE(recipe().color.app);
+    EXPECT_EQ(recipe().color.app->profile.description, "SC-P900 Premium Glossy Photo Paper");
+    EXPECT_EQ(get<MenuChip>("profile")->title(), QString("SC-P900 Premium Glossy Photo Paper"));
+    EXPECT_EQ(selected(get<ChipRow>("intent")), 0);
+    EXPECT_TRUE(get<ToggleRow>("blackPoint")->isOn());
+    EXPECT_FALSE(shown("profileWarning"));
+    EXPECT_EQ(menu(get<MenuChip>("profile")),
+              (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
+                           "[모든 프린터 프로파일]", "Canvas Matte Generic", "Paper 9", "Paper 10"}));
+
+    choose(get<MenuChip>("profile"), "Paper 10");
+    EXPECT_EQ(recipe().color.app->profile.description, "Paper 10");
+    EXPECT_EQ(text("profileWarning"), QString("고른 용지용 프로파일이 아닙니다."));
+    choose(get<MenuChip>("media"), "벨벳 파인 아트 용지");
+    EXPECT_EQ(text("profileWarning"), QString("이 용지에 맞는 프로파일을 찾지 못했습니다."));
+    EXPECT_EQ(menu(get<MenuChip>("profile")).first(), QString("[모든 프린터 프로파일]"));
+
+    click(get<ChipRow>("intent")->chip(1));
+    EXPECT_EQ(recipe().color.app->intent, PrintKit::RenderingIntent::relativeColorimetric);
+    EXPECT_EQ(text("intentHelp"),
+              QString("낼 수 있는 색은 그대로, 벗어난 색만 가까운 색으로. 색 정확도 우선일 때."));
+    click(get<ToggleRow>("blackPoint")->toggle());
+    EXPECT_FALSE(recipe().color.app->blackPointCompensation);
+    EXPECT_EQ(recipe().color.app->profile.description, "Paper 10");
+}
+
+TEST_F(InspectorTest, AppManagedColourFailsWithoutAnyProfile) {
+    OPEN("TestbedPhoto");
+    ASSERT_TRUE(model->profiles().empty());
+    click(get<ChipRow>("colorManagement")->chip(0));
+    EXPECT_EQ(model->failure(), QString("이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다"));
+    EXPECT_TRUE(recipe().color.isDriver());
+    EXPECT_EQ(selected(get<ChipRow>("colorManagement")), 1);
+}
+
+TEST_F(InspectorTest, ExactSizeRowsFollowPresetsOrientationTypingAndDrags) {
+    OPEN("TestbedPhoto");
+    click(get<ChipRow>("perSheet")->chip(0));
+    click(get<ChipRow>("layoutMode")->chip(2));
+    ASSERT_EQ(model->layoutMode(), LayoutMode::exact);
+    EXPECT_FALSE(shown("canvasOrientation"));
+    EXPECT_EQ(
+        text("modeDescription"),
+        QString("정한 크기로 인쇄합니다. 사진 방향에 맞춰 돌리고, 모양이 다르면 가운데 기준으로 자릅니다."));
+
+    auto* preset = get<MenuChip>("preset");
+    EXPECT_EQ(menu(preset).size(), 6);
+    choose(preset, "10×15cm (4×6in)");
+    EXPECT_TRUE(model->exactTurnsToPhoto());
+    EXPECT_EQ(preset->title(), QString("10×15cm (4×6in)"));
+    EXPECT_EQ(selected(get<ChipRow>("exactOrientation")), 0);
+    EXPECT_EQ(get<NumberField>("exactWidth")->identity(), QString("exact-w-1016"));
+
+    click(get<ChipRow>("exactOrientation")->chip(1));
+    EXPECT_EQ(model->exactWidthMM(), 152.4);
+    EXPECT_FALSE(model->exactTurnsToPhoto());
+    EXPECT_EQ(get<MenuChip>("preset")->title(), QString("직접 입력"));
+    EXPECT_EQ(selected(get<ChipRow>("exactOrientation")), 1);
+
+    type(get<NumberField>("exactWidth"), "3");
+    EXPECT_EQ(model->exactWidthMM(), 5.0);
+    EXPECT_EQ(get<NumberField>("exactWidth")->text(), QString("5"));
+    type(get<NumberField>("exactHeight"), "101.64");
+    EXPECT_EQ(model->exactHeightMM(), 101.64);
+    EXPECT_EQ(get<NumberField>("exactHeight")->text(), QString("101.6"));
+
+    // A resize in the preview shows in the fields through their identities.
+    PhotoItem photo;
+    photo.id = QUuid::createUuid();
+    model->resizeExact(PrintKit::Rect(0, 0, 288, 432), PrintKit::Rect(0, 0, 595, 842), photo);
+    EXPECT_EQ(get<NumberField>("exactWidth")->text(), QString("101.6"));
+    EXPECT_EQ(get<NumberField>("exactHeight")->text(), QString("152.4"));
+    EXPECT_EQ(get<MenuChip>("preset")->title(), QString("10×15cm (4×6in)"));
+
+    // The margin is stored as typed.
+    type(get<NumberField>("margin"), "-2");
+    EXPECT_EQ(model->marginMM(), -2);
+}
+
+TEST_F(InspectorTest, GridRowsClampTheirFieldsAndSummariseThePlan) {
+    OPEN(AppTestSupport::p900Queue);
+    click(get<ChipRow>("perSheet")->chip(1));
+    ASSERT_EQ(model->photosPerSheet(), PhotosPerSheet::many);
+    EXPECT_FALSE(shown("layoutMode"));
+
+    auto* gridTemplate = get<MenuChip>("gridTemplate");
+    EXPECT_EQ(menu(gridTemplate).size(), static_cast<qsizetype>(GridTemplate::all().size()));
+    choose(gridTemplate, "4×6 모음 (10×15cm)");
+    EXPECT_EQ(gridTemplate->title(), QString("4×6 모음 (10×15cm)"));
+    click(get<ToggleRow>("cutMarks")->toggle());
+    EXPECT_EQ(gridTemplate->title(), QString("4×6 모음 (10×15cm)")); // cut marks are not compared
+    click(get<ToggleRow>("captions")->toggle());
+    EXPECT_TRUE(model->grid().captions);
+    EXPECT_EQ(gridTemplate->title(), QString("직접 입력"));
+    click(get<ToggleRow>("captions")->toggle());
+
+    EXPECT_EQ(selected(get<ChipRow>("gridOrientation")), 0);
+    click(get<ChipRow>("gridOrientation")->chip(2));
+    EXPECT_EQ(model->grid().widthMM, 152.4);
+    EXPECT_EQ(selected(get<ChipRow>("gridOrientation")), 2);
+    EXPECT_EQ(get<MenuChip>("gridTemplate")->title(), QString("직접 입력"));
+
+    type(get<NumberField>("cellWidth"), "2");
+    EXPECT_EQ(model->grid().widthMM, 5.0);
+    EXPECT_EQ(get<NumberField>("cellWidth")->text(), QString("5"));
+    type(get<NumberField>("gap"), "-1");
+    EXPECT_EQ(model->grid().gapMM, 0.0);
+    EXPECT_EQ(get<NumberField>("gap")->identity(), QString("grid-gap-0"));
+
+    model->setGrid(GridSettings{30, 40, 2, true, false, true, true, false, false});
+    ASSERT_TRUE(model->prepare().page.width > 0);
+    auto plan = model->gridPlan(model->prepare());
+    ASSERT_TRUE(plan.ok()) << plan.error.toStdString();
+    QString cells = QString::number(plan.value->columns) + "×" + QString::number(plan.value->rows) + " = " +
+                    QString::number(plan.value->count()) + "칸";
+    EXPECT_TRUE(text("gridSummary").startsWith(cells)) << text("gridSummary").toStdString();
+    EXPECT_TRUE(text("gridSummary").endsWith(" · 사진 없음")) << text("gridSummary").toStdString();
+    click(get<ChipRow>("repetition")->chip(1));
+    EXPECT_TRUE(text("gridSummary").endsWith(" · 선택한 사진으로 모든 칸"));
+
+    // A cell larger than the page cannot be planned: the planner's message, in the warning colour.
+    type(get<NumberField>("cellWidth"), "1000");
+    auto failed = model->gridPlan(model->prepare());
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(text("gridSummary"), failed.error);
+    EXPECT_EQ(get<QLabel>("gridSummary")->palette().color(QPalette::WindowText), Theme::warn());
+}
+
+TEST_F(InspectorTest, Screenshots) {
+    sandbox.addProfile("P900 Glossy.icc", "SC-P900 Premium Glossy Photo Paper");
+    OPEN(AppTestSupport::p900Queue);
+    auto fit = [&] {
+        QWidget* content = get<QWidget>("inspectorContent");
+        content->layout()->activate();
+        inspector->resize(320, content->layout()->totalHeightForWidth(320) + 2);
+        WindowTest::settle();
+    };
+    model->setMedia("PGPP");
+    model->chooseSheet("A4");
+    model->setSource("SFBL");
+    model->setBleedCompensation(true);
+    model->rename("광택 A4 여백 없음");
+    fit();
+    WindowTest::saveArtifact(inspector.get(), "inspector-borderless");
+
+    model->setPhotosPerSheet(PhotosPerSheet::one);
+    model->setLayoutMode(LayoutMode::exact);
+    model->setExactPreset(LayoutText::sizePresets()[0]);
+    fit();
+    WindowTest::saveArtifact(inspector.get(), "inspector-exact");
+
+    model->setPhotosPerSheet(PhotosPerSheet::many);
+    model->applyGridTemplate(GridTemplate::all()[3]);
+    fit();
+    WindowTest::saveArtifact(inspector.get(), "inspector-grid");
+
+    model->setPhotosPerSheet(PhotosPerSheet::one);
+    model->setLayoutMode(LayoutMode::fit);
+    model->setAppManagedColor(true);
+    ASSERT_TRUE(recipe().color.app);
+    fit();
+    WindowTest::saveArtifact(inspector.get(), "inspector-app-colour");
+}
+
+namespace {
+// A number field over a value whose setter clamps like the model's exact size does.
+struct ClampedValue {
+    double value = 101.6;
+    int commits = 0;
+    NumberField field{[this] { return value; },
+                      [this](double typed) {
+                          ++commits;
+                          value = std::max(typed, 5.0);
+                      },
+                      QStringLiteral("exact-w-")};
+
+    void type(const QString& text, bool commit = true) {
+        field.selectAll();
+        QTest::keyClicks(&field, text);
+        if (commit)
+            QTest::keyClick(&field, Qt::Key_Return);
+    }
+};
+} // namespace
+
+TEST(InspectorControlsTest, NumberFieldShowsWhatTheModelKeptAfterCommitting) {
+    ClampedValue v;
+    EXPECT_EQ(v.field.text(), QString("101.6"));
+    EXPECT_EQ(v.field.identity(), QString("exact-w-1016"));
+
+    v.type("3");
+    EXPECT_EQ(v.value, 5.0);
+    EXPECT_EQ(v.field.text(), QString("5"));
+    EXPECT_EQ(v.field.identity(), QString("exact-w-50"));
+
+    v.type("101.64");
+    EXPECT_EQ(v.value, 101.64);
+    EXPECT_EQ(v.field.text(), QString("101.6"));
+    EXPECT_EQ(v.field.identity(), QString("exact-w-1016"));
+
+    // Text that is no number, or not a finite one, stores nothing and shows the value again.
+    for (const char* text : {"abc", "nan", "inf", "1e999", ""}) {
+        v.type(text);
+        EXPECT_EQ(v.value, 101.64) << text;
+        EXPECT_EQ(v.field.text(), QString("101.6")) << text;
+    }
+    EXPECT_EQ(v.commits, 2);
+}
+
+TEST(InspectorControlsTest, NumberFieldKeepsTypingUntilItsIdentityChanges) {
+    ClampedValue v;
+    v.type("12", false);
+    v.field.setCursorPosition(1);
+    v.value = 101.64; // same tenths: the typing stays
+    v.field.refresh();
+    EXPECT_EQ(v.field.text(), QString("12"));
+    EXPECT_EQ(v.field.cursorPosition(), 1);
+    v.value = 152.4; // changed elsewhere: the typing is dropped
+    v.field.refresh();
+    EXPECT_EQ(v.field.text(), QString("152.4"));
+    QTest::keyClick(&v.field, Qt::Key_Return);
+    EXPECT_EQ(v.commits, 0);
+
+    // Without an identity the field keeps typing through every refresh until it is committed.
+    double margin = 0;
+    NumberField plain([&] { return margin; }, [&](double typed) { margin = typed; });
+    plain.selectAll();
+    QTest::keyClicks(&plain, "-2");
+    margin = 7;
+    plain.refresh();
+    EXPECT_EQ(plain.text(), QString("-2"));
+    QTest::keyClick(&plain, Qt::Key_Return);
+    EXPECT_EQ(margin, -2);
+    margin = 7.26;
+    plain.refresh();
+    EXPECT_EQ(plain.text(), QString("7.3"));
+}
+
+TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
+    ChipRow row({"표준", "고품질", "직접 지정"});
+    QSignalSpy chosen(&row, &ChipRow::chosen);
+    row.setSelected(1);
+    row.setChipEnabled(2, false);
+    row.resize(row.sizeHint());
+    QImage image = WindowTest::grab(&row);
+    // The selected chip lies on a plate; the others are outlined only, so their centre line is bare.
+    const QColor bare = image.pixelColor(row.chip(0)->geometry().right() + 3, row.height() / 2);
+    auto plate = [&](int index) {
+        QRect chip = row.chip(index)->geometry();
+        return image.pixelColor(chip.left() + 5, chip.center().y()) != bare;
+    };
+    EXPECT_FALSE(plate(0));
+    EXPECT_TRUE(plate(1));
+    QTest::mouseClick(row.chip(1), Qt::LeftButton);
+    QTest::mouseClick(row.chip(2), Qt::LeftButton);
+    QTest::mouseClick(row.chip(0), Qt::LeftButton);
+    ASSERT_EQ(chosen.count(), 2);
+    EXPECT_EQ(chosen[0][0].toInt(), 1); // choosing the selected chip chooses it again
+    EXPECT_EQ(chosen[1][0].toInt(), 0);
 }

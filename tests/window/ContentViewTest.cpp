@@ -1,21 +1,30 @@
-#include "QuilmPrint/window/ContentView.h"
-
+// The main view: split memory, drops, alerts and notices, the header's menus, the action bar, the jobs
+// popover and the question before quitting.
+#include "AppTestSupport.h"
 #include "QuilmPrint/window/ActionBar.h"
+#include "QuilmPrint/window/AppDelegate.h"
+#include "QuilmPrint/window/ContentView.h"
 #include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/window/JobRow.h"
+#include "QuilmPrint/window/JobsPanel.h"
+#include "QuilmPrint/window/MainWindow.h"
 #include "QuilmPrint/window/QtDesktop.h"
 #include "RecordingDesktop.h"
 #include "TestImages.h"
 #include "WindowTestSupport.h"
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTest>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
@@ -24,7 +33,7 @@ namespace {
 
 struct ContentViewTest : ::testing::Test {
     RecordingDesktop& desktop = RecordingDesktop::install();
-    WindowTest::IsolatedEnvironment environment;
+    AppTestSupport::Sandbox sandbox;
 
     static void show(ContentView& view) {
         view.resize(1280, 780);
@@ -48,7 +57,7 @@ struct ContentViewTest : ::testing::Test {
 TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsTheDefaults) {
     QList<int> defaults, moved;
     {
-        ContentView view(environment.make());
+        ContentView view(sandbox.environment());
         show(view);
         defaults = view.splitter()->sizes();
         dragHandle(view.splitter(), 1, 60);
@@ -57,7 +66,7 @@ TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsT
     }
     QByteArray good;
     {
-        ContentView again(environment.make());
+        ContentView again(sandbox.environment());
         show(again);
         EXPECT_EQ(again.splitter()->sizes(), moved);
         EXPECT_EQ(again.splitter()->objectName(), "QuilmPrint.main");
@@ -67,16 +76,16 @@ TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsT
     hugeCount[8] = char(0x7f); // the count of sizes, big-endian after the marker and version
     for (const QByteArray& damaged :
          {QByteArray("not a split"), good.left(good.size() / 2), good.left(9), hugeCount, QByteArray()}) {
-        QSettings(QString::fromStdString(environment.settingsFile.string()), QSettings::IniFormat)
+        QSettings(QString::fromStdString(sandbox.settingsFile().string()), QSettings::IniFormat)
             .setValue("QuilmPrint.main", damaged);
-        ContentView view(environment.make());
+        ContentView view(sandbox.environment());
         show(view);
         EXPECT_EQ(view.splitter()->sizes(), defaults) << damaged.size() << " bytes";
     }
 }
 
 TEST_F(ContentViewTest, ModelFailureIsShownOnceAsTheProblemAlert) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
     view.model()->setFailure("이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다");
     QTRY_COMPARE(desktop.asked.size(), size_t(1));
@@ -89,9 +98,9 @@ TEST_F(ContentViewTest, ModelFailureIsShownOnceAsTheProblemAlert) {
 }
 
 TEST_F(ContentViewTest, NoticeShowsItsTextSpinnerAndRevealButton) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
-    const std::filesystem::path file = environment.folder / "QuilmPrint-export.pdf";
+    const std::filesystem::path file = sandbox.root() / "QuilmPrint-export.pdf";
     view.model()->showNotice(Notice{"PDF 1장을 만들었습니다", false, file});
     EXPECT_EQ(view.noticeText(), "PDF 1장을 만들었습니다");
     ASSERT_TRUE(view.revealButton()->isVisible());
@@ -108,7 +117,7 @@ TEST_F(ContentViewTest, NoticeShowsItsTextSpinnerAndRevealButton) {
 }
 
 TEST_F(ContentViewTest, SetUpSheetIsPresentedWhileTheModelAsksForIt) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
     view.model()->setShowingSetup(true);
     QTRY_VERIFY(view.setupSheet() && view.setupSheet()->isVisible());
@@ -124,9 +133,9 @@ TEST_F(ContentViewTest, SetUpSheetIsPresentedWhileTheModelAsksForIt) {
 }
 
 TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
-    const std::filesystem::path folder = environment.folder / "drop";
+    const std::filesystem::path folder = sandbox.root() / "drop";
     std::filesystem::create_directories(folder / "inner");
     TestSupport::writeFile(folder / "a.jpg", TestImages::jpeg(TestImages::solid(40, 30, {200, 40, 40})));
     TestSupport::writeFile(folder / "inner" / "b.png",
@@ -154,7 +163,7 @@ TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
 }
 
 TEST_F(ContentViewTest, EmptyWindowBlocksPrintingAndSaving) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
     EXPECT_FALSE(view.actionBar()->printButton()->isEnabled());
     EXPECT_FALSE(view.actionBar()->exportButton()->isEnabled());
@@ -163,19 +172,11 @@ TEST_F(ContentViewTest, EmptyWindowBlocksPrintingAndSaving) {
     // Ctrl+P with something blocking prints nothing.
     view.printIfNothingBlocks();
     EXPECT_TRUE(view.model()->jobs().empty());
-    // The printer menu always offers the set-up sheet.
-    emit view.printerMenu()->aboutToShow();
-    const QList<QAction*> actions = view.printerMenu()->actions();
-    ASSERT_FALSE(actions.isEmpty());
-    EXPECT_EQ(actions.back()->text(), "프린터 연결…");
-    actions.back()->trigger();
-    EXPECT_TRUE(view.model()->showingSetup());
-    view.model()->setShowingSetup(false);
     WindowTest::saveArtifact(&view, "window-empty");
 }
 
 TEST_F(ContentViewTest, FailureAlertScreenshot) {
-    ContentView view(environment.make());
+    ContentView view(sandbox.environment());
     show(view);
     QImage picture = WindowTest::grab(&view);
     QMessageBox* box = QtDesktop::makeAlert(&view, "문제가 생겼습니다", "프린터가 작업을 중단했습니다");
@@ -193,4 +194,257 @@ TEST_F(ContentViewTest, FailureAlertScreenshot) {
     }
     WindowTest::saveArtifact(picture, "window-failure-alert");
     box->close();
+}
+
+namespace {
+
+QStringList titles(QMenu* menu) {
+    emit menu->aboutToShow();
+    QStringList result;
+    for (QAction* action : menu->actions())
+        result << (action->isSeparator() ? QStringLiteral("—") : action->text());
+    return result;
+}
+
+QAction* entry(QMenu* menu, const QString& text) {
+    emit menu->aboutToShow();
+    for (QAction* action : menu->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
+}
+
+// A shown main view on the private CUPS server with the photo printer selected.
+class HeaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string reason;
+        if (!AppTestSupport::printServer(&reason))
+            GTEST_SKIP() << reason;
+        view = std::make_unique<ContentView>(sandbox.environment());
+        view->resize(1280, 780);
+        view->show();
+        view->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model()->isLoadingPrinters(); }));
+        AppTestSupport::selectAndWait(*model(), AppTestSupport::p900Queue);
+        QApplication::processEvents();
+    }
+
+    PrintModel* model() const { return view->model(); }
+
+    RecordingDesktop& desktop = RecordingDesktop::install();
+    AppTestSupport::Sandbox sandbox;
+    std::unique_ptr<ContentView> view;
+};
+
+} // namespace
+
+TEST_F(HeaderTest, PrinterMenuListsTheQueuesMarksTheChosenOneAndEndsWithConnect) {
+    const QStringList menu = titles(view->printerMenu());
+    ASSERT_GE(menu.size(), 3);
+    EXPECT_EQ(menu.mid(menu.size() - 2), (QStringList{"—", "프린터 연결…"}));
+    QStringList checked;
+    QAction* photo = nullptr;
+    for (QAction* action : view->printerMenu()->actions()) {
+        if (action->isChecked())
+            checked << action->text();
+        if (action->text().contains("TestbedPhoto"))
+            photo = action;
+    }
+    ASSERT_EQ(checked.size(), 1);
+    EXPECT_TRUE(checked[0].contains(AppTestSupport::p900Queue)) << checked[0].toStdString();
+    EXPECT_EQ(view->printerMenuButton()->menuLabel()->text, QString::fromStdString(model()->selectedPrinter()->name()));
+    ASSERT_TRUE(photo);
+    photo->trigger(); // choosing another queue selects it
+    EXPECT_EQ(model()->printerID(), std::optional<std::string>("TestbedPhoto"));
+    view->printerMenu()->actions().back()->trigger(); // the set-up sheet
+    EXPECT_TRUE(model()->showingSetup());
+    model()->setShowingSetup(false);
+}
+
+TEST_F(HeaderTest, NewRecipeIsSavedWithTheShortcutRenamedAndDeletedAfterConfirmation) {
+    QAction* create = entry(view->recipeMenu(), "새 레시피");
+    ASSERT_TRUE(create);
+    create->trigger();
+    QApplication::processEvents();
+    ASSERT_TRUE(model()->recipe());
+    EXPECT_FALSE(model()->savedRecipe());
+    EXPECT_TRUE(view->saveButton()->isEnabled());
+    EXPECT_FALSE(entry(view->recipeMenu(), "삭제…")->isEnabled()); // nothing stored to delete yet
+
+    QTest::keyClick(view.get(), Qt::Key_S, Qt::ControlModifier);
+    QApplication::processEvents();
+    ASSERT_TRUE(model()->savedRecipe());
+    EXPECT_FALSE(view->saveButton()->isEnabled());
+    const QString name = QString::fromStdString(model()->recipe()->name);
+    QAction* listed = entry(view->recipeMenu(), name);
+    ASSERT_TRUE(listed);
+    EXPECT_TRUE(listed->isChecked());
+
+    entry(view->recipeMenu(), "이름 바꾸기…")->trigger();
+    ASSERT_TRUE(view->nameSheet() && view->nameSheet()->isVisible());
+    EXPECT_EQ(view->nameField()->text(), name);
+    // QTest types ASCII only: the Korean name goes in as an input method would commit it.
+    view->nameField()->setText("바리타 310");
+    QTest::keyClick(view->nameField(), Qt::Key_Return);
+    EXPECT_EQ(model()->recipe()->name, "바리타 310");
+    QApplication::processEvents();
+    EXPECT_TRUE(view->saveButton()->isEnabled());
+    EXPECT_EQ(view->recipeMenuButton()->menuLabel()->text, "바리타 310");
+
+    desktop.confirmations = {false};
+    entry(view->recipeMenu(), "삭제…")->trigger();
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    EXPECT_EQ(desktop.asked[0].accept, "삭제");
+    EXPECT_TRUE(model()->savedRecipe());
+    desktop.confirmations = {true};
+    entry(view->recipeMenu(), "삭제…")->trigger();
+    EXPECT_FALSE(model()->savedRecipe());
+}
+
+TEST_F(HeaderTest, ActionBarTellsWhatWillPrintAndExportsIntoTheChosenFolder) {
+    const std::filesystem::path photo = sandbox.photoFolder() / "한강.jpg";
+    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
+    AppTestSupport::addAndWait(*model(), {photo});
+    ActionBar* bar = view->actionBar();
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return bar->printButton()->isEnabled(); }, 5000))
+        << bar->statusText().toStdString();
+    EXPECT_EQ(bar->statusText(), "1장 · " + QString::fromStdString(model()->selectedPrinter()->name()));
+    EXPECT_EQ(bar->statusColour(), Theme::inkSecondary());
+
+    bar->copiesBox()->setValue(3);
+    EXPECT_EQ(model()->copies(), 3);
+    QApplication::processEvents();
+    EXPECT_TRUE(bar->statusText().startsWith("1장 × 3부 · "));
+    bar->copiesBox()->setValue(1);
+
+    const std::filesystem::path folder = sandbox.root() / "export";
+    std::filesystem::create_directories(folder);
+    desktop.folder = folder;
+    QTest::mouseClick(bar->exportButton(), Qt::LeftButton);
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    EXPECT_EQ(desktop.asked[0].kind, "folder");
+    EXPECT_TRUE(AppTestSupport::waitFor([&] {
+        for (const auto& file : std::filesystem::directory_iterator(folder))
+            if (file.path().extension() == ".pdf")
+                return true;
+        return false;
+    }));
+
+    // Without a photo, nothing to print is no fault: said in the quiet colour, and printing is off.
+    model()->removeAllPhotos();
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->printButton()->isEnabled());
+    EXPECT_EQ(bar->statusColour(), Theme::inkTertiary());
+}
+
+using State = PrintJobItem::State;
+
+namespace {
+
+// The demonstration jobs are made when the model starts: the variable is set only around that.
+template <typename W> void showWithDemoJobs(W& window) {
+    setenv("QUILM_PRINT_DEMO_JOBS", "1", 1);
+    window.show();
+    const bool exposed = QTest::qWaitForWindowExposed(&window);
+    unsetenv("QUILM_PRINT_DEMO_JOBS");
+    ASSERT_TRUE(exposed);
+}
+
+} // namespace
+
+TEST(JobsPanelTest, DemonstrationJobsShowEveryStateInWordsAndColourWithCancelWhileItCanStop) {
+    RecordingDesktop::install();
+    AppTestSupport::Sandbox sandbox;
+    {
+        PrintModel empty(sandbox.environment());
+        EXPECT_TRUE(JobsPanel(&empty).showsEmptyNote());
+    }
+    ContentView view(sandbox.environment());
+    view.resize(1280, 780);
+    showWithDemoJobs(view);
+    ASSERT_EQ(view.model()->jobs().size(), 8u);
+    ActionBar* bar = view.actionBar();
+    QApplication::processEvents();
+    // Waiting, rendering, sending, printing and cancelling are still going on; rendering spins the button.
+    EXPECT_EQ(bar->jobsButton()->text(), "5");
+    EXPECT_TRUE(bar->jobsButton()->isSymbolBusy());
+    QTest::mouseClick(bar->jobsButton(), Qt::LeftButton);
+    JobsPanel* panel = bar->jobsPanel();
+    ASSERT_TRUE(panel && panel->isVisible());
+    EXPECT_FALSE(panel->showsEmptyNote());
+    const std::map<State, std::tuple<QString, QColor, bool>> expected{
+        {State::waiting, {"대기 중", Theme::inkTertiary(), true}},
+        {State::rendering, {"준비 중", Theme::inkSecondary(), true}},
+        {State::sending, {"보내는 중", Theme::inkSecondary(), true}},
+        {State::printing, {"인쇄 중", Theme::active(), true}},
+        {State::cancelling, {"취소하는 중", Theme::warn(), false}},
+        {State::done, {"완료", Theme::good(), false}},
+        {State::cancelled, {"취소됨", Theme::inkTertiary(), false}},
+        {State::failed, {"인쇄 작업을 보내지 못했습니다: 프린터가 응답하지 않습니다", Theme::stop(), false}}};
+    std::set<State> seen;
+    for (JobRow* row : panel->rows()) {
+        const auto& [words, colour, cancel] = expected.at(row->job().state);
+        EXPECT_EQ(row->stateText(), words);
+        EXPECT_EQ(jobStateColour(row->job()), colour) << words.toStdString();
+        EXPECT_EQ(row->cancelButton()->isVisible(), cancel) << words.toStdString();
+        seen.insert(row->job().state);
+    }
+    EXPECT_EQ(seen.size(), expected.size());
+
+    // The popover is a window of its own: the screenshot puts it over the window, above its button, where
+    // it opens on a screen large enough (the offscreen screen is smaller than the window).
+    QImage picture = WindowTest::grab(&view);
+    const QImage popover = WindowTest::grab(panel);
+    const QPoint button = bar->jobsButton()->mapTo(&view, QPoint(bar->jobsButton()->width(), 0));
+    QPainter(&picture).drawImage(QPoint(button.x() - popover.width(), button.y() - popover.height() - 6), popover);
+    WindowTest::saveArtifact(picture, "window-jobs");
+    WindowTest::saveArtifact(popover, "jobs-popover");
+    panel->close();
+}
+
+TEST(JobRowTest, DetailNamesTheJobNumberOnceKnownAndCancelAsksForItsOwnJob) {
+    PrintJobItem job;
+    job.id = QUuid::createUuid();
+    job.queue = "TestbedPhoto";
+    job.state = State::waiting;
+    EXPECT_EQ(jobDetailText(job), "TestbedPhoto · 1부");
+    job.state = State::printing;
+    job.cupsJobID = 118;
+    job.copies = 3;
+    EXPECT_EQ(jobDetailText(job), "TestbedPhoto · 작업 118 · 3부");
+    JobRow row(job);
+    row.show();
+    QUuid asked;
+    QObject::connect(&row, &JobRow::cancelRequested, [&](const QUuid& id) { asked = id; });
+    QTest::mouseClick(row.cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(asked, job.id);
+}
+
+TEST(QuitGuardTest, AsksWithUnsentSheetsAndStaysWhenCancelled) {
+    RecordingDesktop& desktop = RecordingDesktop::install();
+    AppTestSupport::Sandbox sandbox;
+    AppDelegate delegate;
+    {
+        MainWindow plain(&delegate, sandbox.environment()); // nothing unsent: nothing asked
+        plain.show();
+        EXPECT_TRUE(plain.close());
+        EXPECT_TRUE(desktop.asked.empty());
+    }
+    MainWindow window(&delegate, sandbox.environment());
+    showWithDemoJobs(window);
+    const int unsent = window.content()->model()->unsentSheets();
+    ASSERT_GE(unsent, 1);
+    desktop.confirmations = {false, true};
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(desktop.asked.size(), 1u);
+    const RecordingDesktop::Asked& asked = desktop.asked[0];
+    EXPECT_EQ(asked.title, "보내지 않은 장 " + QString::number(unsent) + "장이 있습니다");
+    EXPECT_EQ(asked.text, "지금 종료하면 아직 프린터로 보내지 않은 장은 출력되지 않습니다.");
+    EXPECT_EQ(std::make_pair(asked.accept, asked.reject), std::make_pair(QString("종료"), QString("취소")));
+    window.quitAction()->trigger(); // the quit command asks the same
+    EXPECT_EQ(desktop.asked.size(), 2u);
+    EXPECT_FALSE(window.isVisible());
 }

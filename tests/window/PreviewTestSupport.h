@@ -6,6 +6,7 @@
 #include "PrintKit/settings/PPDFile.h"
 #include "QuilmPrint/model/ModelSettings.h"
 #include "TestImages.h"
+#include "WindowTestSupport.h"
 
 #include <QColor>
 #include <QImage>
@@ -116,11 +117,7 @@ struct ModelWorld {
     }
 };
 
-// Lets the views catch up with the model: their refreshes wait for the next turn of the event loop.
-inline void settle() {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
-}
+using WindowTest::settle;
 
 // A press, `steps` moves and a release of the left button.
 inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 4) {

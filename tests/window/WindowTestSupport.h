@@ -1,40 +1,77 @@
-// Helpers for the window tests: pictures of widgets, pixel reads at computed points, and where screenshots
-// go.
+// What the tests of the windows and panels share: the application's look, pictures of widgets, pixel reads,
+// readable Qt texts in failure messages, letting queued refreshes run, and where screenshots go.
 #pragma once
 
+#include "QuilmPrint/window/Theme.h"
+
+#include <QApplication>
 #include <QColor>
+#include <QDir>
 #include <QImage>
+#include <QLayout>
 #include <QString>
+#include <QWidget>
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <ostream>
 
-class QWidget;
-
-namespace WindowTest {
-
-// The widget drawn at device pixel ratio 1, laid out and polished first.
-QImage grab(QWidget* widget);
-// Saves a screenshot as build/test-artifacts/NAME.png below the repository.
-void saveArtifact(const QImage& image, const QString& name);
-void saveArtifact(QWidget* widget, const QString& name);
-
-// The largest difference of the three colour channels, 0…255.
-int distance(const QColor& a, const QColor& b);
-// How far `pixel` has moved from `background` towards `full`, 0…1, averaged over the channels that move.
-double coverage(const QColor& pixel, const QColor& background, const QColor& full);
-
-} // namespace WindowTest
-
-#include "QuilmPrint/model/PrintModel.h"
-#include "TestSupport.h"
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace WindowTest {
 
-// A model environment of its own: settings file, recipe folder, temporary folder and home in one temporary
-// folder, so a test sees none of the user's choices and leaves none behind.
-struct IsolatedEnvironment {
-    TestSupport::TemporaryDirectory folder;
-    std::filesystem::path settingsFile = folder / "settings.ini";
-
-    QuilmPrint::PrintModel::Environment make() const;
+// The tests see the windows as the application shows them: Fusion, the palette and the fonts.
+struct ApplicationLook : ::testing::Environment {
+    void SetUp() override { QuilmPrint::Theme::apply(*qApp); }
 };
+inline const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);
+
+// Runs what model changes queued for the views (they refresh once per turn of the event loop).
+inline void settle() {
+    for (int turn = 0; turn < 3; ++turn)
+        QApplication::processEvents();
+}
+
+// The widget laid out, polished and drawn at device pixel ratio 1.
+inline QImage grab(QWidget* widget) {
+    widget->ensurePolished();
+    if (widget->layout())
+        widget->layout()->activate();
+    settle();
+    QImage image = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    image.setDevicePixelRatio(1);
+    return image;
+}
+
+// Saves build/test-artifacts/NAME.png below the repository.
+inline void saveArtifact(const QImage& image, const QString& name) {
+    const QString folder = QStringLiteral(QUILM_SOURCE_DIR "/build/test-artifacts");
+    QDir().mkpath(folder);
+    image.save(folder + "/" + name + ".png");
+}
+inline void saveArtifact(QWidget* widget, const QString& name) {
+    saveArtifact(grab(widget), name);
+}
+
+// The largest difference of the three channels, 0…255.
+inline int distance(const QColor& a, const QColor& b) {
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+}
+
+// How far `pixel` has moved from `background` towards `full`, 0…1, averaged over the channels that move.
+inline double coverage(const QColor& pixel, const QColor& background, const QColor& full) {
+    double sum = 0;
+    int channels = 0;
+    const int p[] = {pixel.red(), pixel.green(), pixel.blue()}, b[] = {background.red(), background.green(), background.blue()},
+              f[] = {full.red(), full.green(), full.blue()};
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(f[i] - b[i]) >= 8) {
+            sum += double(p[i] - b[i]) / double(f[i] - b[i]);
+            ++channels;
+        }
+    return channels ? sum / channels : 0;
+}
 
 } // namespace WindowTest

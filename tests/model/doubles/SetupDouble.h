@@ -1,7 +1,7 @@
-// Set-up services for the model's tests: discovery and the driver installer, which need a network printer and
-// the maker's server, answer as the test scripts them; a call can be held at a gate so the test sees the
+// Set-up services for the model's tests: discovery and the driver installer (which need a network printer and
+// the maker's server) answer as the test scripts them, and a call can be held at a gate so the test sees the
 // states in between. Queue creation and the expansion probe go to the engine's real services unless the test
-// replaces them. Every member is guarded, since the model calls from its worker threads.
+// replaces them. Every member is guarded: the model calls from its worker threads.
 #pragma once
 
 #include "QuilmPrint/model/SetupServices.h"
@@ -16,38 +16,32 @@ namespace TestDoubles {
 // A point where a background call waits until the test lets it through.
 class Gate {
 public:
-    void close() {
-        std::lock_guard lock(mutex_);
-        open_ = false;
-    }
-    void open() {
-        std::lock_guard lock(mutex_);
-        open_ = true;
-        changed_.notify_all();
-    }
+    void close() { set(false); }
+    void open() { set(true); }
     void pass() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return open_; });
     }
 
 private:
+    void set(bool open) {
+        std::lock_guard lock(mutex_);
+        open_ = open;
+        changed_.notify_all();
+    }
     std::mutex mutex_;
     std::condition_variable changed_;
     bool open_ = true;
 };
 
 class SetupDouble : public QuilmPrint::SetupServices {
-private:
     template <typename Call> auto locked(Call call) {
         std::lock_guard lock(mutex_);
         return call();
     }
-
     std::mutex mutex_;
-    int finds_ = 0;
-    int measurements_ = 0;
-    std::vector<std::filesystem::path> detached_;
-    std::vector<std::filesystem::path> reopened_;
+    int finds_ = 0, measurements_ = 0;
+    std::vector<std::filesystem::path> detached_, reopened_;
 
 public:
     // What the calls answer.
@@ -61,8 +55,7 @@ public:
         createQueueCall; // none: the engine's
     std::function<std::optional<double>(const std::string&, const PrintKit::PPDPageSize&)>
         measureCall; // none: the engine's
-    Gate findGate;
-    Gate createGate;
+    Gate findGate, createGate;
 
     // What was asked.
     int finds() {
@@ -77,13 +70,11 @@ public:
     std::vector<std::filesystem::path> reopened() {
         return locked([&] { return reopened_; });
     }
-
     void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
         locked([&] { drivers = std::move(list); });
     }
 
-    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds,
-                                                 const std::atomic<bool>*) override {
+    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds, const std::atomic<bool>*) override {
         return locked([&] { return found; });
     }
     std::vector<PrintKit::EpsonDriver> installedDrivers() override {
@@ -103,8 +94,7 @@ public:
         return "/nonexistent/installer.dmg";
     }
     std::filesystem::path openInstaller(const std::filesystem::path&) override {
-        const std::string failure = locked([&] { return openFailure; });
-        if (!failure.empty())
+        if (const std::string failure = locked([&] { return openFailure; }); !failure.empty())
             throw std::runtime_error(failure);
         return "/nonexistent/mount";
     }
@@ -114,8 +104,7 @@ public:
     void detachInstaller(const std::filesystem::path& mount) override {
         locked([&] { detached_.push_back(mount); });
     }
-    std::optional<double> measureExpansion(const std::string& queue,
-                                           const PrintKit::PPDPageSize& page) override;
+    std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override;
 };
 
 } // namespace TestDoubles
