@@ -37,30 +37,31 @@ std::vector<double> numbersBefore(const std::string& text, std::size_t end, int 
 
 Drawn drawn(const fs::path& pdf) {
     const std::string text = TestSupport::readFile(pdf);
+    auto each = [&](const std::string& marker, auto take) {
+        for (std::size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1))
+            take(at);
+    };
     Drawn result;
-    for (std::size_t at = text.find("/Subtype /Image /Width "); at != std::string::npos;
-         at = text.find("/Subtype /Image /Width ", at + 1)) {
+    each("/Subtype /Image /Width ", [&](std::size_t at) {
         std::vector<double> size = PrintKit::Numbers::parseList(text.substr(at + 23, 40), " /Height");
         result.pixels.emplace_back(static_cast<long>(size.at(0)), static_cast<long>(size.at(1)));
-    }
-    for (std::size_t at = text.find(" cm\n/Im"); at != std::string::npos;
-         at = text.find(" cm\n/Im", at + 1)) {
+    });
+    each(" cm\n/Im", [&](std::size_t at) {
         std::vector<double> m = numbersBefore(text, at, 6);
         result.images.emplace_back(m[4], m[5], m[0], m[3]);
-    }
-    for (std::size_t at = text.find(" re\n"); at != std::string::npos; at = text.find(" re\n", at + 1)) {
+    });
+    each(" re\n", [&](std::size_t at) {
         std::vector<double> r = numbersBefore(text, at, 4);
         result.marks.emplace_back(r[0], r[1], r[2], r[3]);
-    }
+    });
     return result;
 }
 
 // The PDF writes four decimals.
 void expectSameRect(const Rect& pdf, const Rect& model) {
-    EXPECT_NEAR(pdf.minX(), model.minX(), 6e-5);
-    EXPECT_NEAR(pdf.minY(), model.minY(), 6e-5);
-    EXPECT_NEAR(pdf.width(), model.width(), 6e-5);
-    EXPECT_NEAR(pdf.height(), model.height(), 6e-5);
+    for (auto [a, b] : {std::pair{pdf.minX(), model.minX()}, std::pair{pdf.minY(), model.minY()},
+                        std::pair{pdf.width(), model.width()}, std::pair{pdf.height(), model.height()}})
+        EXPECT_NEAR(a, b, 6e-5);
 }
 
 class ModelSheetTest : public testing::Test {
@@ -145,6 +146,11 @@ TEST_F(ModelSheetTest, APhotoLandsWhereTheRendererPutsIt) {
         EXPECT_LE(placement.value->rect.maxX(), shown.page.width + 1e-9);
         EXPECT_LE(placement.value->rect.maxY(), shown.page.height + 1e-9);
     }
+    // A grid page never turns.
+    model->setLayoutMode(LayoutMode::fill);
+    ASSERT_TRUE(model->isTurned(model->photos()[2], model->prepare()));
+    model->setPhotosPerSheet(PhotosPerSheet::many);
+    EXPECT_FALSE(model->isTurned(model->photos()[2], model->prepare()));
 }
 
 TEST_F(ModelSheetTest, ABorderlessSheetWaitsForItsExpansionThenBleeds) {
@@ -230,37 +236,13 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
     EXPECT_DOUBLE_EQ(*model->gridPPI(items[0], sheet), across / (first.frame.width / 360.0));
 }
 
-TEST(ModelTurnTest, TheCanvasTurnsOnlyForOnePhotoFittedOrFilled) {
-    PrintModel model(Sandbox().environment());
+TEST(ModelTurnTest, ATurnedSheetSwapsItsSidesAndItsPrintableArea) {
     PreparedSheet portrait;
     portrait.page = {"P", "P", {}, 300, 400, std::vector<double>{10, 10, 290, 390}};
     portrait.paper = portrait.page;
-    PreparedSheet landscape;
-    landscape.page = {"L", "L", {}, 400, 300, std::nullopt};
-    const PhotoItem wide{QUuid::createUuid(), "w.jpg", 600, 400, {}},
-        tall{QUuid::createUuid(), "t.jpg", 400, 600, {}}, square{QUuid::createUuid(), "s.jpg", 500, 500, {}};
-    using C = CanvasOrientation;
-    const std::tuple<C, const PreparedSheet&, const PhotoItem&, bool> cases[] = {
-        {C::automatic, portrait, wide, true},  {C::automatic, portrait, tall, false},
-        {C::automatic, landscape, tall, true}, {C::automatic, landscape, square, false},
-        {C::portrait, landscape, wide, true},  {C::portrait, portrait, wide, false},
-        {C::landscape, portrait, tall, true},  {C::landscape, landscape, tall, false},
-    };
-    for (const auto& [canvas, sheet, photo, turned] : cases) {
-        model.setCanvasOrientation(canvas);
-        model.setLayoutMode(LayoutMode::fit);
-        model.setPhotosPerSheet(PhotosPerSheet::one);
-        EXPECT_EQ(model.isTurned(photo, sheet), turned) << &sheet << " " << photo.pixelWidth;
-        model.setLayoutMode(LayoutMode::exact);
-        EXPECT_FALSE(model.isTurned(photo, sheet));
-        model.setLayoutMode(LayoutMode::fill);
-        model.setPhotosPerSheet(PhotosPerSheet::many);
-        EXPECT_FALSE(model.isTurned(photo, sheet));
-    }
     const PreparedSheet turned = portrait.turned();
     EXPECT_TRUE(turned.isTurnedCanvas);
-    EXPECT_EQ(turned.page.width, 400);
-    EXPECT_EQ(turned.paper->height, 300);
+    EXPECT_EQ(std::make_tuple(turned.page.width, turned.paper->height), std::make_tuple(400.0, 300.0));
     EXPECT_EQ(*turned.page.imageableArea, (std::vector<double>{10, 10, 390, 290}));
     EXPECT_EQ(turned.turned(), turned);
 }
