@@ -279,60 +279,32 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
 
 } // namespace
 
-namespace {
-
-PrintJobItem printing(QString note = {}) {
-    PrintJobItem job;
-    job.state = JobState::printing;
-    job.cupsJobID = 7;
-    job.note = std::move(note);
-    return job;
-}
-
-} // namespace
 
 TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
-    struct Case {
-        PrintKit::JobAttributes read;
-        JobState state;
-        bool processing;
-        QString note;
-        QString message;
-        bool followed;
-    };
-    const QString stale = QStringLiteral("Out of paper");
-    const Case cases[] = {
-        {{"pending", "ignored"}, JobState::printing, false, {}, {}, true},
-        {{"pending-held", ""}, JobState::printing, false, {}, {}, true},
-        {{"processing", "Printing page 1"}, JobState::printing, true, {}, {}, true},
-        {{"processing-stopped", "Paper jam"}, JobState::printing, false, "Paper jam", {}, true},
-        {{"processing-stopped", ""}, JobState::printing, false, "프린터를 확인하세요", {}, true},
-        {{"completed", ""}, JobState::done, false, {}, {}, false},
-        {{"canceled", ""}, JobState::cancelled, false, {}, {}, false},
-        {{"aborted", "filter failed"}, JobState::failed, false, {}, "프린터가 작업을 중단했습니다", false},
-        {{"something-new", ""}, JobState::printing, false, stale, {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.read.state);
-        const PrintJobItem job = JobWatch::read(printing(stale), c.read);
-        EXPECT_EQ(job.state, c.state);
-        EXPECT_EQ(job.processing, c.processing);
-        EXPECT_EQ(job.note, c.note);
-        EXPECT_EQ(job.message, c.message);
-        EXPECT_EQ(job.cupsJobID, 7);
-        EXPECT_EQ(JobWatch::isFollowed(job.state), c.followed);
-    }
-}
-
-TEST(PrintRoadWatchTest, JobThatCannotBeReadKeepsItsStateAndIsNeverDone) {
-    for (JobState state : {JobState::printing, JobState::cancelling}) {
-        PrintJobItem job = printing();
-        job.state = state;
-        job.processing = true;
-        const PrintJobItem read = JobWatch::unreadable(job, "작업 상태를 읽지 못했습니다: Not found");
-        EXPECT_EQ(read.state, state);
-        EXPECT_FALSE(read.processing);
-        EXPECT_EQ(read.note, "작업 상태를 읽지 못했습니다: Not found");
+    const QString stale = "Out of paper", none;
+    const int id = 7;
+    using S = JobState;
+    // what CUPS says; the state, processing, note, message; whether the job is still followed
+    const std::tuple<PrintKit::JobAttributes, S, bool, QString, QString, bool> cases[] = {
+        {{"pending", "ignored"}, S::printing, false, none, none, true},
+        {{"pending-held", ""}, S::printing, false, none, none, true},
+        {{"processing", "Printing page 1"}, S::printing, true, none, none, true},
+        {{"processing-stopped", "Paper jam"}, S::printing, false, "Paper jam", none, true},
+        {{"processing-stopped", ""}, S::printing, false, "프린터를 확인하세요", none, true},
+        {{"completed", ""}, S::done, false, none, none, false},
+        {{"canceled", ""}, S::cancelled, false, none, none, false},
+        {{"aborted", "filter failed"}, S::failed, false, none, "프린터가 작업을 중단했습니다", false},
+        {{"something-new", ""}, S::printing, false, stale, none, true}};
+    for (const auto& [read, state, processing, note, message, followed] : cases) {
+        PrintJobItem job;
+        job.state = JobState::printing;
+        job.cupsJobID = id;
+        job.note = stale;
+        job = JobWatch::read(job, read);
+        EXPECT_EQ(std::tie(job.state, job.processing, job.note, job.message, job.cupsJobID),
+                  std::tie(state, processing, note, message, id))
+            << read.state;
+        EXPECT_EQ(JobWatch::isFollowed(job.state), followed) << read.state;
     }
 }
 
@@ -363,24 +335,36 @@ protected:
     std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
 };
 
-TEST_F(PrintRoadBleedTest, MeasuredOnceAndRemembered) {
+TEST_F(PrintRoadBleedTest, MeasuredOnceAndRememberedWhileTheSheetWaitsForIt) {
     REQUIRE_PRINT_SERVER(server);
     std::vector<std::string> asked;
+    TestDoubles::Gate measuring;
+    measuring.close();
     setup_->measureCall = [&](const std::string& queue, const PrintKit::PPDPageSize& page) {
+        measuring.pass();
         asked.push_back(queue + " " + page.name);
         return std::optional<double>(1.04);
     };
-    auto model = borderless();
-    EXPECT_TRUE(model->prepare().bleedPending);
-    ASSERT_TRUE(waitFor([&] { return !model->prepare().bleedPending; }));
+    const std::filesystem::path photo = sandbox_.photoFolder() / "wide.jpg";
+    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
+    auto model = borderless(nullptr, {photo});
+    ASSERT_TRUE(model->prepare().bleedPending);
+    const std::filesystem::path folder = sandbox_.root() / "export";
+    std::filesystem::create_directories(folder);
+    model->exportPDFs(folder); // the sheet waits for its measurement
+    QTest::qWait(300);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+    measuring.open();
+    ASSERT_TRUE(waitFor([&] { return model->notice() && !model->notice()->working; }));
+    EXPECT_TRUE(std::filesystem::exists(folder / "wide.pdf"));
+    printRoadPool()->waitForDone();
     const PreparedSheet sheet = model->prepare();
+    ASSERT_FALSE(sheet.bleedPending);
     ASSERT_TRUE(sheet.bleed);
     EXPECT_EQ(*sheet.bleed, PrintKit::BorderlessBleed::autoExpand(sheet.page, 1.04));
     EXPECT_EQ(sandbox_.settings()->value("bleed.expansion.TestbedP900.A4.Borderless").toDouble(), 1.04);
-
     // A second run on the same defaults measures nothing.
-    auto second = borderless(sandbox_.settings());
-    EXPECT_FALSE(second->prepare().bleedPending);
+    EXPECT_FALSE(borderless(sandbox_.settings())->prepare().bleedPending);
     QTest::qWait(100);
     EXPECT_EQ(asked, std::vector<std::string>{"TestbedP900 A4.Borderless"});
 }
@@ -408,30 +392,6 @@ TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) 
     EXPECT_FALSE(sandbox_.settings()->contains("bleed.expansion.TestbedP900.A4.Borderless"));
 }
 
-TEST_F(PrintRoadBleedTest, SheetWaitsForItsMeasurement) {
-    REQUIRE_PRINT_SERVER(server);
-    TestDoubles::Gate measuring;
-    measuring.close();
-    setup_->measureCall = [&](const std::string&, const PrintKit::PPDPageSize&) {
-        measuring.pass();
-        return std::optional<double>(1.04);
-    };
-    const std::filesystem::path photo = sandbox_.photoFolder() / "wide.jpg";
-    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
-    auto model = borderless(nullptr, {photo});
-    ASSERT_TRUE(model->prepare().bleedPending);
-
-    const std::filesystem::path folder = sandbox_.root() / "export";
-    std::filesystem::create_directories(folder);
-    model->exportPDFs(folder);
-    QTest::qWait(300);
-    EXPECT_TRUE(std::filesystem::is_empty(folder));
-    measuring.open();
-    ASSERT_TRUE(waitFor([&] { return model->notice() && !model->notice()->working; }));
-    EXPECT_TRUE(std::filesystem::exists(folder / "wide.pdf"));
-    printRoadPool()->waitForDone();
-}
-
 } // namespace
 
 namespace {
@@ -439,45 +399,20 @@ namespace {
 TEST(PrintRoadBleedSettleTest, WaitingSheetTakesTheMeasurementItWaitedFor) {
     const PrintKit::PPDPageSize a4{"A4.Borderless", "A4", {}, 595, 842, std::vector<double>{0, 0, 595, 842}};
     SheetWork waiting;
-    waiting.sheet.page = a4;
-    waiting.sheet.paper = a4;
+    waiting.sheet.page = *(waiting.sheet.paper = a4);
     waiting.sheet.bleedPending = true;
-
-    SheetWork measured = waiting;
+    SheetWork measured = waiting, unmeasured = waiting;
     measured.settleBleed(1.04);
-    EXPECT_FALSE(measured.sheet.bleedPending);
-    EXPECT_EQ(measured.sheet.bleed, PrintKit::BorderlessBleed::autoExpand(a4, 1.04));
-
-    SheetWork unmeasured = waiting;
     unmeasured.settleBleed(std::nullopt);
-    EXPECT_FALSE(unmeasured.sheet.bleedPending);
-    EXPECT_FALSE(unmeasured.sheet.bleed);
-
+    EXPECT_EQ(std::make_tuple(measured.sheet.bleedPending, unmeasured.sheet.bleedPending, unmeasured.sheet.bleed),
+              std::make_tuple(false, false, std::optional<PrintKit::BorderlessBleed>()));
+    EXPECT_EQ(measured.sheet.bleed, PrintKit::BorderlessBleed::autoExpand(a4, 1.04));
     SheetWork settled = measured;
     settled.settleBleed(1.5); // a sheet that was not waiting keeps what it was prepared with
     EXPECT_EQ(settled, measured);
 }
 
 } // namespace
-
-TEST(ExportTest, NamesCountUpPastFilesThatAreThere) {
-    TestSupport::TemporaryDirectory folder;
-    writeFile(folder / "IMG_1.pdf", "mine");
-    writeFile(folder / "IMG_1 (2).pdf", "mine too");
-    const std::string contents[] = {"first", "second", "third"};
-    std::vector<std::string> names;
-    for (const std::string& content : contents) {
-        writeFile(folder / "QuilmPrint-rendered.pdf", content);
-        names.push_back(
-            PDFExport::place(folder / "QuilmPrint-rendered.pdf", folder.path(), "IMG_1").filename().string());
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"IMG_1 (3).pdf", "IMG_1 (4).pdf", "IMG_1 (5).pdf"}));
-    EXPECT_EQ(readFile(folder / "IMG_1.pdf"), "mine");
-    EXPECT_EQ(readFile(folder / "IMG_1 (2).pdf"), "mine too");
-    EXPECT_EQ(readFile(folder / "IMG_1 (4).pdf"), "second");
-    EXPECT_FALSE(std::filesystem::exists(folder / "QuilmPrint-rendered.pdf"));
-    EXPECT_EQ(PDFExport::fileName("페이지 1", 1), "페이지 1.pdf");
-}
 
 namespace {
 
@@ -517,11 +452,15 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     EXPECT_EQ(exported.rfind("%PDF-", 0), 0u);
     EXPECT_TRUE(readFile(server->output(TestQueues::pdfQueue)) == exported) << "the printed file differs";
 
-    model->exportPDFs(folder);
+    writeFile(folder / "photo-2 (2).pdf", "mine");
+    model->exportPDFs(folder); // a second export adds numbers past the names that are taken
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
-    EXPECT_EQ(filesIn(folder),
-              (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf", "photo-2.pdf"}));
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf",
+                                                         "photo-2 (3).pdf", "photo-2.pdf"}));
     EXPECT_TRUE(readFile(folder / "photo-1 (2).pdf") == exported);
+    EXPECT_EQ(readFile(folder / "photo-2 (2).pdf"), "mine");
+    EXPECT_EQ(leftovers(sandbox_.root() / "tmp"), std::vector<std::string>{});
+    EXPECT_EQ(PDFExport::fileName("페이지 1", 1), "페이지 1.pdf");
     EXPECT_TRUE(model->failure().isEmpty());
 
     // A folder that takes no file is reported, and nothing is made.

@@ -7,7 +7,6 @@
 #include "TestSupport.h"
 #include "doubles/SetupDouble.h"
 
-#include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -24,19 +23,12 @@ const PrintKit::EpsonDriver p900{"EPSON SC-P900 Series", "testbed-drivers:sc-p90
 class SetupChainTest : public testing::Test {
 protected:
     PrintModel::Environment environment() {
-        PrintModel::Environment environment;
-        environment.settings = std::make_shared<QSettings>(
-            QString::fromStdString((folder_ / "settings.ini").string()), QSettings::IniFormat);
-        environment.recipes = PrintKit::RecipeStore{folder_ / "Recipes"};
+        PrintModel::Environment environment = sandbox_.environment();
         environment.setup = setup_;
-        environment.temporaryFolder = folder_.path();
-        environment.home = folder_.path();
         return environment;
     }
 
-    static bool waitFor(const std::function<bool()>& done) { return QTest::qWaitFor(done, 10000); }
-
-    TestSupport::TemporaryDirectory folder_;
+    AppTestSupport::Sandbox sandbox_;
     std::shared_ptr<SetupDouble> setup_ = std::make_shared<SetupDouble>();
 };
 
@@ -116,49 +108,22 @@ TEST_F(SetupChainTest, MachineInstallEndsWhenItsDriverAppears) {
 }
 
 TEST_F(SetupChainTest, InstallerThatCannotBeHadEndsWithTheReason) {
-    struct Case {
-        std::optional<std::string> url;
-        std::string openFailure;
-        DriverInstall ending;
-    };
-    const Case cases[] = {
+    const char* unsigned_ = "설치 프로그램의 서명을 확인하지 못했습니다: x.dmg";
+    const std::tuple<std::optional<std::string>, std::string, DriverInstall> cases[] = {
         {std::nullopt, "", DriverInstall::noInstaller()},
-        {"https://drivers.invalid/x.dmg", "설치 프로그램의 서명을 확인하지 못했습니다: x.dmg",
-         DriverInstall::failed("설치 프로그램의 서명을 확인하지 못했습니다: x.dmg")},
-    };
-    for (const Case& c : cases) {
-        setup_->installerURL = c.url;
-        setup_->openFailure = c.openFailure;
+        {"https://drivers.invalid/x.dmg", unsigned_, DriverInstall::failed(unsigned_)}};
+    for (const auto& [url, failure, ending] : cases) {
+        setup_->installerURL = url;
+        setup_->openFailure = failure;
         PrintModel model(environment());
         model.installDriver("Studio P900", studio.model);
-        ASSERT_TRUE(waitFor([&] { return model.driverInstalls().at("Studio P900") == c.ending; }));
+        ASSERT_TRUE(waitFor([&] { return model.driverInstalls().at("Studio P900") == ending; }));
         EXPECT_TRUE(model.installerMounts().empty());
     }
     // A model the catalogue does not know has no installer to look for.
     PrintModel model(environment());
     model.installDriver("Other", "EPSON SC-P9000 Series");
     EXPECT_EQ(model.driverInstalls().at("Other"), DriverInstall::noInstaller());
-}
-
-TEST_F(SetupChainTest, FailingConnectLandsInTheProblemAlert) {
-    setup_->found = {studio};
-    setup_->setDrivers({p900});
-    setup_->createQueueCall = [](const PrintKit::FoundPrinter&, const PrintKit::EpsonDriver&,
-                                 const std::vector<std::string>&) -> std::string {
-        throw PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused");
-    };
-    PrintModel model(environment());
-    model.discoverPrinters();
-    ASSERT_TRUE(waitFor([&] { return !model.isDiscovering(); }));
-    ASSERT_TRUE(
-        waitFor([&] { return model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::canConnect; }));
-    model.connect(studio);
-    model.connect(studio); // while connecting: ignored
-    ASSERT_TRUE(waitFor([&] { return !model.failure().isEmpty(); }));
-    EXPECT_EQ(model.failure().toStdString(),
-              PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused")
-                  .message());
-    EXPECT_FALSE(model.connecting());
 }
 
 TEST_F(SetupChainTest, WorkOutlivingTheModelIsDropped) {
@@ -174,36 +139,37 @@ TEST_F(SetupChainTest, WorkOutlivingTheModelIsDropped) {
     EXPECT_EQ(setup_->finds(), 1);
 }
 
-} // namespace
-
-namespace {
-
-TEST(SetupConnectTest, ConnectCreatesTheQueueAndSelectsIt) {
+TEST_F(SetupChainTest, ConnectCreatesTheQueueAndSelectsItAndAFailureLandsInTheProblemAlert) {
     REQUIRE_PRINT_SERVER(server);
-    const PrintKit::FoundPrinter studio{"Studio P900 (connect)", "EPSON SC-P900 Series"};
-    const PrintKit::EpsonDriver p900{"EPSON SC-P900 Series", "testbed-drivers:sc-p900"};
-    auto setup = std::make_shared<TestDoubles::SetupDouble>(); // discovery and drivers; the queue is real
-    setup->found = {studio};
-    setup->setDrivers({p900});
-    AppTestSupport::Sandbox sandbox;
-    PrintModel::Environment environment = sandbox.environment();
-    environment.setup = setup;
-    PrintModel model(environment);
+    const PrintKit::FoundPrinter found{"Studio P900 (connect)", "EPSON SC-P900 Series"};
+    setup_->found = {found};
+    setup_->setDrivers({p900});
+    setup_->createQueueCall = [](const PrintKit::FoundPrinter&, const PrintKit::EpsonDriver&,
+                                 const std::vector<std::string>&) -> std::string {
+        throw PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused");
+    };
+    PrintModel model(environment());
     AppTestSupport::startAndWait(model);
     model.discoverPrinters();
-    ASSERT_TRUE(waitFor([&] { return !model.isDiscovering(); }));
-    ASSERT_TRUE(
-        waitFor([&] { return model.setupStatus(studio) == PrintKit::SetupStatus::canConnect(p900); }));
+    ASSERT_TRUE(waitFor([&] { return model.setupStatus(found) == PrintKit::SetupStatus::canConnect(p900); }));
+    model.connect(found);
+    model.connect(found); // while connecting: ignored
+    ASSERT_TRUE(waitFor([&] { return !model.failure().isEmpty(); }));
+    EXPECT_EQ(model.failure().toStdString(),
+              PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused").message());
+    EXPECT_FALSE(model.connecting());
 
-    model.connect(studio);
-    EXPECT_EQ(model.connecting(), std::optional<std::string>(studio.name));
+    setup_->createQueueCall = nullptr; // the engine's real queue creation on the private cupsd
+    model.setFailure({});
+    model.connect(found);
+    EXPECT_EQ(model.connecting(), std::optional<std::string>(found.name));
     ASSERT_TRUE(waitFor([&] {
-        return !model.connecting() && model.printerID() != std::nullopt &&
-               model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::connected;
+        return !model.connecting() && model.printerID() &&
+               model.setupStatus(found).kind == PrintKit::SetupStatus::Kind::connected;
     }));
     const std::string queue = *model.printerID();
     TestSupport::run("lpadmin -x '" + queue + "'");
-    EXPECT_EQ(model.setupStatus(studio), PrintKit::SetupStatus::connected(queue));
+    EXPECT_EQ(model.setupStatus(found), PrintKit::SetupStatus::connected(queue));
     EXPECT_EQ(queue.rfind("EPSON_SC-P900_Series", 0), 0u) << queue;
     EXPECT_TRUE(model.newPrinters().empty());
     EXPECT_TRUE(model.failure().isEmpty()) << model.failure().toStdString();
