@@ -135,10 +135,9 @@ TEST(SheetCanvasTest, TwoColourPhotoLandsWhereTheEnginePlacesItWithItsCrop) {
 
 TEST(SheetCanvasTest, ADragFramesThePhotoInTheActiveColour) {
     // At scale 1 with edges on half points, the frame's one-point line fills exactly one row of pixels.
-    PreparedSheet sheet = letterSheet();
     SheetCanvas::Input in;
-    in.sheet = sheet;
-    in.geometry = SheetGeometry(sheet.page, QSizeF(612, 810), 1);
+    in.sheet = letterSheet();
+    in.geometry = SheetGeometry(in.sheet.page, QSizeF(612, 810), 1);
     PrintKit::Placement placement;
     placement.rect = Rect(100.5, 300.5, 200, 100);
     in.placement = placement;
@@ -178,7 +177,7 @@ TEST(SheetCanvasTest, BorderlessShadeDarkensOnlyWhatPrintsPastThePaper) {
     EXPECT_FALSE(SheetBackdrop::visibleRect(sheet, in.geometry));
 }
 
-TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandles) {
+TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandlesAndSnapGuides) {
     SheetCanvas::Input in = input(letterSheet(), 1);
     PrintKit::Placement placement;
     placement.rect = Rect(150, 200, 300, 200);
@@ -186,41 +185,26 @@ TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandles) {
     in.showsHandles = true; // no image yet: the frame and handles still show
     const QImage image = paint(in);
     const QRectF drawn = in.geometry.viewRect(placement.rect);
-
     for (ResizeHandle handle : allResizeHandles) {
         const QRectF square = SheetCanvas::handleRect(handle, drawn);
-        SCOPED_TRACE(static_cast<int>(handle));
         EXPECT_DOUBLE_EQ(square.width(), 7);
-        EXPECT_TRUE(near(at(image, square.center()), Qt::white, 3));
-        EXPECT_GT(activeCoverage(image, QPointF(square.left(), square.center().y()), paper), 0.6);
+        EXPECT_TRUE(near(at(image, square.center()), Qt::white, 3)) << int(handle);
+        EXPECT_GT(activeCoverage(image, QPointF(square.left(), square.center().y()), paper), 0.6) << int(handle);
     }
     EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::topLeft, drawn).center(), drawn.topLeft());
-    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(),
-              QPointF(drawn.left(), drawn.center().y()));
-    // The frame between handles.
-    EXPECT_GT(activeCoverage(image, QPointF(drawn.center().x() - 30, drawn.top()), paper), 0.6);
-    // Without handles the frame is gone.
+    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(), QPointF(drawn.left(), drawn.center().y()));
+    EXPECT_GT(activeCoverage(image, QPointF(drawn.center().x() - 30, drawn.top()), paper), 0.6); // the frame
+    // Snapped: the left guide continues above the photo, the centre guide crosses the sheet's far side; none
+    // at the right. Without handles the frame is gone.
     in.showsHandles = false;
-    EXPECT_TRUE(near(at(paint(in), drawn.center().x() - 30, drawn.top()), paper, 2));
-}
-
-TEST(SheetCanvasTest, SnapGuidesRunAlongThePhotoEdgesAndTheSheetCentre) {
-    SheetCanvas::Input in = input(letterSheet(), 1);
-    PrintKit::Placement placement;
-    placement.rect = Rect(18, 300, 200, 150);
-    placement.snapped = SnapGuides::left | SnapGuides::centerY;
-    in.placement = placement;
-    const QImage image = paint(in);
-    const QRectF drawn = in.geometry.viewRect(placement.rect);
-    const QRectF drawnSheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
-    // The left guide continues above the photo; the centre guide crosses the sheet's far side; none at the
-    // right.
-    EXPECT_TRUE(
-        dashedLineAt(image, {drawn.left(), drawnSheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
-    EXPECT_TRUE(dashedLineAt(image, {drawnSheet.right() - 60, drawnSheet.center().y()},
-                             {drawnSheet.right() - 2, drawnSheet.center().y()}, paper));
-    EXPECT_FALSE(
-        dashedLineAt(image, {drawn.right(), drawnSheet.top() + 2}, {drawn.right(), drawn.top() - 2}, paper));
+    in.placement->snapped = SnapGuides::left | SnapGuides::centerY;
+    const QImage guides = paint(in);
+    EXPECT_TRUE(near(at(guides, drawn.center().x() - 30, drawn.top()), paper, 2));
+    const QRectF sheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
+    EXPECT_TRUE(dashedLineAt(guides, {drawn.left(), sheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
+    EXPECT_TRUE(dashedLineAt(guides, {sheet.right() - 60, sheet.center().y()}, {sheet.right() - 2, sheet.center().y()},
+                             paper));
+    EXPECT_FALSE(dashedLineAt(guides, {drawn.right(), sheet.top() + 2}, {drawn.right(), drawn.top() - 2}, paper));
 }
 
 TEST(SheetCanvasTest, TurnedCanvasDrawsTheSheetLyingDown) {

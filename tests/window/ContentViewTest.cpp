@@ -41,6 +41,18 @@ struct ContentViewTest : ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
         QApplication::processEvents();
     }
+    // The entry of a menu as it is filled when it opens; "—" for a divider.
+    static QAction* entry(QMenu* menu, const QString& text, QStringList* titles = nullptr) {
+        emit menu->aboutToShow();
+        QAction* found = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (titles)
+                *titles << (action->isSeparator() ? QStringLiteral("—") : action->text());
+            if (action->text() == text && !found)
+                found = action;
+        }
+        return found;
+    }
 
     static void dragHandle(QSplitter* split, int index, int dx) {
         QSplitterHandle* handle = split->handle(index);
@@ -84,74 +96,90 @@ TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsT
     }
 }
 
-TEST_F(ContentViewTest, ModelFailureIsShownOnceAsTheProblemAlert) {
+TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndTheSetUpSheet) {
     ContentView view(sandbox.environment());
     show(view);
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return !view.model()->isLoadingPrinters(); }));
+    QApplication::processEvents();
+    desktop.asked.clear(); // whatever the printer list said
+    EXPECT_FALSE(view.actionBar()->printButton()->isEnabled());
+    EXPECT_FALSE(view.actionBar()->exportButton()->isEnabled());
+    EXPECT_FALSE(view.saveButton()->isEnabled());
+    EXPECT_FALSE(view.actionBar()->statusText().isEmpty());
+    view.printIfNothingBlocks(); // Ctrl+P with something blocking prints nothing
+    EXPECT_TRUE(view.model()->jobs().empty());
+    WindowTest::saveArtifact(&view, "window-empty");
+
+    // A failure is shown once, as the problem alert.
     view.model()->setFailure("이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다");
     QTRY_COMPARE(desktop.asked.size(), size_t(1));
-    EXPECT_EQ(desktop.asked[0].kind, "alert");
-    EXPECT_EQ(desktop.asked[0].title, "문제가 생겼습니다");
-    EXPECT_EQ(desktop.asked[0].text, "이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다");
+    EXPECT_EQ(std::tie(desktop.asked[0].kind, desktop.asked[0].title, desktop.asked[0].text),
+              std::make_tuple(QString("alert"), QString("문제가 생겼습니다"),
+                              QString("이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다")));
     EXPECT_TRUE(view.model()->failure().isEmpty());
     QApplication::processEvents();
     EXPECT_EQ(desktop.asked.size(), 1u);
-}
+    QImage picture = WindowTest::grab(&view);
+    QMessageBox* box = QtDesktop::makeAlert(&view, "문제가 생겼습니다", "프린터가 작업을 중단했습니다");
+    box->setWindowModality(Qt::WindowModal);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+    EXPECT_EQ(box->text(), "문제가 생겼습니다");
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons()[0]->text(), "확인");
+    {
+        const QImage alert = WindowTest::grab(box);
+        QPainter painter(&picture);
+        painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
+        painter.drawImage(QPoint((picture.width() - alert.width()) / 2, 120), alert);
+    }
+    WindowTest::saveArtifact(picture, "window-failure-alert");
+    box->close();
 
-TEST_F(ContentViewTest, NoticeShowsItsTextSpinnerAndRevealButton) {
-    ContentView view(sandbox.environment());
-    show(view);
+    // A notice with its text, reveal button and spinner.
     const std::filesystem::path file = sandbox.root() / "QuilmPrint-export.pdf";
     view.model()->showNotice(Notice{"PDF 1장을 만들었습니다", false, file});
     EXPECT_EQ(view.noticeText(), "PDF 1장을 만들었습니다");
     ASSERT_TRUE(view.revealButton()->isVisible());
     EXPECT_EQ(view.revealButton()->text(), "파일 관리자에서 보기");
     QTest::mouseClick(view.revealButton(), Qt::LeftButton);
-    ASSERT_EQ(desktop.revealed.size(), 1u);
-    EXPECT_EQ(desktop.revealed[0], file);
+    EXPECT_EQ(desktop.revealed, std::vector<std::filesystem::path>{file});
     WindowTest::saveArtifact(&view, "window-notice");
-
     view.model()->showNotice(Notice{"PDF를 만드는 중입니다…", true, std::nullopt});
     EXPECT_FALSE(view.revealButton()->isVisible());
     view.model()->clearNotice();
     EXPECT_EQ(view.noticeText(), "");
-}
 
-TEST_F(ContentViewTest, SetUpSheetIsPresentedWhileTheModelAsksForIt) {
-    ContentView view(sandbox.environment());
-    show(view);
+    // The set-up sheet is presented while the model asks for it; closing it, or the model, ends it.
     view.model()->setShowingSetup(true);
     QTRY_VERIFY(view.setupSheet() && view.setupSheet()->isVisible());
     EXPECT_EQ(view.setupSheet()->windowModality(), Qt::WindowModal);
     view.setupSheet()->reject();
     EXPECT_FALSE(view.model()->showingSetup());
     QTRY_VERIFY(!view.setupSheet());
-    // The model may also take it away.
     view.model()->setShowingSetup(true);
     QTRY_VERIFY(view.setupSheet());
     view.model()->setShowingSetup(false);
     QTRY_VERIFY(!view.setupSheet());
 }
 
-TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
+TEST_F(ContentViewTest, ADroppedFolderAddsThePhotosInsideAndTextIsRefused) {
     ContentView view(sandbox.environment());
     show(view);
     const std::filesystem::path folder = sandbox.root() / "drop";
     std::filesystem::create_directories(folder / "inner");
     TestSupport::writeFile(folder / "a.jpg", TestImages::jpeg(TestImages::solid(40, 30, {200, 40, 40})));
-    TestSupport::writeFile(folder / "inner" / "b.png",
-                           TestImages::png(TestImages::solid(30, 40, {40, 200, 40})));
+    TestSupport::writeFile(folder / "inner" / "b.png", TestImages::png(TestImages::solid(30, 40, {40, 200, 40})));
     TestSupport::writeFile(folder / "notes.txt", "not a photo");
-
-    QMimeData text;
+    const QPoint centre = view.rect().center();
+    QMimeData text, data;
     text.setText("/not/a/url");
-    QDragEnterEvent refused(view.rect().center(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent refused(centre, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
     refused.setAccepted(false);
     QApplication::sendEvent(&view, &refused);
     EXPECT_FALSE(refused.isAccepted());
     EXPECT_FALSE(view.isTargeted());
-    QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.string()))});
-    const QPoint centre = view.rect().center();
     QDragEnterEvent enter(centre, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&view, &enter);
     EXPECT_TRUE(enter.isAccepted());
@@ -162,181 +190,97 @@ TEST_F(ContentViewTest, DroppedFolderAddsThePhotosInside) {
     QTRY_COMPARE_WITH_TIMEOUT(view.model()->photos().size(), size_t(2), 10000);
 }
 
-TEST_F(ContentViewTest, EmptyWindowBlocksPrintingAndSaving) {
+TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
+    REQUIRE_PRINT_SERVER(server);
     ContentView view(sandbox.environment());
     show(view);
-    EXPECT_FALSE(view.actionBar()->printButton()->isEnabled());
-    EXPECT_FALSE(view.actionBar()->exportButton()->isEnabled());
-    EXPECT_FALSE(view.saveButton()->isEnabled());
-    EXPECT_FALSE(view.actionBar()->statusText().isEmpty());
-    // Ctrl+P with something blocking prints nothing.
-    view.printIfNothingBlocks();
-    EXPECT_TRUE(view.model()->jobs().empty());
-    WindowTest::saveArtifact(&view, "window-empty");
-}
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    PrintModel* model = view.model();
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->isLoadingPrinters(); }));
+    AppTestSupport::selectAndWait(*model, AppTestSupport::p900Queue);
+    QApplication::processEvents();
 
-TEST_F(ContentViewTest, FailureAlertScreenshot) {
-    ContentView view(sandbox.environment());
-    show(view);
-    QImage picture = WindowTest::grab(&view);
-    QMessageBox* box = QtDesktop::makeAlert(&view, "문제가 생겼습니다", "프린터가 작업을 중단했습니다");
-    box->setWindowModality(Qt::WindowModal);
-    box->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-    const QImage alert = WindowTest::grab(box);
-    EXPECT_EQ(box->text(), "문제가 생겼습니다");
-    ASSERT_EQ(box->buttons().size(), 1);
-    EXPECT_EQ(box->buttons()[0]->text(), "확인");
-    {
-        QPainter painter(&picture);
-        painter.fillRect(picture.rect(), QColor(0, 0, 0, 90));
-        painter.drawImage(QPoint((picture.width() - alert.width()) / 2, 120), alert);
-    }
-    WindowTest::saveArtifact(picture, "window-failure-alert");
-    box->close();
-}
-
-namespace {
-
-QStringList titles(QMenu* menu) {
-    emit menu->aboutToShow();
-    QStringList result;
-    for (QAction* action : menu->actions())
-        result << (action->isSeparator() ? QStringLiteral("—") : action->text());
-    return result;
-}
-
-QAction* entry(QMenu* menu, const QString& text) {
-    emit menu->aboutToShow();
-    for (QAction* action : menu->actions())
-        if (action->text() == text)
-            return action;
-    return nullptr;
-}
-
-// A shown main view on the private CUPS server with the photo printer selected.
-class HeaderTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string reason;
-        if (!AppTestSupport::printServer(&reason))
-            GTEST_SKIP() << reason;
-        view = std::make_unique<ContentView>(sandbox.environment());
-        view->resize(1280, 780);
-        view->show();
-        view->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-        ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model()->isLoadingPrinters(); }));
-        AppTestSupport::selectAndWait(*model(), AppTestSupport::p900Queue);
-        QApplication::processEvents();
-    }
-
-    PrintModel* model() const { return view->model(); }
-
-    RecordingDesktop& desktop = RecordingDesktop::install();
-    AppTestSupport::Sandbox sandbox;
-    std::unique_ptr<ContentView> view;
-};
-
-} // namespace
-
-TEST_F(HeaderTest, PrinterMenuListsTheQueuesMarksTheChosenOneAndEndsWithConnect) {
-    const QStringList menu = titles(view->printerMenu());
+    // The printer menu lists the queues, marks the chosen one and ends with the set-up sheet.
+    QStringList menu;
+    QAction* photo = entry(view.printerMenu(), "TestbedPhoto", &menu);
     ASSERT_GE(menu.size(), 3);
     EXPECT_EQ(menu.mid(menu.size() - 2), (QStringList{"—", "프린터 연결…"}));
     QStringList checked;
-    QAction* photo = nullptr;
-    for (QAction* action : view->printerMenu()->actions()) {
+    for (QAction* action : view.printerMenu()->actions())
         if (action->isChecked())
             checked << action->text();
-        if (action->text().contains("TestbedPhoto"))
-            photo = action;
-    }
     ASSERT_EQ(checked.size(), 1);
     EXPECT_TRUE(checked[0].contains(AppTestSupport::p900Queue)) << checked[0].toStdString();
-    EXPECT_EQ(view->printerMenuButton()->menuLabel()->text, QString::fromStdString(model()->selectedPrinter()->name()));
+    EXPECT_EQ(view.printerMenuButton()->menuLabel()->text, QString::fromStdString(model->selectedPrinter()->name()));
+    for (QAction* action : view.printerMenu()->actions())
+        if (action->text().contains("TestbedPhoto"))
+            photo = action;
     ASSERT_TRUE(photo);
     photo->trigger(); // choosing another queue selects it
-    EXPECT_EQ(model()->printerID(), std::optional<std::string>("TestbedPhoto"));
-    view->printerMenu()->actions().back()->trigger(); // the set-up sheet
-    EXPECT_TRUE(model()->showingSetup());
-    model()->setShowingSetup(false);
-}
+    EXPECT_EQ(model->printerID(), std::optional<std::string>("TestbedPhoto"));
+    AppTestSupport::selectAndWait(*model, AppTestSupport::p900Queue);
 
-TEST_F(HeaderTest, NewRecipeIsSavedWithTheShortcutRenamedAndDeletedAfterConfirmation) {
-    QAction* create = entry(view->recipeMenu(), "새 레시피");
-    ASSERT_TRUE(create);
-    create->trigger();
+    // A new recipe is saved with the shortcut, renamed, and deleted after confirmation.
+    entry(view.recipeMenu(), "새 레시피")->trigger();
     QApplication::processEvents();
-    ASSERT_TRUE(model()->recipe());
-    EXPECT_FALSE(model()->savedRecipe());
-    EXPECT_TRUE(view->saveButton()->isEnabled());
-    EXPECT_FALSE(entry(view->recipeMenu(), "삭제…")->isEnabled()); // nothing stored to delete yet
-
-    QTest::keyClick(view.get(), Qt::Key_S, Qt::ControlModifier);
+    ASSERT_TRUE(model->recipe());
+    EXPECT_FALSE(model->savedRecipe());
+    EXPECT_TRUE(view.saveButton()->isEnabled());
+    EXPECT_FALSE(entry(view.recipeMenu(), "삭제…")->isEnabled()); // nothing stored to delete yet
+    QTest::keyClick(&view, Qt::Key_S, Qt::ControlModifier);
     QApplication::processEvents();
-    ASSERT_TRUE(model()->savedRecipe());
-    EXPECT_FALSE(view->saveButton()->isEnabled());
-    const QString name = QString::fromStdString(model()->recipe()->name);
-    QAction* listed = entry(view->recipeMenu(), name);
-    ASSERT_TRUE(listed);
-    EXPECT_TRUE(listed->isChecked());
-
-    entry(view->recipeMenu(), "이름 바꾸기…")->trigger();
-    ASSERT_TRUE(view->nameSheet() && view->nameSheet()->isVisible());
-    EXPECT_EQ(view->nameField()->text(), name);
-    // QTest types ASCII only: the Korean name goes in as an input method would commit it.
-    view->nameField()->setText("바리타 310");
-    QTest::keyClick(view->nameField(), Qt::Key_Return);
-    EXPECT_EQ(model()->recipe()->name, "바리타 310");
+    ASSERT_TRUE(model->savedRecipe());
+    EXPECT_FALSE(view.saveButton()->isEnabled());
+    const QString name = QString::fromStdString(model->recipe()->name);
+    ASSERT_TRUE(entry(view.recipeMenu(), name));
+    EXPECT_TRUE(entry(view.recipeMenu(), name)->isChecked());
+    entry(view.recipeMenu(), "이름 바꾸기…")->trigger();
+    ASSERT_TRUE(view.nameSheet() && view.nameSheet()->isVisible());
+    EXPECT_EQ(view.nameField()->text(), name);
+    view.nameField()->setText("바리타 310"); // as an input method commits it: QTest types ASCII only
+    QTest::keyClick(view.nameField(), Qt::Key_Return);
+    EXPECT_EQ(model->recipe()->name, "바리타 310");
     QApplication::processEvents();
-    EXPECT_TRUE(view->saveButton()->isEnabled());
-    EXPECT_EQ(view->recipeMenuButton()->menuLabel()->text, "바리타 310");
-
-    desktop.confirmations = {false};
-    entry(view->recipeMenu(), "삭제…")->trigger();
+    EXPECT_TRUE(view.saveButton()->isEnabled());
+    EXPECT_EQ(view.recipeMenuButton()->menuLabel()->text, "바리타 310");
+    desktop.confirmations = {false, true};
+    entry(view.recipeMenu(), "삭제…")->trigger();
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_EQ(desktop.asked[0].accept, "삭제");
-    EXPECT_TRUE(model()->savedRecipe());
-    desktop.confirmations = {true};
-    entry(view->recipeMenu(), "삭제…")->trigger();
-    EXPECT_FALSE(model()->savedRecipe());
-}
+    EXPECT_TRUE(model->savedRecipe());
+    entry(view.recipeMenu(), "삭제…")->trigger();
+    EXPECT_FALSE(model->savedRecipe());
 
-TEST_F(HeaderTest, ActionBarTellsWhatWillPrintAndExportsIntoTheChosenFolder) {
-    const std::filesystem::path photo = sandbox.photoFolder() / "한강.jpg";
-    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
-    AppTestSupport::addAndWait(*model(), {photo});
-    ActionBar* bar = view->actionBar();
+    // The action bar tells what will print, and exports into the chosen folder.
+    const std::filesystem::path photoFile = sandbox.photoFolder() / "한강.jpg";
+    TestSupport::writeFile(photoFile, AppTestSupport::plainJpeg(300, 200));
+    AppTestSupport::addAndWait(*model, {photoFile});
+    ActionBar* bar = view.actionBar();
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return bar->printButton()->isEnabled(); }, 5000))
         << bar->statusText().toStdString();
-    EXPECT_EQ(bar->statusText(), "1장 · " + QString::fromStdString(model()->selectedPrinter()->name()));
+    EXPECT_EQ(bar->statusText(), "1장 · " + QString::fromStdString(model->selectedPrinter()->name()));
     EXPECT_EQ(bar->statusColour(), Theme::inkSecondary());
-
     bar->copiesBox()->setValue(3);
-    EXPECT_EQ(model()->copies(), 3);
+    EXPECT_EQ(model->copies(), 3);
     QApplication::processEvents();
     EXPECT_TRUE(bar->statusText().startsWith("1장 × 3부 · "));
     bar->copiesBox()->setValue(1);
-
     const std::filesystem::path folder = sandbox.root() / "export";
     std::filesystem::create_directories(folder);
     desktop.folder = folder;
     QTest::mouseClick(bar->exportButton(), Qt::LeftButton);
-    ASSERT_EQ(desktop.asked.size(), 1u);
-    EXPECT_EQ(desktop.asked[0].kind, "folder");
-    EXPECT_TRUE(AppTestSupport::waitFor([&] {
-        for (const auto& file : std::filesystem::directory_iterator(folder))
-            if (file.path().extension() == ".pdf")
-                return true;
-        return false;
-    }));
-
+    ASSERT_EQ(desktop.asked.size(), 3u);
+    EXPECT_EQ(desktop.asked[2].kind, "folder");
+    EXPECT_TRUE(AppTestSupport::waitFor([&] { return std::filesystem::exists(folder / "한강.pdf"); }));
     // Without a photo, nothing to print is no fault: said in the quiet colour, and printing is off.
-    model()->removeAllPhotos();
+    model->removeAllPhotos();
     QApplication::processEvents();
     EXPECT_FALSE(bar->printButton()->isEnabled());
     EXPECT_EQ(bar->statusColour(), Theme::inkTertiary());
+    view.printerMenu()->actions().back()->trigger(); // "프린터 연결…"
+    EXPECT_TRUE(model->showingSetup());
+    model->setShowingSetup(false);
 }
 
 using State = PrintJobItem::State;
