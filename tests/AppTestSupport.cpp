@@ -41,22 +41,19 @@ public:
     void SetUp() override { QThreadPool::globalInstance()->setExpiryTimeout(0); }
 };
 
-[[maybe_unused]] testing::Environment* const freshPoolThreads =
-    testing::AddGlobalTestEnvironment(new FreshPoolThreads);
+[[maybe_unused]] const auto* freshPoolThreads = testing::AddGlobalTestEnvironment(new FreshPoolThreads);
 
 // The driver's full description with the test bed's raster filter in place of the driver's own programs.
 std::string printableP900() {
     std::istringstream lines(TestSupport::readFile(TestSupport::fixture("ppd/qx-p900.ppd")));
     std::string result, line;
     while (std::getline(lines, line)) {
-        if (line.rfind("*cupsFilter", 0) == 0 || line.rfind("*cupsPreFilter", 0) == 0) {
+        if (line.rfind("*cupsFilter", 0) == 0 || line.rfind("*cupsPreFilter", 0) == 0)
             continue;
-        }
         result += line + "\n";
-        if (line.rfind("*ColorDevice", 0) == 0) {
+        if (line.rfind("*ColorDevice", 0) == 0)
             result += "*cupsFilter2: \"application/vnd.cups-raster application/vnd.testbed-raster 0 "
                       "testbed-raster\"\n";
-        }
     }
     return result;
 }
@@ -73,13 +70,10 @@ TestSupport::TestServer* printServer(std::string* reason) {
     static bool prepared = false;
     static std::string failure;
     TestSupport::TestServer* server = TestSupport::TestServer::shared(reason);
-    if (!server || prepared) {
-        if (server && !failure.empty()) {
-            *reason = failure;
-            return nullptr;
-        }
-        return server;
-    }
+    if (server && prepared && !failure.empty())
+        *reason = failure;
+    if (!server || prepared)
+        return failure.empty() ? server : nullptr;
     prepared = true;
     const fs::path ppd = server->root() / "ppd" / "testbed-p900.ppd";
     TestSupport::writeFile(ppd, printableP900());
@@ -97,10 +91,8 @@ TestSupport::TestServer* printServer(std::string* reason) {
 }
 
 Sandbox::Sandbox() {
-    fs::create_directories(profileFolder());
-    fs::create_directories(photoFolder());
-    fs::create_directories(root() / "tmp");
-    fs::create_directories(root() / "home");
+    for (const fs::path& folder : {profileFolder(), photoFolder(), root() / "tmp", root() / "home"})
+        fs::create_directories(folder);
 }
 
 std::shared_ptr<QSettings> Sandbox::settings() const {
@@ -153,9 +145,8 @@ namespace {
 // The profile scan posts its result after the printer list.
 void settle() {
     QThreadPool::globalInstance()->waitForDone(30000);
-    for (int turn = 0; turn < 5; ++turn) {
+    for (int turn = 0; turn < 5; ++turn)
         QCoreApplication::processEvents();
-    }
 }
 
 } // namespace
@@ -185,20 +176,16 @@ std::string orientedJpeg(int uprightWidth, int uprightHeight, int orientation) {
     TestImages::Pixels stored = TestImages::solid(storedWidth, storedHeight, {40, 200, 40});
     const PrintKit::Orientation::Mapping map =
         PrintKit::Orientation::mapping(storedWidth, storedHeight, orientation, false);
-    for (int y = 0; y < uprightHeight; ++y) {
+    for (int y = 0; y < uprightHeight; ++y)
         for (int x = 0; x < uprightWidth; ++x) {
-            std::uint16_t r = 40, g = 200, b = 40;
-            if (x < uprightWidth / 2 && y < uprightHeight / 2) {
-                r = 220, g = 30, b = 30;
-            } else if (x >= uprightWidth / 2 && y >= uprightHeight / 2) {
-                r = 30, g = 30, b = 220;
-            }
+            const bool red = x < uprightWidth / 2 && y < uprightHeight / 2;
+            const bool blue = x >= uprightWidth / 2 && y >= uprightHeight / 2;
+            const std::uint16_t rgb[] = {std::uint16_t(red ? 220 : blue ? 30 : 40),
+                                         std::uint16_t(red || blue ? 30 : 200), std::uint16_t(blue ? 220 : red ? 30 : 40)};
             auto [u, v] = map.stored(x, y);
-            stored.at(static_cast<int>(u), static_cast<int>(v), 0) = r;
-            stored.at(static_cast<int>(u), static_cast<int>(v), 1) = g;
-            stored.at(static_cast<int>(u), static_cast<int>(v), 2) = b;
+            for (int channel = 0; channel < 3; ++channel)
+                stored.at(static_cast<int>(u), static_cast<int>(v), channel) = rgb[channel];
         }
-    }
     TestImages::JpegOptions options;
     options.orientation = orientation;
     return TestImages::jpeg(stored, options);
@@ -206,34 +193,24 @@ std::string orientedJpeg(int uprightWidth, int uprightHeight, int orientation) {
 
 std::string plainJpeg(int width, int height, int red, int green, int blue) {
     return TestImages::jpeg(
-        TestImages::solid(width, height,
-                          {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green),
-                           static_cast<std::uint16_t>(blue)}));
+        TestImages::solid(width, height, {std::uint16_t(red), std::uint16_t(green), std::uint16_t(blue)}));
 }
 
 OwnServer::~OwnServer() {
     if (active_) {
-        if (previous_) {
-            ::setenv("CUPS_SERVER", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("CUPS_SERVER");
-        }
+        previous_ ? ::setenv("CUPS_SERVER", previous_->c_str(), 1) : ::unsetenv("CUPS_SERVER");
         cupsSetServer(nullptr);
     }
     if (running_) {
         TestSupport::run(script() + " stop " + shellQuoted(folder_.path().string()) + " >/dev/null 2>&1");
-        for (int attempt = 0; attempt < 100 && ::waitpid(-1, nullptr, WNOHANG) >= 0; ++attempt) {
+        for (int attempt = 0; attempt < 100 && ::waitpid(-1, nullptr, WNOHANG) >= 0; ++attempt)
             ::usleep(20000);
-        }
     }
 }
 
 bool OwnServer::start(const std::vector<std::string>& keep, std::string* reason) {
-    std::string shared;
-    if (!printServer(&shared)) {
-        *reason = shared;
+    if (!printServer(reason))
         return false;
-    }
     std::string output;
     if (TestSupport::run("TESTBED_OWNER=" + std::to_string(::getpid()) + " " + script() + " start " +
                              shellQuoted(folder_.path().string()) + " 2>&1",
@@ -243,21 +220,18 @@ bool OwnServer::start(const std::vector<std::string>& keep, std::string* reason)
     }
     running_ = true;
     address_ = addressIn(output);
-    for (const char* queue : {"TestbedPhoto", "TestbedOffice", "TestbedBroken"}) {
+    for (const char* queue : {"TestbedPhoto", "TestbedOffice", "TestbedBroken"})
         if (std::find(keep.begin(), keep.end(), queue) == keep.end() &&
-            TestSupport::run("lpadmin -h " + shellQuoted(address_) + " -x " + queue + " 2>&1", &output) !=
-                0) {
+            TestSupport::run("lpadmin -h " + shellQuoted(address_) + " -x " + queue + " 2>&1", &output) != 0) {
             *reason = "a queue of the second server could not be removed: " + output;
             return false;
         }
-    }
     return !address_.empty();
 }
 
 void OwnServer::activate() {
-    if (const char* current = std::getenv("CUPS_SERVER")) {
+    if (const char* current = std::getenv("CUPS_SERVER"))
         previous_ = current;
-    }
     ::setenv("CUPS_SERVER", address_.c_str(), 1);
     cupsSetServer(nullptr);
     active_ = true;

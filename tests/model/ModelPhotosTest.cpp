@@ -54,7 +54,6 @@ TEST(ModelPhotosTest, FindsPhotosInNestedFoldersInAStableOrderAndNamesTheUnreada
     std::string broken = plainJpeg(64, 64);
     broken.resize(broken.size() / 3);
     TestSupport::writeFile(folder / "broken.jpg", broken);
-
     PrintModel model(sandbox.environment());
     addAndWait(model, {folder, folder / "img2.JPG"});
     EXPECT_EQ(names(model), (std::vector<std::string>{"a.tiff", "beach.png", "c.heic", "img2.JPG",
@@ -108,7 +107,6 @@ TEST(ModelPhotosTest, APreviewIsNeverShownForAnotherPhoto) {
     ASSERT_TRUE(waitFor([&] { return !model.previewImage().isNull(); }));
     EXPECT_EQ(model.previewPhotoID(), first.id);
     EXPECT_EQ(model.previewImage().width(), 2800); // the smallest preview, within the photo's 3400
-
     // Switching photos: nothing until the new photo's own pixels are there, even while the first one's
     // larger preview is still being decoded.
     model.requestPreviewDetail(3400);
@@ -139,7 +137,6 @@ TEST(ModelPhotosTest, GridPagesFollowTheSelectionAndRemovingPhotosClearsWhatPoin
     EXPECT_EQ(model.selectedPhotoID(), model.photos().front().id);
     model.showGridPage(3); // no such page
     EXPECT_EQ(model.gridPageIndex(), 0);
-
     model.showGridPage(2);
     const PhotoItem last = model.photos().back();
     EXPECT_EQ(model.selectedPhotoID(), last.id);
@@ -152,7 +149,6 @@ TEST(ModelPhotosTest, GridPagesFollowTheSelectionAndRemovingPhotosClearsWhatPoin
     EXPECT_EQ(model.previewPhotoID(), std::nullopt);
     EXPECT_EQ(model.gridPages().size(), 2u);
     EXPECT_EQ(model.gridPageIndex(), 1);
-
     // One photo repeated in every cell: one page of the selected photo, none without a selection.
     GridSettings grid = model.grid();
     grid.repeatsOne = true;
@@ -162,7 +158,6 @@ TEST(ModelPhotosTest, GridPagesFollowTheSelectionAndRemovingPhotosClearsWhatPoin
     EXPECT_EQ(model.gridPages()[0].front().id, model.photos()[1].id);
     model.setSelectedPhotoID(std::nullopt);
     EXPECT_TRUE(model.gridPages().empty());
-
     model.removeAllPhotos();
     EXPECT_EQ(model.gridPageIndex(), 0);
     EXPECT_TRUE(model.offsets().isEmpty());

@@ -29,13 +29,11 @@ protected:
         startAndWait(*model);
         ASSERT_EQ(model->profiles().size(), 2u);
     }
-
     // The printer's working copy as the settings hold it.
     PaperRecipe workingCopy() const {
         return PrintKit::RecipeJSON::decode(
             environment.settings->value(ModelSettings::workingRecipeKey(p900Queue)).toString().toStdString());
     }
-
     Sandbox sandbox;
     std::filesystem::path glossy, luster;
     PrintModel::Environment environment;
@@ -100,7 +98,6 @@ TEST_F(ModelRecipeTest, CustomQualityStartsFromTheDetailsShownForThePreset) {
     }
     EXPECT_EQ(shown, (std::map<std::string, std::string>{
                          {"EPIJ_Qual", "302"}, {"EPIJ_Bi_D", "1"}, {"EPIJ_FDet", "0"}, {"EPIJ_Silt", "0"}}));
-
     model->setQuality(PrintQuality::custom);
     EXPECT_EQ(model->recipe()->quality, PrintQuality::custom);
     EXPECT_EQ(model->recipe()->driverOverrides, shown);
@@ -110,7 +107,6 @@ TEST_F(ModelRecipeTest, CustomQualityStartsFromTheDetailsShownForThePreset) {
     model->clearDriverOverrides();
     model->setQuality(PrintQuality::standard);
     EXPECT_TRUE(model->recipe()->driverOverrides.empty());
-
     // One detail changed on a preset: the shown details come along and the quality becomes custom.
     model->setDriverOverride("EPIJ_FDet", "1");
     shown["EPIJ_FDet"] = "1";
@@ -125,7 +121,6 @@ TEST_F(ModelRecipeTest, ApplicationColourFollowsThePaper) {
     EXPECT_TRUE(model->profileSuggestions("NOSUCHMEDIA").empty());
     ASSERT_FALSE(model->profileSuggestions("PGPP").empty());
     EXPECT_EQ(model->profileSuggestions("PGPP").front().profile.path, glossy.string());
-
     // No suggestion for plain paper: the first profile found.
     model->setAppManagedColor(true);
     ASSERT_TRUE(model->recipe()->color.app.has_value());
@@ -133,7 +128,6 @@ TEST_F(ModelRecipeTest, ApplicationColourFollowsThePaper) {
     EXPECT_EQ(model->recipe()->color.app->intent, PrintKit::RenderingIntent::perceptual);
     EXPECT_TRUE(model->recipe()->color.app->blackPointCompensation);
     model->setIntent(PrintKit::RenderingIntent::relativeColorimetric);
-
     model->setMedia("PLPP");
     EXPECT_EQ(model->recipe()->color.app->profile.path, luster.string());
     EXPECT_EQ(model->recipe()->color.app->intent, PrintKit::RenderingIntent::relativeColorimetric);
@@ -186,7 +180,6 @@ TEST_F(ModelRecipeTest, SavingChoosingAndDeletingStoredRecipes) {
     model->saveRecipe();
     EXPECT_EQ(model->recipe()->version, 2);
     EXPECT_TRUE(std::filesystem::exists(environment.recipes.fileFor(glossyRecipe.id)));
-
     model->newRecipe();
     EXPECT_NE(model->recipe()->id, glossyRecipe.id);
     EXPECT_EQ(model->recipe()->name, "새 레시피");
@@ -198,7 +191,6 @@ TEST_F(ModelRecipeTest, SavingChoosingAndDeletingStoredRecipes) {
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0].name, "무광");
     EXPECT_EQ(stored[1].name, "유광");
-
     model->chooseRecipe(glossyRecipe.id);
     EXPECT_EQ(model->recipe()->id, glossyRecipe.id);
     EXPECT_EQ(environment.settings->value(ModelSettings::chosenRecipeKey(p900Queue)).toString().toStdString(),

@@ -77,14 +77,12 @@ protected:
         // 360 pixels per inch keep the rendered sheets small.
         model->setDriverOverride("Resolution", "360x360dpi");
     }
-
     PhotoItem photo(int width, int height) {
         const fs::path file = sandbox.photoFolder() / ("p" + std::to_string(model->photos().size()) + ".jpg");
         TestSupport::writeFile(file, plainJpeg(width, height, 200, 120, 60));
         addAndWait(*model, {file});
         return model->photos().back();
     }
-
     Sandbox sandbox;
     PrintModel::Environment environment;
     std::unique_ptr<PrintModel> model;
@@ -126,13 +124,11 @@ TEST_F(ModelSheetTest, APhotoLandsWhereTheRendererPutsIt) {
         EXPECT_EQ(model->isTurned(item, sheet), c.turned);
         Outcome<PrintKit::Placement> placement = model->placement(item, sheet);
         ASSERT_TRUE(placement.ok()) << placement.error.toStdString();
-
         const fs::path pdf = sandbox.root() / "tmp" / "sheet.pdf";
         const PrintKit::Placement rendered = PrintKit::SheetRenderer::render(
             item.url, sheet.page, model->imageFit(), model->margins(), sheet.resolution, model->offset(item),
             sheet.color, sheet.sharpening, sheet.bleed, model->isTurned(item, sheet), pdf);
         EXPECT_EQ(*placement.value, rendered);
-
         // On the paper: the turned canvas maps back with the pixel counts swapped.
         const PrintKit::Placement paper =
             c.turned ? PrintKit::CanvasTurn::paperPlacement(*placement.value, sheet.page, sheet.resolution)
@@ -169,13 +165,11 @@ TEST_F(ModelSheetTest, ABorderlessSheetWaitsForItsExpansionThenBleeds) {
     EXPECT_EQ(model->prepare(), pending);
     const QString key = ModelSettings::bleedExpansionKey(p900Queue, "A4.Borderless");
     EXPECT_FALSE(environment.settings->contains(key));
-
     ModelSettings::writeNumber(*environment.settings, key, 1.04);
     const PreparedSheet sheet = model->prepare();
     EXPECT_FALSE(sheet.bleedPending);
     ASSERT_TRUE(sheet.bleed.has_value());
     EXPECT_LT(sheet.bleed->visible.width(), sheet.page.width);
-
     const PhotoItem item = photo(300, 420);
     const PrintKit::Placement placement = *model->placement(item, sheet).value;
     const fs::path pdf = sandbox.root() / "tmp" / "borderless.pdf";
@@ -208,7 +202,6 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
     ASSERT_GE(plan.value->count(), 3);
     const std::vector<std::vector<PhotoItem>> pages = model->gridPages();
     ASSERT_EQ(pages.size(), 1u);
-
     std::vector<std::optional<PrintKit::GridCellPhoto>> cells;
     for (const PhotoItem& item : pages[0])
         cells.push_back(PrintKit::GridCellPhoto{item.url, std::nullopt});

@@ -61,7 +61,6 @@ TEST(ModelStartTest, ChoosesTheSavedThenTheDefaultThenTheFirstSupportedQueue) {
         EXPECT_EQ(PrintModel::current(), nullptr);
     }
     server->setDefault(rawQueue);
-
     Sandbox sandbox;
     ::setenv("QUILM_PRINT_SHOW_SETUP", "1", 1);
     PrintModel model(sandbox.environment());
@@ -97,14 +96,12 @@ TEST(ModelStartTest, PrintingIsBlockedForEachReasonInItsOrder) {
     PrintModel model(sandbox.environment());
     startAndWait(model);
     ASSERT_TRUE(model.tryPrepare().ok()) << reason(model).toStdString();
-
     selectAndWait(model, rawQueue);
     EXPECT_EQ(reason(model), "드라이버 정보를 읽지 못했습니다");
     selectAndWait(model, "TestbedOffice");
     EXPECT_EQ(reason(model), "Epson 드라이버로 연결되지 않았습니다");
     model.deleteRecipe();
     EXPECT_EQ(reason(model), "레시피가 없습니다");
-
     selectAndWait(model, p900Queue);
     const std::filesystem::path profile = sandbox.addProfile("Glossy.icc", "SC-P900 Premium Glossy");
     model.reloadPrinters(p900Queue); // a new scan finds the profile
@@ -153,7 +150,6 @@ TEST(ModelLayoutTest, ExactSizesAreAtLeastFiveMillimetresAndNeverNotANumber) {
     model.setExactOrientation(false);
     EXPECT_EQ(model.exactWidthMM(), 152.4);
     EXPECT_EQ(model.exactHeightMM(), 101.6);
-
     // A drag in the preview: exact layout, the rectangle's size, its centre's distance from the area's.
     const PhotoItem photo{QUuid::createUuid(), "p.jpg", 10, 10, {}};
     model.resizeExact(PrintKit::Rect(100, 100, 144, 72), PrintKit::Rect(0, 0, 400, 300), photo);
@@ -181,7 +177,6 @@ TEST(ModelLayoutTest, GridTemplatesAndOrientation) {
     EXPECT_EQ(model.grid().widthMM, 35);
     EXPECT_TRUE(model.grid().repeatsOne);
     EXPECT_FALSE(model.grid().cutMarks); // the template keeps the user's cut marks
-
     model.setGridOrientation(false);
     EXPECT_EQ(model.grid().widthMM, 45);
     EXPECT_EQ(model.grid().heightMM, 35);
@@ -189,7 +184,6 @@ TEST(ModelLayoutTest, GridTemplatesAndOrientation) {
     model.setGridOrientation(std::nullopt);
     EXPECT_TRUE(model.grid().autoTurn);
     EXPECT_EQ(model.grid().widthMM, 45);
-
     // Every assignment is saved, an equal one too.
     QSignalSpy changes(&model, &PrintModel::layoutChanged);
     sandbox.settings()->remove("layout.grid");
@@ -233,7 +227,6 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
                             "recipe.TestbedP900", "workingRecipe.TestbedP900"})
         EXPECT_TRUE(sandbox.settings()->contains(key)) << key;
     EXPECT_EQ(sandbox.settings()->value("layout.marginMM").toString(), "3.5");
-
     PrintModel second(sandbox.environment());
     startAndWait(second);
     EXPECT_EQ(second.printerID(), p900Queue);
@@ -247,7 +240,6 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     EXPECT_EQ(second.grid(), grid);
     EXPECT_EQ(*second.recipe(), working);
     EXPECT_EQ(second.savedRecipe(), saved);
-
     // Without the working copy the chosen recipe comes back.
     sandbox.settings()->remove("workingRecipe.TestbedP900");
     PrintModel third(sandbox.environment());
@@ -270,7 +262,6 @@ TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     for (const PrinterChoice& choice : model.epsonQueues())
         epson.push_back(choice.queue.name);
     EXPECT_EQ(epson, (std::vector<std::string>{"TestbedBroken", p900Queue, "TestbedPhoto"}));
-
     // A driverless queue of the same machine finds its photo-driver queue.
     PrinterChoice airPrint{
         {"P900_AirPrint", false, "EPSON SC-P900 Series - IPP Everywhere", "ipp://p900.local"}, std::nullopt};

@@ -95,7 +95,6 @@ protected:
         queues = std::make_unique<Queues>(*server);
         ASSERT_EQ(queues->problem(), "");
     }
-
     // A started model with the queue selected and the photos loaded.
     std::unique_ptr<PrintModel> model(const std::string& queue, int photos) {
         std::unique_ptr<PrintModel> made = readyModel(sandbox_, setup_, queue, photos);
@@ -109,7 +108,6 @@ protected:
         });
         return made;
     }
-
     static bool allEnded(const PrintModel& model) {
         for (const PrintJobItem& job : model.jobs())
             if (job.state != JobState::done && job.state != JobState::cancelled &&
@@ -117,7 +115,6 @@ protected:
                 return false;
         return !model.jobs().empty();
     }
-
     void TearDown() override {
         if (!server)
             return;
@@ -125,7 +122,6 @@ protected:
         QThreadPool::globalInstance()->waitForDone();
         EXPECT_EQ(leftovers(sandbox_.root() / "tmp"), std::vector<std::string>{});
     }
-
     TestSupport::TestServer* server = nullptr;
     std::unique_ptr<Queues> queues;
     AppTestSupport::Sandbox sandbox_;
@@ -138,13 +134,11 @@ TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
     printing->setCopies(2);
     printing->setMedia("PGPP");
     const PreparedSheet sheet = printing->prepare();
-
     printing->printAll();
     ASSERT_EQ(printing->jobs().size(), 3u);
     EXPECT_EQ(printing->unsentSheets(), 6);
     ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
     EXPECT_EQ(printing->unsentSheets(), 0);
-
     const std::vector<JobState> course{JobState::waiting, JobState::rendering, JobState::sending,
                                        JobState::printing, JobState::done};
     for (const PrintJobItem& job : printing->jobs()) {
@@ -181,13 +175,11 @@ TEST_F(PrintRoadTest, GridPagePrintsAsOneJob) {
     grid.heightMM = 40;
     printing->setGrid(grid);
     ASSERT_EQ(printing->gridPages().size(), 1u);
-
     printing->printAll();
     ASSERT_EQ(printing->jobs().size(), 1u);
     EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg 외 2장");
     ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
     EXPECT_EQ(printing->jobs()[0].state, JobState::done);
-
     // No cell fits: nothing is printed, and the alert says why.
     grid.widthMM = 500;
     printing->setGrid(grid);
@@ -205,7 +197,6 @@ TEST_F(PrintRoadTest, BrokenQueueStopsTheJobWithThePrintersWords) {
     EXPECT_EQ(job.state, JobState::printing);
     EXPECT_EQ(job.note, "The test printer refuses every job");
     EXPECT_FALSE(job.processing);
-
     printing->cancel(job.id);
     ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
     EXPECT_EQ(printing->jobs()[0].state, JobState::cancelled);
@@ -228,7 +219,6 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     EXPECT_EQ(printing->jobs()[0].cupsJobID, 0);
     EXPECT_EQ(printing->jobs()[1].cupsJobID, 0);
     EXPECT_EQ(jobsOnServer(), before + 1);
-
     // A model going away: the road's own thread finishes the sheet it had begun, sends nothing and removes
     // the file.
     model(photoQueue, 2)->printAll();
@@ -243,7 +233,6 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShown
     QTest::qWait(200); // a few readings of the waiting jobs
     const PrintJobItem forgotten = printing->jobs()[0], held = printing->jobs()[1];
     EXPECT_EQ(forgotten.state, JobState::printing);
-
     printing->cancel(held.id);
     EXPECT_EQ(printing->jobs()[1].state, JobState::cancelling);
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::cancelled; }));
@@ -266,7 +255,6 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
     EXPECT_NE(printing->jobs()[0].message.toStdString().find("photo-1.jpg"), std::string::npos)
         << printing->jobs()[0].message.toStdString();
     EXPECT_EQ(printing->jobs()[1].state, JobState::done);
-
     // The queue is removed between choosing it and printing.
     auto gone = model(goneQueue, 1);
     ASSERT_EQ(TestSupport::run(std::string("lpadmin -x ") + goneQueue), 0);
@@ -330,7 +318,6 @@ protected:
         model->setDriverOverride("EPIJ_Qual", "301"); // 360 dpi
         return model;
     }
-
     AppTestSupport::Sandbox sandbox_;
     std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
 };
@@ -379,7 +366,6 @@ TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) 
     EXPECT_FALSE(model->prepare().bleed);
     ASSERT_TRUE(model->notice());
     EXPECT_EQ(model->notice()->text, "테두리 없는 인쇄의 확대 비율을 재지 못해 보정 없이 인쇄합니다");
-
     // Changes and view updates after the failure ask for nothing more in this run.
     for (int round = 0; round < 3; ++round) {
         model->setBleedCompensation(false);
@@ -437,13 +423,11 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
                                         TestQueues::pdfQueue, 2);
     const std::filesystem::path folder = sandbox_.root() / "export";
     std::filesystem::create_directories(folder);
-
     model->exportPDFs(folder);
     ASSERT_TRUE(model->notice() && model->notice()->working);
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
     EXPECT_EQ(*model->notice(), (Notice{"PDF 2개를 저장했습니다", false, folder / "photo-1.pdf"}));
     EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1.pdf", "photo-2.pdf"}));
-
     // The printer receives exactly the file the export wrote for the same sheet.
     model->printOnly(model->photos().front());
     ASSERT_TRUE(AppTestSupport::waitFor(
@@ -451,7 +435,6 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     const std::string exported = readFile(folder / "photo-1.pdf");
     EXPECT_EQ(exported.rfind("%PDF-", 0), 0u);
     EXPECT_TRUE(readFile(server->output(TestQueues::pdfQueue)) == exported) << "the printed file differs";
-
     writeFile(folder / "photo-2 (2).pdf", "mine");
     model->exportPDFs(folder); // a second export adds numbers past the names that are taken
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
@@ -462,7 +445,6 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     EXPECT_EQ(leftovers(sandbox_.root() / "tmp"), std::vector<std::string>{});
     EXPECT_EQ(PDFExport::fileName("페이지 1", 1), "페이지 1.pdf");
     EXPECT_TRUE(model->failure().isEmpty());
-
     // A folder that takes no file is reported, and nothing is made.
     model->exportPDFs(sandbox_.root() / "missing");
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));

@@ -27,7 +27,6 @@ protected:
         environment.setup = setup_;
         return environment;
     }
-
     AppTestSupport::Sandbox sandbox_;
     std::shared_ptr<SetupDouble> setup_ = std::make_shared<SetupDouble>();
 };
@@ -41,7 +40,6 @@ TEST_F(SetupChainTest, InstallsTheDriverThenConnectsThePrinter) {
     EXPECT_EQ(model.foundPrinters(), std::vector<PrintKit::FoundPrinter>{studio});
     EXPECT_EQ(model.newPrinters(), std::vector<PrintKit::FoundPrinter>{studio});
     EXPECT_EQ(model.setupStatus(studio), PrintKit::SetupStatus::needsDriver(studio.model));
-
     const QString id = QString::fromStdString(studio.name);
     std::vector<DriverInstall> seen;
     QObject::connect(&model, &PrintModel::setupChanged, [&] {
@@ -65,7 +63,6 @@ TEST_F(SetupChainTest, InstallsTheDriverThenConnectsThePrinter) {
     model.reopenInstaller(id);
     ASSERT_TRUE(waitFor([&] { return !setup_->reopened().empty(); }));
     EXPECT_EQ(setup_->reopened(), std::vector<std::filesystem::path>{"/nonexistent/mount"});
-
     // The installer has put the driver in place: the next refresh ends the installation and connects.
     std::vector<PrintKit::EpsonDriver> usedDriver;
     setup_->createQueueCall = [&](const PrintKit::FoundPrinter&, const PrintKit::EpsonDriver& driver,
@@ -95,7 +92,6 @@ TEST_F(SetupChainTest, MachineInstallEndsWhenItsDriverAppears) {
     EXPECT_FALSE(model.hasDriver(machine));
     model.installDriver(id, machine.keys.front());
     ASSERT_TRUE(waitFor([&] { return model.driverInstalls().at(id).kind == Kind::installerOpen; }));
-
     // A refresh that finds the same drivers changes nothing.
     model.refreshDrivers();
     QTest::qWait(100);
@@ -158,7 +154,6 @@ TEST_F(SetupChainTest, ConnectCreatesTheQueueAndSelectsItAndAFailureLandsInThePr
     EXPECT_EQ(model.failure().toStdString(),
               PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused").message());
     EXPECT_FALSE(model.connecting());
-
     setup_->createQueueCall = nullptr; // the engine's real queue creation on the private cupsd
     model.setFailure({});
     model.connect(found);

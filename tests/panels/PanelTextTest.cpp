@@ -25,7 +25,6 @@ TEST(NumberTextTest, ShowsAtMostOneDecimalAndReadsNumbersOfTheLocaleOnly) {
     for (auto [value, text] : shown)
         EXPECT_EQ(NumberText::format(value), text) << value;
     QLocale::setDefault(QLocale::c());
-
     const QLocale de(QLocale::German), en(QLocale::English);
     const auto no = std::nullopt;
     const std::tuple<const char*, QLocale, std::optional<double>> read[] = {
@@ -59,7 +58,6 @@ TEST(LayoutTextTest, PresetAndTemplateTitlesMatchWithinHalfATenth) {
         {148.049, 209.951, "A5"}, {148.05, 210, custom}};
     for (auto [w, h, title] : sizes)
         EXPECT_EQ(LayoutText::presetTitle(w, h), title) << w << "×" << h;
-
     const GridSettings postcard{101.6, 152.4, 3, true, false, true, true, false, false};
     const GridSettings contact{36, 27, 4, true, true, false, false, true, false};
     const std::vector<GridTemplate> templates{{"4×6 모음", postcard}, {"밀착인화", contact}};
@@ -91,7 +89,6 @@ TEST(LayoutTextTest, GridOrientationAndSummary) {
     EXPECT_EQ(LayoutText::gridOrientation(grid), false);
     grid.heightMM = 200;
     EXPECT_EQ(LayoutText::gridOrientation(grid), true);
-
     PrintKit::GridPlan plan;
     plan.columns = 3;
     plan.rows = 4;
@@ -110,7 +107,6 @@ TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) 
     for (const PPDChoice& choice : PaperText::withoutDiscs(choices))
         kept.push_back(choice.key);
     EXPECT_EQ(kept, (std::vector<std::string>{"B", "D", "E"}));
-
     const std::vector<PPDChoice> sheets{{"A4", "A4", {}}, {"Postcard", "Postcard", {{"ko", "엽서"}}}};
     using E = MenuEntry;
     const MenuEntries listed{E::item("A4", "sheet:A4"), E::item("엽서", "sheet:Postcard")};
@@ -129,7 +125,6 @@ TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
     EXPECT_EQ(PaperText::savedCaption(true, 3, QDateTime(QDate(2024, 5, 1), QTime(15, 4))),
               "3번째 저장 · 2024. 5. 1. 오후 3:04");
     EXPECT_EQ(PaperText::shortDateTime(QDateTime(QDate(2023, 12, 31), QTime(0, 30))), "2023. 12. 31. 오전 12:30");
-
     using Q = PrintKit::PrintQuality;
     const QString custom = "드라이버 옵션 그대로. 바꾼 항목만 레시피에 저장.",
                   hidden = "Epson 공식 설정. 이 용지는 세부값 미공개 · 바꾸려면 직접 지정.",
@@ -140,7 +135,6 @@ TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
         {Q::custom, false, false, {true, custom, false}},    {Q::custom, true, true, {true, custom, true}}};
     for (const auto& [quality, known, overrides, expected] : qualities)
         EXPECT_EQ(PaperText::qualityDetails(quality, known, overrides), expected);
-
     // A two-choice option with one "Off" is a switch.
     auto option = [](std::vector<std::pair<std::string, std::string>> choices) {
         PPDOption result;
@@ -158,7 +152,6 @@ TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
     EXPECT_EQ(PaperText::detailTitle(menu, std::string("1")), "ko-High");
     EXPECT_EQ(PaperText::detailTitle(menu, std::string("9")), "-");
     EXPECT_EQ(PaperText::detailTitle(menu, std::nullopt), "-");
-
     // The selected printer is the first with the queue's name, and its PPD.
     std::vector<PrinterChoice> printers(3);
     printers[0].queue.name = "Office";

@@ -37,7 +37,6 @@ protected:
         inspector->show();
         WindowTest::settle();
     }
-
     template <typename T = QWidget> T* get(const char* name) const {
         WindowTest::settle();
         if (T* widget = inspector->findChild<T*>(name))
@@ -49,7 +48,6 @@ protected:
     int selected(const char* row) const { return get<ChipRow>(row)->selected(); }
     QString title(const char* chip) const { return get<MenuChip>(chip)->title(); }
     const PrintKit::PaperRecipe& recipe() const { return *model->recipe(); }
-
     // What a menu offers when it opens: items by title, "[title]" for headed sections, "-" for dividers.
     static QStringList menu(MenuChip* chip) {
         emit chip->menu()->aboutToShow();
@@ -83,7 +81,6 @@ protected:
         QTest::mouseClick(button, Qt::LeftButton);
         WindowTest::settle();
     }
-
     AppTestSupport::Sandbox sandbox;
     std::unique_ptr<PrintModel> model;
     std::unique_ptr<RecipeInspector> inspector;
@@ -147,12 +144,10 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
     ASSERT_TRUE(QFontMetrics(sections[1]->findChild<QLabel*>()->font()).inFontUcs4(U'용'));
     const QImage paper = ink(sections[1]), layout = ink(sections[3]); // "용지" and "배치"
     EXPECT_NE(paper.copy(0, 0, layout.width(), layout.height()), layout);
-
     auto* quality = get<ChipRow>("quality"); // unsupported qualities are shown, disabled
     EXPECT_EQ(std::make_tuple(quality->chip(0)->isEnabled(), quality->chip(1)->isEnabled(), quality->chip(2)->isEnabled(),
                               quality->chip(0)->isVisible()),
               std::make_tuple(false, false, true, true));
-
     // The name renames on every keystroke and keeps its focus and cursor.
     auto* name = get<QLineEdit>("recipeName");
     inspector->activateWindow();
@@ -170,7 +165,6 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
     QTest::keyClick(name, Qt::Key_Backspace); // clearing the field gives the empty name
     EXPECT_EQ(recipe().name, "");
     EXPECT_EQ(text("savedCaption"), "저장하면 다음에도 똑같은 설정으로 인쇄됩니다.");
-
     // Without any profile, colour managed by the application is refused with the reason.
     ASSERT_TRUE(model->profiles().empty());
     click(get<ChipRow>("colorManagement")->chip(0));
@@ -196,7 +190,6 @@ TEST_F(InspectorTest, MediaSheetAndCustomSizeRowsReachTheModel) {
     ASSERT_TRUE(recipe().customSheet);
     EXPECT_EQ(*recipe().customSheet, current);
     EXPECT_TRUE(shown("customCaption"));
-
     model->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
     EXPECT_EQ(title("sheet"), "사용자 지정 100.0×148.0mm");
     EXPECT_EQ(selected("customOrientation"), 0);
@@ -246,13 +239,11 @@ TEST_F(InspectorTest, QualitySharpeningAndEdgeCompensationRows) {
     click(get<ChipButton>("resetOverrides"));
     EXPECT_TRUE(recipe().driverOverrides.empty());
     EXPECT_FALSE(shown("resetOverrides"));
-
     if (!recipe().sharpening)
         EXPECT_EQ(selected("sharpening"), 0); // none counts as off
     click(get<ChipRow>("sharpening")->chip(2));
     EXPECT_EQ(recipe().sharpening, PrintKit::OutputSharpening::standard);
     EXPECT_EQ(selected("sharpening"), 2);
-
     model->chooseSheet("A4");
     model->setSource("STD");
     EXPECT_FALSE(shown("bleed")); // printed on the sheet's own page
@@ -390,7 +381,6 @@ TEST_F(InspectorTest, GridRowsClampTheirFieldsAndSummariseThePlan) {
     type(get<NumberField>("gap"), "-1");
     EXPECT_EQ(model->grid().gapMM, 0.0);
     EXPECT_EQ(get<NumberField>("gap")->identity(), "grid-gap-0");
-
     model->setGrid(GridSettings{30, 40, 2, true, false, true, true, false, false});
     const auto plan = model->gridPlan(model->prepare());
     ASSERT_TRUE(plan.ok()) << plan.error.toStdString();

@@ -83,12 +83,10 @@ TEST(SheetCanvasTest, PaperPrintableAreaAndNothingOutsideTheSheet) {
     const QImage blank = painted(QSize(100, 100), [&](QPainter& p) { SheetCanvas::paint(p, none); });
     for (QPoint p : {QPoint(50, 50), QPoint(1, 1), QPoint(99, 99)})
         EXPECT_TRUE(near(blank.pixelColor(p), ground, 0));
-
     const SheetCanvas::Input in = input(letterSheet());
     const QImage image = paint(in);
     const QRectF sheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
     const QRectF area = in.geometry.viewRect(Rect(18, 18, 576, 756));
-
     EXPECT_TRUE(near(at(image, sheet.center()), paper, 1));
     EXPECT_TRUE(near(at(image, sheet.left() + 2, sheet.top() + 2), paper, 1)); // between edge and area
     EXPECT_TRUE(near(at(image, sheet.left() - 2, sheet.center().y()), ground, 1));
@@ -97,7 +95,6 @@ TEST(SheetCanvasTest, PaperPrintableAreaAndNothingOutsideTheSheet) {
     EXPECT_LT(outline.red(), paper.red() - 10);
     EXPECT_GT(outline.red(), 150);
     EXPECT_TRUE(SheetBackdrop::printableOutline(in.sheet, in.geometry));
-
     // The outline only where the area is visibly smaller.
     PreparedSheet inset = letterSheet();
     inset.page = page(612, 792, std::vector<double>{8.5, 8.5, 603.5, 783.5}); // 3 mm inside each edge
@@ -120,7 +117,6 @@ TEST(SheetCanvasTest, TwoColourPhotoLandsWhereTheEnginePlacesItWithItsCrop) {
     in.placement->snapped = {}; // guides would cross the frame's place
     in.image = twoColour(2000, 1000, 0.4);
     const QImage image = paint(in);
-
     const QRectF drawn = in.geometry.viewRect(placement.rect);
     const double boundary =
         drawn.left() + (0.4 - placement.crop.minX()) / placement.crop.width() * drawn.width();
@@ -160,14 +156,12 @@ TEST(SheetCanvasTest, BorderlessShadeDarkensOnlyWhatPrintsPastThePaper) {
     const QImage image = paint(in);
     const QRectF drawnSheet = in.geometry.viewRect(Rect(0, 0, 636, 816));
     const QRectF visible = in.geometry.viewRect(Rect(12, 12, 612, 792));
-
     const QColor shaded = at(image, (drawnSheet.left() + visible.left()) / 2, drawnSheet.center().y());
     EXPECT_NEAR(shaded.red(), 147, 3); // 245 under black at 40 %
     EXPECT_TRUE(near(at(image, visible.center()), paper, 1));
     // Its outline is white at 85 %, dashed from the top-left corner.
     EXPECT_GT(at(image, visible.left() + 2.5, visible.top()).red(), 230);
     EXPECT_FALSE(SheetBackdrop::printableOutline(sheet, in.geometry));
-
     // Only a paper narrower than the page by more than half a point is shaded without a bleed.
     sheet.bleed.reset();
     EXPECT_TRUE(SheetBackdrop::visibleRect(sheet, in.geometry));
@@ -246,7 +240,6 @@ PhotoItem photo(const char* name, int width, int height, QImage thumbnail) {
 struct Page {
     GridCanvas::Input in;
     QImage image;
-
     Page() {
         in.sheet.page = letter();
         in.spec = PrintKit::GridSpec::make(180, 252, 9, true, false, true, true, true);
@@ -266,7 +259,6 @@ struct Page {
         in.selectedImage = larger;
         image = painted(QSize(800, 1000), [&](QPainter& p) { GridCanvas::paint(p, in); });
     }
-
     QRectF cell(std::size_t i) const { return in.geometry.viewRect(in.plan->pageRect(in.plan->cells[i])); }
     QRectF frame(std::size_t i) const {
         const PhotoItem& p = in.photos[i];
@@ -298,7 +290,6 @@ TEST(GridCanvasTest, TurnedCellsHoldTheirPhotosAsTheyWillPrint) {
     ASSERT_TRUE(page.in.plan->turned);
     ASSERT_EQ(page.in.plan->count(), 8);
     WindowTest::saveArtifact(page.image, "grid-canvas");
-
     // The upright photo is turned a quarter turn clockwise into its wide cell: its top (red) on the right.
     const QRectF upright = page.frame(0);
     EXPECT_GT(upright.width(), upright.height());
@@ -353,7 +344,6 @@ TEST(GridCanvasTest, WithoutCaptionsOrAPlanLessIsDrawn) {
     for (int x = int(cell.left()) + 2; x < int(cell.right()) - 2; ++x)
         for (int y = int(cell.bottom()) - 8; y < int(cell.bottom()) - 1; ++y)
             ASSERT_TRUE(near(page.image.pixelColor(x, y), paper, 1)) << x << "," << y;
-
     const QRectF photo = page.frame(1);
     page.in.plan.reset();
     const QImage bare = painted(QSize(800, 1000), [&](QPainter& p) { GridCanvas::paint(p, page.in); });

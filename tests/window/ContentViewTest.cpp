@@ -34,7 +34,6 @@ namespace {
 struct ContentViewTest : ::testing::Test {
     RecordingDesktop& desktop = RecordingDesktop::install();
     AppTestSupport::Sandbox sandbox;
-
     static void show(ContentView& view) {
         view.resize(1280, 780);
         view.show();
@@ -53,7 +52,6 @@ struct ContentViewTest : ::testing::Test {
         }
         return found;
     }
-
     static void dragHandle(QSplitter* split, int index, int dx) {
         QSplitterHandle* handle = split->handle(index);
         const QPoint from(0, handle->height() / 2);
@@ -109,7 +107,6 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     view.printIfNothingBlocks(); // Ctrl+P with something blocking prints nothing
     EXPECT_TRUE(view.model()->jobs().empty());
     WindowTest::saveArtifact(&view, "window-empty");
-
     // A failure is shown once, as the problem alert.
     view.model()->setFailure("이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다");
     QTRY_COMPARE(desktop.asked.size(), size_t(1));
@@ -135,7 +132,6 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     }
     WindowTest::saveArtifact(picture, "window-failure-alert");
     box->close();
-
     // A notice with its text, reveal button and spinner.
     const std::filesystem::path file = sandbox.root() / "QuilmPrint-export.pdf";
     view.model()->showNotice(Notice{"PDF 1장을 만들었습니다", false, file});
@@ -149,7 +145,6 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     EXPECT_FALSE(view.revealButton()->isVisible());
     view.model()->clearNotice();
     EXPECT_EQ(view.noticeText(), "");
-
     // The set-up sheet is presented while the model asks for it; closing it, or the model, ends it.
     view.model()->setShowingSetup(true);
     QTRY_VERIFY(view.setupSheet() && view.setupSheet()->isVisible());
@@ -200,7 +195,6 @@ TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->isLoadingPrinters(); }));
     AppTestSupport::selectAndWait(*model, AppTestSupport::p900Queue);
     QApplication::processEvents();
-
     // The printer menu lists the queues, marks the chosen one and ends with the set-up sheet.
     QStringList menu;
     QAction* photo = entry(view.printerMenu(), "TestbedPhoto", &menu);
@@ -220,7 +214,6 @@ TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
     photo->trigger(); // choosing another queue selects it
     EXPECT_EQ(model->printerID(), std::optional<std::string>("TestbedPhoto"));
     AppTestSupport::selectAndWait(*model, AppTestSupport::p900Queue);
-
     // A new recipe is saved with the shortcut, renamed, and deleted after confirmation.
     entry(view.recipeMenu(), "새 레시피")->trigger();
     QApplication::processEvents();
@@ -251,7 +244,6 @@ TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
     EXPECT_TRUE(model->savedRecipe());
     entry(view.recipeMenu(), "삭제…")->trigger();
     EXPECT_FALSE(model->savedRecipe());
-
     // The action bar tells what will print, and exports into the chosen folder.
     const std::filesystem::path photoFile = sandbox.photoFolder() / "한강.jpg";
     TestSupport::writeFile(photoFile, AppTestSupport::plainJpeg(300, 200));
@@ -336,7 +328,6 @@ TEST(JobsPanelTest, DemonstrationJobsShowEveryStateInWordsAndColourWithCancelWhi
         seen.insert(row->job().state);
     }
     EXPECT_EQ(seen.size(), expected.size());
-
     // The popover is a window of its own: the screenshot puts it over the window, above its button, where
     // it opens on a screen large enough (the offscreen screen is smaller than the window).
     QImage picture = WindowTest::grab(&view);

@@ -37,7 +37,6 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
     const PrintKit::Placement placement = placed(start);
     const QRectF drawn = g.viewRect(start);
     const PrintKit::Size offset{5, -3};
-
     struct Case {
         const char* what;
         QPointF press;
@@ -57,7 +56,6 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(began(c.press, placement, g, c.exact, offset), c.expected) << c.what;
-
     // A photo drawn 12 points wide: the top-left, top and left circles overlap, and the first handle wins.
     const Rect small(200, 200, 20, 20);
     const QRectF tiny = g.viewRect(small);
@@ -112,7 +110,6 @@ TEST(PreviewDragTest, ResizeAreaCountsFromTheVisiblePaperOfABorderlessPage) {
     sheet.page = letter();
     const Rect withMargin = *resizeArea(sheet, 25.4);
     EXPECT_EQ(withMargin, Rect(90, 90, 432, 612));
-
     sheet.page.imageableArea.reset();
     sheet.bleed = PrintKit::BorderlessBleed{Rect(6, 6, 600, 780)};
     EXPECT_EQ(*resizeArea(sheet, 0), Rect(6, 6, 600, 780));

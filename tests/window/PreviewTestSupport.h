@@ -91,7 +91,6 @@ struct ModelWorld {
     AppTestSupport::Sandbox sandbox;
     std::unique_ptr<QuilmPrint::PrintModel> model;
     int photoCount = 0;
-
     // The reason it cannot run here, if any.
     std::optional<std::string> start() {
         std::string why;
@@ -106,7 +105,6 @@ struct ModelWorld {
         model->setMarginMM(0);
         return std::nullopt;
     }
-
     // Adds a photo made of the bytes and returns it as the model holds it.
     QuilmPrint::PhotoItem add(const std::string& bytes, const std::string& name = {}) {
         const std::filesystem::path file =

@@ -31,7 +31,6 @@ protected:
         if (std::optional<std::string> why = world.start())
             GTEST_SKIP() << *why;
     }
-
     SheetPreview& show() {
         preview = std::make_unique<SheetPreview>(world.model.get());
         preview->resize(700, 640);
@@ -39,9 +38,7 @@ protected:
         settle();
         return *preview;
     }
-
     PrintModel& model() { return *world.model; }
-
     // The selected photo's rectangle on the canvas, as the engine places it now.
     QRectF placed() {
         const PreparedSheet sheet = model().prepare();
@@ -49,7 +46,6 @@ protected:
         EXPECT_TRUE(placement.ok()) << placement.error.toStdString();
         return preview->geometry().viewRect(placement.value->rect);
     }
-
     QImage canvas() { return WindowTest::grab(preview->canvas()); }
     // A photo of the two colours, selected, in the exact layout at 100 × 75 mm.
     PhotoItem exactPhoto() {
@@ -65,7 +61,6 @@ protected:
         QTest::mouseRelease(preview->canvas(), Qt::LeftButton, {}, at); // the double-click leaves it pressed
         settle();
     }
-
     ModelWorld world;
     std::unique_ptr<SheetPreview> preview;
 };
@@ -153,7 +148,6 @@ TEST_F(PreviewWidgetTest, ResizingSnapsAndKeepsTheMinimumAndDraggingSetsTheOffse
     drag(preview->canvas(), left, left + QPoint(static_cast<int>((now.width() - 5) * scale), 0), 3);
     EXPECT_NEAR(model().exactWidthMM(), 20 * millimetres, 1e-9);
     EXPECT_NEAR(model().offsets().value(photo.id).width, now.maxX() - 10 - area.midX(), 1e-9);
-
     // On a larger sheet, a drag moves the photo: one model call per move.
     model().chooseSheet("A3");
     model().setExactSize(100, 75);
@@ -224,7 +218,6 @@ TEST_F(PreviewWidgetTest, GridPageSelectsCellsAndPages) {
     EXPECT_FALSE(preview->previousPageChip()->isEnabled());
     EXPECT_TRUE(preview->nextPageChip()->isEnabled());
     WindowTest::saveArtifact(preview.get(), "preview-grid");
-
     const Outcome<PrintKit::GridPlan> plan = model().gridPlan(model().prepare());
     ASSERT_TRUE(plan.ok());
     auto cellCentre = [&](int i) {
@@ -268,7 +261,6 @@ namespace {
 
 struct Shown {
     std::unique_ptr<PhotoSidebar> sidebar;
-
     explicit Shown(PrintModel* model) : sidebar(std::make_unique<PhotoSidebar>(model)) {
         sidebar->resize(268, 420);
         sidebar->show();
@@ -290,9 +282,7 @@ protected:
         world.model->setExactSize(127, 127.0 * 2 / 3);
         world.model->setLayoutMode(LayoutMode::exact);
     }
-
     PrintModel& model() { return *world.model; }
-
     ModelWorld world;
 };
 
@@ -308,7 +298,6 @@ TEST(SidebarEmptyTest, EmptyListInvitesPhotosAndTheAddButtonAsksForThem) {
     EXPECT_FALSE(shown->clearButton()->isEnabled());
     EXPECT_EQ(shown->countLabel()->text().toStdString(), "0장");
     WindowTest::saveArtifact(shown.sidebar.get(), "sidebar-empty");
-
     // Without a printer the rows tell only the pixel size.
     const std::filesystem::path file = sandbox.root() / "one.jpg";
     TestSupport::writeFile(file, AppTestSupport::plainJpeg(300, 200));
@@ -323,7 +312,6 @@ TEST(SidebarEmptyTest, EmptyListInvitesPhotosAndTheAddButtonAsksForThem) {
     EXPECT_FALSE(shown->emptyState()->isVisible());
     ASSERT_EQ(shown->rowCount(), 1);
     EXPECT_EQ(shown->rowDetail(0), (PreviewText::PhotoDetail{QStringLiteral("300×200"), false}));
-
     // An empty choice adds nothing.
     desktop.photos.clear();
     QTest::mouseClick(shown->addButton(), Qt::LeftButton);
@@ -344,7 +332,6 @@ TEST_F(SidebarTest, DetailLinesTellThePrintResolutionAndWarnBelowTwoHundred) {
     using D = PreviewText::PhotoDetail;
     EXPECT_EQ((std::vector<D>{shown->rowDetail(0), shown->rowDetail(1), shown->rowDetail(2)}),
               (std::vector<D>{{"3000×2000 · 600ppi", false}, {"600×400 · 120ppi", true}, {"1000×667 · 200ppi", false}}));
-
     // The flagged line is drawn in the warning colour and carries the warning as its tooltip.
     const QImage image = WindowTest::grab(shown.sidebar.get());
     auto hasWarnColour = [&](int row) {
@@ -362,7 +349,6 @@ TEST_F(SidebarTest, DetailLinesTellThePrintResolutionAndWarnBelowTwoHundred) {
     EXPECT_TRUE(shown->list()->toolTipAt(QPoint(detailLine.x(), shown.row(0).center().y() + 9)).isEmpty());
     EXPECT_EQ(shown->list()->toolTipAt(shown.removeButton(0)).toStdString(), "목록에서 빼기");
     WindowTest::saveArtifact(shown.sidebar.get(), "sidebar-rows");
-
     // A layout the photo cannot take shows the pixel size alone.
     model().setExactSize(1000, 1000);
     settle();
@@ -397,7 +383,6 @@ TEST_F(SidebarTest, HoverShowsTheRemoveButtonClicksSelectOrRemoveAndTheRowMenuRe
     ASSERT_EQ(model().photos().size(), 2u);
     EXPECT_EQ(model().photos()[0].id, second.id);
     EXPECT_EQ(shown->countLabel()->text().toStdString(), "2장");
-
     std::unique_ptr<QMenu> menu(shown->makeContextMenu(second.id));
     const QList<QAction*> actions = menu->actions();
     ASSERT_EQ(actions.size(), 4);
@@ -425,7 +410,6 @@ TEST_F(SidebarTest, RowsAreKeptByPhotoIdAndOnlyChangedRowsRedrawn) {
     QSignalSpy resets(rows, &QAbstractItemModel::modelReset);
     QSignalSpy removed(rows, &QAbstractItemModel::rowsRemoved);
     QSignalSpy changed(rows, &QAbstractItemModel::dataChanged);
-
     model().setSelectedPhotoID(photos[3].id);
     settle();
     // The row that was selected (the first, chosen when the photos came in) and the new one; nothing else.
@@ -440,7 +424,6 @@ TEST_F(SidebarTest, RowsAreKeptByPhotoIdAndOnlyChangedRowsRedrawn) {
     model().setExactSize(127.0 * 2 / 3, 127); // a new size: every resolution changes
     settle();
     EXPECT_EQ(ranges(), (std::vector<std::pair<int, int>>{{0, 4}}));
-
     model().removePhoto(photos[1]);
     settle();
     EXPECT_EQ(resets.count(), 0);

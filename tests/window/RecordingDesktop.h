@@ -17,7 +17,6 @@ struct RecordingDesktop : QuilmPrint::Desktop {
     std::optional<std::filesystem::path> folder; // what chooseFolder() answers
     std::vector<QUrl> opened;
     std::vector<std::filesystem::path> revealed;
-
     void alert(QWidget*, const QString& title, const QString& text) override {
         asked.push_back({"alert", title, text, {}, {}});
     }
@@ -40,7 +39,6 @@ struct RecordingDesktop : QuilmPrint::Desktop {
     }
     void openURL(const QUrl& url) override { opened.push_back(url); }
     void reveal(const std::filesystem::path& file) override { revealed.push_back(file); }
-
     // Installs a fresh recorder and returns it (owned by Desktop).
     static RecordingDesktop& install() {
         auto recorder = std::make_unique<RecordingDesktop>();

@@ -37,7 +37,6 @@ struct FakeUpdater : UpdateController {
 struct ShellTest : ::testing::Test {
     RecordingDesktop& desktop = RecordingDesktop::install();
     AppTestSupport::Sandbox sandbox;
-
     ~ShellTest() override { Updates::shared().reset(); }
 };
 
@@ -52,7 +51,6 @@ TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
     QSignalSpy open(&delegate, &AppDelegate::quilmPrintOpenFiles);
     QSignalSpy add(&delegate, &AppDelegate::quilmPrintAddPhotos);
     QSignalSpy print(&delegate, &AppDelegate::quilmPrintPrint);
-
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(add.count(), 1);
     EXPECT_EQ(print.count(), 0);
@@ -64,7 +62,6 @@ TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
     ASSERT_EQ(desktop.asked.size(), 1u);
     EXPECT_EQ(desktop.asked[0].kind, "photos");
     EXPECT_EQ(desktop.asked[0].title, "출력할 사진이나 폴더를 선택하세요");
-
     EXPECT_EQ(window.windowTitle(), "Quilm Print");
     EXPECT_EQ(window.size(), QSize(1280, 820));
 }
@@ -183,7 +180,6 @@ namespace {
 struct Stage {
     QWidget widget;
     QVBoxLayout* layout = new QVBoxLayout(&widget);
-
     Stage() {
         widget.setAutoFillBackground(true);
         QPalette palette = widget.palette();
@@ -245,7 +241,6 @@ TEST(ChipButtonTest, PlatesOutlinesAndDisabledStrength) {
     TextStyle::sectionTitle(stage.add(new QLabel("출력 작업")));
     const QImage image = stage.show();
     WindowTest::saveArtifact(image, "controls");
-
     // The plate between the rounded corner and the label, at the chip's strength over the window colour.
     for (size_t i = 0; i < chips.size(); ++i)
         EXPECT_NEAR(coverage(Stage::at(image, chips[i], {5, 15}), Theme::base(), Theme::over(Theme::controlActive())),

@@ -56,7 +56,6 @@ public:
     std::function<std::optional<double>(const std::string&, const PrintKit::PPDPageSize&)>
         measureCall; // none: the engine's
     Gate findGate, createGate;
-
     // What was asked.
     int finds() {
         return locked([&] { return finds_; });
@@ -73,7 +72,6 @@ public:
     void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
         locked([&] { drivers = std::move(list); });
     }
-
     std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds, const std::atomic<bool>*) override {
         return locked([&] { return found; });
     }
