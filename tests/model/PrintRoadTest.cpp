@@ -294,6 +294,15 @@ TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
             << read.state;
         EXPECT_EQ(JobWatch::isFollowed(job.state), followed) << read.state;
     }
+    // A job that cannot be read keeps its state, never done, and is no longer shown as processing.
+    for (JobState state : {JobState::printing, JobState::cancelling}) {
+        PrintJobItem job;
+        job.state = state;
+        job.processing = true;
+        job = JobWatch::unreadable(job, "작업 상태를 읽지 못했습니다: Not found");
+        EXPECT_EQ(std::tie(job.state, job.processing, job.note),
+                  std::make_tuple(state, false, QString("작업 상태를 읽지 못했습니다: Not found")));
+    }
 }
 
 namespace {
@@ -448,6 +457,7 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     // A folder that takes no file is reported, and nothing is made.
     model->exportPDFs(sandbox_.root() / "missing");
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));
+    EXPECT_FALSE(model->notice());
     EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
 }
 

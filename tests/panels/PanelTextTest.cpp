@@ -111,6 +111,9 @@ TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) 
     using E = MenuEntry;
     const MenuEntries listed{E::item("A4", "sheet:A4"), E::item("엽서", "sheet:Postcard")};
     EXPECT_EQ(PaperText::sheetMenu(sheets, false, {}), listed);
+    using Size = PrintKit::CustomSheetSize; // a custom size turned keeps both its sides
+    EXPECT_EQ(PaperText::oriented(Size{420, 283}, true), (Size{283, 420}));
+    EXPECT_EQ(PaperText::oriented(Size{283, 420}, false), (Size{420, 283}));
     const std::vector<SavedCustomPaper> saved{{"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594)}};
     const MenuEntries withSaved = PaperText::sheetMenu(sheets, true, saved);
     ASSERT_EQ(withSaved.size(), 6u);

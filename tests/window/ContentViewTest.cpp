@@ -9,6 +9,7 @@
 #include "QuilmPrint/window/JobsPanel.h"
 #include "QuilmPrint/window/MainWindow.h"
 #include "QuilmPrint/window/QtDesktop.h"
+#include "QuilmPrint/window/SplitMemory.h"
 #include "RecordingDesktop.h"
 #include "TestImages.h"
 #include "WindowTestSupport.h"
@@ -92,6 +93,20 @@ TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsT
         show(view);
         EXPECT_EQ(view.splitter()->sizes(), defaults) << damaged.size() << " bytes";
     }
+}
+
+TEST(SplitMemoryTest, NamesTheInnermostSplitOnceItsPaneIsPlaced) {
+    AppTestSupport::Sandbox sandbox;
+    QSplitter outer;
+    auto* inner = new QSplitter(Qt::Vertical, &outer);
+    outer.addWidget(inner);
+    auto* pane = new QWidget;
+    SplitMemory::remember(pane, "Test.split", sandbox.settings()); // not yet placed: named once it is
+    inner->addWidget(pane);
+    inner->addWidget(new QWidget);
+    EXPECT_EQ(inner->objectName(), "");
+    QApplication::processEvents();
+    EXPECT_EQ(std::make_pair(inner->objectName(), outer.objectName()), std::make_pair(QString("Test.split"), QString()));
 }
 
 TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndTheSetUpSheet) {

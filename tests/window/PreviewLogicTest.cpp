@@ -68,6 +68,10 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
 }
 
 TEST(PreviewDragTest, ResizeSnapsHoldsTheMinimumAndClipsToTheArea) {
+    // Snapping within four points, to the nearest guide, the one listed first on a tie.
+    const double guides[] = {10, 20, 14};
+    for (auto [value, snapped] : {std::pair{16.0, 14.0}, {12.0, 10.0}, {24.0, 20.0}, {25.0, 25.0}})
+        EXPECT_EQ(nearest(value, guides), snapped) << value;
     const PrintKit::PPDPageSize page = letter();
     struct Case {
         const char* what;
@@ -177,6 +181,7 @@ TEST(PreviewTextTest, PaperFeedAndBorderlessNotesNameTheShownPaper) {
         {*Text::borderlessNote(borderless(1, false)), "여백 없음 · 가장자리 0.2mm는 잘려 나갑니다"},
         {*Text::borderlessNote(borderless(0.5, false)), "여백 없음 · 드라이버가 조금 키워서 인쇄합니다"},
         {Text::resolution(359.9), "359ppi"},
+        {Text::zoom(1) + Text::zoom(2) + Text::zoom(4) + Text::pager(1, 5), "맞춤2배4배2/5장"},
     };
     for (const auto& [text, expected] : texts)
         EXPECT_EQ(text.toStdString(), expected);

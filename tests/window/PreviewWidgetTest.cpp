@@ -297,6 +297,8 @@ TEST(SidebarEmptyTest, EmptyListInvitesPhotosAndTheAddButtonAsksForThem) {
     EXPECT_FALSE(shown->list()->isVisible());
     EXPECT_FALSE(shown->clearButton()->isEnabled());
     EXPECT_EQ(shown->countLabel()->text().toStdString(), "0장");
+    EXPECT_EQ(std::make_pair(shown->addButton()->toolTip(), shown->clearButton()->toolTip()),
+              std::make_pair(QString("사진 추가"), QString("목록 비우기")));
     WindowTest::saveArtifact(shown.sidebar.get(), "sidebar-empty");
     // Without a printer the rows tell only the pixel size.
     const std::filesystem::path file = sandbox.root() / "one.jpg";
