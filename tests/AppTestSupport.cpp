@@ -29,7 +29,6 @@ std::string shellQuoted(const std::string& text) {
 }
 
 namespace {
-
 std::string script() {
     return shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh");
 }
@@ -63,7 +62,6 @@ std::string addressIn(const std::string& output) {
     static const std::regex line("CUPS_SERVER=([^\\s]+)");
     return std::regex_search(output, match, line) ? match[1].str() : std::string();
 }
-
 } // namespace
 
 TestSupport::TestServer* printServer(std::string* reason) {
@@ -141,14 +139,12 @@ bool waitFor(const std::function<bool()>& predicate, int milliseconds) {
 }
 
 namespace {
-
 // The profile scan posts its result after the printer list.
 void settle() {
     QThreadPool::globalInstance()->waitForDone(30000);
     for (int turn = 0; turn < 5; ++turn)
         QCoreApplication::processEvents();
 }
-
 } // namespace
 
 void startAndWait(PrintModel& model) {
@@ -236,5 +232,4 @@ void OwnServer::activate() {
     cupsSetServer(nullptr);
     active_ = true;
 }
-
 } // namespace AppTestSupport

@@ -78,7 +78,6 @@ private:
     std::optional<std::string> previous_;
     bool running_ = false, active_ = false;
 };
-
 } // namespace AppTestSupport
 
 #define REQUIRE_PRINT_SERVER(server)                                                                         \

@@ -12,7 +12,6 @@ using namespace AppTestSupport;
 namespace fs = std::filesystem;
 
 namespace {
-
 std::vector<std::string> names(const PrintModel& model) {
     std::vector<std::string> result;
     for (const PhotoItem& photo : model.photos())
@@ -34,7 +33,6 @@ char colourAt(const QImage& image, int x, int y) {
                                    : 9;
     return r + g + b != 1 ? '?' : r ? 'r' : g ? 'g' : 'b';
 }
-
 } // namespace
 
 TEST(ModelPhotosTest, FindsPhotosInNestedFoldersInAStableOrderAndNamesTheUnreadableOne) {

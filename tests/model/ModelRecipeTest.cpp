@@ -14,7 +14,6 @@ using PrintKit::PaperRecipe;
 using PrintKit::PrintQuality;
 
 namespace {
-
 class ModelRecipeTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -39,7 +38,6 @@ protected:
     PrintModel::Environment environment;
     std::unique_ptr<PrintModel> model;
 };
-
 } // namespace
 
 TEST_F(ModelRecipeTest, APrinterWithoutStoredRecipesStartsFromItsDriverDefaults) {
@@ -63,10 +61,7 @@ TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
         {"setDriverOverride", [&] { model->setDriverOverride("EPIJ_Silt", "1"); }},
         {"clearDriverOverrides", [&] { model->clearDriverOverrides(); }},
         {"chooseSheet", [&] { model->chooseSheet("Letter"); }},
-        {"chooseCustomSheet",
-         [&] {
-             model->chooseCustomSheet({300, 400});
-         }},
+        {"chooseCustomSheet", [&] { model->chooseCustomSheet({300, 400}); }},
         {"setAppManagedColor", [&] { model->setAppManagedColor(true); }},
         {"setProfile", [&] { model->setProfile(lusterProfile); }},
         {"setIntent", [&] { model->setIntent(RenderingIntent::relativeColorimetric); }},
@@ -189,8 +184,7 @@ TEST_F(ModelRecipeTest, SavingChoosingAndDeletingStoredRecipes) {
     model->saveRecipe();
     const std::vector<PaperRecipe> stored = model->storedRecipes();
     ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[0].name, "무광");
-    EXPECT_EQ(stored[1].name, "유광");
+    EXPECT_EQ(std::make_pair(stored[0].name, stored[1].name), std::make_pair(std::string("무광"), std::string("유광")));
     model->chooseRecipe(glossyRecipe.id);
     EXPECT_EQ(model->recipe()->id, glossyRecipe.id);
     EXPECT_EQ(environment.settings->value(ModelSettings::chosenRecipeKey(p900Queue)).toString().toStdString(),

@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 using PrintKit::Rect;
 
 namespace {
-
 // What a sheet PDF draws: each image's rectangle (from its placing matrix) and pixel size, in drawing
 // order, and the filled rectangles (cut marks).
 struct Drawn {
@@ -87,7 +86,6 @@ protected:
     PrintModel::Environment environment;
     std::unique_ptr<PrintModel> model;
 };
-
 } // namespace
 
 TEST_F(ModelSheetTest, APhotoLandsWhereTheRendererPutsIt) {

@@ -17,7 +17,6 @@ using namespace QuilmPrint;
 using namespace AppTestSupport;
 
 namespace {
-
 QString reason(const PrintModel& model) {
     return model.tryPrepare().error;
 }
@@ -28,7 +27,6 @@ PrintKit::PaperRecipe recipeFor(const char* name, const std::string& queue, cons
                                        PrintKit::PrintQuality::standard, PrintKit::InkMode::color,
                                        PrintKit::ColorManagement::driver(), std::nullopt, {}, "");
 }
-
 } // namespace
 
 TEST(ModelStartTest, ChoosesTheSavedThenTheDefaultThenTheFirstSupportedQueue) {

@@ -31,8 +31,6 @@ using TestSupport::readFile;
 using TestSupport::writeFile;
 
 namespace {
-
-
 // The header of the raster's first page, and the number of pages.
 struct Raster {
     cups_page_header2_t first{};
@@ -264,9 +262,7 @@ TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
     EXPECT_TRUE(gone->jobs()[0].message.startsWith("인쇄 작업을 보내지 못했습니다: "))
         << gone->jobs()[0].message.toStdString();
 }
-
 } // namespace
-
 
 TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
     const QString stale = "Out of paper", none;
@@ -306,7 +302,6 @@ TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
 }
 
 namespace {
-
 class PrintRoadBleedTest : public testing::Test {
 protected:
     // A started model on the driver's description, printing A4 borderless with edge compensation.
@@ -386,11 +381,9 @@ TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) 
     EXPECT_EQ(setup_->measurements(), 1);
     EXPECT_FALSE(sandbox_.settings()->contains("bleed.expansion.TestbedP900.A4.Borderless"));
 }
-
 } // namespace
 
 namespace {
-
 TEST(PrintRoadBleedSettleTest, WaitingSheetTakesTheMeasurementItWaitedFor) {
     const PrintKit::PPDPageSize a4{"A4.Borderless", "A4", {}, 595, 842, std::vector<double>{0, 0, 595, 842}};
     SheetWork waiting;
@@ -406,11 +399,9 @@ TEST(PrintRoadBleedSettleTest, WaitingSheetTakesTheMeasurementItWaitedFor) {
     settled.settleBleed(1.5); // a sheet that was not waiting keeps what it was prepared with
     EXPECT_EQ(settled, measured);
 }
-
 } // namespace
 
 namespace {
-
 std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -460,11 +451,9 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     EXPECT_FALSE(model->notice());
     EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
 }
-
 } // namespace
 
 namespace {
-
 // A started model with the demonstration variables set while it starts.
 std::unique_ptr<PrintModel> started(const PrintModel::Environment& environment, const char* jobs,
                                     const char* notice, const char* file) {
@@ -498,5 +487,4 @@ TEST(PrintRoadDemoTest, JobsInEveryStateAndANoticeThatReveals) {
     EXPECT_EQ(model->notice(), (Notice{"인쇄할 PDF를 저장했습니다", false, std::nullopt}));
     EXPECT_FALSE(started(environment, nullptr, nullptr, nullptr)->notice());
 }
-
 } // namespace

@@ -16,7 +16,6 @@ using Kind = DriverInstall::Kind;
 using AppTestSupport::waitFor;
 
 namespace {
-
 const PrintKit::FoundPrinter studio{"Studio P900", "EPSON SC-P900 Series"};
 const PrintKit::EpsonDriver p900{"EPSON SC-P900 Series", "testbed-drivers:sc-p900"};
 
@@ -169,5 +168,4 @@ TEST_F(SetupChainTest, ConnectCreatesTheQueueAndSelectsItAndAFailureLandsInThePr
     EXPECT_TRUE(model.newPrinters().empty());
     EXPECT_TRUE(model.failure().isEmpty()) << model.failure().toStdString();
 }
-
 } // namespace

@@ -17,7 +17,6 @@ using PrintKit::Rect;
 using PrintKit::SnapGuides;
 
 namespace {
-
 const QSize canvasSize(400, 500);
 
 SheetCanvas::Input input(const PreparedSheet& sheet, double zoom = 1) {
@@ -69,7 +68,6 @@ double crossing(const QImage& image, int from, int to, int y) {
     }
     return to;
 }
-
 } // namespace
 
 TEST(SheetCanvasTest, PaperPrintableAreaAndNothingOutsideTheSheet) {
@@ -223,7 +221,6 @@ TEST(SheetCanvasTest, TurnedCanvasDrawsTheSheetLyingDown) {
 }
 
 namespace {
-
 const QColor green(40, 200, 60);
 
 PhotoItem photo(const char* name, int width, int height, QImage thumbnail) {
@@ -282,7 +279,6 @@ struct Page {
         return false;
     }
 };
-
 } // namespace
 
 TEST(GridCanvasTest, TurnedCellsHoldTheirPhotosAsTheyWillPrint) {

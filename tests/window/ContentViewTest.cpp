@@ -31,7 +31,6 @@
 using namespace QuilmPrint;
 
 namespace {
-
 struct ContentViewTest : ::testing::Test {
     RecordingDesktop& desktop = RecordingDesktop::install();
     AppTestSupport::Sandbox sandbox;
@@ -62,7 +61,6 @@ struct ContentViewTest : ::testing::Test {
         QTest::mouseRelease(handle, Qt::LeftButton, {}, QPoint(0, handle->height() / 2));
     }
 };
-
 } // namespace
 
 TEST_F(ContentViewTest, SplitPositionsSurviveASecondWindowAndADamagedStateKeepsTheDefaults) {
@@ -293,7 +291,6 @@ TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
 using State = PrintJobItem::State;
 
 namespace {
-
 // The demonstration jobs are made when the model starts: the variable is set only around that.
 template <typename W> void showWithDemoJobs(W& window) {
     setenv("QUILM_PRINT_DEMO_JOBS", "1", 1);
@@ -302,7 +299,6 @@ template <typename W> void showWithDemoJobs(W& window) {
     unsetenv("QUILM_PRINT_DEMO_JOBS");
     ASSERT_TRUE(exposed);
 }
-
 } // namespace
 
 TEST(JobsPanelTest, DemonstrationJobsShowEveryStateInWordsAndColourWithCancelWhileItCanStop) {

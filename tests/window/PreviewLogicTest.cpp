@@ -15,7 +15,6 @@ using PrintKit::Rect;
 using PreviewTest::page;
 
 namespace {
-
 const Rect area(18, 18, 576, 756);
 const Rect start(100, 100, 200, 150);
 
@@ -29,7 +28,6 @@ PrintKit::Placement placed(Rect rect) {
 QPointF by(double dx, double dy, double scale = 1) {
     return QPointF(dx * scale, -dy * scale);
 }
-
 } // namespace
 
 TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
@@ -149,7 +147,6 @@ TEST(SheetGeometryTest, ZoomOneFitsTheSheetBelowTheLabelBandAndZoomTwoDoublesThe
 namespace Text = QuilmPrint::PreviewText;
 
 namespace {
-
 PreparedSheet sheetOf(PrintKit::PPDPageSize page, bool turned = false) {
     PreparedSheet sheet;
     sheet.page = turned ? PrintKit::CanvasTurn::canvas(page) : page;
@@ -165,7 +162,6 @@ PreparedSheet borderless(double extraWidth, bool bleed) {
         sheet.bleed = PrintKit::BorderlessBleed{PrintKit::Rect(2, 2, 595.28, 841.89)};
     return sheet;
 }
-
 } // namespace
 
 TEST(PreviewTextTest, PaperFeedAndBorderlessNotesNameTheShownPaper) {

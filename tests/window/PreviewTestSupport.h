@@ -124,5 +124,4 @@ inline void drag(QWidget* widget, QPoint from, QPoint to, int steps = 4) {
         QTest::mouseMove(widget, from + (to - from) * i / steps);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, to);
 }
-
 } // namespace PreviewTest

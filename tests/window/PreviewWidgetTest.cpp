@@ -22,7 +22,6 @@ using namespace PreviewTest;
 using PrintKit::Rect;
 
 namespace {
-
 constexpr double millimetres = 25.4 / 72;
 
 class PreviewWidgetTest : public testing::Test {
@@ -64,7 +63,6 @@ protected:
     ModelWorld world;
     std::unique_ptr<SheetPreview> preview;
 };
-
 } // namespace
 
 TEST(PreviewMessageTest, WhilePrintersLoadThePaneSaysWhy) {
@@ -258,7 +256,6 @@ TEST_F(PreviewWidgetTest, GridPageSelectsCellsAndPages) {
 }
 
 namespace {
-
 struct Shown {
     std::unique_ptr<PhotoSidebar> sidebar;
     explicit Shown(PrintModel* model) : sidebar(std::make_unique<PhotoSidebar>(model)) {
@@ -285,7 +282,6 @@ protected:
     PrintModel& model() { return *world.model; }
     ModelWorld world;
 };
-
 } // namespace
 
 TEST(SidebarEmptyTest, EmptyListInvitesPhotosAndTheAddButtonAsksForThem) {

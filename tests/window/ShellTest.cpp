@@ -27,7 +27,6 @@ using WindowTest::coverage;
 using WindowTest::distance;
 
 namespace {
-
 struct FakeUpdater : UpdateController {
     int* checks;
     explicit FakeUpdater(int* counter) : checks(counter) {}
@@ -39,7 +38,6 @@ struct ShellTest : ::testing::Test {
     AppTestSupport::Sandbox sandbox;
     ~ShellTest() override { Updates::shared().reset(); }
 };
-
 } // namespace
 
 TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
@@ -52,16 +50,13 @@ TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
     QSignalSpy add(&delegate, &AppDelegate::quilmPrintAddPhotos);
     QSignalSpy print(&delegate, &AppDelegate::quilmPrintPrint);
     QTest::keyClick(&window, Qt::Key_O, Qt::ControlModifier);
-    EXPECT_EQ(add.count(), 1);
-    EXPECT_EQ(print.count(), 0);
+    EXPECT_EQ((QList<qsizetype>{add.count(), print.count()}), (QList<qsizetype>{1, 0}));
     QTest::keyClick(&window, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_EQ(add.count(), 1);
-    EXPECT_EQ(print.count(), 1);
-    EXPECT_EQ(open.count(), 0);
+    EXPECT_EQ((QList<qsizetype>{add.count(), print.count(), open.count()}), (QList<qsizetype>{1, 1, 0}));
     // The view answered the add command with the photo chooser, and nothing else asked the user anything.
     ASSERT_EQ(desktop.asked.size(), 1u);
-    EXPECT_EQ(desktop.asked[0].kind, "photos");
-    EXPECT_EQ(desktop.asked[0].title, "출력할 사진이나 폴더를 선택하세요");
+    EXPECT_EQ(std::make_pair(desktop.asked[0].kind, desktop.asked[0].title),
+              std::make_pair(QString("photos"), QString("출력할 사진이나 폴더를 선택하세요")));
     EXPECT_EQ(window.windowTitle(), "Quilm Print");
     EXPECT_EQ(window.size(), QSize(1280, 820));
 }
@@ -69,13 +64,8 @@ TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
 TEST_F(ShellTest, UpdateCommandAnswersForEachStateOfTheBuild) {
     int checks = 0;
     std::optional<int> unsent;
-    struct Case {
-        Updates::BuildSettings settings;
-        bool platformUpdater;
-        std::optional<int> unsent;
-        QString title, text;
-        int checks;
-    };
+    // build settings, a platform updater, unsent sheets; the alert's title and text, the checks made
+    using Case = std::tuple<Updates::BuildSettings, bool, std::optional<int>, QString, QString, int>;
     const QString feed = "https://example.invalid/feed.xml", none = "이 빌드는 업데이트를 받지 않습니다",
                   noneText = "배포용 앱에서만 업데이트를 확인합니다.";
     const Case cases[] = {
@@ -83,38 +73,30 @@ TEST_F(ShellTest, UpdateCommandAnswersForEachStateOfTheBuild) {
         {{feed, ""}, true, std::nullopt, none, noneText, 0},
         {{"", "key"}, true, std::nullopt, none, noneText, 0},
         {{feed, "key"}, false, std::nullopt, none, noneText, 0},
-        {{feed, "key"},
-         true,
-         2,
-         "지금은 업데이트를 확인할 수 없습니다",
-         "보내지 않은 장 2장이 있습니다. 인쇄를 프린터로 보낸 뒤 다시 확인하세요.",
-         0},
+        {{feed, "key"}, true, 2, "지금은 업데이트를 확인할 수 없습니다",
+         "보내지 않은 장 2장이 있습니다. 인쇄를 프린터로 보낸 뒤 다시 확인하세요.", 0},
         {{feed, "key"}, true, 0, {}, {}, 1},
         {{feed, "key"}, true, std::nullopt, {}, {}, 1},
     };
-    int index = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(index++);
+    for (const auto& [settings, platformUpdater, sheets, title, text, checked] : cases) {
+        SCOPED_TRACE(title.toStdString() + " " + std::to_string(checked));
         Updates& updates = Updates::shared();
         updates.reset();
-        updates.setBuildSettings(c.settings);
-        if (c.platformUpdater)
+        updates.setBuildSettings(settings);
+        if (platformUpdater)
             updates.setControllerFactory([&](Updates&) { return std::make_unique<FakeUpdater>(&checks); });
-        unsent = c.unsent;
+        unsent = sheets;
         updates.setUnsentSheets([&] { return unsent; });
         updates.start();
         checks = 0;
         desktop.asked.clear();
         updates.checkCommand(nullptr);
-        EXPECT_EQ(checks, c.checks);
-        if (c.title.isEmpty()) {
-            EXPECT_TRUE(desktop.asked.empty());
-        } else {
-            ASSERT_EQ(desktop.asked.size(), 1u);
-            EXPECT_EQ(std::tie(desktop.asked[0].kind, desktop.asked[0].title, desktop.asked[0].text),
-                      std::make_tuple(QString("alert"), c.title, c.text));
-        }
-        EXPECT_EQ(updates.updaterMayCheck(), !c.unsent || *c.unsent < 1);
+        EXPECT_EQ(checks, checked);
+        QStringList asked;
+        for (const RecordingDesktop::Asked& question : desktop.asked)
+            asked << question.kind << question.title << question.text;
+        EXPECT_EQ(asked, (title.isEmpty() ? QStringList() : QStringList{"alert", title, text}));
+        EXPECT_EQ(updates.updaterMayCheck(), !sheets || *sheets < 1);
     }
 }
 
@@ -175,7 +157,6 @@ TEST(PhotoFileDialogTest, AcceptsAChosenFolderInsteadOfOpeningIt) {
 }
 
 namespace {
-
 // An opaque stage in the window colour, so that a control's translucent colours land on a known ground.
 struct Stage {
     QWidget widget;
@@ -209,7 +190,6 @@ int brightest(const QImage& image, int from, int to) {
             result = std::max(result, image.pixelColor(x, y).red());
     return result;
 }
-
 } // namespace
 
 TEST(ThemeTest, KoreanTextHasGlyphsInTheApplicationFont) {

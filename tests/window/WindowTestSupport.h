@@ -73,5 +73,4 @@ inline double coverage(const QColor& pixel, const QColor& background, const QCol
         }
     return channels ? sum / channels : 0;
 }
-
 } // namespace WindowTest

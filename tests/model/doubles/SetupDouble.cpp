@@ -21,5 +21,4 @@ std::optional<double> SetupDouble::measureExpansion(const std::string& queue,
     });
     return call ? call(queue, page) : PrintKit::BorderlessExpansion::measure(queue, page);
 }
-
 } // namespace TestDoubles

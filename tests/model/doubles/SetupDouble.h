@@ -104,5 +104,4 @@ public:
     }
     std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override;
 };
-
 } // namespace TestDoubles

@@ -5,7 +5,6 @@
 namespace TestQueues {
 
 namespace {
-
 // Adds a queue to the shared server from the PPD with `from` replaced by `to`; returns the problem, if any.
 std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::string& from,
                      const std::string& to) {
@@ -31,7 +30,6 @@ std::string addStudioQueue(TestSupport::TestServer& server, const std::string& n
                     "cupsColorOrder 0/cupsBitsPerColor 16>>setpagedevice\"\n*CloseUI: *ColorModel\n\n"
                     "*OpenUI *Resolution/");
 }
-
 } // namespace
 
 Queues::Queues(TestSupport::TestServer& server) {
@@ -69,5 +67,4 @@ std::unique_ptr<QuilmPrint::PrintModel> readyModel(const AppTestSupport::Sandbox
     AppTestSupport::addAndWait(*model, files);
     return model;
 }
-
 } // namespace TestQueues

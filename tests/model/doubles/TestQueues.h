@@ -35,5 +35,4 @@ private:
 std::unique_ptr<QuilmPrint::PrintModel> readyModel(const AppTestSupport::Sandbox& sandbox,
                                                    std::shared_ptr<QuilmPrint::SetupServices> setup,
                                                    const std::string& queue, int photos);
-
 } // namespace TestQueues
