@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# The application as a person uses it: the real program on a real X server (Xvfb), started with a photo on
-# its command line, is sent Ctrl+P from outside (xdotool). The sheet must arrive as 16-bit CUPS raster at the
-# private test bed's photo queue, and the window's jobs popover must show the job done (its state drawn in
-# the colour of finished jobs). A picture of the window is kept in build/test-artifacts/e2e-window.png.
-#
+# The real program on Xvfb, started with a photo on its command line, is sent Ctrl+P from outside (xdotool):
+# the sheet must arrive as 16-bit CUPS raster at the private test bed's photo queue and the jobs popover must
+# show the job done. The window is kept in build/test-artifacts/e2e-window.png.
 #   print-from-window.sh APPLICATION SOURCE_DIR
-#
 # Exit status 0 passed, 1 failed, 77 skipped (with the reason) when Xvfb, xdotool, ImageMagick, cupsd or
 # root is missing. Every wait is bounded; the whole run ends within about four minutes.
 set -euo pipefail
@@ -15,14 +12,8 @@ source_dir=$(cd "${2:?source folder}" && pwd)
 here="$source_dir/tests/e2e"
 artifacts="$source_dir/build/test-artifacts"
 
-skip() {
-    echo "SKIPPED: $*"
-    exit 77
-}
-fail() {
-    echo "FAILED: $*" >&2
-    exit 1
-}
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
 
 # ---- Inside the X server ----
 if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
@@ -104,11 +95,9 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
 fi
 
 # ---- Outside: what is needed, the test bed, a private home ----
-command -v xvfb-run >/dev/null && command -v Xvfb >/dev/null || skip "Xvfb is not installed (package xvfb)"
-command -v xdotool >/dev/null || skip "xdotool is not installed"
-command -v import >/dev/null && command -v convert >/dev/null || skip "ImageMagick is not installed"
-command -v python3 >/dev/null || skip "python3 is not installed"
-command -v cupsd >/dev/null || skip "cupsd is not installed"
+for tool in xvfb-run Xvfb xdotool import convert python3 cupsd; do
+    command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
 [ "$(id -u)" -eq 0 ] || skip "the private CUPS server needs root"
 [ -x "$app" ] || fail "no application at $app"
 

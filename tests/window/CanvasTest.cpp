@@ -224,13 +224,7 @@ namespace {
 const QColor green(40, 200, 60);
 
 PhotoItem photo(const char* name, int width, int height, QImage thumbnail) {
-    PhotoItem item;
-    item.id = QUuid::createUuid();
-    item.url = std::filesystem::path("/photos") / name;
-    item.pixelWidth = width;
-    item.pixelHeight = height;
-    item.thumbnail = std::move(thumbnail);
-    return item;
+    return PhotoItem{QUuid::createUuid(), std::filesystem::path("/photos") / name, width, height, std::move(thumbnail)};
 }
 
 // 2.5 × 3.5 inch cells on Letter: turned, 2 × 4 of them fit where 3 × 2 would unturned.
@@ -271,17 +265,16 @@ struct Page {
     // Any pixel of the band clearly darker than the paper: caption text.
     bool hasText(std::size_t i) const {
         const QRectF band = captionBand(i).adjusted(2, 1, -2, -1);
-        for (int y = int(band.top()); y < int(band.bottom()); ++y) {
+        for (int y = int(band.top()); y < int(band.bottom()); ++y)
             for (int x = int(band.left()); x < int(band.right()); ++x)
                 if (image.pixelColor(x, y).red() < 180)
                     return true;
-        }
         return false;
     }
 };
 } // namespace
 
-TEST(GridCanvasTest, TurnedCellsHoldTheirPhotosAsTheyWillPrint) {
+TEST(GridCanvasTest, TurnedCellsCaptionsEmptyCellsAndCutMarks) {
     Page page;
     ASSERT_TRUE(page.in.plan->turned);
     ASSERT_EQ(page.in.plan->count(), 8);
@@ -307,10 +300,7 @@ TEST(GridCanvasTest, TurnedCellsHoldTheirPhotosAsTheyWillPrint) {
     EXPECT_TRUE(near(at(page.image, page.cell(2).center()), paper, 2));
     for (std::size_t i = 0; i < 6; ++i)
         EXPECT_TRUE(page.hasText(i)) << i;
-}
-
-TEST(GridCanvasTest, EmptyCellsAreDashedAndCutMarksBlack) {
-    Page page;
+    // Empty cells are dashed, cut marks black.
     for (std::size_t i : {6u, 7u}) {
         const QRectF c = page.cell(i);
         EXPECT_TRUE(near(at(page.image, c.center()), paper, 1));
@@ -327,10 +317,8 @@ TEST(GridCanvasTest, EmptyCellsAreDashedAndCutMarksBlack) {
     }
     // A mark thinner than a point is drawn a point wide about its centre.
     EXPECT_EQ(GridCanvas::markRect(QRectF(10, 20, 2, 0.5)), QRectF(10, 19.75, 2, 1));
-}
 
-TEST(GridCanvasTest, WithoutCaptionsOrAPlanLessIsDrawn) {
-    Page page;
+    // Without captions, or without a plan, less is drawn.
     page.in.spec.captions = false;
     page.in.plan = PrintKit::GridLayout::plan(page.in.sheet.page, {}, page.in.spec, 360);
     ASSERT_EQ(page.in.plan->captionHeight, 0);
