@@ -126,14 +126,8 @@ protected:
     }
     // What the cache folder holds, temporary files included.
     std::vector<std::string> cached() const {
-        std::vector<std::string> names;
-        if (std::filesystem::exists(EpsonDriverDownload::cacheFolder())) {
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(EpsonDriverDownload::cacheFolder())) {
-                names.push_back(entry.path().filename().string());
-            }
-        }
-        return names;
+        const auto folder = EpsonDriverDownload::cacheFolder();
+        return std::filesystem::exists(folder) ? filesIn(folder) : std::vector<std::string>{};
     }
 
     TemporaryDirectory cache_;

@@ -108,29 +108,6 @@ TEST(SheetGridTest, PagePrintsPhotosCaptionsAndCutMarksAndLeavesEmptyCellsBlank)
     }
 }
 
-TEST(SheetGridTest, PhotoIsDecodedOnceForARunOfCellsAndReducedForSmallCells) {
-    TemporaryDirectory folder;
-    const auto a = solid(folder, "a.png", TestImages::red), b = solid(folder, "b.png", TestImages::blue);
-    Decodes same, mixed, sizes;
-    render(Cells(6, GridCellPhoto(a)), plan(), folder / "same.pdf", SheetColor::sRGB(), {}, same.tuning());
-    EXPECT_EQ(same.seen, (std::vector<std::pair<std::string, int>>{{"a.png", 0}}));
-    // Only the previous cell is remembered: a photo coming back after another one is decoded again.
-    render({GridCellPhoto(a), GridCellPhoto(a), GridCellPhoto(b), GridCellPhoto(a)}, plan(),
-           folder / "mixed.pdf", SheetColor::sRGB(), {}, mixed.tuning());
-    EXPECT_EQ(mixed.seen,
-              (std::vector<std::pair<std::string, int>>{{"a.png", 0}, {"b.png", 0}, {"a.png", 0}}));
-    // 1500 × 1000 into a 150-pixel cell: a tenth of the pixels would do, so about a fifth is decoded.
-    const auto big = png(folder, "big.png", TestImages::scene(1500, 1000));
-    const auto small = png(folder, "small.png", TestImages::scene(200, 150));
-    render({GridCellPhoto(big), GridCellPhoto(small)}, plan(), folder / "sizes.pdf", SheetColor::sRGB(), {},
-           sizes.tuning());
-    ASSERT_EQ(sizes.seen.size(), 2u);
-    EXPECT_EQ(sizes.seen[0].first, "big.png");
-    EXPECT_GT(sizes.seen[0].second, 2 * 150);
-    EXPECT_LT(sizes.seen[0].second, 1500 / 2);
-    EXPECT_EQ(sizes.seen[1], (std::pair<std::string, int>{"small.png", 0}));
-}
-
 TEST(SheetGridTest, CellsWhoseProfilesShareALinearFormKeepTheirOwnColours) {
     TemporaryDirectory folder;
     // Same primaries, different tone curves: one linear form, two encodings.
