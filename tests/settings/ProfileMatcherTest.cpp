@@ -61,6 +61,19 @@ TEST(ProfileMatcherTest, RanksTheWorkedExample) {
     EXPECT_EQ(exact[2].score, 0.75);
 }
 
+TEST(ProfileMatcherTest, ScoresTheBetterTextAndKeepsTheGivenOrderForTies) {
+    const std::vector<ICCProfileInfo> profiles{
+        profile("PGPP", "Premium Glossy Photo Paper"),         // the description covers the label
+        profile("Glossy"),                                     // 1 of 4 words
+        profile("Premium Glossy Photo Paper", "Vendor 7"),     // the file name does
+        profile("Photo Glossy Premium Paper Paper", "x"),      // order and repeats do not matter
+        profile("Epson Glossy Luster", "Glossy Luster Epson"), // maker without a model: stays
+    };
+    EXPECT_EQ(ranking("Premium Glossy Photo Paper", epson(), profiles, 0),
+              (Words{"Premium Glossy Photo Paper 1.00 other", "Vendor 7 1.00 other", "x 1.00 other",
+                     "Glossy 0.25 other", "Glossy Luster Epson 0.20 other"}));
+}
+
 TEST(ProfileMatcherTest, SameModelNeedsEveryModelWordInNameOrDescription) {
     const std::vector<ICCProfileInfo> profiles{
         profile("SC-P900 Glossy", "Glossy A"),            // p900 only

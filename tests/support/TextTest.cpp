@@ -28,6 +28,19 @@ TEST(TextTest, Utf8IsValidatedAndReplacedPerMaximalBadPartLatin1DecodesEveryByte
     EXPECT_EQ(Text::utf8OrLatin1("café"), "café"); // valid UTF-8 stays as it is
 }
 
+TEST(TextTest, Utf16BigEndianWithSurrogates) {
+    EXPECT_EQ(Text::utf16BEToUtf8(std::string("\x00"
+                                              "A\xD5\x5C",
+                                              4)),
+              "A한");
+    EXPECT_EQ(Text::utf16BEToUtf8(std::string("\xD8\x3D\xDC\xF7", 4)), "\xF0\x9F\x93\xB7");
+    EXPECT_FALSE(Text::utf16BEToUtf8(std::string("\x00", 1)));
+    EXPECT_FALSE(Text::utf16BEToUtf8(std::string("\xD8\x3D\x00"
+                                                 "A",
+                                                 4)));             // lone high surrogate
+    EXPECT_FALSE(Text::utf16BEToUtf8(std::string("\xDC\xF7", 2))); // lone low surrogate
+}
+
 TEST(TextTest, NamesSortLikeAFileBrowserAndCaseFoldsBeyondAscii) {
     std::vector<std::string> names{"Recipe 10", "recipe 9", "Alpha", "Écru", "eagle", "Recipe 2"};
     std::stable_sort(names.begin(), names.end(),

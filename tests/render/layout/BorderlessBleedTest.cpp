@@ -86,6 +86,26 @@ TEST(BorderlessBleedTest, OnlyEdgesTouchingThePaperMove) {
     EXPECT_GE(far.rect.maxX(), 288.1);
 }
 
+TEST(CanvasTurnTest, TurnsPageAndBleed) {
+    const PPDPageSize original = page(288, 432, std::vector<double>{10, 20, 270, 400});
+    const PPDPageSize once = CanvasTurn::canvas(original);
+    EXPECT_EQ(once.width, 432);
+    EXPECT_EQ(once.height, 288);
+    EXPECT_EQ(once.localizedLabels, original.localizedLabels);
+    EXPECT_EQ(once.imageableArea, (std::vector<double>{32, 10, 412, 270}));
+    // Twice is a half turn, because the turn is always the same quarter turn.
+    EXPECT_EQ(CanvasTurn::canvas(once).imageableArea, (std::vector<double>{18, 32, 278, 412}));
+    EXPECT_FALSE(CanvasTurn::canvas(page(288, 432)).imageableArea);
+
+    EXPECT_EQ(CanvasTurn::canvas(*withRatio(std::nullopt, page(300, 444)), page(300, 444)).visible,
+              Rect(6, 6, 432, 288));
+    // A bleed turned with its page equals the bleed of the turned page.
+    const PPDPageSize uneven = page(288, 432);
+    const BorderlessBleed turned = CanvasTurn::canvas(BorderlessBleed::autoExpand(uneven, 1.03), uneven);
+    const Rect ofTurned = BorderlessBleed::autoExpand(CanvasTurn::canvas(uneven), 1.03).visible;
+    expectRect(turned.visible, ofTurned.minX(), ofTurned.minY(), ofTurned.width(), ofTurned.height());
+}
+
 TEST(CanvasTurnTest, MapsCanvasPlacementBackOntoThePaper) {
     Placement onCanvas;
     onCanvas.rect = Rect(10, 20, 200, 100); // on the 432 × 288 canvas of a 288 × 432 page
