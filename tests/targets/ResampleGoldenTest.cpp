@@ -15,26 +15,6 @@ using ResampleGolden::Digest;
 
 namespace {
 
-// The test pattern, written out here from its definition rather than taken from the engine.
-Pixel pattern(std::uint64_t x, std::uint64_t y, std::uint64_t seed) {
-    float v[3];
-    for (std::uint64_t c = 0; c < 3; ++c) {
-        const std::uint64_t bits = ((x * 73856093) ^ (y * 19349663) ^ ((seed + c) * 951)) & 1023;
-        v[c] = static_cast<float>(static_cast<double>(bits) / 1023);
-    }
-    return Pixel{v[0], v[1], v[2], 1};
-}
-
-std::vector<Pixel> patternBlock(int width, int rows, int seed) {
-    std::vector<Pixel> block;
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < width; ++x) {
-            block.push_back(pattern(x, y, seed));
-        }
-    }
-    return block;
-}
-
 std::vector<std::uint32_t> bits(const Pixel* pixels, std::size_t count) {
     std::vector<std::uint32_t> values;
     for (std::size_t i = 0; i < count; ++i) {
@@ -43,14 +23,6 @@ std::vector<std::uint32_t> bits(const Pixel* pixels, std::size_t count) {
         }
     }
     return values;
-}
-
-std::vector<std::uint32_t> floats(const std::vector<float>& values) {
-    std::vector<std::uint32_t> result;
-    for (float v : values) {
-        result.push_back(std::bit_cast<std::uint32_t>(v));
-    }
-    return result;
 }
 
 json digest(const std::vector<std::uint32_t>& values) {

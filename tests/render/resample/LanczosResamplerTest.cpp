@@ -67,10 +67,6 @@ std::vector<Pixel> renderAll(const LanczosResampler& r) {
     return out;
 }
 
-bool sameBits(const Pixel& a, const Pixel& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // The two passes written out plainly, channel by channel, in the order the weights' publishers assume:
 // each output sums its taps in tap order from zero, multiply then add, in single precision.
 std::vector<Pixel> plainResample(const PatternSource& source, const LanczosResampler& r) {

@@ -39,14 +39,6 @@ std::uint16_t fromBigEndian(std::uint16_t stored) {
     return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
 }
 
-std::shared_ptr<const ToneCurves> srgbCurves() {
-    const std::string& own = ColorSpace::sRGB().icc;
-    static const std::string linear = *ColorProfiles::linearized(own);
-    auto curves = ToneCurves::shared(own, linear, 65536);
-    EXPECT_TRUE(curves);
-    return curves;
-}
-
 Colorizer::Transforms paperTransforms(int k, const std::string& paper) {
     Colorizer::Transforms list;
     for (int i = 0; i < k; ++i) {
