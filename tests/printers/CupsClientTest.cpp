@@ -90,6 +90,15 @@ std::vector<std::string> answerValues(ipp_t* request, std::string_view name) {
     return values;
 }
 
+// Every value the server keeps for the job under that name (the client reads only two attributes).
+std::vector<std::string> jobAttributeValues(int jobID, const char* name) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    const std::string uri = "ipp://localhost/jobs/" + std::to_string(jobID);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "all");
+    return answerValues(request, name);
+}
+
 std::size_t jobsOnServer() {
     ipp_t* request = ippNewRequest(IPP_OP_GET_JOBS);
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
@@ -282,6 +291,29 @@ TEST_F(CupsClientTest, FailingDriverStopsTheJobWithItsMessage) {
     const int job = CupsClient::submit(brokenQueue, writeDocument(), "Refused", {}, false);
     const JobAttributes attributes = waitWhile(job, {"pending", "processing"});
     EXPECT_EQ(attributes, (JobAttributes{"processing-stopped", "The test printer refuses every job"}));
+}
+
+TEST_F(CupsClientTest, TitleBecomesTheJobName) {
+    REQUIRE_TEST_SERVER(server);
+    std::string hangul100;
+    while (hangul100.size() < 300) {
+        hangul100 += "가"; // 3 bytes
+    }
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        // Whatever a file name holds that a shell would act on stays as written.
+        {"Mum's \"best\" photo; $(rm -rf ~) — 사진 #1, 2.jpg",
+         "Mum's \"best\" photo; $(rm -rf ~) — 사진 #1, 2.jpg"},
+        // What no IPP name may hold is mended rather than stored beside an "Untitled" second name: cut after
+        // the last whole character within 255 bytes, control characters, bytes that are not UTF-8.
+        {hangul100, hangul100.substr(0, 85 * 3)},
+        {"line\nbreak\tbad\xFFname", "line break bad\xEF\xBF\xBDname"},
+    };
+    for (const auto& [title, name] : cases) {
+        const int job = CupsClient::submit(officeQueue, writeDocument(), title, {}, true);
+        EXPECT_EQ(jobAttributeValues(job, "job-name"), std::vector<std::string>{name});
+        EXPECT_EQ(jobAttributeValues(job, "document-name-supplied"), std::vector<std::string>{name});
+        CupsClient::cancel(officeQueue, job);
+    }
 }
 
 TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {

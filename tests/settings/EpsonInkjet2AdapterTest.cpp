@@ -287,3 +287,48 @@ TEST_F(EpsonInkjet2AdapterTest, QualitiesComeFromThePresetsForTheMediaAndDetails
     PPDFixture::MachineFolder none(TestSupport::fixture("machine/none"));
     EXPECT_EQ(details("PGPP", PrintQuality::standard, ppd), std::nullopt);
 }
+
+TEST_F(EpsonInkjet2AdapterTest, AQualityLabelNamesTheResolutionAndTheListGivesItBackOr720) {
+    const std::pair<std::optional<std::string>, std::optional<std::string>> fixture[] = {
+        {"302", "720x720dpi"},  // "Normal - 720dpi"
+        {"303", "1440x720dpi"}, // "Fine - 1440dpi"
+        {"304", "360x360dpi"},  // 300dpi: nothing below, the smallest
+        {"305", std::nullopt},  // "720DPI" does not match
+        {"999", std::nullopt},  {std::nullopt, std::nullopt},
+    };
+    for (const auto& [quality, resolution] : fixture) {
+        EXPECT_EQ(Adapter::resolutionForQuality(quality, ppd), resolution) << quality.value_or("none");
+    }
+    EXPECT_EQ(Adapter::resolutionForQuality("302", PPDFile{}), std::nullopt);
+    auto withLabel = [](const std::string& label) {
+        return parse(
+            "*OpenUI *EPIJ_Qual: PickOne\n*EPIJ_Qual q/" + label +
+            ": \"\"\n*OpenUI *Resolution: PickOne\n*Resolution 300dpi: \"\"\n*Resolution 600x600dpi: \"\"\n"
+            "*Resolution 600dpi/second of equals: \"\"\n*Resolution 1200x600dpi: \"\"\n*Resolution draft: "
+            "\"\"\n");
+    };
+    const std::pair<std::string, std::optional<std::string>> labels[] = {
+        {"x 600dpi y 1200dpi", "600x600dpi"}, // the first match; the first of equals
+        {"up to 9999dpi", "1200x600dpi"},
+        {"Tiny 100dpi", "draft"}, // no number counts 0, the smallest and not above any target
+        {"1200 dpi", std::nullopt},
+        {"v2-0600dpi", "600x600dpi"},
+        {"99999999999999999999dpi", std::nullopt},
+        {"١٢٠٠dpi 300dpi", "300dpi"}, // Arabic digits do not match
+        // A long run of digits without "dpi" is searched in one pass, and one just before "dpi" still counts.
+        {std::string(200000, '7'), std::nullopt},
+        {std::string(200000, '7') + " 600dpi", "600x600dpi"},
+    };
+    for (const auto& [label, resolution] : labels) {
+        EXPECT_EQ(Adapter::resolutionForQuality("q", withLabel(label)), resolution) << label.substr(0, 40);
+    }
+    EXPECT_EQ(Adapter::resolution({{"PageSize", "A4"}, {"Resolution", "360dpi"}, {"Resolution", "720dpi"}}),
+              360);
+    EXPECT_EQ(Adapter::resolution({{"Resolution", "2880"}}), 2880);
+    // No resolution, or one no renderer could work at, gives the default.
+    for (const std::string& value :
+         {std::string("x360dpi"), std::string("0x0dpi"), std::string(400, '9') + "dpi"}) {
+        EXPECT_EQ(Adapter::resolution({{"Resolution", value}}), 720) << value.substr(0, 20);
+    }
+    EXPECT_EQ(Adapter::resolution({}), 720);
+}

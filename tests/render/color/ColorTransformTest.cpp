@@ -168,6 +168,22 @@ TEST(ColorTransformTest, ConversionsMatchLittleCMSInEveryFormatInPlaceAndApart) 
     }
 }
 
+TEST(ColorTransformTest, SRGBProfileBytesDoNotDependOnTheMoment) {
+    const std::string& bytes = srgb();
+    EXPECT_EQ(ColorSpace::sRGB().name, "sRGB");
+    // Header date 2000-01-01 00:00:00, no profile ID.
+    const std::string date(bytes.data() + 24, 12);
+    EXPECT_EQ(date, std::string("\x07\xD0\x00\x01\x00\x01\x00\x00\x00\x00\x00\x00", 12));
+    EXPECT_EQ(bytes.substr(84, 16), std::string(16, '\0'));
+
+    // The engine's own sRGB, saved now, differs only in that date: nothing else depends on when or where
+    // the bytes were made.
+    std::string now = TestProfiles::save(cmsCreate_sRGBProfile());
+    ASSERT_EQ(now.size(), bytes.size());
+    now.replace(24, 12, date);
+    EXPECT_EQ(now, bytes);
+}
+
 TEST(ColorTransformTest, ConcurrentSlicesEachOnTheirOwnTransformMatchOneThread) {
     const int width = 300, rows = 53, slices = 8, rowsPerSlice = (rows + slices - 1) / slices;
     const auto source = samples16(static_cast<std::size_t>(width * rows * 4));
@@ -182,4 +198,34 @@ TEST(ColorTransformTest, ConcurrentSlicesEachOnTheirOwnTransformMatchOneThread) 
                     std::min(rows - start, rowsPerSlice));
     });
     EXPECT_EQ(sliced, expected);
+}
+
+TEST(ColorTransformTest, ThreadsSharingOneTransformBuildEachFormatOnce) {
+    // Every thread asks for a format pair not built yet, at the same moment.
+    const ColorTransform shared(srgb(), printer(), RenderingIntent::relativeColorimetric, false);
+    const int width = 64;
+    const auto source = samples16(static_cast<std::size_t>(width * 4));
+    std::vector<std::vector<std::uint16_t>> results(
+        8, std::vector<std::uint16_t>(static_cast<std::size_t>(width * 3)));
+    std::vector<std::vector<Pixel>> floats(8, floatPixels(width));
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            const auto n = static_cast<std::size_t>(i);
+            shared.convert(source.data(), i % 2 == 0, results[n].data(), i % 4 < 2, width, 1);
+            shared.convert(floats[n].data(), ColorTransform::Layout::floatRGBA, floats[n].data(),
+                           ColorTransform::Layout::floatRGBA, width, 1);
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    for (int i = 0; i < 8; ++i) {
+        std::vector<std::uint16_t> expected(static_cast<std::size_t>(width * 3));
+        shared.convert(source.data(), i % 2 == 0, expected.data(), i % 4 < 2, width, 1);
+        EXPECT_EQ(results[static_cast<std::size_t>(i)], expected) << i;
+        EXPECT_EQ(
+            std::memcmp(floats[static_cast<std::size_t>(i)].data(), floats[0].data(), width * sizeof(Pixel)),
+            0);
+    }
 }

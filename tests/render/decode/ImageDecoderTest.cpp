@@ -90,6 +90,22 @@ TEST(ImageDecoderTest, PngKeepsSixteenBitSamplesInTheFileOrderAndEveryLayout) {
     }
 }
 
+TEST(ImageDecoderTest, ProfilesTravelWithThePixels) {
+    const std::string profile = TestProfiles::adobeRGBLike().own;
+    const auto pixels = TestImages::distinct(8, 8, 3, 8);
+    EXPECT_EQ(fromBytes(TestImages::png(pixels, {.icc = profile})).icc, profile);
+    EXPECT_EQ(fromBytes(TestImages::png(pixels, {.srgb = true})).icc, ColorSpace::sRGB().icc);
+    EXPECT_EQ(fromBytes(TestImages::png(pixels)).icc, "");
+    EXPECT_EQ(fromBytes(TestImages::tiff(pixels, {.icc = profile})).icc, profile);
+    EXPECT_EQ(fromBytes(TestImages::heif(pixels, {.icc = profile})).icc, profile);
+    // A profile larger than one JPEG marker is split over several APP2 segments and must come back whole.
+    std::string large(150000, '\0');
+    for (std::size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>(i * 31 % 251);
+    }
+    EXPECT_EQ(fromBytes(TestImages::jpeg(pixels, {.icc = large})).icc, large);
+}
+
 TEST(ImageDecoderTest, JpegDeliversGreyRgbAndAdobeCmykAndScalesDownOnlyAsFarAsAsked) {
     // Adobe CMYK stores inverted ink: 255 − ink is written, ink is read.
     for (auto [written, read, model] :
@@ -157,6 +173,27 @@ TEST(ImageDecoderTest, TiffLayoutsByteOrdersDepthsAndModelsDecodeAlike) {
     EXPECT_EQ(std::tuple(l.model, l.sample), std::tuple(ColorModel::lab, SampleType::float32));
     EXPECT_EQ(std::vector<double>({sampleOf(l, 0, 0, 0), sampleOf(l, 0, 0, 1), sampleOf(l, 0, 0, 2)}),
               std::vector<double>({100, -20, 35}));
+}
+
+TEST(ImageDecoderTest, TiffBilevelGoesThroughTheRgbaReaderInStoredOrder) {
+    TestSupport::TemporaryDirectory folder;
+    TIFF* tif = TIFFOpen((folder / "bilevel.tif").c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    for (auto [tag, value] :
+         {std::pair(TIFFTAG_IMAGEWIDTH, 8), std::pair(TIFFTAG_IMAGELENGTH, 2),
+          std::pair(TIFFTAG_BITSPERSAMPLE, 1), std::pair(TIFFTAG_SAMPLESPERPIXEL, 1),
+          std::pair(TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK), std::pair(TIFFTAG_ORIENTATION, 2)}) {
+        TIFFSetField(tif, tag, value);
+    }
+    std::uint8_t rows[2] = {0xAA, 0x55}; // black and white columns alternating
+    TIFFWriteEncodedStrip(tif, 0, rows, 2);
+    TIFFClose(tif);
+    DecodedImage image = ImageDecoder::decode(folder / "bilevel.tif");
+    EXPECT_EQ(std::tuple(image.model, image.orientation, image.width), std::tuple(ColorModel::rgb, 2, 8));
+    // Not turned by libtiff: the first pixel of the first row is white.
+    EXPECT_EQ(
+        std::vector<double>({sampleOf(image, 0, 0, 0), sampleOf(image, 1, 0, 0), sampleOf(image, 0, 1, 1)}),
+        std::vector<double>({255, 0, 0}));
 }
 
 TEST(ImageDecoderTest, HeifDepthsAlphaAndNclxColour) {

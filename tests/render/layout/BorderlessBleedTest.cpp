@@ -41,6 +41,25 @@ TEST(BorderlessBleedTest, AutoExpandPushesFilledPhotoToThePageEdges) {
     EXPECT_EQ(extended.snapped, placed.snapped);
 }
 
+TEST(BorderlessBleedTest, LargerPageRetainsItsSizeWithoutMeasuring) {
+    int asked = 0;
+    auto expansion = [&asked] {
+        ++asked;
+        return std::optional<double>(1.02);
+    };
+    auto bleed = BorderlessBleed::forSheet(page(300, 444), fourBySix, expansion);
+    ASSERT_TRUE(bleed);
+    EXPECT_EQ(bleed->visible, Rect(6, 6, 288, 432));
+    EXPECT_EQ(asked, 0);
+
+    // Exactly half a point larger is not larger: the measured ratio decides, asked once.
+    bleed = BorderlessBleed::forSheet(page(288.5, 432.5), fourBySix, expansion);
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(bleed);
+    expectRect(bleed->visible, (288.5 - 288.5 / 1.02) / 2, (432.5 - 432.5 / 1.02) / 2, 288.5 / 1.02,
+               432.5 / 1.02);
+}
+
 TEST(BorderlessBleedTest, RatioThatIsMissingSmallOrNotANumberGivesNoBleed) {
     EXPECT_TRUE(withRatio(1.0006));
     EXPECT_FALSE(withRatio(1.0005));

@@ -166,3 +166,25 @@ TEST(SheetGridTest, BorderlessCellsReachThePageEdgesWhileCaptionsStayPut) {
     EXPECT_GT(raster.at(strip.x + 2, strip.y + strip.height / 2, 0), 240);
     EXPECT_LT(strip.y + strip.height, raster.height - 1);
 }
+
+TEST(CellSourceTest, SizeIsUprightAndFarSmallerFramesAskForReducedDecodes) {
+    TemporaryDirectory folder;
+    for (auto [orientation, width] : {std::pair{1, 40}, std::pair{6, 30}, std::pair{8, 30}, std::pair{3, 40},
+                                      std::pair{9, 40}, std::pair{0, 40}}) {
+        TestImages::write(folder / "photo.jpg", TestImages::jpeg(TestImages::solid(40, 30, {10, 20, 30}),
+                                                                 {.orientation = orientation}));
+        const CellSource source(folder / "photo.jpg");
+        EXPECT_EQ(source.width * 100 + source.height, width * 100 + 70 - width) << orientation;
+    }
+    EXPECT_THROW(CellSource(folder / "missing.heic"), SheetRenderError);
+    const CellSource photo("photo.jpg", 6000, 4000);
+    const Rect whole(0, 0, 1, 1);
+    // Ratio 0.1: a long side of 1200 keeps twice the pixels the frame needs; exactly 0.5: in full; a crop
+    // of half the width needs twice the pixels across; turned, the height runs across; an empty crop: in
+    // full.
+    EXPECT_EQ(photo.reducedSize(CellFit{false, whole, {0, 0, 600, 400}}), 1200);
+    EXPECT_EQ(photo.reducedSize(CellFit{false, whole, {0, 0, 3000, 2000}}), 0);
+    EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0.25, 0, 0.5, 1), {0, 0, 600, 400}}), 2400);
+    EXPECT_EQ(photo.reducedSize(CellFit{true, whole, {0, 0, 400, 600}}), 1200);
+    EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0, 0, 0, 1), {0, 0, 600, 400}}), 0);
+}
