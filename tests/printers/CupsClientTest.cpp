@@ -198,6 +198,10 @@ TEST_F(CupsClientTest, ListsAndClassifiesTheQueuesAndReadsTheirPPDs) {
               (PrinterQueue{photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"}));
     EXPECT_EQ(queues[officeQueue], (PrinterQueue{officeQueue, true, "Generic Testbed Office Laser",
                                                  output + "TestbedOffice.ras"}));
+    // Other tests of this program add queues of their own to the shared server.
+    std::erase_if(kinds, [](const auto& k) {
+        return k.first != brokenQueue && k.first != officeQueue && k.first != photoQueue;
+    });
     EXPECT_EQ(kinds, (std::map<std::string, QueueKind>{{brokenQueue, QueueKind::epson},
                                                        {officeQueue, QueueKind::other},
                                                        {photoQueue, QueueKind::epson}}));
