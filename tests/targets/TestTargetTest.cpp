@@ -219,3 +219,20 @@ TEST(TestTargetTest, PatchImageRefusesUnusableGridsAndLeavesNoFile) {
     EXPECT_EQ(message, "패치 이미지를 만들지 못했습니다");
     EXPECT_TRUE(TestSupport::filesIn(folder.path()).empty());
 }
+
+TEST(TestTargetTest, ManifestJSONRequiresEveryKey) {
+    TemporaryDirectory folder;
+    const auto manifest = TestTarget::render(page("Small", 300, 250, std::nullopt), TestTargetVariant::sRGB(),
+                                             folder / "t.pdf");
+    const nlohmann::json json = TestTargetJSON::encode(manifest);
+    EXPECT_EQ(TestTargetJSON::decodeManifest(nlohmann::json::parse(json.dump(2))), manifest);
+    EXPECT_EQ(json["patches"][0].size(), 3u);
+    for (const char* key : {"pageName", "pageWidth", "pageHeight", "variant", "patches"}) {
+        nlohmann::json missing = json;
+        missing.erase(key);
+        EXPECT_THROW(TestTargetJSON::decodeManifest(missing), nlohmann::json::exception) << key;
+    }
+    nlohmann::json wrong = json;
+    wrong["patches"][3]["rect"][1] = "734";
+    EXPECT_THROW(TestTargetJSON::decodeManifest(wrong), nlohmann::json::exception);
+}
