@@ -44,6 +44,18 @@ std::string readFile(const std::filesystem::path& path) {
     return out.str();
 }
 
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+    if (const char* previous = std::getenv(name_.c_str())) {
+        previous_ = previous;
+    }
+    value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    previous_ ? ::setenv(name_.c_str(), previous_->c_str(), 1) : ::unsetenv(name_.c_str());
+}
+
 std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
