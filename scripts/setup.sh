@@ -14,7 +14,7 @@ packages=(
     libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
     libavahi-client-dev avahi-daemon avahi-utils dbus libcurl4-openssl-dev iproute2 util-linux
     nlohmann-json3-dev libssl-dev libicu-dev libpango1.0-dev libcairo2-dev fonts-noto-cjk
-    xvfb poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
+    xvfb xdotool imagemagick poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
 )
 
 missing=()

@@ -1,15 +1,517 @@
+// The print road: sheets are rendered and sent one after another by one background task, each job is followed
+// in CUPS until it ends, and the same sheets can be exported as files instead.
+#include "QuilmPrint/model/JobWatch.h"
+#include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModelState.h"
+
+#include "PrintKit/printers/CupsClient.h"
+
+#include <QDir>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 namespace QuilmPrint {
 
+namespace {
+
+using JobState = PrintJobItem::State;
+
+constexpr double pointsPerMM = 72.0 / 25.4;
+
+// One thread for the whole road, so sheets are rendered strictly one after another and a long print never
+// takes the threads that decode previews.
+Q_GLOBAL_STATIC(QThreadPool, roadPool)
+
+QThreadPool* sheetPool() {
+    static QThreadPool* pool = [] {
+        QThreadPool* one = roadPool();
+        one->setMaxThreadCount(1);
+        return one;
+    }();
+    return pool;
+}
+
+// Rendering is the heaviest work of the program and nobody waits for it at the screen; the road's thread
+// runs below the windows. (Qt's thread priorities do nothing for ordinary Linux threads; a nice value does.)
+void lowerThisThread() {
+#ifdef __linux__
+    thread_local bool lowered = false;
+    if (!lowered) {
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+        lowered = true;
+    }
+#endif
+}
+
+// Removes the file when the scope ends, whichever way it ends.
+class RemovedAtEnd {
+public:
+    explicit RemovedAtEnd(std::filesystem::path path) : path_(std::move(path)) {}
+    ~RemovedAtEnd() { remove(); }
+    RemovedAtEnd(const RemovedAtEnd&) = delete;
+    RemovedAtEnd& operator=(const RemovedAtEnd&) = delete;
+    void remove() noexcept {
+        std::error_code ignored;
+        std::filesystem::remove(path_, ignored);
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string temporaryName(const QUuid& id) {
+    return "QuilmPrint-" + id.toString(QUuid::WithoutBraces).toUpper().toStdString() + ".pdf";
+}
+
+QString messageOf(const std::exception& error) { return QString::fromStdString(error.what()); }
+
+// Renders and submits one job's sheet; the temporary file never outlives the call.
+SheetEnd sendSheet(const SheetWork& work, const QUuid& job, const std::filesystem::path& folder, JobControl& control,
+                   const std::function<void()>& sending) {
+    SheetEnd end;
+    RemovedAtEnd pdf(folder / temporaryName(job));
+    try {
+        if (control.stage.load() != JobControl::rendering) {
+            end.stopped = true;
+            return end;
+        }
+        work.render(folder / temporaryName(job));
+        if (!control.move(JobControl::rendering, JobControl::sending)) {
+            end.stopped = true;
+            return end;
+        }
+        sending();
+        end.cupsJobID = PrintKit::CupsClient::submit(work.queue, folder / temporaryName(job),
+                                                     work.name.toStdString(), work.sheet.options, false);
+        pdf.remove();
+        control.move(JobControl::sending, JobControl::submitted);
+    } catch (const std::exception& error) {
+        control.stage = JobControl::stopped;
+        end.error = messageOf(error);
+    }
+    return end;
+}
+
+SheetEnd exportSheet(const SheetWork& work, const std::filesystem::path& folder) {
+    SheetEnd end;
+    const std::filesystem::path rendered = folder / temporaryName(QUuid::createUuid());
+    RemovedAtEnd leftover(rendered);
+    try {
+        work.render(rendered);
+        end.exported = PDFExport::place(rendered, folder, work.stem);
+    } catch (const std::exception& error) {
+        end.error = messageOf(error);
+    }
+    return end;
+}
+
+PrintKit::ImageFit fitOf(const PrintModel& model) {
+    switch (model.layoutMode()) {
+    case LayoutMode::fit:
+        return PrintKit::ImageFit::fit();
+    case LayoutMode::fill:
+        return PrintKit::ImageFit::fill();
+    case LayoutMode::exact:
+        break;
+    }
+    return PrintKit::ImageFit::exactSize(model.exactWidthMM() * pointsPerMM, model.exactHeightMM() * pointsPerMM,
+                                         model.exactTurnsToPhoto());
+}
+
+PrintKit::GridSpec specOf(const GridSettings& grid) {
+    return PrintKit::GridSpec::make(grid.widthMM * pointsPerMM, grid.heightMM * pointsPerMM,
+                                    grid.gapMM * pointsPerMM, grid.autoTurn, grid.fitsWhole, grid.rotatesToFit,
+                                    grid.cutMarks, grid.captions);
+}
+
+std::string stemOf(const PhotoItem& photo) { return photo.url.stem().string(); }
+
+QString exportedText(int files) { return QStringLiteral("PDF %1개를 저장했습니다").arg(files); }
+
+} // namespace
+
+// ---- Building the sheets ----
+
+std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, const std::vector<PhotoItem>& photos,
+                                                      const PreparedSheet& sheet) const {
+    std::vector<SheetWork> sheets;
+    for (const PhotoItem& photo : photos) {
+        SheetWork work;
+        work.sheet = sheet;
+        work.content = PhotoSheet{photo.url, fitOf(model), PrintKit::Margins::all(model.marginMM() * pointsPerMM),
+                                  offsets.value(photo.id), model.isTurned(photo, sheet)};
+        work.name = photo.name();
+        work.stem = stemOf(photo);
+        work.queue = printerID.value_or(std::string());
+        sheets.push_back(std::move(work));
+    }
+    return sheets;
+}
+
+std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet) const {
+    std::vector<SheetWork> sheets;
+    const Outcome<PrintKit::GridPlan> plan = model.gridPlan(sheet);
+    const std::size_t cells = plan.ok() ? plan.value->cells.size() : 0;
+    const auto pages = model.gridPages();
+    for (std::size_t index = 0; index < pages.size(); ++index) {
+        const std::vector<PhotoItem>& page = pages[index];
+        if (page.empty())
+            continue;
+        GridSheet content{{}, specOf(grid), PrintKit::Margins::all(model.marginMM() * pointsPerMM)};
+        auto cellOf = [&](const PhotoItem& photo) {
+            return PrintKit::GridCellPhoto(
+                photo.url, grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
+        };
+        if (grid.repeatsOne) {
+            content.photos.assign(std::max<std::size_t>(cells, 1), cellOf(page.front()));
+        } else {
+            for (const PhotoItem& photo : page)
+                content.photos.emplace_back(cellOf(photo));
+        }
+        SheetWork work;
+        work.sheet = sheet;
+        work.content = std::move(content);
+        work.name = page.size() == 1 || grid.repeatsOne
+                        ? page.front().name()
+                        : QStringLiteral("%1 외 %2장").arg(page.front().name()).arg(page.size() - 1);
+        work.stem = "페이지 " + std::to_string(index + 1);
+        work.queue = printerID.value_or(std::string());
+        sheets.push_back(std::move(work));
+    }
+    return sheets;
+}
+
+// ---- The road ----
+
+std::shared_ptr<ModelLink> PrintModel::State::linkTo(PrintModel& model) {
+    if (!road.link)
+        road.link = ModelLink::make(&model);
+    return road.link;
+}
+
+PrintJobItem* PrintModel::State::job(const QUuid& id) {
+    auto found = std::find_if(jobs.begin(), jobs.end(), [&](const PrintJobItem& job) { return job.id == id; });
+    return found == jobs.end() ? nullptr : &*found;
+}
+
+void PrintModel::State::setJob(PrintModel& model, const PrintJobItem& changed) {
+    PrintJobItem* current = job(changed.id);
+    if (!current || *current == changed)
+        return;
+    *current = changed;
+    emit model.jobsChanged();
+}
+
+std::filesystem::path PrintModel::State::temporaryFolder() const {
+    if (!environment.temporaryFolder.empty())
+        return environment.temporaryFolder;
+    return std::filesystem::path(QDir::tempPath().toStdString());
+}
+
+void PrintModel::State::print(PrintModel& model, std::vector<SheetWork> sheets) {
+    if (sheets.empty())
+        return;
+    for (SheetWork& work : sheets) {
+        PrintJobItem job;
+        job.id = QUuid::createUuid();
+        job.photoName = work.name;
+        job.queue = work.queue;
+        job.state = JobState::waiting;
+        job.copies = copies;
+        jobs.push_back(job);
+        auto control = std::make_shared<JobControl>();
+        road.controls[job.id] = control;
+        road.waiting.push_back(RoadSheet{std::move(work), job.id, control, nullptr});
+    }
+    emit model.jobsChanged();
+    startNextSheet(model);
+}
+
+void PrintModel::State::startNextSheet(PrintModel& model) {
+    while (!road.sheetOnItsWay && !road.waiting.empty()) {
+        SheetWork& work = road.waiting.front().work;
+        if (work.sheet.bleedPending) {
+            // The sheet waits for the driver's expansion rather than printing without the compensation the
+            // recipe asks for; the measurement's end starts it again.
+            const BleedExpansion expansion = model.bleedExpansion(work.queue, work.sheet.page);
+            if (expansion.pending) {
+                model.measureBleed(work.queue, work.sheet.page);
+                if (model.bleedExpansion(work.queue, work.sheet.page).pending)
+                    return;
+            }
+            work.settleBleed(model.bleedExpansion(work.queue, work.sheet.page).value);
+        }
+        RoadSheet sheet = std::move(road.waiting.front());
+        road.waiting.pop_front();
+        if (sheet.control) {
+            if (!sheet.control->move(JobControl::waiting, JobControl::rendering))
+                continue;
+            if (PrintJobItem* item = job(sheet.job)) {
+                PrintJobItem changed = *item;
+                changed.state = JobState::rendering;
+                setJob(model, changed);
+            }
+        }
+        road.sheetOnItsWay = true;
+        std::shared_ptr<ModelLink> link = linkTo(model);
+        PrintModel* target = &model;
+        const std::filesystem::path folder = sheet.exportRun ? sheet.exportRun->folder : temporaryFolder();
+        sheetPool()->start([sheet = std::move(sheet), link, target, folder] {
+            lowerThisThread();
+            SheetEnd end;
+            if (sheet.control) {
+                const QUuid id = sheet.job;
+                end = sendSheet(sheet.work, id, folder, *sheet.control, [&] {
+                    link->post([target, id] {
+                        if (PrintJobItem* item = target->d->job(id); item && item->state == JobState::rendering) {
+                            PrintJobItem changed = *item;
+                            changed.state = JobState::sending;
+                            target->d->setJob(*target, changed);
+                        }
+                    });
+                });
+            } else {
+                end = exportSheet(sheet.work, folder);
+            }
+            link->post([target, sheet, end] { target->d->sheetEnded(*target, sheet, end); });
+        });
+        return;
+    }
+}
+
+void PrintModel::State::sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end) {
+    road.sheetOnItsWay = false;
+    if (sheet.exportRun) {
+        ExportRun& run = *sheet.exportRun;
+        ++run.ended;
+        if (!end.exported.empty())
+            run.written.push_back(end.exported);
+        if (!end.error.isEmpty() && run.firstError.isEmpty())
+            run.firstError = end.error;
+        if (run.ended == run.sheets)
+            exportEnded(model, run);
+    } else if (PrintJobItem* item = job(sheet.job)) {
+        PrintJobItem changed = *item;
+        if (!end.error.isEmpty()) {
+            changed.state = JobState::failed;
+            changed.message = end.error;
+            road.controls.erase(sheet.job);
+        } else if (end.stopped) {
+            changed.state = JobState::cancelled; // already shown so by cancel(); the model going away ends here too
+            road.controls.erase(sheet.job);
+        } else {
+            changed.cupsJobID = end.cupsJobID;
+            const bool cancelAsked = sheet.control && sheet.control->cancelAsked.load();
+            changed.state = cancelAsked ? JobState::cancelling : JobState::printing;
+            road.controls.erase(sheet.job);
+        }
+        setJob(model, changed);
+        if (JobWatch::isFollowed(changed.state)) {
+            if (changed.state == JobState::cancelling)
+                cancelInCups(model, sheet.job);
+            watch(model, sheet.job);
+        }
+    }
+    startNextSheet(model);
+}
+
+void PrintModel::State::exportEnded(PrintModel& model, ExportRun& run) {
+    if (run.written.empty()) {
+        model.clearNotice();
+    } else {
+        model.showNotice(Notice{exportedText(static_cast<int>(run.written.size())), false, run.written.front()});
+    }
+    if (!run.firstError.isEmpty())
+        model.setFailure(run.firstError);
+}
+
+void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
+    if (road.watched.count(id))
+        return;
+    road.watched.insert(id);
+    PrintModel* target = &model;
+    QTimer::singleShot(model.watchInterval, &model, [target, id] {
+        State& d = *target->d;
+        PrintJobItem* item = d.job(id);
+        if (!item || !JobWatch::isFollowed(item->state)) {
+            d.road.watched.erase(id);
+            return;
+        }
+        const int cupsJobID = item->cupsJobID;
+        std::shared_ptr<ModelLink> link = d.linkTo(*target);
+        QThreadPool::globalInstance()->start([link, target, id, cupsJobID] {
+            std::optional<PrintKit::JobAttributes> attributes;
+            QString unreadable;
+            try {
+                attributes = PrintKit::CupsClient::jobAttributes(cupsJobID);
+            } catch (const std::exception& error) {
+                unreadable = messageOf(error);
+            }
+            link->post([target, id, attributes, unreadable] {
+                State& d = *target->d;
+                d.road.watched.erase(id);
+                PrintJobItem* item = d.job(id);
+                if (!item)
+                    return;
+                if (!attributes) {
+                    d.setJob(*target, JobWatch::unreadable(*item, unreadable));
+                    return; // nothing more can be learnt about this job
+                }
+                const PrintJobItem read = JobWatch::read(*item, *attributes);
+                d.setJob(*target, read);
+                if (JobWatch::isFollowed(read.state))
+                    d.watch(*target, id);
+            });
+        });
+    });
+}
+
+void PrintModel::State::cancelInCups(PrintModel& model, const QUuid& id) {
+    PrintJobItem* item = job(id);
+    if (!item || road.cancelling.count(id))
+        return;
+    road.cancelling.insert(id);
+    std::shared_ptr<ModelLink> link = linkTo(model);
+    PrintModel* target = &model;
+    const std::string queue = item->queue;
+    const int cupsJobID = item->cupsJobID;
+    QThreadPool::globalInstance()->start([link, target, id, queue, cupsJobID] {
+        QString refused;
+        try {
+            PrintKit::CupsClient::cancel(queue, cupsJobID);
+        } catch (const std::exception& error) {
+            refused = messageOf(error);
+        }
+        link->post([target, id, refused] {
+            State& d = *target->d;
+            d.road.cancelling.erase(id);
+            PrintJobItem* item = d.job(id);
+            if (!item || refused.isEmpty() || item->state != JobState::cancelling)
+                return;
+            // CUPS kept the job (it may have just ended): the watcher tells how it ends.
+            PrintJobItem changed = *item;
+            changed.state = JobState::printing;
+            changed.note = refused;
+            d.setJob(*target, changed);
+            d.watch(*target, id);
+        });
+    });
+}
+
+// ---- Operations ----
+
 const std::vector<PrintJobItem>& PrintModel::jobs() const { return d->jobs; }
-void PrintModel::printAll() {}
-void PrintModel::printPhotos() {}
-void PrintModel::printGridPages() {}
-void PrintModel::printOnly(const PhotoItem&) {}
-void PrintModel::cancel(const QUuid&) {}
-int PrintModel::unsentSheets() const { return 0; }
-void PrintModel::exportPDFs(const std::filesystem::path&) {}
+
+void PrintModel::printAll() {
+    if (photosPerSheet() == PhotosPerSheet::many)
+        printGridPages();
+    else
+        printPhotos();
+}
+
+void PrintModel::printPhotos() {
+    const Outcome<PreparedSheet> sheet = tryPrepare();
+    if (!sheet.ok()) {
+        setFailure(sheet.error);
+        return;
+    }
+    d->print(*this, d->photoSheets(*this, photos(), *sheet.value));
+}
+
+void PrintModel::printGridPages() {
+    const Outcome<PreparedSheet> sheet = tryPrepare();
+    if (!sheet.ok()) {
+        setFailure(sheet.error);
+        return;
+    }
+    d->print(*this, d->gridSheets(*this, *sheet.value));
+}
+
+void PrintModel::printOnly(const PhotoItem& photo) {
+    const Outcome<PreparedSheet> sheet = tryPrepare();
+    if (!sheet.ok()) {
+        setFailure(sheet.error);
+        return;
+    }
+    d->print(*this, d->photoSheets(*this, {photo}, *sheet.value));
+}
+
+void PrintModel::cancel(const QUuid& jobID) {
+    PrintJobItem* item = d->job(jobID);
+    if (!item)
+        return;
+    PrintJobItem changed = *item;
+    auto found = d->road.controls.find(jobID);
+    std::shared_ptr<JobControl> control = found == d->road.controls.end() ? nullptr : found->second;
+    switch (item->state) {
+    case JobState::waiting:
+    case JobState::rendering:
+        if (control && (control->move(JobControl::waiting, JobControl::stopped) ||
+                        control->move(JobControl::rendering, JobControl::stopped))) {
+            std::erase_if(d->road.waiting, [&](const RoadSheet& sheet) { return sheet.job == jobID; });
+            changed.state = JobState::cancelled;
+            break;
+        }
+        [[fallthrough]]; // the task has begun sending it: cancelled through CUPS once it is there
+    case JobState::sending:
+        if (control)
+            control->cancelAsked = true;
+        changed.state = JobState::cancelling;
+        break;
+    case JobState::printing:
+        changed.state = JobState::cancelling;
+        d->setJob(*this, changed);
+        d->cancelInCups(*this, jobID);
+        d->watch(*this, jobID);
+        return;
+    case JobState::cancelling:
+    case JobState::failed:
+    case JobState::done:
+    case JobState::cancelled:
+        return;
+    }
+    d->setJob(*this, changed);
+}
+
+int PrintModel::unsentSheets() const {
+    int sheets = 0;
+    for (const PrintJobItem& job : d->jobs) {
+        if (job.state == JobState::waiting || job.state == JobState::rendering || job.state == JobState::sending)
+            sheets += job.copies;
+    }
+    return sheets;
+}
+
+void PrintModel::exportPDFs(const std::filesystem::path& folder) {
+    const Outcome<PreparedSheet> sheet = tryPrepare();
+    if (!sheet.ok()) {
+        setFailure(sheet.error);
+        return;
+    }
+    std::vector<SheetWork> sheets = photosPerSheet() == PhotosPerSheet::many
+                                        ? d->gridSheets(*this, *sheet.value)
+                                        : d->photoSheets(*this, photos(), *sheet.value);
+    if (sheets.empty())
+        return;
+    auto run = std::make_shared<ExportRun>();
+    run->folder = folder;
+    run->sheets = static_cast<int>(sheets.size());
+    for (SheetWork& work : sheets)
+        d->road.waiting.push_back(RoadSheet{std::move(work), {}, nullptr, run});
+    showNotice(Notice{QStringLiteral("PDF를 만드는 중입니다…"), true, std::nullopt});
+    d->startNextSheet(*this);
+}
+
+// ---- Notices ----
 
 const std::optional<Notice>& PrintModel::notice() const { return d->notice; }
 void PrintModel::showNotice(const Notice& notice) {
@@ -19,6 +521,41 @@ void PrintModel::showNotice(const Notice& notice) {
 void PrintModel::clearNotice() {
     d->notice.reset();
     emit noticeChanged();
+}
+
+// ---- Demonstrations ----
+
+// The windows' jobs list and notice in every state they can show, without a printer: for screenshots and for
+// trying the windows.
+void PrintModel::State::applyPrintDemonstrations(PrintModel& model) {
+    const char* demoJobs = std::getenv("QUILM_PRINT_DEMO_JOBS");
+    if (demoJobs && std::string(demoJobs) == "1") {
+        auto demo = [](JobState state, const char* name, int cupsJobID, int copies) {
+            PrintJobItem job;
+            job.id = QUuid::createUuid();
+            job.photoName = QString::fromUtf8(name);
+            job.queue = "EPSON_SC_P900_Series";
+            job.state = state;
+            job.cupsJobID = cupsJobID;
+            job.copies = copies;
+            return job;
+        };
+        jobs = {demo(JobState::failed, "IMG_2041.jpg", 0, 1),    demo(JobState::waiting, "IMG_2042.jpg", 0, 2),
+                demo(JobState::rendering, "IMG_2043.heic", 0, 1), demo(JobState::sending, "IMG_2044.tif", 0, 1),
+                demo(JobState::printing, "IMG_2045.jpg", 118, 1), demo(JobState::cancelling, "IMG_2046.jpg", 119, 1),
+                demo(JobState::done, "IMG_2047.png", 116, 3),      demo(JobState::cancelled, "IMG_2048.jpg", 117, 1)};
+        jobs[0].message = QStringLiteral("인쇄 작업을 보내지 못했습니다: 프린터가 응답하지 않습니다");
+        jobs[4].processing = true;
+        jobs[5].note = JobWatch::checkPrinterNote;
+        emit model.jobsChanged();
+    }
+    const char* showNotice = std::getenv("QUILM_PRINT_SHOW_NOTICE");
+    if (showNotice && *showNotice) {
+        Notice demo{std::string(showNotice) == "1" ? exportedText(1) : QString::fromUtf8(showNotice), false, {}};
+        if (const char* file = std::getenv("QUILM_PRINT_NOTICE_FILE"); file && *file)
+            demo.reveal = std::filesystem::path(file);
+        model.showNotice(demo);
+    }
 }
 
 } // namespace QuilmPrint

@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <QUrl>
-
 #include <filesystem>
 #include <memory>
 #include <optional>

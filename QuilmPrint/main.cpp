@@ -1,0 +1,33 @@
+// Quilm Print: one window that prints photographs on inkjet photo printers.
+#include "QuilmPrint/window/AppDelegate.h"
+#include "QuilmPrint/window/MainWindow.h"
+#include "QuilmPrint/window/Theme.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <clocale>
+
+using namespace QuilmPrint;
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    // QApplication takes the number format from the user's locale; nothing here may print numbers through it.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Quilm Print"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quilm Print"));
+    QApplication::setDesktopFileName(QStringLiteral("quilm-print"));
+
+    AppDelegate delegate;
+    const auto files = AppDelegate::filesFromArguments(QApplication::arguments());
+    // A window is already open: it takes the files, and this launch ends.
+    if (AppDelegate::handOver(files))
+        return 0;
+    delegate.listen();
+    delegate.open(files);
+
+    Theme::apply(application);
+    MainWindow window(&delegate);
+    window.show();
+    QTimer::singleShot(0, &delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}

@@ -1,0 +1,43 @@
+#include "QuilmPrint/model/JobWatch.h"
+
+namespace QuilmPrint::JobWatch {
+
+using State = PrintJobItem::State;
+
+bool isFollowed(State state) { return state == State::printing || state == State::cancelling; }
+
+PrintJobItem read(PrintJobItem job, const PrintKit::JobAttributes& attributes) {
+    const std::string& state = attributes.state;
+    if (state == "completed") {
+        job.state = State::done;
+    } else if (state == "canceled") {
+        job.state = State::cancelled;
+    } else if (state == "aborted") {
+        job.state = State::failed;
+        job.message = abortedMessage;
+    } else if (state == "processing-stopped") {
+        job.processing = false;
+        job.note = attributes.printerStateMessage.empty()
+                       ? checkPrinterNote
+                       : QString::fromStdString(attributes.printerStateMessage);
+        return job;
+    } else if (state == "pending" || state == "pending-held" || state == "processing") {
+        // The printer took up the job again: what it said while stopped no longer holds.
+        job.processing = state == "processing";
+        job.note.clear();
+        return job;
+    } else {
+        return job; // a state this program does not know: keep what is shown
+    }
+    job.processing = false;
+    job.note.clear();
+    return job;
+}
+
+PrintJobItem unreadable(PrintJobItem job, const QString& reason) {
+    job.processing = false;
+    job.note = reason;
+    return job;
+}
+
+} // namespace QuilmPrint::JobWatch

@@ -1,0 +1,27 @@
+#include "QuilmPrint/window/Desktop.h"
+
+#include "QuilmPrint/window/QtDesktop.h"
+
+namespace QuilmPrint {
+
+namespace {
+
+std::unique_ptr<Desktop>& installed() {
+    static std::unique_ptr<Desktop> desktop;
+    return desktop;
+}
+
+} // namespace
+
+Desktop& Desktop::shared() {
+    std::unique_ptr<Desktop>& desktop = installed();
+    if (!desktop)
+        desktop = std::make_unique<QtDesktop>();
+    return *desktop;
+}
+
+void Desktop::install(std::unique_ptr<Desktop> desktop) {
+    installed() = std::move(desktop);
+}
+
+} // namespace QuilmPrint

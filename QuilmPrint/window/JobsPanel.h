@@ -1,0 +1,43 @@
+// The jobs popover of the action bar: every job of this run, newest last, as it moves from waiting to done.
+#pragma once
+
+#include <QUuid>
+#include <QWidget>
+#include <vector>
+
+class QLabel;
+class QScrollArea;
+class QVBoxLayout;
+
+namespace QuilmPrint {
+
+class JobRow;
+class PrintModel;
+
+class JobsPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit JobsPanel(PrintModel* model, QWidget* parent = nullptr);
+
+    // Opens above `anchor`, its right edge on the anchor's right edge (below it when there is no room above).
+    void popup(QWidget* anchor);
+
+    const std::vector<JobRow*>& rows() const { return rows_; }
+    bool showsEmptyNote() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    void refresh();
+
+    PrintModel* model_;
+    QLabel* empty_;
+    QScrollArea* scroll_;
+    QWidget* list_;
+    QVBoxLayout* listLayout_;
+    std::vector<JobRow*> rows_;
+    std::vector<QUuid> shown_;
+};
+
+} // namespace QuilmPrint

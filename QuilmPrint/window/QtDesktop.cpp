@@ -1,0 +1,171 @@
+#include "QuilmPrint/window/QtDesktop.h"
+
+#include "QuilmPrint/window/Controls.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace QuilmPrint {
+
+namespace {
+
+std::filesystem::path toPath(const QString& file) {
+    return std::filesystem::path(file.toStdString());
+}
+
+// The box's symbol painted in the warning colour, and a width that keeps a Korean sentence on one or two
+// lines instead of a narrow column.
+void dress(QMessageBox* box) {
+    constexpr int side = 40;
+    QPixmap symbol(side * 2, side * 2);
+    symbol.setDevicePixelRatio(2);
+    symbol.fill(Qt::transparent);
+    {
+        QPainter painter(&symbol);
+        paintSymbol(painter, Symbol::exclamationTriangle, QRectF(2, 2, side - 4, side - 4), Theme::warn(),
+                    1.2);
+    }
+    box->setIconPixmap(symbol);
+    if (auto* title = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        title->setFont(Theme::font(13.5, QFont::DemiBold));
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(340, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+}
+
+} // namespace
+
+QMessageBox* QtDesktop::makeAlert(QWidget* parent, const QString& title, const QString& text) {
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(text);
+    box->setDefaultButton(box->addButton(QStringLiteral("확인"), QMessageBox::AcceptRole));
+    dress(box);
+    return box;
+}
+
+QMessageBox* QtDesktop::makeConfirmation(QWidget* parent, const QString& title, const QString& text,
+                                         const QString& accept, const QString& reject,
+                                         QPushButton** accepting) {
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setInformativeText(text);
+    QPushButton* yes = box->addButton(accept, QMessageBox::AcceptRole);
+    QPushButton* no = box->addButton(reject, QMessageBox::RejectRole);
+    // Enter must not do the irreversible thing by accident.
+    box->setDefaultButton(no);
+    box->setEscapeButton(no);
+    dress(box);
+    if (accepting)
+        *accepting = yes;
+    return box;
+}
+
+void QtDesktop::alert(QWidget* parent, const QString& title, const QString& text) {
+    QPointer<QMessageBox> box = makeAlert(parent, title, text);
+    box->exec();
+}
+
+bool QtDesktop::confirm(QWidget* parent, const QString& title, const QString& text, const QString& accept,
+                        const QString& reject) {
+    QPushButton* yes = nullptr;
+    QPointer<QMessageBox> box = makeConfirmation(parent, title, text, accept, reject, &yes);
+    box->setAttribute(Qt::WA_DeleteOnClose, false);
+    box->exec();
+    const bool accepted = box && box->clickedButton() == yes;
+    delete box.data();
+    return accepted;
+}
+
+PhotoFileDialog::PhotoFileDialog(QWidget* parent, const QString& prompt) : QFileDialog(parent, prompt) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setFileMode(QFileDialog::ExistingFiles);
+    setAcceptMode(QFileDialog::AcceptOpen);
+    setNameFilters({QStringLiteral("사진 (*.jpg *.jpeg *.png *.tif *.tiff *.heic *.heif *.JPG *.JPEG *.PNG "
+                                   "*.TIF *.TIFF *.HEIC *.HEIF)"),
+                    QStringLiteral("모든 파일 (*)")});
+    setLabelText(QFileDialog::Accept, QStringLiteral("열기"));
+    setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
+    setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+}
+
+void PhotoFileDialog::accept() {
+    const QStringList files = selectedFiles();
+    // Nothing picked: the dialog reports the folder it shows; keep the usual behaviour then.
+    const bool onlyTheFolderShown = files.size() == 1 && QDir(files.front()) == directory();
+    bool allExist = !files.isEmpty();
+    for (const QString& file : files)
+        allExist = allExist && QFileInfo::exists(file);
+    if (!allExist || onlyTheFolderShown) {
+        QFileDialog::accept();
+        return;
+    }
+    QDialog::accept();
+}
+
+std::vector<std::filesystem::path> QtDesktop::choosePhotos(QWidget* parent, const QString& prompt) {
+    PhotoFileDialog dialog(parent, prompt);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    std::vector<std::filesystem::path> chosen;
+    for (const QString& file : dialog.selectedFiles())
+        chosen.push_back(toPath(file));
+    return chosen;
+}
+
+std::optional<std::filesystem::path> QtDesktop::chooseFolder(QWidget* parent, const QString& prompt) {
+    QFileDialog dialog(parent, prompt);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
+    dialog.setDirectory(QDir::homePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return toPath(dialog.selectedFiles().front());
+}
+
+void QtDesktop::openURL(const QUrl& url) {
+    QDesktopServices::openUrl(url);
+}
+
+void QtDesktop::reveal(const std::filesystem::path& file) {
+    const QString path = QString::fromStdString(file.string());
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
+    // The desktop's file manager selects the file in its folder; without one, the folder alone is opened.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        QDesktopServices::openUrl(folder);
+        return;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [folder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError())
+                             QDesktopServices::openUrl(folder);
+                         finished->deleteLater();
+                     });
+}
+
+} // namespace QuilmPrint

@@ -1,0 +1,43 @@
+// The desktop services on Qt: message boxes, the file dialogs, the web browser, and the desktop's file
+// manager over D-Bus. The boxes are made by functions of their own so that they can be looked at without
+// running their modal loop.
+#pragma once
+
+#include "QuilmPrint/window/Desktop.h"
+
+#include <QFileDialog>
+
+class QMessageBox;
+class QPushButton;
+
+namespace QuilmPrint {
+
+class QtDesktop : public Desktop {
+public:
+    void alert(QWidget* parent, const QString& title, const QString& text) override;
+    bool confirm(QWidget* parent, const QString& title, const QString& text, const QString& accept,
+                 const QString& reject) override;
+    std::vector<std::filesystem::path> choosePhotos(QWidget* parent, const QString& prompt) override;
+    std::optional<std::filesystem::path> chooseFolder(QWidget* parent, const QString& prompt) override;
+    void openURL(const QUrl& url) override;
+    void reveal(const std::filesystem::path& file) override;
+
+    // An alert with one button "확인"; a confirmation whose accepting button is returned through `accepting`.
+    static QMessageBox* makeAlert(QWidget* parent, const QString& title, const QString& text);
+    static QMessageBox* makeConfirmation(QWidget* parent, const QString& title, const QString& text,
+                                         const QString& accept, const QString& reject,
+                                         QPushButton** accepting);
+};
+
+// Qt's own file dialog in a mode that takes several files, and folders as well: a folder chosen with the
+// accept button is returned rather than opened.
+class PhotoFileDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    PhotoFileDialog(QWidget* parent, const QString& prompt);
+
+public slots:
+    void accept() override;
+};
+
+} // namespace QuilmPrint

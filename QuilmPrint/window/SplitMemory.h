@@ -1,0 +1,22 @@
+// Keeps the divider positions of a split between runs. A pane asks for it by name: the nearest split that
+// holds the pane takes the name, restores its positions stored under that name in the user defaults, and
+// stores them again whenever the user moves a divider.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+class QSplitter;
+class QWidget;
+
+namespace QuilmPrint::SplitMemory {
+
+// The innermost split holding `pane`, named and remembered; none when the pane is in no split (yet).
+// Naming a split that already carries the name changes nothing.
+QSplitter* name(QWidget* pane, const QString& name, std::shared_ptr<QSettings> settings);
+
+// As name(), and when the pane is not inside a split yet, tries once more on the next event-loop turn.
+void remember(QWidget* pane, const QString& name, std::shared_ptr<QSettings> settings);
+
+} // namespace QuilmPrint::SplitMemory

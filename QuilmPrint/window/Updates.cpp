@@ -1,0 +1,85 @@
+#include "QuilmPrint/window/Updates.h"
+
+#include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/window/Desktop.h"
+
+#ifndef QUILM_UPDATE_FEED_URL
+#define QUILM_UPDATE_FEED_URL ""
+#endif
+#ifndef QUILM_UPDATE_PUBLIC_KEY
+#define QUILM_UPDATE_PUBLIC_KEY ""
+#endif
+
+namespace QuilmPrint {
+
+namespace {
+
+std::optional<int> liveUnsentSheets() {
+    if (PrintModel* model = PrintModel::current())
+        return model->unsentSheets();
+    return std::nullopt;
+}
+
+// No updater framework exists on Linux: a configured build still has nothing to run the check.
+std::unique_ptr<UpdateController> noPlatformUpdater(Updates&) {
+    return nullptr;
+}
+
+} // namespace
+
+Updates::Updates() {
+    reset();
+}
+
+Updates& Updates::shared() {
+    static Updates updates;
+    return updates;
+}
+
+Updates::BuildSettings Updates::builtSettings() {
+    return {QStringLiteral(QUILM_UPDATE_FEED_URL), QStringLiteral(QUILM_UPDATE_PUBLIC_KEY)};
+}
+
+void Updates::reset() {
+    settings_ = builtSettings();
+    factory_ = noPlatformUpdater;
+    unsent_ = liveUnsentSheets;
+    controller_.reset();
+    started_ = false;
+}
+
+void Updates::start() {
+    if (started_)
+        return;
+    started_ = true;
+    if (settings_.feedURL.isEmpty() || settings_.publicKey.isEmpty())
+        return;
+    controller_ = factory_(*this);
+}
+
+QString Updates::holdReason(int unsentSheets) {
+    return QStringLiteral("보내지 않은 장 ") + QString::number(unsentSheets) +
+           QStringLiteral("장이 있습니다. 인쇄를 프린터로 보낸 뒤 다시 확인하세요.");
+}
+
+std::optional<QString> Updates::holdReason() const {
+    const std::optional<int> unsent = unsent_ ? unsent_() : std::nullopt;
+    if (!unsent || *unsent < 1)
+        return std::nullopt;
+    return holdReason(*unsent);
+}
+
+void Updates::checkCommand(QWidget* parent) {
+    if (!controller_) {
+        Desktop::shared().alert(parent, QStringLiteral("이 빌드는 업데이트를 받지 않습니다"),
+                                QStringLiteral("배포용 앱에서만 업데이트를 확인합니다."));
+        return;
+    }
+    if (const std::optional<QString> reason = holdReason()) {
+        Desktop::shared().alert(parent, QStringLiteral("지금은 업데이트를 확인할 수 없습니다"), *reason);
+        return;
+    }
+    controller_->checkForUpdates();
+}
+
+} // namespace QuilmPrint
