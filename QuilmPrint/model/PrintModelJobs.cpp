@@ -27,18 +27,7 @@ using JobState = PrintJobItem::State;
 
 constexpr double pointsPerMM = 72.0 / 25.4;
 
-// One thread for the whole road, so sheets are rendered strictly one after another and a long print never
-// takes the threads that decode previews.
 Q_GLOBAL_STATIC(QThreadPool, roadPool)
-
-QThreadPool* sheetPool() {
-    static QThreadPool* pool = [] {
-        QThreadPool* one = roadPool();
-        one->setMaxThreadCount(1);
-        return one;
-    }();
-    return pool;
-}
 
 // Rendering is the heaviest work of the program and nobody waits for it at the screen; the road's thread
 // runs below the windows. (Qt's thread priorities do nothing for ordinary Linux threads; a nice value does.)
@@ -138,6 +127,18 @@ std::string stemOf(const PhotoItem& photo) { return photo.url.stem().string(); }
 QString exportedText(int files) { return QStringLiteral("PDF %1개를 저장했습니다").arg(files); }
 
 } // namespace
+
+// Its own pool, so a long print never takes the threads that decode previews. Each of its threads ends after
+// its sheet: libcups binds a thread to the server it first talked to.
+QThreadPool* printRoadPool() {
+    static QThreadPool* pool = [] {
+        QThreadPool* one = roadPool();
+        one->setMaxThreadCount(1);
+        one->setExpiryTimeout(0);
+        return one;
+    }();
+    return pool;
+}
 
 // ---- Building the sheets ----
 
@@ -265,7 +266,7 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
         std::shared_ptr<ModelLink> link = linkTo(model);
         PrintModel* target = &model;
         const std::filesystem::path folder = sheet.exportRun ? sheet.exportRun->folder : temporaryFolder();
-        sheetPool()->start([sheet = std::move(sheet), link, target, folder] {
+        printRoadPool()->start([sheet = std::move(sheet), link, target, folder] {
             lowerThisThread();
             SheetEnd end;
             if (sheet.control) {

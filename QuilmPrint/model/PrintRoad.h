@@ -7,6 +7,7 @@
 #include "QuilmPrint/model/SheetWork.h"
 
 #include <QString>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <atomic>
@@ -19,6 +20,9 @@
 #include <vector>
 
 namespace QuilmPrint {
+
+// The one thread that renders and sends sheets, strictly one after another, below the windows' priority.
+QThreadPool* printRoadPool();
 
 // Shared by the main thread and the task that carries one job's sheet. The stage only moves forward, and
 // exactly one side wins each move: a job cancelled before the task reaches CUPS is never submitted, and a

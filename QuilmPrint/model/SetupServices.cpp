@@ -1,7 +1,6 @@
 // The set-up services of a running application: the engine's own.
 #include "QuilmPrint/model/SetupServices.h"
 
-#if __has_include("PrintKit/printers/BorderlessExpansion.h")
 #include "PrintKit/printers/BorderlessExpansion.h"
 #include "PrintKit/printers/EpsonDriverDownload.h"
 
@@ -59,11 +58,3 @@ public:
 std::shared_ptr<SetupServices> makeSetupServices() { return std::make_shared<EngineSetupServices>(); }
 
 } // namespace QuilmPrint
-
-#else
-
-namespace QuilmPrint {
-std::shared_ptr<SetupServices> makeSetupServices() { return nullptr; }
-} // namespace QuilmPrint
-
-#endif
