@@ -13,7 +13,10 @@
 #include "PrintKit/printers/EpsonMachines.h"
 #include "PrintKit/printers/PrinterSetup.h"
 #include "PrintKit/render/layout/GridPlan.h"
+#include "PrintKit/render/layout/GridSpec.h"
+#include "PrintKit/render/layout/ImageFit.h"
 #include "PrintKit/render/layout/Placement.h"
+#include "PrintKit/support/Geometry.h"
 #include "PrintKit/settings/ICCProfileInfo.h"
 #include "PrintKit/settings/ProfileMatch.h"
 #include "PrintKit/settings/RecipeStore.h"
@@ -80,6 +83,8 @@ public:
     std::optional<PrinterChoice> epsonQueue(const PrinterChoice& sameModelAs) const;
     void selectPrinter(const std::string& queue);
     void reloadPrinters();
+    // Reloads the list and then selects the queue (a queue just created).
+    void reloadPrinters(const std::string& thenSelect);
     static QString printerSettings(); // the system's printer settings (the CUPS web interface on Linux)
 
     // ---- Recipes ----
@@ -155,6 +160,8 @@ public:
     void applyGridTemplate(const GridTemplate& gridTemplate);
     void setGridOrientation(std::optional<bool> portrait);
     std::vector<std::vector<PhotoItem>> gridPages() const;
+    // The split of a list into grid sheets of as many photos as the current grid holds.
+    std::vector<std::vector<PhotoItem>> gridPages(const std::vector<PhotoItem>& of) const;
     int gridPageIndex() const;
     void showGridPage(int index);
     void syncGridPage();
@@ -168,6 +175,11 @@ public:
     std::optional<double> gridPPI(const PhotoItem& photo, const PreparedSheet& sheet) const;
     bool isTurned(const PhotoItem& photo, const PreparedSheet& sheet) const;
     PrintKit::CustomSheetSize currentPaperSize() const;
+    // What placement() and gridPlan() hand the engine; a render of the sheet must be given the same.
+    PrintKit::ImageFit imageFit() const;
+    PrintKit::Margins margins() const;
+    PrintKit::GridSpec gridSpec() const;
+    PrintKit::Size offset(const PhotoItem& photo) const;
     static std::optional<std::vector<SavedCustomPaper>>& customPaperCache();
     static std::vector<SavedCustomPaper> loadCustomPapers(const std::filesystem::path& home = {});
 

@@ -18,6 +18,10 @@ std::string errorMessage(PrintModelErrorCode code, const std::string& detail) {
         return "용지 프로파일 파일이 없습니다: " + detail;
     case PrintModelErrorCode::noProfiles:
         return "이 프린터에 쓸 ICC 프로파일을 찾지 못했습니다";
+    case PrintModelErrorCode::recipeNotSaved:
+        return "레시피를 저장하지 못했습니다: " + detail;
+    case PrintModelErrorCode::recipeNotDeleted:
+        return "레시피를 지우지 못했습니다: " + detail;
     }
     return {};
 }

@@ -7,11 +7,16 @@
 #include <QHash>
 #include <QImage>
 #include <QPointer>
+#include <QThreadPool>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace QuilmPrint {
@@ -19,16 +24,49 @@ namespace QuilmPrint {
 struct PrintModel::State {
     Environment environment;
     bool started = false;
+    PrintModel* self = nullptr;
+
+    // Settings (PrintModel.cpp): the user defaults of the environment, else the program's own INI file.
+    QSettings& settings();
 
     // Printers (PrintModel.cpp)
     std::vector<PrinterChoice> printers;
     bool isLoadingPrinters = true;
     std::optional<std::string> printerID;
+    std::uint64_t printersGeneration = 0;
+    bool showSetupAsked = false; // the demonstration variable asked for the set-up sheet
+
+    // atStart: choose a printer as the program starts; else select thenSelect, if given, once loaded.
+    void loadPrinters(bool atStart, std::optional<std::string> thenSelect);
+    void printersLoaded(std::vector<PrinterChoice> loaded, const QString& problem, bool atStart,
+                        const std::optional<std::string>& thenSelect);
+    const PrinterChoice* printer(const std::string& queue) const;
 
     // Recipes and profiles (PrintModel.cpp)
     std::optional<PrintKit::PaperRecipe> recipe;
     std::vector<PrintKit::PaperRecipe> stored;
     std::vector<PrintKit::ICCProfileInfo> profiles;
+    std::uint64_t profilesGeneration = 0;
+
+    // The one way the working recipe changes: keeps the working copy for the printer and announces it.
+    void assignRecipe(PrintKit::PaperRecipe value);
+    void loadStoredRecipes();
+    void restoreRecipe();
+    std::optional<PrintKit::PaperRecipe> fallbackRecipe() const;
+    void scanProfiles();
+    // The detail values the quality rows show for the recipe's preset.
+    std::map<std::string, std::string> shownDetails(const PrintKit::PaperRecipe& recipe) const;
+
+    // Borderless expansions (PrintModel.cpp). prepare() only reads what is remembered; a missing expansion
+    // is asked for here, after the change that needed it, once per queue and page size.
+    std::set<std::pair<std::string, std::string>> bleedAsked;
+    bool bleedCheckPending = false;
+    void scheduleBleedCheck();
+    void checkBleed();
+    std::optional<double> bleedExpansion(const std::string& queue, const std::string& page) const;
+    // Measures the expansion in the background and hands it to recordBleedExpansion.
+    void requestBleedMeasurement(const std::string& queue, const PrintKit::PPDPageSize& page);
+    void recordBleedExpansion(const std::string& queue, const std::string& page, double expansion);
 
     // Photos and preview (PrintModelPhotos.cpp)
     std::vector<PhotoItem> photos;
@@ -36,6 +74,18 @@ struct PrintModel::State {
     QHash<QUuid, PrintKit::Size> offsets;
     QImage previewImage;
     std::optional<QUuid> previewPhotoID;
+    std::uint64_t photosGeneration = 0; // moves on when the list is emptied: loads under way are dropped
+    int photoLoadsRunning = 0;
+    std::shared_ptr<std::atomic<bool>> photoLoadCancel;
+    int previewPixels = 0;   // the longer side of the preview loaded or being loaded for the selection
+    int previewWanted = 0;   // the views' last request, kept for the next selected photo
+    std::uint64_t previewGeneration = 0;
+
+    std::unique_ptr<QThreadPool> photoLoader; // one load at a time, so photos arrive in the order added
+    void photosLoaded(std::uint64_t generation, std::vector<PhotoItem> loaded, bool last,
+                      const std::vector<std::filesystem::path>& unreadable);
+    void loadPreview(int pixels);
+    void forgetPreview();
 
     // Layout and grid (PrintModelLayout.cpp)
     LayoutMode layoutMode = LayoutMode::fit;
@@ -49,7 +99,13 @@ struct PrintModel::State {
     GridSettings grid;
     int gridPageIndex = 0;
 
-    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp, PrintModelBleed.cpp)
+    void restoreLayout();
+    void saveGrid();
+
+    // Demonstration jobs and notice of the print road, applied by start().
+    void applyPrintDemonstrations();
+
+    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp)
     std::vector<PrintJobItem> jobs;
     std::optional<Notice> notice;
     PrintRoad road;
