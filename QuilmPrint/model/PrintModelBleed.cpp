@@ -20,13 +20,6 @@ const QString unmeasuredNotice = QStringLiteral("테두리 없는 인쇄의 확�
 
 } // namespace
 
-QSettings& PrintModel::State::settings() {
-    if (!environment.settings)
-        environment.settings = std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                                           QStringLiteral("Quilm Print"), QStringLiteral("Quilm Print"));
-    return *environment.settings;
-}
-
 std::optional<double> PrintModel::State::storedExpansion(const std::string& key) {
     const QVariant stored = settings().value(settingsKey(key));
     if (!stored.isValid())

@@ -123,7 +123,6 @@ struct PrintModel::State {
     void cancelInCups(PrintModel& model, const QUuid& id);
     void applyPrintDemonstrations(PrintModel& model);
     std::filesystem::path temporaryFolder() const;
-    QSettings& settings();
     std::optional<double> storedExpansion(const std::string& key);
     void measured(PrintModel& model, const std::string& key, std::optional<double> expansion);
 
