@@ -77,6 +77,7 @@ namespace {
 
 constexpr int sheetWidth = 540;
 constexpr int sheetHeight = 520;
+constexpr int stackSpacing = 6;
 
 QLabel* label(const QString& text, const QFont& font, const QColor& colour, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -95,6 +96,11 @@ QLabel* sectionTitle(const QString& text, QWidget* parent) {
 QLabel* hint(const QString& text, QWidget* parent) {
     auto* hint = new QLabel(text, parent);
     TextStyle::helper(hint);
+    // As tall as its lines at the width it gets: without height-for-width the label keeps the height of its
+    // size hint, which is made for a narrower width and leaves an empty line under a short hint.
+    QSizePolicy policy = hint->sizePolicy();
+    policy.setHeightForWidth(true);
+    hint->setSizePolicy(policy);
     return hint;
 }
 
@@ -180,18 +186,18 @@ PrinterSetupSheet::PrinterSetupSheet(PrintModel* model, QWidget* parent)
     content->setAutoFillBackground(false);
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(14, 14, 14, 14);
-    stack->setSpacing(6);
+    stack->setSpacing(stackSpacing);
 
     // Section: connected queues and newly found printers
     connectedTitle_ = sectionTitle(QStringLiteral("연결 완료"), content);
     stack->addWidget(connectedTitle_);
     connectedList_ = rowList(content);
     stack->addWidget(connectedList_);
-    newTitle_ = new QWidget(content);
-    auto* newTitleLayout = new QVBoxLayout(newTitle_);
-    newTitleLayout->setContentsMargins(0, 0, 0, 0);
-    newTitleLayout->addWidget(sectionTitle(QStringLiteral("새로 찾은 프린터"), newTitle_));
-    stack->addWidget(newTitle_);
+    // Below connected queues the heading stands 10 further off: the stack's spacing either side of this gap.
+    newTitleGap_ = new QWidget(content);
+    newTitleGap_->setFixedHeight(10 - stackSpacing);
+    stack->addWidget(newTitleGap_);
+    stack->addWidget(sectionTitle(QStringLiteral("새로 찾은 프린터"), content));
     newList_ = rowList(content);
     stack->addWidget(newList_);
 
@@ -323,7 +329,7 @@ void PrinterSetupSheet::refreshFound() {
     }
     connectedTitle_->setVisible(!queues.empty());
     connectedList_->setVisible(!queues.empty());
-    newTitle_->layout()->setContentsMargins(0, queues.empty() ? 0 : 10, 0, 0);
+    newTitleGap_->setVisible(!queues.empty());
 
     const std::vector<PrintKit::FoundPrinter> fresh = model_->newPrinters();
     const std::optional<std::string>& connecting = model_->connecting();

@@ -113,7 +113,7 @@ private:
     QLabel* connectedTitle_;
     QWidget* connectedList_;
     std::vector<SetupRow*> connectedRows_;
-    QWidget* newTitle_;
+    QWidget* newTitleGap_;
     QWidget* newList_;
     std::vector<SetupRow*> newRows_;
     QWidget* empty_;

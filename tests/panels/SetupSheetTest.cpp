@@ -11,6 +11,7 @@
 #include "model/doubles/SetupDouble.h"
 #include "window/RecordingDesktop.h"
 
+#include <QLabel>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -133,6 +134,17 @@ TEST_F(SetupSheetTest, EmptyStateSaysWhetherAnythingWasFound) {
     EXPECT_FALSE(SetupTest::shows(&sheet, "연결 완료"));
     EXPECT_FALSE(SetupTest::shows(&sheet, "AirPrint 연결은 쓰지 않음"));
     EXPECT_TRUE(sheet.newRows().empty());
+    // Without connected queues the first heading starts at the top of the list.
+    SetupTest::grab(&sheet);
+    for (QLabel* label : sheet.findChildren<QLabel*>()) {
+        if (label->text() == "새로 찾은 프린터") {
+            EXPECT_EQ(label->geometry().top(), 14);
+        }
+        // Wrapped hints are as tall as their lines, with no empty line under them.
+        if (label->wordWrap() && label->isVisible()) {
+            EXPECT_EQ(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
+        }
+    }
     SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-nothing-found");
 }
 
