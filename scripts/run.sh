@@ -38,12 +38,12 @@ system_has_photo_queue() {
     return 1
 }
 
-# The test bed answers when its port answers with its photo queue.
+# The test bed answers when its port answers with the photo printer this script adds to it.
 testbed_answers() {
     local root=$1 port
     [ -f "$root/testbed.env" ] || return 1
     port=$(sed -n 's/^TESTBED_PORT=//p' "$root/testbed.env")
-    [ -n "$port" ] && timeout 5 lpstat -h "127.0.0.1:$port" -p TestbedPhoto >/dev/null 2>&1
+    [ -n "$port" ] && timeout 5 lpstat -h "127.0.0.1:$port" -p TestbedP900 >/dev/null 2>&1
 }
 
 if [ "$use_system" -eq 0 ] && ! system_has_photo_queue; then
@@ -57,12 +57,14 @@ if [ "$use_system" -eq 0 ] && ! system_has_photo_queue; then
             "$top/scripts/cups-testbed.sh" stop "$root"
             # The server ends with this process, which becomes the application below.
             TESTBED_OWNER=$$ "$top/scripts/cups-testbed.sh" start "$root" >/dev/null
+            # A printer with the driver's full description, the default so the window chooses it first.
+            "$top/scripts/testbed-printer.sh" "$root" TestbedP900 >/dev/null
         fi
         CUPS_SERVER=$(sed -n 's/^CUPS_SERVER=//p' "$root/testbed.env")
         export CUPS_SERVER
         echo "The system's CUPS has no queue for a photo printer of the supported driver family,"
         echo "so Quilm Print prints to the private test bed at $CUPS_SERVER instead:"
-        echo "  printer 'TestbedPhoto': each sheet lands as 16-bit CUPS raster in $root/output/TestbedPhoto.ras"
+        echo "  printer 'TestbedP900': each sheet lands as 16-bit CUPS raster in $root/output/TestbedP900.ras"
         echo "  (the job's driver options in $root/filterlog/)."
         echo "Use 'scripts/run.sh --system-cups' to print through the system's CUPS."
     fi

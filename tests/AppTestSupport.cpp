@@ -1,23 +1,20 @@
 #include "AppTestSupport.h"
 
+#include "PrintKit/render/decode/Orientation.h"
 #include "TestImages.h"
 #include "settings/TestProfiles.h"
-
-#include "PrintKit/render/decode/Orientation.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QThreadPool>
-
+#include <cstdlib>
 #include <cups/cups.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <regex>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace AppTestSupport {
 
@@ -91,7 +88,8 @@ TestSupport::TestServer* printServer(std::string* reason) {
     if (TestSupport::run(script() + " add " + shellQuoted(server->root().string()) + " " + p900Queue + " " +
                              shellQuoted(ppd.string()) + " 2>&1",
                          &output) != 0 ||
-        TestSupport::run(std::string("lpadmin -p ") + rawQueue + " -E -v file:///dev/null 2>&1", &output) != 0) {
+        TestSupport::run(std::string("lpadmin -p ") + rawQueue + " -E -v file:///dev/null 2>&1", &output) !=
+            0) {
         failure = "the application's test queues could not be added: " + output;
         *reason = failure;
         return nullptr;
@@ -123,7 +121,8 @@ PrintModel::Environment Sandbox::environment() const {
 fs::path Sandbox::addProfile(const std::string& fileName, const std::string& description) const {
     const fs::path path = profileFolder() / fileName;
     std::wstring wide(description.begin(), description.end());
-    TestSupport::writeFile(path, TestProfiles::make(TestProfiles::Kind::rgbPrinter, 2.1, {{"en", "US", wide}}));
+    TestSupport::writeFile(path,
+                           TestProfiles::make(TestProfiles::Kind::rgbPrinter, 2.1, {{"en", "US", wide}}));
     return path;
 }
 
@@ -197,9 +196,10 @@ std::string orientedJpeg(int uprightWidth, int uprightHeight, int orientation) {
 }
 
 std::string plainJpeg(int width, int height, int red, int green, int blue) {
-    return TestImages::jpeg(TestImages::solid(
-        width, height,
-        {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green), static_cast<std::uint16_t>(blue)}));
+    return TestImages::jpeg(
+        TestImages::solid(width, height,
+                          {static_cast<std::uint16_t>(red), static_cast<std::uint16_t>(green),
+                           static_cast<std::uint16_t>(blue)}));
 }
 
 OwnServer::OwnServer() = default;
@@ -238,7 +238,8 @@ bool OwnServer::start(const std::vector<std::string>& keep, std::string* reason)
     address_ = addressIn(output);
     for (const char* queue : {"TestbedPhoto", "TestbedOffice", "TestbedBroken"}) {
         if (std::find(keep.begin(), keep.end(), queue) == keep.end() &&
-            TestSupport::run("lpadmin -h " + shellQuoted(address_) + " -x " + queue + " 2>&1", &output) != 0) {
+            TestSupport::run("lpadmin -h " + shellQuoted(address_) + " -x " + queue + " 2>&1", &output) !=
+                0) {
             *reason = "a queue of the second server could not be removed: " + output;
             return false;
         }

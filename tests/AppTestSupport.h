@@ -5,12 +5,10 @@
 #pragma once
 
 #include "QuilmPrint/model/PrintModel.h"
-
 #include "TestServer.h"
 #include "TestSupport.h"
 
 #include <QSettings>
-
 #include <filesystem>
 #include <functional>
 #include <memory>

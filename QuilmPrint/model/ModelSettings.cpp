@@ -2,9 +2,8 @@
 
 #include "PrintKit/support/Numbers.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace QuilmPrint::ModelSettings {
 
@@ -117,12 +116,14 @@ std::optional<PhotosPerSheet> perSheetNamed(const QString& value) {
 }
 
 std::string gridJSON(const GridSettings& grid) {
-    auto number = [](double value) { return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json(); };
+    auto number = [](double value) {
+        return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json();
+    };
     nlohmann::json json = {
-        {"widthMM", number(grid.widthMM)},   {"heightMM", number(grid.heightMM)},
-        {"gapMM", number(grid.gapMM)},       {"autoTurn", grid.autoTurn},
-        {"fitsWhole", grid.fitsWhole},       {"rotatesToFit", grid.rotatesToFit},
-        {"cutMarks", grid.cutMarks},         {"captions", grid.captions},
+        {"widthMM", number(grid.widthMM)}, {"heightMM", number(grid.heightMM)},
+        {"gapMM", number(grid.gapMM)},     {"autoTurn", grid.autoTurn},
+        {"fitsWhole", grid.fitsWhole},     {"rotatesToFit", grid.rotatesToFit},
+        {"cutMarks", grid.cutMarks},       {"captions", grid.captions},
         {"repeatsOne", grid.repeatsOne},
     };
     return json.dump();

@@ -7,7 +7,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <optional>
 #include <string>
 #include <string_view>

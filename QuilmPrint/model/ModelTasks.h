@@ -9,7 +9,6 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThreadPool>
-
 #include <utility>
 
 namespace QuilmPrint {
@@ -34,7 +33,8 @@ void deliver(const QPointer<PrintModel>& guard, Result result, Done done) {
 
 // work() must not throw: it turns its failures into its result.
 template <typename Work, typename Done>
-void runInBackground(PrintModel* model, Work work, Done done, QThreadPool* pool = QThreadPool::globalInstance()) {
+void runInBackground(PrintModel* model, Work work, Done done,
+                     QThreadPool* pool = QThreadPool::globalInstance()) {
     QPointer<PrintModel> guard(model);
     pool->start([guard, work = std::move(work), done = std::move(done)]() mutable {
         deliver(guard, work(), std::move(done));

@@ -10,7 +10,6 @@
 #include "PrintKit/support/Text.h"
 
 #include <QColorSpace>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -24,10 +23,12 @@ using namespace PrintKit;
 
 namespace {
 
-constexpr std::array<std::string_view, 7> photoExtensions{".jpg", ".jpeg", ".tif", ".tiff", ".png", ".heic",
-                                                          ".heif"};
+constexpr std::array<std::string_view, 7> photoExtensions{".jpg", ".jpeg", ".tif", ".tiff",
+                                                          ".png", ".heic", ".heif"};
 // Rows converted at once: a large preview never needs a float copy of the whole photo.
 constexpr int bandRows = 64;
+// Pixels above which a photo that is decoded in full before it is reduced (all but JPEG) counts as large.
+constexpr std::int64_t largePixels = 24'000'000;
 
 bool isHidden(const fs::path& path) {
     const std::string name = path.filename().string();
@@ -43,9 +44,10 @@ void walk(const fs::path& folder, std::vector<fs::path>& into, const std::atomic
             entries.push_back(*it);
         }
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
-        return Text::compareNames(a.path().filename().string(), b.path().filename().string()) < 0;
-    });
+    std::stable_sort(
+        entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+            return Text::compareNames(a.path().filename().string(), b.path().filename().string()) < 0;
+        });
     for (const fs::directory_entry& entry : entries) {
         if (cancel && cancel->load()) {
             return;
@@ -65,11 +67,13 @@ void walk(const fs::path& folder, std::vector<fs::path>& into, const std::atomic
 // One colour plan for every photo of the process: the transforms from a working space's linear form to
 // sRGB are built once per space, not once per photo. Colorizer's cache is not thread-safe, its transforms
 // are; the lock covers only finding or building them.
+// Kept for the whole process (never destroyed), so a preview still decoding while the program ends never
+// meets a destroyed plan.
 const Colorizer::Conversion& toSRGB(const LinearSource& source) {
-    static std::mutex lock;
-    static Colorizer colors(SheetColor::sRGB());
-    std::lock_guard guard(lock);
-    return colors.conversion(source);
+    static std::mutex* const lock = new std::mutex;
+    static Colorizer* const colors = new Colorizer(SheetColor::sRGB());
+    std::lock_guard guard(*lock);
+    return colors->conversion(source);
 }
 
 std::uint8_t byte(float value) {
@@ -135,6 +139,12 @@ QImage uprightSRGB(const fs::path& url, int maxPixel) {
 
 Loaded load(const fs::path& url) {
     const ImageInfo info = ImageDecoder::probe(url);
+    // One large full decode at a time: a folder of big scans must not hold several of them in memory.
+    static std::mutex* const largeDecode = new std::mutex;
+    std::unique_lock<std::mutex> alone(*largeDecode, std::defer_lock);
+    if (info.format != ImageFormat::jpeg && std::int64_t{info.width} * info.height > largePixels) {
+        alone.lock();
+    }
     const bool swap = Orientation::swapsSides(info.orientation);
     Loaded loaded;
     loaded.url = url;

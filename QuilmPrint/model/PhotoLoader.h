@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <atomic>
 #include <filesystem>
 #include <vector>

@@ -1,7 +1,3 @@
-#include "QuilmPrint/model/ModelSettings.h"
-#include "QuilmPrint/model/ModelTasks.h"
-#include "QuilmPrint/model/PrintModelState.h"
-
 #include "PrintKit/printers/CupsClient.h"
 #include "PrintKit/printers/QueueKind.h"
 #include "PrintKit/settings/EpsonInkjet2Adapter.h"
@@ -10,9 +6,11 @@
 #include "PrintKit/settings/RecipeJSON.h"
 #include "PrintKit/support/Dates.h"
 #include "PrintKit/support/Text.h"
+#include "QuilmPrint/model/ModelSettings.h"
+#include "QuilmPrint/model/ModelTasks.h"
+#include "QuilmPrint/model/PrintModelState.h"
 
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -87,9 +85,9 @@ PaperRecipe starterRecipe(const PrinterChoice& choice) {
             name = PrintKit::label(*chosen, "ko");
         }
     }
-    PaperRecipe recipe =
-        PaperRecipe::make(name, {choice.queue.name, ppd.nickName}, mediaKey, sheet, std::nullopt, source, quality,
-                          PrintKit::InkMode::color, PrintKit::ColorManagement::driver(), std::nullopt, {}, "");
+    PaperRecipe recipe = PaperRecipe::make(name, {choice.queue.name, ppd.nickName}, mediaKey, sheet,
+                                           std::nullopt, source, quality, PrintKit::InkMode::color,
+                                           PrintKit::ColorManagement::driver(), std::nullopt, {}, "");
     recipe.updatedAt = nowInSeconds();
     return recipe;
 }
@@ -121,12 +119,13 @@ QString messageOf(const std::exception& error) {
 
 } // namespace
 
-PrintModel::PrintModel(Environment environment, QObject* parent) : QObject(parent), d(std::make_unique<State>()) {
+PrintModel::PrintModel(Environment environment, QObject* parent)
+    : QObject(parent), d(std::make_unique<State>()) {
     d->environment = std::move(environment);
     d->self = this;
     if (!d->environment.settings) {
-        d->environment.settings =
-            std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope, "QuilmPrint", "QuilmPrint");
+        d->environment.settings = std::make_shared<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+                                                              "QuilmPrint", "QuilmPrint");
     }
     d->photoLoader = std::make_unique<QThreadPool>();
     d->photoLoader->setMaxThreadCount(1);
@@ -189,7 +188,8 @@ const PrinterChoice* PrintModel::selectedPrinter() const {
 std::vector<PrinterChoice> PrintModel::epsonQueues() const {
     std::vector<PrinterChoice> result;
     for (const PrinterChoice& choice : d->printers) {
-        if (PrintKit::queueKind(choice.queue, choice.ppd ? &*choice.ppd : nullptr) == PrintKit::QueueKind::epson) {
+        if (PrintKit::queueKind(choice.queue, choice.ppd ? &*choice.ppd : nullptr) ==
+            PrintKit::QueueKind::epson) {
             result.push_back(choice);
         }
     }
@@ -213,7 +213,8 @@ std::optional<PrinterChoice> PrintModel::epsonQueue(const PrinterChoice& sameMod
         return std::nullopt;
     }
     for (const PrinterChoice& choice : epsonQueues()) {
-        if (const PrintKit::EpsonMachine* machine = machineOf(choice); machine && machine->bundle == wanted->bundle) {
+        if (const PrintKit::EpsonMachine* machine = machineOf(choice);
+            machine && machine->bundle == wanted->bundle) {
             return choice;
         }
     }
@@ -234,7 +235,8 @@ void PrintModel::State::loadPrinters(bool atStart, std::optional<std::string> th
                 for (PrintKit::PrinterQueue& queue : PrintKit::CupsClient::queues()) {
                     PrinterChoice choice{std::move(queue), std::nullopt};
                     try {
-                        choice.ppd = PrintKit::CupsClient::ppd(choice.queue.name, PrintKit::LanguageSet{"ko"});
+                        choice.ppd =
+                            PrintKit::CupsClient::ppd(choice.queue.name, PrintKit::LanguageSet{"ko"});
                     } catch (const std::exception&) {
                         // A queue without a readable PPD is listed; prepare() names what it lacks.
                     }
@@ -253,8 +255,8 @@ void PrintModel::State::loadPrinters(bool atStart, std::optional<std::string> th
         });
 }
 
-void PrintModel::State::printersLoaded(std::vector<PrinterChoice> loaded, const QString& problem, bool atStart,
-                                       const std::optional<std::string>& thenSelect) {
+void PrintModel::State::printersLoaded(std::vector<PrinterChoice> loaded, const QString& problem,
+                                       bool atStart, const std::optional<std::string>& thenSelect) {
     printers = std::move(loaded);
     isLoadingPrinters = false;
     emit self->printersChanged();
@@ -324,8 +326,9 @@ QString PrintModel::printerSettings() {
 void PrintModel::State::assignRecipe(PaperRecipe value) {
     if (printerID) {
         try {
-            settings().setValue(ModelSettings::workingRecipeKey(*printerID),
-                                text(PrintKit::RecipeJSON::encode(value, PrintKit::RecipeJSON::Style::compact)));
+            settings().setValue(
+                ModelSettings::workingRecipeKey(*printerID),
+                text(PrintKit::RecipeJSON::encode(value, PrintKit::RecipeJSON::Style::compact)));
         } catch (const PrintKit::Error&) {
             // A size that is no number cannot be written; the last copy that could stays, and prepare()
             // tells the user what is wrong with this one.
@@ -346,8 +349,8 @@ void PrintModel::State::loadStoredRecipes() {
     }
     stored.clear();
     std::error_code problem;
-    for (std::filesystem::directory_iterator it(environment.recipes.directory, problem), end; !problem && it != end;
-         it.increment(problem)) {
+    for (std::filesystem::directory_iterator it(environment.recipes.directory, problem), end;
+         !problem && it != end; it.increment(problem)) {
         if (it->path().extension() != ".json") {
             continue;
         }
@@ -369,8 +372,8 @@ std::optional<PaperRecipe> PrintModel::State::fallbackRecipe() const {
     if (!printerID) {
         return std::nullopt;
     }
-    const std::optional<std::string> chosen = ModelSettings::readText(
-        *environment.settings, ModelSettings::chosenRecipeKey(*printerID));
+    const std::optional<std::string> chosen =
+        ModelSettings::readText(*environment.settings, ModelSettings::chosenRecipeKey(*printerID));
     if (chosen) {
         if (auto id = PrintKit::Uuid::parse(*chosen)) {
             for (const PaperRecipe& candidate : stored) {
@@ -816,22 +819,19 @@ void PrintModel::State::checkBleed() {
     }
 }
 
-std::optional<double> PrintModel::State::bleedExpansion(const std::string& queue, const std::string& page) const {
+std::optional<double> PrintModel::State::bleedExpansion(const std::string& queue,
+                                                        const std::string& page) const {
+    if (road.unmeasurable.count(queue + "." + page)) {
+        return 1.0; // could not be measured in this run: the sheet prints without the compensation
+    }
     return ModelSettings::readNumber(*environment.settings, ModelSettings::bleedExpansionKey(queue, page));
 }
 
-void PrintModel::State::recordBleedExpansion(const std::string& queue, const std::string& page, double expansion) {
+void PrintModel::State::recordBleedExpansion(const std::string& queue, const std::string& page,
+                                             double expansion) {
     ModelSettings::writeNumber(settings(), ModelSettings::bleedExpansionKey(queue, page), expansion);
     emit self->layoutChanged();
 }
-
-// ---- Hooks of the print road ----
-// The print road measures expansions and brings the demonstration jobs and notice; until it does, a
-// borderless sheet with edge compensation stays pending and nothing is demonstrated.
-
-void PrintModel::State::requestBleedMeasurement(const std::string&, const PrintKit::PPDPageSize&) {}
-
-void PrintModel::State::applyPrintDemonstrations() {}
 
 // ---- Failure ----
 

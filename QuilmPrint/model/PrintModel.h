@@ -195,17 +195,6 @@ public:
     void exportPDFs(const std::filesystem::path& folder);
     std::chrono::milliseconds watchInterval{2000}; // how often a job's state is read
 
-    // How far the queue's driver enlarges borderless pages of this size, measured once in the background and
-    // remembered across runs. Pending while it is not known yet: its measurement is then asked for, and
-    // starts after the caller has returned. A measurement that failed is known as none for the rest of the
-    // run.
-    struct BleedExpansion {
-        bool pending = false;
-        std::optional<double> value;
-        friend bool operator==(const BleedExpansion&, const BleedExpansion&) = default;
-    };
-    BleedExpansion bleedExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) const;
-    void measureBleed(const std::string& queue, const PrintKit::PPDPageSize& page);
 
     // ---- Notices and failures ----
     const std::optional<Notice>& notice() const;

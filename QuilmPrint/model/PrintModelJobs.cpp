@@ -1,6 +1,7 @@
 // The print road: sheets are rendered and sent one after another by one background task, each job is followed
 // in CUPS until it ends, and the same sheets can be exported as files instead.
 #include "QuilmPrint/model/JobWatch.h"
+#include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModelState.h"
 
@@ -24,8 +25,6 @@ namespace QuilmPrint {
 namespace {
 
 using JobState = PrintJobItem::State;
-
-constexpr double pointsPerMM = 72.0 / 25.4;
 
 Q_GLOBAL_STATIC(QThreadPool, roadPool)
 
@@ -103,25 +102,6 @@ SheetEnd exportSheet(const SheetWork& work, const std::filesystem::path& folder)
     return end;
 }
 
-PrintKit::ImageFit fitOf(const PrintModel& model) {
-    switch (model.layoutMode()) {
-    case LayoutMode::fit:
-        return PrintKit::ImageFit::fit();
-    case LayoutMode::fill:
-        return PrintKit::ImageFit::fill();
-    case LayoutMode::exact:
-        break;
-    }
-    return PrintKit::ImageFit::exactSize(model.exactWidthMM() * pointsPerMM, model.exactHeightMM() * pointsPerMM,
-                                         model.exactTurnsToPhoto());
-}
-
-PrintKit::GridSpec specOf(const GridSettings& grid) {
-    return PrintKit::GridSpec::make(grid.widthMM * pointsPerMM, grid.heightMM * pointsPerMM,
-                                    grid.gapMM * pointsPerMM, grid.autoTurn, grid.fitsWhole, grid.rotatesToFit,
-                                    grid.cutMarks, grid.captions);
-}
-
 std::string stemOf(const PhotoItem& photo) { return photo.url.stem().string(); }
 
 QString exportedText(int files) { return QStringLiteral("PDF %1개를 저장했습니다").arg(files); }
@@ -148,8 +128,8 @@ std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, c
     for (const PhotoItem& photo : photos) {
         SheetWork work;
         work.sheet = sheet;
-        work.content = PhotoSheet{photo.url, fitOf(model), PrintKit::Margins::all(model.marginMM() * pointsPerMM),
-                                  offsets.value(photo.id), model.isTurned(photo, sheet)};
+        work.content =
+            PhotoSheet{photo.url, model.imageFit(), model.margins(), model.offset(photo), model.isTurned(photo, sheet)};
         work.name = photo.name();
         work.stem = stemOf(photo);
         work.queue = printerID.value_or(std::string());
@@ -158,16 +138,16 @@ std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, c
     return sheets;
 }
 
-std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet) const {
+std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                                     const std::vector<std::vector<PhotoItem>>& pages) const {
     std::vector<SheetWork> sheets;
     const Outcome<PrintKit::GridPlan> plan = model.gridPlan(sheet);
     const std::size_t cells = plan.ok() ? plan.value->cells.size() : 0;
-    const auto pages = model.gridPages();
     for (std::size_t index = 0; index < pages.size(); ++index) {
         const std::vector<PhotoItem>& page = pages[index];
         if (page.empty())
             continue;
-        GridSheet content{{}, specOf(grid), PrintKit::Margins::all(model.marginMM() * pointsPerMM)};
+        GridSheet content{{}, model.gridSpec(), model.margins()};
         auto cellOf = [&](const PhotoItem& photo) {
             return PrintKit::GridCellPhoto(
                 photo.url, grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
@@ -191,13 +171,24 @@ std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, co
     return sheets;
 }
 
-// ---- The road ----
-
-std::shared_ptr<ModelLink> PrintModel::State::linkTo(PrintModel& model) {
-    if (!road.link)
-        road.link = ModelLink::make(&model);
-    return road.link;
+std::vector<SheetWork> PrintModel::State::sheetsToPrint(PrintModel& model, bool gridPages,
+                                                        const std::optional<PhotoItem>& only) const {
+    const Outcome<PreparedSheet> sheet = model.tryPrepare();
+    if (!sheet.ok()) {
+        model.setFailure(sheet.error);
+        return {};
+    }
+    if (!gridPages)
+        return photoSheets(model, only ? std::vector<PhotoItem>{*only} : photos, *sheet.value);
+    // A grid of which no cell fits the sheet has no pages; the user is told why rather than nothing happening.
+    if (const Outcome<PrintKit::GridPlan> plan = model.gridPlan(*sheet.value); !plan.ok()) {
+        model.setFailure(plan.error);
+        return {};
+    }
+    return this->gridSheets(model, *sheet.value, only ? model.gridPages({*only}) : model.gridPages());
 }
+
+// ---- The road ----
 
 PrintJobItem* PrintModel::State::job(const QUuid& id) {
     auto found = std::find_if(jobs.begin(), jobs.end(), [&](const PrintJobItem& job) { return job.id == id; });
@@ -243,13 +234,14 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
         if (work.sheet.bleedPending) {
             // The sheet waits for the driver's expansion rather than printing without the compensation the
             // recipe asks for; the measurement's end starts it again.
-            const BleedExpansion expansion = model.bleedExpansion(work.queue, work.sheet.page);
-            if (expansion.pending) {
-                model.measureBleed(work.queue, work.sheet.page);
-                if (model.bleedExpansion(work.queue, work.sheet.page).pending)
+            std::optional<double> expansion = bleedExpansion(work.queue, work.sheet.page.name);
+            if (!expansion) {
+                requestBleedMeasurement(work.queue, work.sheet.page);
+                expansion = bleedExpansion(work.queue, work.sheet.page.name);
+                if (!expansion)
                     return;
             }
-            work.settleBleed(model.bleedExpansion(work.queue, work.sheet.page).value);
+            work.settleBleed(expansion);
         }
         RoadSheet sheet = std::move(road.waiting.front());
         road.waiting.pop_front();
@@ -263,16 +255,15 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
             }
         }
         road.sheetOnItsWay = true;
-        std::shared_ptr<ModelLink> link = linkTo(model);
-        PrintModel* target = &model;
+        QPointer<PrintModel> guard(&model);
         const std::filesystem::path folder = sheet.exportRun ? sheet.exportRun->folder : temporaryFolder();
-        printRoadPool()->start([sheet = std::move(sheet), link, target, folder] {
+        printRoadPool()->start([sheet = std::move(sheet), guard, folder] {
             lowerThisThread();
             SheetEnd end;
             if (sheet.control) {
                 const QUuid id = sheet.job;
                 end = sendSheet(sheet.work, id, folder, *sheet.control, [&] {
-                    link->post([target, id] {
+                    post(guard, [id](PrintModel* target) {
                         if (PrintJobItem* item = target->d->job(id); item && item->state == JobState::rendering) {
                             PrintJobItem changed = *item;
                             changed.state = JobState::sending;
@@ -283,7 +274,7 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
             } else {
                 end = exportSheet(sheet.work, folder);
             }
-            link->post([target, sheet, end] { target->d->sheetEnded(*target, sheet, end); });
+            post(guard, [sheet, end](PrintModel* target) { target->d->sheetEnded(*target, sheet, end); });
         });
         return;
     }
@@ -348,8 +339,8 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
             return;
         }
         const int cupsJobID = item->cupsJobID;
-        std::shared_ptr<ModelLink> link = d.linkTo(*target);
-        QThreadPool::globalInstance()->start([link, target, id, cupsJobID] {
+        QPointer<PrintModel> guard(target);
+        QThreadPool::globalInstance()->start([guard, id, cupsJobID] {
             std::optional<PrintKit::JobAttributes> attributes;
             QString unreadable;
             try {
@@ -357,7 +348,7 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
             } catch (const std::exception& error) {
                 unreadable = messageOf(error);
             }
-            link->post([target, id, attributes, unreadable] {
+            post(guard, [id, attributes, unreadable](PrintModel* target) {
                 State& d = *target->d;
                 d.road.watched.erase(id);
                 PrintJobItem* item = d.job(id);
@@ -381,18 +372,17 @@ void PrintModel::State::cancelInCups(PrintModel& model, const QUuid& id) {
     if (!item || road.cancelling.count(id))
         return;
     road.cancelling.insert(id);
-    std::shared_ptr<ModelLink> link = linkTo(model);
-    PrintModel* target = &model;
+    QPointer<PrintModel> guard(&model);
     const std::string queue = item->queue;
     const int cupsJobID = item->cupsJobID;
-    QThreadPool::globalInstance()->start([link, target, id, queue, cupsJobID] {
+    QThreadPool::globalInstance()->start([guard, id, queue, cupsJobID] {
         QString refused;
         try {
             PrintKit::CupsClient::cancel(queue, cupsJobID);
         } catch (const std::exception& error) {
             refused = messageOf(error);
         }
-        link->post([target, id, refused] {
+        post(guard, [id, refused](PrintModel* target) {
             State& d = *target->d;
             d.road.cancelling.erase(id);
             PrintJobItem* item = d.job(id);
@@ -419,31 +409,12 @@ void PrintModel::printAll() {
         printPhotos();
 }
 
-void PrintModel::printPhotos() {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    d->print(*this, d->photoSheets(*this, photos(), *sheet.value));
-}
+void PrintModel::printPhotos() { d->print(*this, d->sheetsToPrint(*this, false, std::nullopt)); }
 
-void PrintModel::printGridPages() {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    d->print(*this, d->gridSheets(*this, *sheet.value));
-}
+void PrintModel::printGridPages() { d->print(*this, d->sheetsToPrint(*this, true, std::nullopt)); }
 
 void PrintModel::printOnly(const PhotoItem& photo) {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    d->print(*this, d->photoSheets(*this, {photo}, *sheet.value));
+    d->print(*this, d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, photo));
 }
 
 void PrintModel::cancel(const QUuid& jobID) {
@@ -493,14 +464,7 @@ int PrintModel::unsentSheets() const {
 }
 
 void PrintModel::exportPDFs(const std::filesystem::path& folder) {
-    const Outcome<PreparedSheet> sheet = tryPrepare();
-    if (!sheet.ok()) {
-        setFailure(sheet.error);
-        return;
-    }
-    std::vector<SheetWork> sheets = photosPerSheet() == PhotosPerSheet::many
-                                        ? d->gridSheets(*this, *sheet.value)
-                                        : d->photoSheets(*this, photos(), *sheet.value);
+    std::vector<SheetWork> sheets = d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, std::nullopt);
     if (sheets.empty())
         return;
     auto run = std::make_shared<ExportRun>();
@@ -528,7 +492,8 @@ void PrintModel::clearNotice() {
 
 // The windows' jobs list and notice in every state they can show, without a printer: for screenshots and for
 // trying the windows.
-void PrintModel::State::applyPrintDemonstrations(PrintModel& model) {
+void PrintModel::State::applyPrintDemonstrations() {
+    PrintModel& model = *self;
     const char* demoJobs = std::getenv("QUILM_PRINT_DEMO_JOBS");
     if (demoJobs && std::string(demoJobs) == "1") {
         auto demo = [](JobState state, const char* name, int cupsJobID, int copies) {

@@ -1,6 +1,3 @@
-#include "QuilmPrint/model/ModelSettings.h"
-#include "QuilmPrint/model/PrintModelState.h"
-
 #include "PrintKit/render/layout/BorderlessBleed.h"
 #include "PrintKit/render/layout/CanvasTurn.h"
 #include "PrintKit/render/layout/GridLayout.h"
@@ -9,11 +6,12 @@
 #include "PrintKit/support/Folders.h"
 #include "PrintKit/support/Numbers.h"
 #include "PrintKit/support/Text.h"
+#include "QuilmPrint/model/ModelSettings.h"
+#include "QuilmPrint/model/PrintModelState.h"
 
 #include <QFile>
 #include <QVariant>
 #include <QXmlStreamReader>
-
 #include <algorithm>
 #include <cmath>
 
@@ -173,7 +171,8 @@ void PrintModel::State::restoreLayout() {
     if (auto canvas = ModelSettings::canvasNamed(stored.value(ModelSettings::layoutCanvas).toString())) {
         canvasOrientation = *canvas;
     }
-    if (auto perSheet = ModelSettings::perSheetNamed(stored.value(ModelSettings::layoutPerSheet).toString())) {
+    if (auto perSheet =
+            ModelSettings::perSheetNamed(stored.value(ModelSettings::layoutPerSheet).toString())) {
         photosPerSheet = *perSheet;
     }
     if (auto width = ModelSettings::readNumber(stored, ModelSettings::exactWidthMM)) {
@@ -265,7 +264,8 @@ std::vector<std::vector<PhotoItem>> PrintModel::gridPages(const std::vector<Phot
 std::vector<std::vector<PhotoItem>> PrintModel::gridPages() const {
     if (d->grid.repeatsOne) {
         const PhotoItem* selected = selectedPhoto();
-        return selected ? gridPages(std::vector<PhotoItem>{*selected}) : std::vector<std::vector<PhotoItem>>{};
+        return selected ? gridPages(std::vector<PhotoItem>{*selected})
+                        : std::vector<std::vector<PhotoItem>>{};
     }
     return gridPages(d->photos);
 }
@@ -374,10 +374,10 @@ PreparedSheet PrintModel::prepare() const {
             sheet.paper = *paper;
         }
     }
-    sheet.color = recipe.color.app ? PrintKit::SheetColor::paper(recipe.color.app->profile.path,
-                                                                 recipe.color.app->intent,
-                                                                 recipe.color.app->blackPointCompensation)
-                                   : PrintKit::SheetColor::sRGB();
+    sheet.color = recipe.color.app
+                      ? PrintKit::SheetColor::paper(recipe.color.app->profile.path, recipe.color.app->intent,
+                                                    recipe.color.app->blackPointCompensation)
+                      : PrintKit::SheetColor::sRGB();
     sheet.sharpening = recipe.sharpening.value_or(PrintKit::OutputSharpening::off);
     if (recipe.bleedCompensation.value_or(false) && sheet.paper) {
         // Only what is remembered counts here; a measurement is asked for after the change (checkBleed).
@@ -399,7 +399,8 @@ Outcome<PreparedSheet> PrintModel::tryPrepare() const {
 }
 
 bool PrintModel::isTurned(const PhotoItem& photo, const PreparedSheet& sheet) const {
-    if (d->photosPerSheet == PhotosPerSheet::many || d->layoutMode == LayoutMode::exact || sheet.isTurnedCanvas) {
+    if (d->photosPerSheet == PhotosPerSheet::many || d->layoutMode == LayoutMode::exact ||
+        sheet.isTurnedCanvas) {
         return false;
     }
     const bool portraitPage = sheet.page.width < sheet.page.height;
@@ -445,13 +446,14 @@ std::optional<double> PrintModel::gridPPI(const PhotoItem& photo, const Prepared
     if (!plan.ok() || plan.value->cells.empty() || photo.pixelWidth <= 0 || photo.pixelHeight <= 0) {
         return std::nullopt;
     }
-    const PrintKit::CellFit fit = PrintKit::GridLayout::fit(photo.pixelWidth, photo.pixelHeight,
-                                                            plan.value->cells.front(), gridSpec(),
-                                                            plan.value->captionHeight);
+    const PrintKit::CellFit fit =
+        PrintKit::GridLayout::fit(photo.pixelWidth, photo.pixelHeight, plan.value->cells.front(), gridSpec(),
+                                  plan.value->captionHeight);
     if (fit.frame.width <= 0) {
         return std::nullopt;
     }
-    const double across = fit.crop.width() * static_cast<double>(fit.rotated ? photo.pixelHeight : photo.pixelWidth);
+    const double across =
+        fit.crop.width() * static_cast<double>(fit.rotated ? photo.pixelHeight : photo.pixelWidth);
     const double inches = static_cast<double>(fit.frame.width) / plan.value->resolution;
     return across / inches;
 }
@@ -472,8 +474,8 @@ std::optional<std::vector<SavedCustomPaper>>& PrintModel::customPaperCache() {
 
 std::vector<SavedCustomPaper> PrintModel::loadCustomPapers(const std::filesystem::path& home) {
     const std::filesystem::path folder = home.empty() ? PrintKit::Folders::home() : home;
-    QFile file(QString::fromStdString(
-        (folder / "Library/Preferences/com.apple.print.custompapers.plist").string()));
+    QFile file(
+        QString::fromStdString((folder / "Library/Preferences/com.apple.print.custompapers.plist").string()));
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }

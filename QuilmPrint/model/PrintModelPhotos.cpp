@@ -1,9 +1,8 @@
+#include "PrintKit/render/decode/SheetRenderError.h"
+#include "PrintKit/support/ParallelLoop.h"
 #include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PhotoLoader.h"
 #include "QuilmPrint/model/PrintModelState.h"
-
-#include "PrintKit/render/decode/SheetRenderError.h"
-#include "PrintKit/support/ParallelLoop.h"
 
 #include <algorithm>
 
@@ -19,6 +18,12 @@ constexpr int previewFloor = 2800;
 constexpr int previewStep = 200;
 // Unreadable files named in the notice; the rest are counted.
 constexpr std::size_t namedUnreadable = 3;
+
+// Photos decoded at once: one processor fewer than there are, so the main thread always finds one free
+// and the windows stay responsive while a large folder loads.
+int loaders() {
+    return std::max(PrintKit::ParallelLoop::activeProcessorCount() - 1, 1);
+}
 
 struct Delivery {
     std::vector<PhotoItem> photos;
@@ -68,13 +73,18 @@ void PrintModel::addPhotos(const std::vector<std::filesystem::path>& urls) {
         const std::vector<std::filesystem::path> files = PhotoLoader::find(urls, cancel.get());
         std::vector<std::filesystem::path> unreadable;
         for (std::size_t start = 0; start < files.size() && !cancel->load(); start += photosPerDelivery) {
-            const int count = static_cast<int>(std::min<std::size_t>(photosPerDelivery, files.size() - start));
+            const int count =
+                static_cast<int>(std::min<std::size_t>(photosPerDelivery, files.size() - start));
             std::vector<std::optional<PhotoLoader::Loaded>> loaded(static_cast<std::size_t>(count));
-            PrintKit::ParallelLoop::run(count, [&](int i) {
-                try {
-                    loaded[static_cast<std::size_t>(i)] = PhotoLoader::load(files[start + static_cast<std::size_t>(i)]);
-                } catch (const std::exception&) {
-                    // Named in the notice at the end; the other photos still load.
+            const int jobs = std::min(count, loaders());
+            PrintKit::ParallelLoop::runJobs(jobs, [&](int job) {
+                for (int i = job; i < count; i += jobs) {
+                    try {
+                        loaded[static_cast<std::size_t>(i)] =
+                            PhotoLoader::load(files[start + static_cast<std::size_t>(i)]);
+                    } catch (const std::exception&) {
+                        // Named in the notice at the end; the other photos still load.
+                    }
                 }
             });
             Delivery delivery;
@@ -84,8 +94,8 @@ void PrintModel::addPhotos(const std::vector<std::filesystem::path>& urls) {
                     unreadable.push_back(files[start + static_cast<std::size_t>(i)]);
                     continue;
                 }
-                delivery.photos.push_back(
-                    {QUuid::createUuid(), photo->url, photo->pixelWidth, photo->pixelHeight, photo->thumbnail});
+                delivery.photos.push_back({QUuid::createUuid(), photo->url, photo->pixelWidth,
+                                           photo->pixelHeight, photo->thumbnail});
             }
             if (!delivery.photos.empty()) {
                 deliver(guard, std::move(delivery), done);
@@ -101,7 +111,8 @@ void PrintModel::State::photosLoaded(std::uint64_t generation, std::vector<Photo
         return;
     }
     const bool wasEmpty = photos.empty();
-    photos.insert(photos.end(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+    photos.insert(photos.end(), std::make_move_iterator(loaded.begin()),
+                  std::make_move_iterator(loaded.end()));
     if (last) {
         photoLoadsRunning = std::max(photoLoadsRunning - 1, 0);
     }
@@ -267,7 +278,8 @@ void PrintModel::requestPreviewDetail(int pixels) {
     if (!photo) {
         return;
     }
-    const int wanted = std::min(std::max(pixels, previewFloor), std::max(photo->pixelWidth, photo->pixelHeight));
+    const int wanted =
+        std::min(std::max(pixels, previewFloor), std::max(photo->pixelWidth, photo->pixelHeight));
     if (wanted > d->previewPixels + previewStep) {
         d->loadPreview(wanted);
     }

@@ -1,6 +1,7 @@
 // Getting printers working from the set-up sheet: finding them on the network, installing the maker's driver,
 // creating their queues. Every call to the outside runs in the background through the set-up services; the
 // results come back to the main thread.
+#include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PrintModelState.h"
 
 #include <QThreadPool>
@@ -92,10 +93,9 @@ void PrintModel::discoverPrinters() {
     d->isDiscovering = true;
     emit setupChanged();
     refreshDrivers();
-    std::shared_ptr<ModelLink> link = d->linkTo(*this);
+    QPointer<PrintModel> guard(this);
     std::shared_ptr<std::atomic<bool>> stop = d->stopDiscovery.flag;
-    PrintModel* target = this;
-    QThreadPool::globalInstance()->start([services, link, stop, target] {
+    QThreadPool::globalInstance()->start([services, guard, stop] {
         std::vector<PrintKit::FoundPrinter> found;
         try {
             if (services)
@@ -104,7 +104,7 @@ void PrintModel::discoverPrinters() {
             // A network that cannot be browsed finds nothing; the sheet then offers the driver by model.
         }
         std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-        link->post([target, found] {
+        post(guard, [found](PrintModel* target) {
             target->d->foundPrinters = found;
             target->d->isDiscovering = false;
             emit target->setupChanged();
@@ -151,9 +151,8 @@ void PrintModel::connect(const PrintKit::FoundPrinter& printer) {
     std::vector<std::string> existing;
     for (const PrinterChoice& choice : d->printers)
         existing.push_back(choice.queue.name);
-    std::shared_ptr<ModelLink> link = d->linkTo(*this);
-    PrintModel* target = this;
-    QThreadPool::globalInstance()->start([services, link, target, printer, driver = status.driver, existing] {
+    QPointer<PrintModel> guard(this);
+    QThreadPool::globalInstance()->start([services, guard, printer, driver = status.driver, existing] {
         std::string queue;
         QString refused;
         try {
@@ -161,35 +160,16 @@ void PrintModel::connect(const PrintKit::FoundPrinter& printer) {
         } catch (const std::exception& error) {
             refused = messageOf(error);
         }
-        link->post([target, queue, refused] {
+        post(guard, [queue, refused](PrintModel* target) {
             target->d->connecting.reset();
             emit target->setupChanged();
             if (!refused.isEmpty()) {
                 target->setFailure(refused);
                 return;
             }
-            State& d = *target->d;
-            d.selectWhenLoaded = queue;
-            if (!d.selectingCreated)
-                d.selectingCreated = QObject::connect(target, &PrintModel::printersChanged, target,
-                                                      [target] { target->d->selectCreatedQueue(*target); });
-            target->reloadPrinters();
-            d.selectCreatedQueue(*target);
+            target->reloadPrinters(queue);
         });
     });
-}
-
-// The new queue is chosen once the reloaded printer list holds it.
-void PrintModel::State::selectCreatedQueue(PrintModel& model) {
-    if (!selectWhenLoaded || isLoadingPrinters)
-        return;
-    const std::string queue = *selectWhenLoaded;
-    const bool listed = std::any_of(printers.begin(), printers.end(),
-                                    [&](const PrinterChoice& choice) { return choice.queue.name == queue; });
-    if (!listed)
-        return;
-    selectWhenLoaded.reset();
-    model.selectPrinter(queue);
 }
 
 const std::optional<std::string>& PrintModel::connecting() const { return d->connecting; }
@@ -207,13 +187,12 @@ void PrintModel::installDriver(const QString& id, const std::string& model) {
         return;
     }
     d->setInstall(*this, id, DriverInstall::finding());
-    std::shared_ptr<ModelLink> link = d->linkTo(*this);
+    QPointer<PrintModel> guard(this);
     std::shared_ptr<std::atomic<bool>> stop = d->stopInstalls.flag;
-    PrintModel* target = this;
     const std::string installer = machine->installer;
-    QThreadPool::globalInstance()->start([services, link, stop, target, id, installer] {
+    QThreadPool::globalInstance()->start([services, guard, stop, id, installer] {
         auto report = [&](DriverInstall install, std::optional<std::filesystem::path> mount = std::nullopt) {
-            link->post([target, id, install, mount] {
+            post(guard, [id, install, mount](PrintModel* target) {
                 if (mount)
                     target->d->installerMounts[id] = *mount;
                 target->d->setInstall(*target, id, install);
@@ -257,16 +236,15 @@ void PrintModel::refreshDrivers() {
     if (!services)
         return;
     d->refreshingDrivers = true;
-    std::shared_ptr<ModelLink> link = d->linkTo(*this);
-    PrintModel* target = this;
-    QThreadPool::globalInstance()->start([services, link, target] {
+    QPointer<PrintModel> guard(this);
+    QThreadPool::globalInstance()->start([services, guard] {
         std::optional<std::vector<PrintKit::EpsonDriver>> read;
         try {
             read = services->installedDrivers();
         } catch (const std::exception&) {
             // Read again at the next refresh.
         }
-        link->post([target, read] {
+        post(guard, [read](PrintModel* target) {
             if (read)
                 target->d->driversRead(*target, *read);
             else
@@ -282,14 +260,13 @@ void PrintModel::reopenInstaller(const QString& id) {
     std::shared_ptr<SetupServices> services = d->setupServices();
     if (!services)
         return;
-    std::shared_ptr<ModelLink> link = d->linkTo(*this);
-    PrintModel* target = this;
+    QPointer<PrintModel> guard(this);
     const std::filesystem::path mountPoint = mount->second;
-    QThreadPool::globalInstance()->start([services, link, target, mountPoint] {
+    QThreadPool::globalInstance()->start([services, guard, mountPoint] {
         try {
             services->reopenInstaller(mountPoint);
         } catch (const std::exception& error) {
-            link->post([target, message = messageOf(error)] { target->setFailure(message); });
+            post(guard, [message = messageOf(error)](PrintModel* target) { target->setFailure(message); });
         }
     });
 }

@@ -77,8 +77,8 @@ struct PrintModel::State {
     std::uint64_t photosGeneration = 0; // moves on when the list is emptied: loads under way are dropped
     int photoLoadsRunning = 0;
     std::shared_ptr<std::atomic<bool>> photoLoadCancel;
-    int previewPixels = 0;   // the longer side of the preview loaded or being loaded for the selection
-    int previewWanted = 0;   // the views' last request, kept for the next selected photo
+    int previewPixels = 0; // the longer side of the preview loaded or being loaded for the selection
+    int previewWanted = 0; // the views' last request, kept for the next selected photo
     std::uint64_t previewGeneration = 0;
 
     std::unique_ptr<QThreadPool> photoLoader; // one load at a time, so photos arrive in the order added
@@ -105,26 +105,26 @@ struct PrintModel::State {
     // Demonstration jobs and notice of the print road, applied by start().
     void applyPrintDemonstrations();
 
-    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp)
+    // Jobs, notices and the bleed measurements (PrintModelJobs.cpp, PrintModelBleed.cpp)
     std::vector<PrintJobItem> jobs;
     std::optional<Notice> notice;
     PrintRoad road;
-    std::shared_ptr<ModelLink> linkTo(PrintModel& model);
     PrintJobItem* job(const QUuid& id);
     void setJob(PrintModel& model, const PrintJobItem& job);
     std::vector<SheetWork> photoSheets(const PrintModel& model, const std::vector<PhotoItem>& photos,
                                        const PreparedSheet& sheet) const;
-    std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet) const;
+    std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                      const std::vector<std::vector<PhotoItem>>& pages) const;
+    // The sheets of a print or an export; none, with the reason in the problem alert, when they cannot be made.
+    std::vector<SheetWork> sheetsToPrint(PrintModel& model, bool gridPages, const std::optional<PhotoItem>& only) const;
     void print(PrintModel& model, std::vector<SheetWork> sheets);
     void startNextSheet(PrintModel& model);
     void sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end);
     void exportEnded(PrintModel& model, ExportRun& run);
     void watch(PrintModel& model, const QUuid& id);
     void cancelInCups(PrintModel& model, const QUuid& id);
-    void applyPrintDemonstrations(PrintModel& model);
     std::filesystem::path temporaryFolder() const;
-    std::optional<double> storedExpansion(const std::string& key);
-    void measured(PrintModel& model, const std::string& key, std::optional<double> expansion);
+    void measured(const std::string& queue, const std::string& page, std::optional<double> expansion);
 
     // Failure (PrintModel.cpp)
     QString failure;
@@ -138,15 +138,12 @@ struct PrintModel::State {
     std::map<QString, DriverInstall> driverInstalls;
     std::map<QString, std::filesystem::path> installerMounts;
     bool refreshingDrivers = false;
-    std::optional<std::string> selectWhenLoaded; // a queue just created, chosen once the printer list has it
-    QMetaObject::Connection selectingCreated;
     StopFlag stopDiscovery;
     StopFlag stopInstalls;
     std::shared_ptr<SetupServices> setupServices();
     void setInstall(PrintModel& model, const QString& id, const DriverInstall& install);
     void endInstall(PrintModel& model, const QString& id);
     void driversRead(PrintModel& model, std::vector<PrintKit::EpsonDriver> read);
-    void selectCreatedQueue(PrintModel& model);
 };
 
 } // namespace QuilmPrint

@@ -3,7 +3,7 @@
 // being measured. Only the model's own source files include this.
 #pragma once
 
-#include "QuilmPrint/model/ModelLink.h"
+#include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/SheetWork.h"
 
 #include <QString>
@@ -20,6 +20,12 @@
 #include <vector>
 
 namespace QuilmPrint {
+
+// Runs call(model) on the main thread later, unless the model is gone by then. Callable from any thread.
+template <typename Call>
+void post(const QPointer<PrintModel>& guard, Call call) {
+    deliver(guard, 0, [call = std::move(call)](PrintModel& model, int) mutable { call(&model); });
+}
 
 // The one thread that renders and sends sheets, strictly one after another, below the windows' priority.
 QThreadPool* printRoadPool();
@@ -81,17 +87,13 @@ struct PrintRoad {
     std::set<QUuid> cancelling;   // jobs whose cancel request is on its way to CUPS
     std::set<std::string> measuring;      // "queue.pageSize" of the expansions being measured
     std::set<std::string> unmeasurable;   // … and of those that could not be measured in this run
-    std::set<std::string> asked;          // measurements asked for and not yet started
-    std::shared_ptr<ModelLink> link;
 
     PrintRoad() = default;
     PrintRoad(const PrintRoad&) = delete;
     PrintRoad& operator=(const PrintRoad&) = delete;
 
-    // The model is going away: nothing more is posted to it, and no job that has not reached CUPS yet will.
+    // The model is going away: no job that has not reached CUPS yet ever will.
     ~PrintRoad() {
-        if (link)
-            link->sever();
         for (auto& [id, control] : controls) {
             control->move(JobControl::waiting, JobControl::stopped);
             control->move(JobControl::rendering, JobControl::stopped);

@@ -100,7 +100,7 @@ ActionBar::ActionBar(PrintModel* model, QWidget* parent) : QWidget(parent), mode
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged,
                         &PrintModel::profilesChanged, &PrintModel::photosChanged, &PrintModel::layoutChanged,
                         &PrintModel::jobsChanged, &PrintModel::setupChanged})
-        QObject::connect(model_, signal, this, &ActionBar::scheduleRefresh);
+        QObject::connect(model_, signal, this, [this] { refresh_.request(); });
     refresh();
 }
 
@@ -109,16 +109,6 @@ QString ActionBar::statusText() const {
 }
 QColor ActionBar::statusColour() const {
     return status_->colour();
-}
-
-void ActionBar::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
 }
 
 void ActionBar::refresh() {

@@ -2,6 +2,8 @@
 // jobs button with its popover, and the prominent print button.
 #pragma once
 
+#include "QuilmPrint/window/Controls.h"
+
 #include <QWidget>
 #include <optional>
 
@@ -41,7 +43,6 @@ public:
     void exportPDFs();
 
 private:
-    void scheduleRefresh();
     void refresh();
 
     PrintModel* model_;
@@ -51,7 +52,7 @@ private:
     ChipButton* jobs_;
     ChipButton* print_;
     JobsPanel* panel_ = nullptr;
-    bool refreshPending_ = false;
+    CoalescedCall refresh_{this, [this] { refresh(); }};
 };
 
 } // namespace QuilmPrint

@@ -119,7 +119,7 @@ ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) :
     });
 
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged, &PrintModel::setupChanged})
-        QObject::connect(model_, signal, this, &ContentView::scheduleRefresh);
+        QObject::connect(model_, signal, this, [this] { refresh_.request(); });
     QObject::connect(model_, &PrintModel::noticeChanged, this, &ContentView::refreshNotice);
     QObject::connect(model_, &PrintModel::failureChanged, this, &ContentView::scheduleFailure);
     QObject::connect(model_, &PrintModel::setupChanged, this, &ContentView::syncSetupSheet);
@@ -221,16 +221,6 @@ void ContentView::fillRecipeMenu() {
         ->setEnabled(current.has_value());
     recipeMenu_->addAction(QStringLiteral("삭제…"), this, &ContentView::confirmDelete)
         ->setEnabled(model_->savedRecipe().has_value());
-}
-
-void ContentView::scheduleRefresh() {
-    if (refreshPending_)
-        return;
-    refreshPending_ = true;
-    QTimer::singleShot(0, this, [this] {
-        refreshPending_ = false;
-        refresh();
-    });
 }
 
 void ContentView::refresh() {
@@ -367,8 +357,12 @@ void ContentView::openPendingFiles() {
         return; // taken when the view is first shown, after the model has started
     if (AppDelegate* delegate = AppDelegate::shared()) {
         const std::vector<std::filesystem::path> files = delegate->takePendingFiles();
-        if (!files.empty())
-            model_->addPhotos(files);
+        if (files.empty())
+            return;
+        model_->addPhotos(files);
+        // Files from a second launch: the window that takes them comes forward.
+        window()->raise();
+        window()->activateWindow();
     }
 }
 

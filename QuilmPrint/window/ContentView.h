@@ -5,6 +5,7 @@
 #pragma once
 
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/window/Controls.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -72,7 +73,6 @@ private:
     QWidget* makeHeader();
     void fillPrinterMenu();
     void fillRecipeMenu();
-    void scheduleRefresh();
     void refresh();
     void refreshNotice();
     void scheduleFailure();
@@ -101,7 +101,7 @@ private:
     QLineEdit* nameField_ = nullptr;
     bool started_ = false;
     bool targeted_ = false;
-    bool refreshPending_ = false;
+    CoalescedCall refresh_{this, [this] { refresh(); }};
     bool failurePending_ = false;
 };
 

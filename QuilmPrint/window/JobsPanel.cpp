@@ -15,7 +15,7 @@ namespace QuilmPrint {
 
 namespace {
 constexpr int panelWidth = 340;
-constexpr int listHeightLimit = 380;
+constexpr int listHeightLimit = 480;
 } // namespace
 
 JobsPanel::JobsPanel(PrintModel* model, QWidget* parent) : QWidget(parent, Qt::Popup), model_(model) {

@@ -1,9 +1,14 @@
 // Exported sheets: named after their photo, never replacing a file, written whole or not at all.
 #include "QuilmPrint/model/PDFExport.h"
 
+#include "AppTestSupport.h"
 #include "TestSupport.h"
+#include "doubles/SetupDouble.h"
+#include "doubles/TestQueues.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace QuilmPrint;
 using TestSupport::readFile;
@@ -28,3 +33,64 @@ TEST(ExportTest, NamesCountUpPastFilesThatAreThere) {
     EXPECT_FALSE(std::filesystem::exists(folder / "QuilmPrint-rendered.pdf"));
     EXPECT_EQ(PDFExport::fileName("페이지 1", 1), "페이지 1.pdf");
 }
+
+namespace {
+
+class ExportModelTest : public testing::Test {
+protected:
+    std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    AppTestSupport::Sandbox sandbox_;
+    std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
+};
+
+bool finished(const PrintModel& model) { return model.notice() && !model.notice()->working; }
+
+TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
+    REQUIRE_PRINT_SERVER(server);
+    TestQueues::Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
+    auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 2);
+    const std::filesystem::path folder = sandbox_.root() / "export";
+    std::filesystem::create_directories(folder);
+
+    model->exportPDFs(folder);
+    ASSERT_TRUE(model->notice() && model->notice()->working);
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
+    EXPECT_EQ(*model->notice(), (Notice{"PDF 2개를 저장했습니다", false, folder / "photo-1.pdf"}));
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1.pdf", "photo-2.pdf"}));
+
+    // The printer receives exactly the file the export wrote for the same sheet.
+    model->printOnly(model->photos().front());
+    ASSERT_TRUE(AppTestSupport::waitFor(
+        [&] { return model->jobs().size() == 1 && model->jobs()[0].state == PrintJobItem::State::done; }));
+    const std::string exported = readFile(folder / "photo-1.pdf");
+    EXPECT_EQ(exported.rfind("%PDF-", 0), 0u);
+    EXPECT_TRUE(readFile(server->output(TestQueues::pdfQueue)) == exported) << "the printed file differs";
+
+    model->exportPDFs(folder);
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
+    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf",
+                                                         "photo-2.pdf"}));
+    EXPECT_TRUE(readFile(folder / "photo-1 (2).pdf") == exported);
+    EXPECT_TRUE(model->failure().isEmpty());
+}
+
+TEST_F(ExportModelTest, FolderThatTakesNoFileIsReported) {
+    REQUIRE_PRINT_SERVER(server);
+    TestQueues::Queues queues(*server);
+    ASSERT_EQ(queues.problem(), "");
+    auto model = TestQueues::readyModel(sandbox_, setup_, TestQueues::pdfQueue, 1);
+    model->exportPDFs(sandbox_.root() / "missing");
+    ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));
+    EXPECT_FALSE(model->notice());
+    EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
+}
+
+} // namespace

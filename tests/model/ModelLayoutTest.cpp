@@ -1,13 +1,13 @@
 // Layout and grid settings: their bounds, their user-default keys, a second run that restores everything
 // the first chose, the grid pages, and the system's custom paper list.
 #include "AppTestSupport.h"
-
+#include "GermanLocale.h"
 #include "QuilmPrint/model/ModelSettings.h"
 
+#include <QLocale>
 #include <QSignalSpy>
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 using namespace QuilmPrint;
@@ -67,7 +67,8 @@ TEST(ModelLayoutTest, GridTemplatesAndOrientation) {
     PrintModel model(sandbox.environment());
     ASSERT_EQ(GridTemplate::all().size(), 6u);
     EXPECT_EQ(GridTemplate::all()[3].name, "증명사진 (3.5×4.5cm)");
-    EXPECT_EQ(GridTemplate::all()[5].settings, (GridSettings{36, 27, 4, true, true, false, false, true, false}));
+    EXPECT_EQ(GridTemplate::all()[5].settings,
+              (GridSettings{36, 27, 4, true, true, false, false, true, false}));
 
     GridSettings grid = model.grid();
     grid.cutMarks = false;
@@ -101,6 +102,9 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     PrintKit::PaperRecipe working, saved;
     GridSettings grid;
     {
+        // Numbers are written the same under a decimal comma.
+        GermanLocale german;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         auto environment = sandbox.environment();
         environment.settings->setValue(ModelSettings::printer, "TestbedPhoto");
         PrintModel first(environment);
@@ -120,10 +124,11 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
         first.setSharpening(PrintKit::OutputSharpening::high); // edited after saving
         working = *first.recipe();
         grid = first.grid();
+        QLocale::setDefault(QLocale::c());
     }
-    for (const char* key : {"layout.mode", "layout.canvas", "layout.perSheet", "layout.grid", "layout.exactWidthMM",
-                            "layout.exactHeightMM", "layout.exactTurnsToPhoto", "layout.marginMM",
-                            "recipe.TestbedP900", "workingRecipe.TestbedP900"}) {
+    for (const char* key : {"layout.mode", "layout.canvas", "layout.perSheet", "layout.grid",
+                            "layout.exactWidthMM", "layout.exactHeightMM", "layout.exactTurnsToPhoto",
+                            "layout.marginMM", "recipe.TestbedP900", "workingRecipe.TestbedP900"}) {
         EXPECT_TRUE(sandbox.settings()->contains(key)) << key;
     }
     EXPECT_EQ(sandbox.settings()->value("layout.marginMM").toString(), "3.5");
@@ -203,8 +208,8 @@ TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     EXPECT_EQ(epson, (std::vector<std::string>{"TestbedBroken", p900Queue, "TestbedPhoto"}));
 
     // A driverless queue of the same machine finds its photo-driver queue.
-    PrinterChoice airPrint{{"P900_AirPrint", false, "EPSON SC-P900 Series - IPP Everywhere", "ipp://p900.local"},
-                           std::nullopt};
+    PrinterChoice airPrint{
+        {"P900_AirPrint", false, "EPSON SC-P900 Series - IPP Everywhere", "ipp://p900.local"}, std::nullopt};
     ASSERT_TRUE(model.epsonQueue(airPrint).has_value());
     EXPECT_EQ(model.epsonQueue(airPrint)->queue.name, p900Queue);
     airPrint.queue.makeAndModel = "EPSON ET-8550 Series - IPP Everywhere";
@@ -217,7 +222,8 @@ TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
     const std::filesystem::path home = sandbox.root() / "home";
     EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
     std::filesystem::create_directories(home / "Library/Preferences");
-    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist", R"(<?xml version="1.0"?>
+    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist",
+                           R"(<?xml version="1.0"?>
 <plist version="1.0"><dict>
  <key>b</key><dict><key>custom</key><true/><key>name</key><string>파노라마</string>
    <key>width</key><real>612</real><key>height</key><integer>288</integer></dict>
@@ -231,7 +237,8 @@ TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
     ASSERT_EQ(papers.size(), 2u);
     EXPECT_EQ(papers[0], (SavedCustomPaper{"Art 13x19", {936, 1368}}));
     EXPECT_EQ(papers[1], (SavedCustomPaper{"파노라마", {612, 288}}));
-    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist", "bplist00garbage");
+    TestSupport::writeFile(home / "Library/Preferences/com.apple.print.custompapers.plist",
+                           "bplist00garbage");
     EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
     std::filesystem::create_directories(home / "Library/Preferences");
 }

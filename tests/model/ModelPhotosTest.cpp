@@ -1,9 +1,8 @@
 // Photos: finding them in folders, reading the unreadable ones as notices, upright list images, the
 // preview that belongs to its photo, and what removing photos clears.
 #include "AppTestSupport.h"
-#include "TestImages.h"
-
 #include "QuilmPrint/model/ModelSettings.h"
+#include "TestImages.h"
 
 #include <QColor>
 #include <gtest/gtest.h>
@@ -48,7 +47,8 @@ TEST(ModelPhotosTest, FindsPhotosInNestedFoldersInAStableOrderAndNamesTheUnreada
     TestSupport::writeFile(folder / "img2.JPG", plainJpeg(20, 10));
     TestSupport::writeFile(folder / "b-trip" / "day 2" / "beach.png",
                            TestImages::png(TestImages::solid(12, 8, {10, 20, 30})));
-    TestSupport::writeFile(folder / "b-trip" / "a.tiff", TestImages::tiff(TestImages::solid(8, 12, {10, 20, 30})));
+    TestSupport::writeFile(folder / "b-trip" / "a.tiff",
+                           TestImages::tiff(TestImages::solid(8, 12, {10, 20, 30})));
     TestSupport::writeFile(folder / "c.heic", TestImages::heif(TestImages::solid(16, 16, {10, 20, 30})));
     TestSupport::writeFile(folder / "notes.txt", "not a photo");
     TestSupport::writeFile(folder / ".cache" / "hidden.jpg", plainJpeg(20, 10));
@@ -58,8 +58,8 @@ TEST(ModelPhotosTest, FindsPhotosInNestedFoldersInAStableOrderAndNamesTheUnreada
 
     PrintModel model(sandbox.environment());
     addAndWait(model, {folder, folder / "img2.JPG"});
-    EXPECT_EQ(names(model), (std::vector<std::string>{"a.tiff", "beach.png", "c.heic", "img2.JPG", "img10.jpg",
-                                                      "img2.JPG"}));
+    EXPECT_EQ(names(model), (std::vector<std::string>{"a.tiff", "beach.png", "c.heic", "img2.JPG",
+                                                      "img10.jpg", "img2.JPG"}));
     ASSERT_TRUE(model.notice().has_value());
     EXPECT_EQ(model.notice()->text, "사진을 읽지 못했습니다: broken.jpg");
     for (const PhotoItem& photo : model.photos()) {

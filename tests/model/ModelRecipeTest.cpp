@@ -1,11 +1,9 @@
 // The working recipe of the selected printer: its setters and their rules, each change stored once as the
 // printer's working copy, profiles for the paper, and saving, choosing and deleting stored recipes.
 #include "AppTestSupport.h"
-
-#include "QuilmPrint/model/ModelSettings.h"
-
 #include "PrintKit/settings/EpsonInkjet2Adapter.h"
 #include "PrintKit/settings/RecipeJSON.h"
+#include "QuilmPrint/model/ModelSettings.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -71,7 +69,10 @@ TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
         {"setDriverOverride", [&] { model->setDriverOverride("EPIJ_Silt", "1"); }},
         {"clearDriverOverrides", [&] { model->clearDriverOverrides(); }},
         {"chooseSheet", [&] { model->chooseSheet("Letter"); }},
-        {"chooseCustomSheet", [&] { model->chooseCustomSheet({300, 400}); }},
+        {"chooseCustomSheet",
+         [&] {
+             model->chooseCustomSheet({300, 400});
+         }},
         {"setAppManagedColor", [&] { model->setAppManagedColor(true); }},
         {"setProfile", [&] { model->setProfile(lusterProfile); }},
         {"setIntent", [&] { model->setIntent(PrintKit::RenderingIntent::relativeColorimetric); }},
@@ -91,9 +92,9 @@ TEST_F(ModelRecipeTest, EverySetterStoresTheRecipeOnceAsTheWorkingCopy) {
     EXPECT_EQ(recipe.name, "유광 A4");
     EXPECT_EQ(recipe.customSheet, (PrintKit::CustomSheetSize{300, 400}));
     EXPECT_EQ(recipe.sheet, "Custom");
-    EXPECT_EQ(recipe.color, PrintKit::ColorManagement::application(PrintKit::ProfileReference(lusterProfile),
-                                                                   PrintKit::RenderingIntent::relativeColorimetric,
-                                                                   false));
+    EXPECT_EQ(recipe.color,
+              PrintKit::ColorManagement::application(PrintKit::ProfileReference(lusterProfile),
+                                                     PrintKit::RenderingIntent::relativeColorimetric, false));
 }
 
 TEST_F(ModelRecipeTest, CustomQualityStartsFromTheDetailsShownForThePreset) {

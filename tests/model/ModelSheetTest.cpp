@@ -2,14 +2,12 @@
 // renderer puts it in the finished PDF, turned canvas and borderless bleed included; when the canvas turns;
 // and a borderless sheet whose expansion is not known yet.
 #include "AppTestSupport.h"
-#include "TestImages.h"
-
-#include "QuilmPrint/model/ModelSettings.h"
-
 #include "PrintKit/render/layout/CanvasTurn.h"
 #include "PrintKit/render/layout/GridLayout.h"
 #include "PrintKit/render/sheet/SheetRenderer.h"
 #include "PrintKit/support/Numbers.h"
+#include "QuilmPrint/model/ModelSettings.h"
+#include "TestImages.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +43,8 @@ Drawn drawn(const fs::path& pdf) {
         std::vector<double> size = PrintKit::Numbers::parseList(text.substr(at + 23, 40), " /Height");
         result.pixels.emplace_back(static_cast<long>(size.at(0)), static_cast<long>(size.at(1)));
     }
-    for (std::size_t at = text.find(" cm\n/Im"); at != std::string::npos; at = text.find(" cm\n/Im", at + 1)) {
+    for (std::size_t at = text.find(" cm\n/Im"); at != std::string::npos;
+         at = text.find(" cm\n/Im", at + 1)) {
         std::vector<double> m = numbersBefore(text, at, 6);
         result.images.emplace_back(m[4], m[5], m[0], m[3]);
     }
@@ -104,18 +103,15 @@ TEST_F(ModelSheetTest, APhotoLandsWhereTheRendererPutsIt) {
         PrintKit::Size offset;
         bool turned;
     };
+    // clang-format off
     const Case cases[] = {
-        {"fit, landscape photo on a landscape sheet", {216, 144}, 600, 400, LayoutMode::fit,
-         CanvasOrientation::automatic, 5, {0, 0}, false},
-        {"fill, moved and snapped", {216, 144}, 500, 500, LayoutMode::fill, CanvasOrientation::automatic, 3,
-         {30, -2}, false},
-        {"portrait photo turns a landscape sheet", {216, 144}, 400, 600, LayoutMode::fit,
-         CanvasOrientation::automatic, 4, {-7, 3}, true},
-        {"a landscape canvas asked for", {144, 216}, 400, 600, LayoutMode::fill, CanvasOrientation::landscape, 0,
-         {0, 0}, true},
-        {"exact size never turns", {144, 216}, 600, 400, LayoutMode::exact, CanvasOrientation::landscape, 2,
-         {10, 10}, false},
+        {"fit, landscape photo on a landscape sheet", {216, 144}, 600, 400, LayoutMode::fit, CanvasOrientation::automatic, 5, {0, 0}, false},
+        {"fill, moved and snapped", {216, 144}, 500, 500, LayoutMode::fill, CanvasOrientation::automatic, 3, {30, -2}, false},
+        {"portrait photo turns a landscape sheet", {216, 144}, 400, 600, LayoutMode::fit, CanvasOrientation::automatic, 4, {-7, 3}, true},
+        {"a landscape canvas asked for", {144, 216}, 400, 600, LayoutMode::fill, CanvasOrientation::landscape, 0, {0, 0}, true},
+        {"exact size never turns", {144, 216}, 600, 400, LayoutMode::exact, CanvasOrientation::landscape, 2, {10, 10}, false},
     };
+    // clang-format on
     model->setExactSize(40, 25);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -219,8 +215,8 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
     ASSERT_EQ(file.images.size(), items.size());
     for (std::size_t i = 0; i < items.size(); ++i) {
         const PrintKit::PixelRect& cell = plan.value->cells[i];
-        const PrintKit::CellFit fit = PrintKit::GridLayout::fit(items[i].pixelWidth, items[i].pixelHeight, cell,
-                                                                model->gridSpec(), plan.value->captionHeight);
+        const PrintKit::CellFit fit = PrintKit::GridLayout::fit(
+            items[i].pixelWidth, items[i].pixelHeight, cell, model->gridSpec(), plan.value->captionHeight);
         const PrintKit::PixelRect frame{cell.x + fit.frame.x, cell.y + fit.frame.y, fit.frame.width,
                                         fit.frame.height};
         expectSameRect(file.images[i], plan.value->pageRect(frame));
@@ -231,8 +227,8 @@ TEST_F(ModelSheetTest, GridCellsLandWhereTheRendererPutsThem) {
         expectSameRect(file.marks[i], plan.value->pageRect(plan.value->marks[i]));
     }
     // The resolution a photo gets in its cell: its pixels across the part shown, over the frame's inches.
-    const PrintKit::CellFit first = PrintKit::GridLayout::fit(400, 300, plan.value->cells[0], model->gridSpec(),
-                                                              plan.value->captionHeight);
+    const PrintKit::CellFit first = PrintKit::GridLayout::fit(400, 300, plan.value->cells[0],
+                                                              model->gridSpec(), plan.value->captionHeight);
     const double across = first.crop.width() * (first.rotated ? 300 : 400);
     EXPECT_DOUBLE_EQ(*model->gridPPI(items[0], sheet), across / (first.frame.width / 360.0));
 }
@@ -254,10 +250,14 @@ TEST(ModelTurnTest, TheCanvasTurnsOnlyForOnePhotoFittedOrFilled) {
         bool turned;
     };
     const Case cases[] = {
-        {CanvasOrientation::automatic, portrait, wide, true},   {CanvasOrientation::automatic, portrait, tall, false},
-        {CanvasOrientation::automatic, landscape, tall, true},  {CanvasOrientation::automatic, landscape, square, false},
-        {CanvasOrientation::portrait, landscape, wide, true},   {CanvasOrientation::portrait, portrait, wide, false},
-        {CanvasOrientation::landscape, portrait, tall, true},   {CanvasOrientation::landscape, landscape, tall, false},
+        {CanvasOrientation::automatic, portrait, wide, true},
+        {CanvasOrientation::automatic, portrait, tall, false},
+        {CanvasOrientation::automatic, landscape, tall, true},
+        {CanvasOrientation::automatic, landscape, square, false},
+        {CanvasOrientation::portrait, landscape, wide, true},
+        {CanvasOrientation::portrait, portrait, wide, false},
+        {CanvasOrientation::landscape, portrait, tall, true},
+        {CanvasOrientation::landscape, landscape, tall, false},
     };
     for (const Case& c : cases) {
         model.setCanvasOrientation(c.canvas);

@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "QuilmPrint/model/PrintModel.h"
 
 #include <gtest/gtest.h>
@@ -5,8 +7,12 @@
 using namespace QuilmPrint;
 
 TEST(PrintModelTest, StartsOnceAndBecomesCurrent) {
-    PrintModel model;
+    AppTestSupport::Sandbox sandbox;
+    {
+        PrintModel model(sandbox.environment());
+        EXPECT_EQ(PrintModel::current(), nullptr);
+        model.start();
+        EXPECT_EQ(PrintModel::current(), &model);
+    }
     EXPECT_EQ(PrintModel::current(), nullptr);
-    model.start();
-    EXPECT_EQ(PrintModel::current(), &model);
 }

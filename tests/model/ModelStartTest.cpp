@@ -1,11 +1,9 @@
 // Start-up against the private CUPS server: which printer the model chooses, when it opens the set-up
 // sheet, and the reasons that block printing, in their order.
 #include "AppTestSupport.h"
-
-#include "QuilmPrint/model/ModelSettings.h"
-
 #include "PrintKit/settings/RecipeStore.h"
 #include "PrintKit/support/Dates.h"
+#include "QuilmPrint/model/ModelSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +21,8 @@ QString reason(const PrintModel& model) {
 TEST(ModelStartTest, ChoosesTheSavedThenTheDefaultThenTheFirstSupportedQueue) {
     REQUIRE_PRINT_SERVER(server);
     struct Case {
-        const char* saved;         // "printer" in the settings, or null
-        const char* cupsDefault;   // the server's default queue, or null
+        const char* saved;       // "printer" in the settings, or null
+        const char* cupsDefault; // the server's default queue, or null
         const char* chosen;
     };
     // Queues in the server's order: TestbedBroken, TestbedOffice, TestbedP900, TestbedPhoto, TestbedRaw.
@@ -110,4 +108,23 @@ TEST(ModelStartTest, PrintingIsBlockedForEachReasonInItsOrder) {
     ASSERT_TRUE(model.tryPrepare().ok()) << reason(model).toStdString();
     std::filesystem::remove(profile);
     EXPECT_EQ(reason(model), QString::fromStdString("용지 프로파일 파일이 없습니다: " + profile.string()));
+}
+
+TEST(ModelStartTest, ADamagedRecipeFileHidesNoOtherRecipe) {
+    REQUIRE_PRINT_SERVER(server);
+    Sandbox sandbox;
+    PrintKit::RecipeStore store{sandbox.recipeFolder()};
+    const PrintKit::PaperRecipe kept = store.save(
+        PrintKit::PaperRecipe::make("유광", {p900Queue, "EPSON SC-P900 Series"}, "PGPP", "A4", std::nullopt,
+                                    "STD", PrintKit::PrintQuality::standard, PrintKit::InkMode::color,
+                                    PrintKit::ColorManagement::driver(), std::nullopt, {}, ""),
+        PrintKit::Dates::now());
+    TestSupport::writeFile(sandbox.recipeFolder() / "00000000-0000-4000-8000-000000000000.json", "{ damaged");
+    sandbox.settings()->setValue(ModelSettings::printer, p900Queue);
+    PrintModel model(sandbox.environment());
+    startAndWait(model);
+    EXPECT_FALSE(model.failure().isEmpty());
+    ASSERT_EQ(model.storedRecipes().size(), 1u);
+    EXPECT_EQ(model.storedRecipes()[0], kept);
+    EXPECT_EQ(*model.recipe(), kept); // the printer's stored recipe, not a new one
 }

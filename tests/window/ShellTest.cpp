@@ -1,10 +1,12 @@
 #include "QuilmPrint/window/AppDelegate.h"
 #include "QuilmPrint/window/ContentView.h"
 #include "QuilmPrint/window/MainWindow.h"
+#include "QuilmPrint/window/QtDesktop.h"
 #include "QuilmPrint/window/Updates.h"
 #include "RecordingDesktop.h"
 #include "WindowTestSupport.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTest>
 #include <atomic>
@@ -188,4 +190,37 @@ TEST(AppDelegateTest, FilesFromTheCommandLineAreMadeAbsoluteAndOptionsSkipped) {
     EXPECT_EQ(files[0], "/abs/a.jpg");
     EXPECT_EQ(files[1], here / "relative.png");
     EXPECT_EQ(files[2], here / "-dash.tif");
+}
+
+TEST(PhotoFileDialogTest, AcceptsAChosenFolderInsteadOfOpeningIt) {
+    TestSupport::TemporaryDirectory folder;
+    std::filesystem::create_directories(folder / "여행");
+    TestSupport::writeFile(folder / "a.jpg", "not decoded here");
+    struct Case {
+        QStringList chosen;
+        bool accepted;
+    };
+    const Case cases[] = {{{"여행"}, true}, {{"a.jpg", "여행"}, true}, {{}, false}};
+    for (const Case& c : cases) {
+        PhotoFileDialog dialog(nullptr, "출력할 사진이나 폴더를 선택하세요");
+        dialog.setDirectory(QString::fromStdString(folder.path().string()));
+        QStringList quoted;
+        for (const QString& name : c.chosen)
+            quoted << '"' + name + '"';
+        dialog.selectFile(quoted.join(' '));
+        dialog.open();
+        QApplication::processEvents();
+        dialog.accept();
+        EXPECT_EQ(dialog.result() == QDialog::Accepted, c.accepted) << c.chosen.join(',').toStdString();
+        if (c.accepted) {
+            QStringList names;
+            for (const QString& file : dialog.selectedFiles())
+                names << QFileInfo(file).fileName();
+            names.sort();
+            QStringList expected = c.chosen;
+            expected.sort();
+            EXPECT_EQ(names, expected);
+        }
+        dialog.close();
+    }
 }

@@ -1,0 +1,30 @@
+// The driver options a job carries, as the inspector lists them: each option's and choice's Korean names
+// from the PPD beside the raw pair that CUPS receives, in submission order.
+#pragma once
+
+#include "PrintKit/settings/PPDFile.h"
+#include "PrintKit/settings/PrintOption.h"
+
+#include <QString>
+#include <cstddef>
+#include <vector>
+
+namespace QuilmPrint::DriverText {
+
+struct OptionRow {
+    QString name;      // the option's Korean label, else its keyword
+    QString valueName; // the choice's Korean label, else the raw value
+    QString pair;      // key=value
+
+    friend bool operator==(const OptionRow&, const OptionRow&) = default;
+};
+
+std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options,
+                                  const PrintKit::PPDFile& ppd);
+
+// "인쇄할 때마다 설정 13개를 빠짐없이 그대로 보냅니다."
+QString countLine(std::size_t count);
+inline constexpr const char* unpreparedLine = "설정을 만들 수 없습니다.";
+inline constexpr const char* listTitle = "작업마다 보내는 설정";
+
+} // namespace QuilmPrint::DriverText
