@@ -1,23 +1,20 @@
-// The whole print road, as a photographer meets it: ten 12-megapixel JPEGs printed one photo per sheet (4 × 6 in
-// at 360 ppi, turned canvas) through the model into the test bed's private cupsd, timed from printAll() until
-// CUPS reports the last job completed (rendering, submission and the server's raster filters all count).
-// Reports sheets per minute and the peak resident memory of the process. Needs root and cupsd (the test bed);
-// says why and reports nothing otherwise.
-#include "QuilmPrint/model/PrintModel.h"
-
+// The whole print road, as a photographer meets it: ten 12-megapixel JPEGs printed one photo per sheet (4 × 6
+// in at 360 ppi, turned canvas) through the model into the test bed's private cupsd, timed from printAll()
+// until CUPS reports the last job completed (rendering, submission and the server's raster filters all
+// count). Reports sheets per minute and the peak resident memory of the process. Needs root and cupsd (the
+// test bed); says why and reports nothing otherwise.
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/PrintModel.h"
 #include "TestImages.h"
 #include "doubles/SetupDouble.h"
 #include "doubles/TestQueues.h"
 
 #include <QGuiApplication>
-
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
-
 #include <chrono>
 #include <clocale>
 #include <cstdlib>
+#include <sys/resource.h>
 
 using namespace QuilmPrint;
 

@@ -4,7 +4,9 @@ namespace QuilmPrint::JobWatch {
 
 using State = PrintJobItem::State;
 
-bool isFollowed(State state) { return state == State::printing || state == State::cancelling; }
+bool isFollowed(State state) {
+    return state == State::printing || state == State::cancelling;
+}
 
 PrintJobItem read(PrintJobItem job, const PrintKit::JobAttributes& attributes) {
     const std::string& state = attributes.state;

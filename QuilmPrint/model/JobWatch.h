@@ -3,9 +3,8 @@
 // the line keeps its last state.
 #pragma once
 
-#include "QuilmPrint/model/ModelRecords.h"
-
 #include "PrintKit/printers/CupsClient.h"
+#include "QuilmPrint/model/ModelRecords.h"
 
 #include <QString>
 

@@ -65,7 +65,8 @@ std::filesystem::path place(const std::filesystem::path& rendered, const std::fi
         if (claim == Claim::placed)
             return candidate;
     }
-    throw std::system_error(std::make_error_code(std::errc::file_exists), (folder / fileName(stem, 1)).string());
+    throw std::system_error(std::make_error_code(std::errc::file_exists),
+                            (folder / fileName(stem, 1)).string());
 }
 
 } // namespace QuilmPrint::PDFExport

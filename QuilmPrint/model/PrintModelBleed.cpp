@@ -10,9 +10,12 @@ namespace QuilmPrint {
 
 namespace {
 
-std::string expansionKey(const std::string& queue, const std::string& page) { return queue + "." + page; }
+std::string expansionKey(const std::string& queue, const std::string& page) {
+    return queue + "." + page;
+}
 
-const QString unmeasuredNotice = QStringLiteral("테두리 없는 인쇄의 확대 비율을 재지 못해 보정 없이 인쇄합니다");
+const QString unmeasuredNotice =
+    QStringLiteral("테두리 없는 인쇄의 확대 비율을 재지 못해 보정 없이 인쇄합니다");
 
 } // namespace
 
@@ -34,11 +37,14 @@ void PrintModel::State::requestBleedMeasurement(const std::string& queue, const 
         } catch (const std::exception&) {
             // Counted as not measurable: the sheet then prints without the compensation, and says so.
         }
-        post(guard, [queue, name = page.name, expansion](PrintModel* target) { target->d->measured(queue, name, expansion); });
+        post(guard, [queue, name = page.name, expansion](PrintModel* target) {
+            target->d->measured(queue, name, expansion);
+        });
     });
 }
 
-void PrintModel::State::measured(const std::string& queue, const std::string& page, std::optional<double> expansion) {
+void PrintModel::State::measured(const std::string& queue, const std::string& page,
+                                 std::optional<double> expansion) {
     const std::string key = expansionKey(queue, page);
     road.measuring.erase(key);
     if (expansion && std::isfinite(*expansion) && *expansion > 0) {

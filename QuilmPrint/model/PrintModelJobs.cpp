@@ -1,16 +1,14 @@
 // The print road: sheets are rendered and sent one after another by one background task, each job is followed
 // in CUPS until it ends, and the same sheets can be exported as files instead.
+#include "PrintKit/printers/CupsClient.h"
 #include "QuilmPrint/model/JobWatch.h"
 #include "QuilmPrint/model/ModelTasks.h"
 #include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModelState.h"
 
-#include "PrintKit/printers/CupsClient.h"
-
 #include <QDir>
 #include <QThreadPool>
 #include <QTimer>
-
 #include <algorithm>
 #include <cstdlib>
 #include <system_error>
@@ -60,11 +58,13 @@ std::string temporaryName(const QUuid& id) {
     return "QuilmPrint-" + id.toString(QUuid::WithoutBraces).toUpper().toStdString() + ".pdf";
 }
 
-QString messageOf(const std::exception& error) { return QString::fromStdString(error.what()); }
+QString messageOf(const std::exception& error) {
+    return QString::fromStdString(error.what());
+}
 
 // Renders and submits one job's sheet; the temporary file never outlives the call.
-SheetEnd sendSheet(const SheetWork& work, const QUuid& job, const std::filesystem::path& folder, JobControl& control,
-                   const std::function<void()>& sending) {
+SheetEnd sendSheet(const SheetWork& work, const QUuid& job, const std::filesystem::path& folder,
+                   JobControl& control, const std::function<void()>& sending) {
     SheetEnd end;
     RemovedAtEnd pdf(folder / temporaryName(job));
     try {
@@ -102,9 +102,13 @@ SheetEnd exportSheet(const SheetWork& work, const std::filesystem::path& folder)
     return end;
 }
 
-std::string stemOf(const PhotoItem& photo) { return photo.url.stem().string(); }
+std::string stemOf(const PhotoItem& photo) {
+    return photo.url.stem().string();
+}
 
-QString exportedText(int files) { return QStringLiteral("PDF %1개를 저장했습니다").arg(files); }
+QString exportedText(int files) {
+    return QStringLiteral("PDF %1개를 저장했습니다").arg(files);
+}
 
 } // namespace
 
@@ -122,14 +126,15 @@ QThreadPool* printRoadPool() {
 
 // ---- Building the sheets ----
 
-std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model, const std::vector<PhotoItem>& photos,
+std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model,
+                                                      const std::vector<PhotoItem>& photos,
                                                       const PreparedSheet& sheet) const {
     std::vector<SheetWork> sheets;
     for (const PhotoItem& photo : photos) {
         SheetWork work;
         work.sheet = sheet;
-        work.content =
-            PhotoSheet{photo.url, model.imageFit(), model.margins(), model.offset(photo), model.isTurned(photo, sheet)};
+        work.content = PhotoSheet{photo.url, model.imageFit(), model.margins(), model.offset(photo),
+                                  model.isTurned(photo, sheet)};
         work.name = photo.name();
         work.stem = stemOf(photo);
         work.queue = printerID.value_or(std::string());
@@ -150,7 +155,8 @@ std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, co
         GridSheet content{{}, model.gridSpec(), model.margins()};
         auto cellOf = [&](const PhotoItem& photo) {
             return PrintKit::GridCellPhoto(
-                photo.url, grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
+                photo.url,
+                grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
         };
         if (grid.repeatsOne) {
             content.photos.assign(std::max<std::size_t>(cells, 1), cellOf(page.front()));
@@ -180,7 +186,8 @@ std::vector<SheetWork> PrintModel::State::sheetsToPrint(PrintModel& model, bool 
     }
     if (!gridPages)
         return photoSheets(model, only ? std::vector<PhotoItem>{*only} : photos, *sheet.value);
-    // A grid of which no cell fits the sheet has no pages; the user is told why rather than nothing happening.
+    // A grid of which no cell fits the sheet has no pages; the user is told why rather than nothing
+    // happening.
     if (const Outcome<PrintKit::GridPlan> plan = model.gridPlan(*sheet.value); !plan.ok()) {
         model.setFailure(plan.error);
         return {};
@@ -191,7 +198,8 @@ std::vector<SheetWork> PrintModel::State::sheetsToPrint(PrintModel& model, bool 
 // ---- The road ----
 
 PrintJobItem* PrintModel::State::job(const QUuid& id) {
-    auto found = std::find_if(jobs.begin(), jobs.end(), [&](const PrintJobItem& job) { return job.id == id; });
+    auto found =
+        std::find_if(jobs.begin(), jobs.end(), [&](const PrintJobItem& job) { return job.id == id; });
     return found == jobs.end() ? nullptr : &*found;
 }
 
@@ -264,7 +272,8 @@ void PrintModel::State::startNextSheet(PrintModel& model) {
                 const QUuid id = sheet.job;
                 end = sendSheet(sheet.work, id, folder, *sheet.control, [&] {
                     post(guard, [id](PrintModel* target) {
-                        if (PrintJobItem* item = target->d->job(id); item && item->state == JobState::rendering) {
+                        if (PrintJobItem* item = target->d->job(id);
+                            item && item->state == JobState::rendering) {
                             PrintJobItem changed = *item;
                             changed.state = JobState::sending;
                             target->d->setJob(*target, changed);
@@ -298,7 +307,8 @@ void PrintModel::State::sheetEnded(PrintModel& model, const RoadSheet& sheet, co
             changed.message = end.error;
             road.controls.erase(sheet.job);
         } else if (end.stopped) {
-            changed.state = JobState::cancelled; // already shown so by cancel(); the model going away ends here too
+            changed.state =
+                JobState::cancelled; // already shown so by cancel(); the model going away ends here too
             road.controls.erase(sheet.job);
         } else {
             changed.cupsJobID = end.cupsJobID;
@@ -320,7 +330,8 @@ void PrintModel::State::exportEnded(PrintModel& model, ExportRun& run) {
     if (run.written.empty()) {
         model.clearNotice();
     } else {
-        model.showNotice(Notice{exportedText(static_cast<int>(run.written.size())), false, run.written.front()});
+        model.showNotice(
+            Notice{exportedText(static_cast<int>(run.written.size())), false, run.written.front()});
     }
     if (!run.firstError.isEmpty())
         model.setFailure(run.firstError);
@@ -400,7 +411,9 @@ void PrintModel::State::cancelInCups(PrintModel& model, const QUuid& id) {
 
 // ---- Operations ----
 
-const std::vector<PrintJobItem>& PrintModel::jobs() const { return d->jobs; }
+const std::vector<PrintJobItem>& PrintModel::jobs() const {
+    return d->jobs;
+}
 
 void PrintModel::printAll() {
     if (photosPerSheet() == PhotosPerSheet::many)
@@ -409,9 +422,13 @@ void PrintModel::printAll() {
         printPhotos();
 }
 
-void PrintModel::printPhotos() { d->print(*this, d->sheetsToPrint(*this, false, std::nullopt)); }
+void PrintModel::printPhotos() {
+    d->print(*this, d->sheetsToPrint(*this, false, std::nullopt));
+}
 
-void PrintModel::printGridPages() { d->print(*this, d->sheetsToPrint(*this, true, std::nullopt)); }
+void PrintModel::printGridPages() {
+    d->print(*this, d->sheetsToPrint(*this, true, std::nullopt));
+}
 
 void PrintModel::printOnly(const PhotoItem& photo) {
     d->print(*this, d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, photo));
@@ -457,14 +474,16 @@ void PrintModel::cancel(const QUuid& jobID) {
 int PrintModel::unsentSheets() const {
     int sheets = 0;
     for (const PrintJobItem& job : d->jobs) {
-        if (job.state == JobState::waiting || job.state == JobState::rendering || job.state == JobState::sending)
+        if (job.state == JobState::waiting || job.state == JobState::rendering ||
+            job.state == JobState::sending)
             sheets += job.copies;
     }
     return sheets;
 }
 
 void PrintModel::exportPDFs(const std::filesystem::path& folder) {
-    std::vector<SheetWork> sheets = d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, std::nullopt);
+    std::vector<SheetWork> sheets =
+        d->sheetsToPrint(*this, photosPerSheet() == PhotosPerSheet::many, std::nullopt);
     if (sheets.empty())
         return;
     auto run = std::make_shared<ExportRun>();
@@ -478,7 +497,9 @@ void PrintModel::exportPDFs(const std::filesystem::path& folder) {
 
 // ---- Notices ----
 
-const std::optional<Notice>& PrintModel::notice() const { return d->notice; }
+const std::optional<Notice>& PrintModel::notice() const {
+    return d->notice;
+}
 void PrintModel::showNotice(const Notice& notice) {
     d->notice = notice;
     emit noticeChanged();
@@ -506,10 +527,14 @@ void PrintModel::State::applyPrintDemonstrations() {
             job.copies = copies;
             return job;
         };
-        jobs = {demo(JobState::failed, "IMG_2041.jpg", 0, 1),    demo(JobState::waiting, "IMG_2042.jpg", 0, 2),
-                demo(JobState::rendering, "IMG_2043.heic", 0, 1), demo(JobState::sending, "IMG_2044.tif", 0, 1),
-                demo(JobState::printing, "IMG_2045.jpg", 118, 1), demo(JobState::cancelling, "IMG_2046.jpg", 119, 1),
-                demo(JobState::done, "IMG_2047.png", 116, 3),      demo(JobState::cancelled, "IMG_2048.jpg", 117, 1)};
+        jobs = {demo(JobState::failed, "IMG_2041.jpg", 0, 1),
+                demo(JobState::waiting, "IMG_2042.jpg", 0, 2),
+                demo(JobState::rendering, "IMG_2043.heic", 0, 1),
+                demo(JobState::sending, "IMG_2044.tif", 0, 1),
+                demo(JobState::printing, "IMG_2045.jpg", 118, 1),
+                demo(JobState::cancelling, "IMG_2046.jpg", 119, 1),
+                demo(JobState::done, "IMG_2047.png", 116, 3),
+                demo(JobState::cancelled, "IMG_2048.jpg", 117, 1)};
         jobs[0].message = QStringLiteral("인쇄 작업을 보내지 못했습니다: 프린터가 응답하지 않습니다");
         jobs[4].processing = true;
         jobs[5].note = JobWatch::checkPrinterNote;
@@ -517,7 +542,8 @@ void PrintModel::State::applyPrintDemonstrations() {
     }
     const char* showNotice = std::getenv("QUILM_PRINT_SHOW_NOTICE");
     if (showNotice && *showNotice) {
-        Notice demo{std::string(showNotice) == "1" ? exportedText(1) : QString::fromUtf8(showNotice), false, {}};
+        Notice demo{
+            std::string(showNotice) == "1" ? exportedText(1) : QString::fromUtf8(showNotice), false, {}};
         if (const char* file = std::getenv("QUILM_PRINT_NOTICE_FILE"); file && *file)
             demo.reveal = std::filesystem::path(file);
         model.showNotice(demo);

@@ -5,7 +5,6 @@
 #include "QuilmPrint/model/PrintModelState.h"
 
 #include <QThreadPool>
-
 #include <algorithm>
 
 namespace QuilmPrint {
@@ -16,7 +15,9 @@ constexpr auto discoveryTime = std::chrono::seconds(3);
 
 const QString machinePrefix = QStringLiteral("machine:");
 
-QString messageOf(const std::exception& error) { return QString::fromStdString(error.what()); }
+QString messageOf(const std::exception& error) {
+    return QString::fromStdString(error.what());
+}
 
 bool isBusy(const DriverInstall& install) {
     return install.kind == DriverInstall::Kind::downloading || install.kind == DriverInstall::Kind::finding;
@@ -112,8 +113,12 @@ void PrintModel::discoverPrinters() {
     });
 }
 
-bool PrintModel::isDiscovering() const { return d->isDiscovering; }
-const std::vector<PrintKit::FoundPrinter>& PrintModel::foundPrinters() const { return d->foundPrinters; }
+bool PrintModel::isDiscovering() const {
+    return d->isDiscovering;
+}
+const std::vector<PrintKit::FoundPrinter>& PrintModel::foundPrinters() const {
+    return d->foundPrinters;
+}
 
 std::vector<PrintKit::FoundPrinter> PrintModel::newPrinters() const {
     std::vector<PrintKit::FoundPrinter> unconnected;
@@ -172,7 +177,9 @@ void PrintModel::connect(const PrintKit::FoundPrinter& printer) {
     });
 }
 
-const std::optional<std::string>& PrintModel::connecting() const { return d->connecting; }
+const std::optional<std::string>& PrintModel::connecting() const {
+    return d->connecting;
+}
 
 // ---- Drivers ----
 
@@ -210,7 +217,8 @@ void PrintModel::installDriver(const QString& id, const std::string& model) {
             const std::filesystem::path image = services->downloadInstaller(
                 *url,
                 [&](double fraction) {
-                    // Whole percents are all a progress bar can show; finer steps would flood the main thread.
+                    // Whole percents are all a progress bar can show; finer steps would flood the main
+                    // thread.
                     fraction = std::clamp(fraction, 0.0, 1.0);
                     if (fraction - reported >= 0.01 || (fraction == 1.0 && reported < 1.0)) {
                         reported = fraction;
@@ -226,8 +234,12 @@ void PrintModel::installDriver(const QString& id, const std::string& model) {
     });
 }
 
-const std::map<QString, DriverInstall>& PrintModel::driverInstalls() const { return d->driverInstalls; }
-const std::map<QString, std::filesystem::path>& PrintModel::installerMounts() const { return d->installerMounts; }
+const std::map<QString, DriverInstall>& PrintModel::driverInstalls() const {
+    return d->driverInstalls;
+}
+const std::map<QString, std::filesystem::path>& PrintModel::installerMounts() const {
+    return d->installerMounts;
+}
 
 void PrintModel::refreshDrivers() {
     if (d->refreshingDrivers)

@@ -9,7 +9,6 @@
 #include <QString>
 #include <QThreadPool>
 #include <QUuid>
-
 #include <atomic>
 #include <deque>
 #include <filesystem>
@@ -22,8 +21,7 @@
 namespace QuilmPrint {
 
 // Runs call(model) on the main thread later, unless the model is gone by then. Callable from any thread.
-template <typename Call>
-void post(const QPointer<PrintModel>& guard, Call call) {
+template <typename Call> void post(const QPointer<PrintModel>& guard, Call call) {
     deliver(guard, 0, [call = std::move(call)](PrintModel& model, int) mutable { call(&model); });
 }
 
@@ -65,8 +63,8 @@ struct RoadSheet {
 struct SheetEnd {
     int cupsJobID = 0;
     QString error;
-    bool stopped = false;            // cancelled before it reached CUPS, or the model went away
-    std::filesystem::path exported;  // the exported file
+    bool stopped = false;           // cancelled before it reached CUPS, or the model went away
+    std::filesystem::path exported; // the exported file
 };
 
 // Raised when the model goes away, so that long calls (a discovery run, a download) end early.
@@ -83,10 +81,10 @@ struct PrintRoad {
     std::deque<RoadSheet> waiting;
     bool sheetOnItsWay = false;
     std::map<QUuid, std::shared_ptr<JobControl>> controls;
-    std::set<QUuid> watched;      // jobs whose next reading is scheduled or running
-    std::set<QUuid> cancelling;   // jobs whose cancel request is on its way to CUPS
-    std::set<std::string> measuring;      // "queue.pageSize" of the expansions being measured
-    std::set<std::string> unmeasurable;   // … and of those that could not be measured in this run
+    std::set<QUuid> watched;            // jobs whose next reading is scheduled or running
+    std::set<QUuid> cancelling;         // jobs whose cancel request is on its way to CUPS
+    std::set<std::string> measuring;    // "queue.pageSize" of the expansions being measured
+    std::set<std::string> unmeasurable; // … and of those that could not be measured in this run
 
     PrintRoad() = default;
     PrintRoad(const PrintRoad&) = delete;

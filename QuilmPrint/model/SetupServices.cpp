@@ -18,7 +18,9 @@ public:
         return PrintKit::PrinterSetup::discover(duration, cancel);
     }
 
-    std::vector<PrintKit::EpsonDriver> installedDrivers() override { return PrintKit::PrinterSetup::installedDrivers(); }
+    std::vector<PrintKit::EpsonDriver> installedDrivers() override {
+        return PrintKit::PrinterSetup::installedDrivers();
+    }
 
     std::string createQueue(const PrintKit::FoundPrinter& printer, const PrintKit::EpsonDriver& driver,
                             const std::vector<std::string>& existingQueues) override {
@@ -30,7 +32,8 @@ public:
         return PrintKit::EpsonDriverDownload::find(installerFileName, cancel);
     }
 
-    std::filesystem::path downloadInstaller(const std::string& url, const std::function<void(double)>& progress,
+    std::filesystem::path downloadInstaller(const std::string& url,
+                                            const std::function<void(double)>& progress,
                                             const std::atomic<bool>* cancel) override {
         return PrintKit::EpsonDriverDownload::download(url, progress, cancel);
     }
@@ -48,13 +51,16 @@ public:
         PrintKit::EpsonDriverDownload::detach(mountPoint);
     }
 
-    std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override {
+    std::optional<double> measureExpansion(const std::string& queue,
+                                           const PrintKit::PPDPageSize& page) override {
         return PrintKit::BorderlessExpansion::measure(queue, page);
     }
 };
 
 } // namespace
 
-std::shared_ptr<SetupServices> makeSetupServices() { return std::make_shared<EngineSetupServices>(); }
+std::shared_ptr<SetupServices> makeSetupServices() {
+    return std::make_shared<EngineSetupServices>();
+}
 
 } // namespace QuilmPrint

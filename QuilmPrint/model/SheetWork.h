@@ -1,17 +1,15 @@
 // One sheet as the print road takes it: everything the renderer needs, copied out of the model when the user
-// prints or exports, so the sheet comes out as it was shown at that moment whatever is changed afterwards, and
-// so it can be rendered on another thread.
+// prints or exports, so the sheet comes out as it was shown at that moment whatever is changed afterwards,
+// and so it can be rendered on another thread.
 #pragma once
-
-#include "QuilmPrint/model/ModelRecords.h"
 
 #include "PrintKit/render/layout/GridSpec.h"
 #include "PrintKit/render/layout/ImageFit.h"
 #include "PrintKit/render/sheet/GridCellPhoto.h"
 #include "PrintKit/support/Geometry.h"
+#include "QuilmPrint/model/ModelRecords.h"
 
 #include <QString>
-
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -43,8 +41,8 @@ struct GridSheet {
 struct SheetWork {
     PreparedSheet sheet; // the unturned sheet, as prepare() gives it
     std::variant<PhotoSheet, GridSheet> content;
-    QString name;        // the jobs list's name of the sheet, the job's title in CUPS
-    std::string stem;    // an exported file's name, without ".pdf"
+    QString name;     // the jobs list's name of the sheet, the job's title in CUPS
+    std::string stem; // an exported file's name, without ".pdf"
     std::string queue;
 
     // The measurement the sheet waited for has ended: the bleed is settled with the expansion, or without

@@ -1,14 +1,12 @@
 // Exported sheets: named after their photo, never replacing a file, written whole or not at all.
-#include "QuilmPrint/model/PDFExport.h"
-
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/PDFExport.h"
 #include "TestSupport.h"
 #include "doubles/SetupDouble.h"
 #include "doubles/TestQueues.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 using namespace QuilmPrint;
 using TestSupport::readFile;
@@ -22,9 +20,8 @@ TEST(ExportTest, NamesCountUpPastFilesThatAreThere) {
     std::vector<std::string> names;
     for (const std::string& content : contents) {
         writeFile(folder / "QuilmPrint-rendered.pdf", content);
-        names.push_back(PDFExport::place(folder / "QuilmPrint-rendered.pdf", folder.path(), "IMG_1")
-                            .filename()
-                            .string());
+        names.push_back(
+            PDFExport::place(folder / "QuilmPrint-rendered.pdf", folder.path(), "IMG_1").filename().string());
     }
     EXPECT_EQ(names, (std::vector<std::string>{"IMG_1 (3).pdf", "IMG_1 (4).pdf", "IMG_1 (5).pdf"}));
     EXPECT_EQ(readFile(folder / "IMG_1.pdf"), "mine");
@@ -50,7 +47,9 @@ protected:
     std::shared_ptr<TestDoubles::SetupDouble> setup_ = std::make_shared<TestDoubles::SetupDouble>();
 };
 
-bool finished(const PrintModel& model) { return model.notice() && !model.notice()->working; }
+bool finished(const PrintModel& model) {
+    return model.notice() && !model.notice()->working;
+}
 
 TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     REQUIRE_PRINT_SERVER(server);
@@ -76,8 +75,8 @@ TEST_F(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) 
 
     model->exportPDFs(folder);
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return finished(*model); }));
-    EXPECT_EQ(filesIn(folder), (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf",
-                                                         "photo-2.pdf"}));
+    EXPECT_EQ(filesIn(folder),
+              (std::vector<std::string>{"photo-1 (2).pdf", "photo-1.pdf", "photo-2 (2).pdf", "photo-2.pdf"}));
     EXPECT_TRUE(readFile(folder / "photo-1 (2).pdf") == exported);
     EXPECT_TRUE(model->failure().isEmpty());
 }

@@ -1,14 +1,12 @@
 // The borderless expansion: measured once per queue and page size, remembered across runs, and a
 // measurement that fails ends the wait with a notice instead of keeping the sheet pending for good.
+#include "AppTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/model/PrintRoad.h"
 #include "QuilmPrint/model/SheetWork.h"
-
-#include "AppTestSupport.h"
 #include "doubles/SetupDouble.h"
 
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
@@ -65,7 +63,9 @@ TEST_F(PrintRoadBleedTest, MeasuredOnceAndRemembered) {
 
 TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) {
     REQUIRE_PRINT_SERVER(server);
-    setup_->measureCall = [](const std::string&, const PrintKit::PPDPageSize&) { return std::optional<double>(); };
+    setup_->measureCall = [](const std::string&, const PrintKit::PPDPageSize&) {
+        return std::optional<double>();
+    };
     auto model = borderless();
     ASSERT_TRUE(waitFor([&] { return !model->prepare().bleedPending; }));
     EXPECT_FALSE(model->prepare().bleed);

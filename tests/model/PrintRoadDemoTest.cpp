@@ -1,13 +1,11 @@
 // The demonstration variables put the jobs list and the notice into states the windows can show without a
 // printer.
-#include "QuilmPrint/model/PrintModel.h"
-
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/PrintModel.h"
 #include "doubles/SetupDouble.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <set>
 
 using namespace QuilmPrint;
@@ -47,11 +45,12 @@ TEST(PrintRoadDemoTest, JobsInEveryStateAndANoticeThatReveals) {
         EXPECT_EQ(states.size(), 8u);
         EXPECT_EQ(model.jobs().size(), 8u);
         EXPECT_EQ(model.unsentSheets(), 4); // two copies waiting, one rendering, one sending
-        EXPECT_EQ(model.notice(),
-                  (Notice{"PDF 1개를 저장했습니다", false, std::filesystem::path("/home/someone/사진/IMG_2041.pdf")}));
+        EXPECT_EQ(model.notice(), (Notice{"PDF 1개를 저장했습니다", false,
+                                          std::filesystem::path("/home/someone/사진/IMG_2041.pdf")}));
     }
     {
-        Variables text({{"QUILM_PRINT_SHOW_NOTICE", "인쇄할 PDF를 저장했습니다"}, {"QUILM_PRINT_DEMO_JOBS", "0"}});
+        Variables text(
+            {{"QUILM_PRINT_SHOW_NOTICE", "인쇄할 PDF를 저장했습니다"}, {"QUILM_PRINT_DEMO_JOBS", "0"}});
         PrintModel model(environment);
         model.start();
         EXPECT_TRUE(model.jobs().empty());

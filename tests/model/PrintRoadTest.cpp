@@ -1,23 +1,21 @@
 // The print road against the private cupsd: photos and grid pages rendered, sent and followed until CUPS
 // says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; and no
 // temporary file left behind on any road.
-#include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/model/PrintRoad.h"
 
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/PrintModel.h"
 #include "doubles/SetupDouble.h"
 #include "doubles/TestQueues.h"
 
 #include <QTest>
 #include <QThreadPool>
-
 #include <cups/cups.h>
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <map>
+#include <unistd.h>
 
 using namespace QuilmPrint;
 using AppTestSupport::waitFor;
@@ -98,7 +96,8 @@ protected:
 
     static bool allEnded(const PrintModel& model) {
         for (const PrintJobItem& job : model.jobs()) {
-            if (job.state != JobState::done && job.state != JobState::cancelled && job.state != JobState::failed)
+            if (job.state != JobState::done && job.state != JobState::cancelled &&
+                job.state != JobState::failed)
                 return false;
         }
         return !model.jobs().empty();
@@ -138,15 +137,18 @@ TEST_F(PrintRoadTest, PhotosPrintAsJobsThatRunTheirCourse) {
         EXPECT_EQ(job.queue, photoQueue);
         EXPECT_EQ(job.copies, 2);
         ASSERT_GT(job.cupsJobID, 0);
-        std::map<std::string, std::string> received = parsedOptions(TestSupport::readFile(server->optionLog(job.cupsJobID)));
+        std::map<std::string, std::string> received =
+            parsedOptions(TestSupport::readFile(server->optionLog(job.cupsJobID)));
         for (const PrintKit::PrintOption& option : sheet.options) {
-            if (option.key != "copies")
+            if (option.key != "copies") {
                 EXPECT_EQ(received[option.key], option.value) << option.key;
+            }
         }
     }
     EXPECT_EQ(printing->jobs()[0].photoName, "photo-1.jpg");
-    EXPECT_EQ(parsedOptions(TestSupport::readFile(server->optionLog(printing->jobs()[0].cupsJobID)))["EPIJ_Medi"],
-              "PGPP");
+    EXPECT_EQ(
+        parsedOptions(TestSupport::readFile(server->optionLog(printing->jobs()[0].cupsJobID)))["EPIJ_Medi"],
+        "PGPP");
     // The driver got 16-bit colour and is told to make two copies of the one page.
     const Raster raster = readRaster(server->output(photoQueue));
     EXPECT_EQ(raster.pages, 1);

@@ -1,14 +1,12 @@
 // The model's printer set-up: a found printer goes from needing a driver through the installer to a queue,
 // with the set-up services' doubles standing in for the network and the maker's server.
-#include "QuilmPrint/model/PrintModel.h"
-
 #include "PrintKit/printers/PrinterSetup.h"
+#include "QuilmPrint/model/PrintModel.h"
 #include "TestSupport.h"
 #include "doubles/SetupDouble.h"
 
 #include <QSettings>
 #include <QTest>
-
 #include <gtest/gtest.h>
 
 using namespace QuilmPrint;
@@ -63,10 +61,15 @@ TEST_F(SetupChainTest, InstallsTheDriverThenConnectsThePrinter) {
     setup_->findGate.open();
     ASSERT_TRUE(waitFor([&] { return model.driverInstalls().at(id).kind == Kind::installerOpen; }));
     EXPECT_EQ(setup_->finds(), 1);
-    EXPECT_EQ(seen, (std::vector<DriverInstall>{DriverInstall::finding(), DriverInstall::downloading(0),
-                                                DriverInstall::downloading(0.25), DriverInstall::downloading(0.5),
-                                                DriverInstall::downloading(1), DriverInstall::installerOpen()}));
+    EXPECT_EQ(seen,
+              (std::vector<DriverInstall>{DriverInstall::finding(), DriverInstall::downloading(0),
+                                          DriverInstall::downloading(0.25), DriverInstall::downloading(0.5),
+                                          DriverInstall::downloading(1), DriverInstall::installerOpen()}));
     EXPECT_EQ(model.installerMounts().at(id), "/nonexistent/mount");
+    model.reopenInstaller("No such install");
+    model.reopenInstaller(id);
+    ASSERT_TRUE(waitFor([&] { return !setup_->reopened().empty(); }));
+    EXPECT_EQ(setup_->reopened(), std::vector<std::filesystem::path>{"/nonexistent/mount"});
 
     // The installer has put the driver in place: the next refresh ends the installation and connects.
     std::vector<PrintKit::EpsonDriver> usedDriver;
@@ -144,12 +147,14 @@ TEST_F(SetupChainTest, FailingConnectLandsInTheProblemAlert) {
     PrintModel model(environment());
     model.discoverPrinters();
     ASSERT_TRUE(waitFor([&] { return !model.isDiscovering(); }));
-    ASSERT_TRUE(waitFor([&] { return model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::canConnect; }));
+    ASSERT_TRUE(
+        waitFor([&] { return model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::canConnect; }));
     model.connect(studio);
     model.connect(studio); // while connecting: ignored
     ASSERT_TRUE(waitFor([&] { return !model.failure().isEmpty(); }));
     EXPECT_EQ(model.failure().toStdString(),
-              PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused").message());
+              PrintKit::PrinterSetupError(PrintKit::PrinterSetupErrorCode::queueFailed, "lpadmin: refused")
+                  .message());
     EXPECT_FALSE(model.connecting());
 }
 

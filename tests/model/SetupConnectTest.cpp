@@ -1,8 +1,7 @@
 // Connecting a found printer against the private cupsd: the model creates the queue with the engine's real
 // queue creation and selects it; the printer then reads as connected.
-#include "QuilmPrint/model/PrintModel.h"
-
 #include "AppTestSupport.h"
+#include "QuilmPrint/model/PrintModel.h"
 #include "doubles/SetupDouble.h"
 
 #include <gtest/gtest.h>
@@ -26,12 +25,15 @@ TEST(SetupConnectTest, ConnectCreatesTheQueueAndSelectsIt) {
     AppTestSupport::startAndWait(model);
     model.discoverPrinters();
     ASSERT_TRUE(waitFor([&] { return !model.isDiscovering(); }));
-    ASSERT_TRUE(waitFor([&] { return model.setupStatus(studio) == PrintKit::SetupStatus::canConnect(p900); }));
+    ASSERT_TRUE(
+        waitFor([&] { return model.setupStatus(studio) == PrintKit::SetupStatus::canConnect(p900); }));
 
     model.connect(studio);
     EXPECT_EQ(model.connecting(), std::optional<std::string>(studio.name));
-    ASSERT_TRUE(waitFor([&] { return !model.connecting() && model.printerID() != std::nullopt &&
-                                     model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::connected; }));
+    ASSERT_TRUE(waitFor([&] {
+        return !model.connecting() && model.printerID() != std::nullopt &&
+               model.setupStatus(studio).kind == PrintKit::SetupStatus::Kind::connected;
+    }));
     const std::string queue = *model.printerID();
     TestSupport::run("lpadmin -x '" + queue + "'");
     EXPECT_EQ(model.setupStatus(studio), PrintKit::SetupStatus::connected(queue));

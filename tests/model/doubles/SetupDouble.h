@@ -38,8 +38,7 @@ private:
 
 class SetupDouble : public QuilmPrint::SetupServices {
 private:
-    template <typename Call>
-    auto locked(Call call) {
+    template <typename Call> auto locked(Call call) {
         std::lock_guard lock(mutex_);
         return call();
     }
@@ -48,6 +47,7 @@ private:
     int finds_ = 0;
     int measurements_ = 0;
     std::vector<std::filesystem::path> detached_;
+    std::vector<std::filesystem::path> reopened_;
 
 public:
     // What the calls answer.
@@ -65,15 +65,25 @@ public:
     Gate createGate;
 
     // What was asked.
-    int finds() { return locked([&] { return finds_; }); }
-    int measurements() { return locked([&] { return measurements_; }); }
-    std::vector<std::filesystem::path> detached() { return locked([&] { return detached_; }); }
+    int finds() {
+        return locked([&] { return finds_; });
+    }
+    int measurements() {
+        return locked([&] { return measurements_; });
+    }
+    std::vector<std::filesystem::path> detached() {
+        return locked([&] { return detached_; });
+    }
+    std::vector<std::filesystem::path> reopened() {
+        return locked([&] { return reopened_; });
+    }
 
     void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
         locked([&] { drivers = std::move(list); });
     }
 
-    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds, const std::atomic<bool>*) override {
+    std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds,
+                                                 const std::atomic<bool>*) override {
         return locked([&] { return found; });
     }
     std::vector<PrintKit::EpsonDriver> installedDrivers() override {
@@ -98,11 +108,14 @@ public:
             throw std::runtime_error(failure);
         return "/nonexistent/mount";
     }
-    void reopenInstaller(const std::filesystem::path&) override {}
+    void reopenInstaller(const std::filesystem::path& mount) override {
+        locked([&] { reopened_.push_back(mount); });
+    }
     void detachInstaller(const std::filesystem::path& mount) override {
         locked([&] { detached_.push_back(mount); });
     }
-    std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override;
+    std::optional<double> measureExpansion(const std::string& queue,
+                                           const PrintKit::PPDPageSize& page) override;
 };
 
 } // namespace TestDoubles

@@ -16,8 +16,9 @@ std::string quoted(const std::string& text) {
 }
 
 // Adds a queue to the shared server from the PPD with `from` replaced by `to`; returns the problem, if any.
-std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::filesystem::path& base,
-                     const std::string& from = {}, const std::string& to = {}) {
+std::string addQueue(TestSupport::TestServer& server, const std::string& name,
+                     const std::filesystem::path& base, const std::string& from = {},
+                     const std::string& to = {}) {
     std::string ppd = TestSupport::readFile(base);
     if (!from.empty())
         ppd.replace(ppd.find(from), from.size(), to);
@@ -25,7 +26,8 @@ std::string addQueue(TestSupport::TestServer& server, const std::string& name, c
     TestSupport::writeFile(file, ppd);
     std::string output;
     if (TestSupport::run(quoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " add " +
-                             quoted(server.root().string()) + " " + name + " " + quoted(file.string()) + " 2>&1",
+                             quoted(server.root().string()) + " " + name + " " + quoted(file.string()) +
+                             " 2>&1",
                          &output) != 0)
         return "cannot add " + name + ": " + output;
     return "";
