@@ -1,6 +1,7 @@
 // The set-up sheet's rows: for every state of a found printer, a connected queue and a catalogue machine, the
 // status line, its colour and the one control offered, and what using that control calls; and the words of
 // the sheet that follow the user's region.
+#include "PanelTestSupport.h"
 #include "QuilmPrint/panels/MachineRow.h"
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
 #include "QuilmPrint/panels/SetupRow.h"
@@ -177,7 +178,7 @@ TEST(SetupRowTest, EachStateShowsItsLineAndItsOneControl) {
         EXPECT_EQ(row.statusLabel()->text(), c.text) << where;
         EXPECT_EQ(row.statusLabel()->colour(), c.colour) << where;
         // The printer symbol takes the status colour: a point inside its body.
-        const QImage image = SetupTest::grab(&row);
+        const QImage image = PanelTest::grab(&row);
         const QPoint body = row.findChild<SymbolView*>()->mapTo(&row, QPoint(14, 9));
         EXPECT_LT(SetupTest::distance(image.pixelColor(body), onPlate(c.colour)), 40) << where;
         expectControl(row.controlView(), c.control, recorder, where);
@@ -192,7 +193,7 @@ TEST(SetupRowTest, StatusStaysWithinTwoLinesWhateverTheMessage) {
             {});
     row.resize(460, row.heightForWidth(460));
     row.show();
-    SetupTest::grab(&row);
+    PanelTest::grab(&row);
     const int line = QFontMetrics(row.statusLabel()->font()).lineSpacing();
     EXPECT_LE(row.statusLabel()->height(), 2 * line + 1);
     EXPECT_GE(row.statusLabel()->height(), 2 * line - 1);
@@ -237,7 +238,7 @@ TEST(MachineRowTest, EachStateShowsItsLineAndItsOneControl) {
         EXPECT_EQ(row.statusLabel()->text(), c.text) << where;
         EXPECT_EQ(row.statusLabel()->colour(), Theme::inkTertiary()) << where;
         // The check mark's disc is green; the download arrow's ring is grey and its centre line is not green.
-        const QImage image = SetupTest::grab(&row);
+        const QImage image = PanelTest::grab(&row);
         const QPoint centre = row.symbol()->mapTo(&row, row.symbol()->rect().center());
         const QPoint disc = centre + QPoint(-5, 3);
         EXPECT_EQ(SetupTest::distance(image.pixelColor(disc), onPlate(Theme::good())) < 40,

@@ -4,6 +4,7 @@
 // (scripts/avahi-testbed.sh) that the sheet finds and connects. libdbus reads the bus address once per
 // process, so the discovery case needs a process of its own, as ctest runs it.
 #include "AppTestSupport.h"
+#include "PanelTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
 #include "QuilmPrint/panels/SetupRow.h"
@@ -118,16 +119,16 @@ TEST(SetupServerTest, ConnectedQueuesAreUsedFromTheSheetAndAirPrintQueuesExplain
     EXPECT_TRUE(
         SetupTest::shows(&sheet, "Office_AirPrint — Epson 드라이버 연결 없음. 프린터를 켜고 위에서 연결"));
     // With connected queues above it, the heading of new printers stands 10 further off than rows do.
-    SetupTest::grab(&sheet);
+    PanelTest::grab(&sheet);
     QLabel* newTitle = titleLabel(sheet, "새로 찾은 프린터");
     ASSERT_TRUE(newTitle);
     SetupRow* last = sheet.connectedRows().back();
     EXPECT_EQ(newTitle->mapTo(&sheet, QPoint(0, 0)).y() - last->mapTo(&sheet, QPoint(0, last->height())).y(),
               16);
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-connected-queues");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-connected-queues");
     QScrollBar* scroll = sheet.findChild<QScrollArea*>()->verticalScrollBar();
     scroll->setValue(scroll->maximum());
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-airprint-note");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-airprint-note");
 
     QTest::mouseClick(studio->controlView()->button(), Qt::LeftButton);
     EXPECT_EQ(model.printerID(), std::optional<std::string>("Studio_P900"));
@@ -226,7 +227,7 @@ TEST(SetupDiscoveryTest, AnnouncedPrinterIsFoundAndConnected) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return found->controlView()->control().text == "연결"; }, 10000))
         << found->statusLabel()->text().toStdString();
     EXPECT_EQ(found->statusLabel()->text(), "Epson 드라이버 설치됨 · 연결 대기");
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-discovered");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-discovered");
 
     QTest::mouseClick(found->controlView()->button(), Qt::LeftButton);
     EXPECT_EQ(model.connecting(), std::optional<std::string>("Studio P900"));
@@ -244,7 +245,7 @@ TEST(SetupDiscoveryTest, AnnouncedPrinterIsFoundAndConnected) {
     sheet.refresh();
     EXPECT_EQ(connected->controlView()->control().text, "사용 중");
     EXPECT_TRUE(SetupTest::shows(&sheet, "새 Epson 프린터 없음"));
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-connected");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-connected");
 }
 
 } // namespace

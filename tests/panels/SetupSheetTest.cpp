@@ -1,6 +1,7 @@
 // The printer set-up sheet over a model whose set-up services are the test doubles: discovery when it
 // appears, the driver refresh only while it is shown, found printers and catalogue machines walked through
 // their installation states by pressing the rows' buttons, and the keys and outside pages of the sheet.
+#include "PanelTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/MachineRow.h"
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
@@ -26,11 +27,10 @@ const FoundPrinter kitchen{"Kitchen", "EPSON ET-8550 Series"};
 const FoundPrinter studio{"Studio P900", "EPSON SC-P900 Series"};
 const PrintKit::EpsonDriver p900{"EPSON SC-P900 Series", "testbed-drivers:sc-p900"};
 
-// The doubles, also counting driver reads and installer reopenings, and holding a download part-way.
+// The doubles, also counting driver reads and holding a download part-way.
 class SheetSetup : public TestDoubles::SetupDouble {
 public:
     std::atomic<int> reads{0};
-    std::atomic<int> reopened{0};
     TestDoubles::Gate downloadGate;
 
     std::vector<PrintKit::EpsonDriver> installedDrivers() override {
@@ -43,7 +43,6 @@ public:
         downloadGate.pass();
         return SetupDouble::downloadInstaller(url, report, cancel);
     }
-    void reopenInstaller(const std::filesystem::path&) override { ++reopened; }
 };
 
 class SetupSheetTest : public testing::Test {
@@ -135,7 +134,7 @@ TEST_F(SetupSheetTest, EmptyStateSaysWhetherAnythingWasFound) {
     EXPECT_FALSE(SetupTest::shows(&sheet, "AirPrint 연결은 쓰지 않음"));
     EXPECT_TRUE(sheet.newRows().empty());
     // Without connected queues the first heading starts at the top of the list.
-    SetupTest::grab(&sheet);
+    PanelTest::grab(&sheet);
     for (QLabel* label : sheet.findChildren<QLabel*>()) {
         if (label->text() == "새로 찾은 프린터") {
             EXPECT_EQ(label->geometry().top(), 14);
@@ -145,7 +144,7 @@ TEST_F(SetupSheetTest, EmptyStateSaysWhetherAnythingWasFound) {
             EXPECT_EQ(label->height(), label->heightForWidth(label->width())) << label->text().toStdString();
         }
     }
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-nothing-found");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-nothing-found");
 }
 
 TEST_F(SetupSheetTest, FoundPrintersWalkThroughTheirInstallStates) {
@@ -172,19 +171,20 @@ TEST_F(SetupSheetTest, FoundPrintersWalkThroughTheirInstallStates) {
     // The other printer and the machine of the same model are not touched by this printer's install.
     EXPECT_EQ(rowOf(sheet, "Kitchen")->values().install, std::nullopt);
     EXPECT_EQ(sheet.machineRows().front()->values().install, std::nullopt);
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-downloading");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-downloading");
     setup_->downloadGate.open();
     ASSERT_TRUE(waitFor([&] { return row->controlView()->control().text == "설치 화면"; }));
     EXPECT_EQ(row->controlView()->button()->toolTip(), "Epson 설치 화면을 닫았다면 다시 엽니다");
     press(row);
-    ASSERT_TRUE(waitFor([&] { return setup_->reopened == 1; }));
+    ASSERT_TRUE(waitFor([&] { return setup_->reopened().size() == 1; }));
+    EXPECT_EQ(setup_->reopened().front(), "/nonexistent/mount");
 
     // Kitchen's maker has no installer for it: "지원 페이지" opens the region's support page.
     setup_->installerURL = std::nullopt;
     press(rowOf(sheet, "Kitchen"));
     ASSERT_TRUE(
         waitFor([&] { return rowOf(sheet, "Kitchen")->controlView()->control().text == "지원 페이지"; }));
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-found-printers");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-found-printers");
     press(rowOf(sheet, "Kitchen"));
     ASSERT_EQ(desktop_.opened.size(), 1u);
     EXPECT_EQ(desktop_.opened.back(), SetupSheet::supportPage("KR"));
@@ -203,7 +203,7 @@ TEST_F(SetupSheetTest, FoundPrintersWalkThroughTheirInstallStates) {
     EXPECT_FALSE(row->controlView()->button()->isEnabled());
     EXPECT_EQ(row->statusLabel()->text(), "Epson 드라이버 설치됨 · 연결 대기");
     EXPECT_TRUE(model.driverInstalls().count("Studio P900") == 0);
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-connecting");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-connecting");
     setup_->createGate.open();
     ASSERT_TRUE(waitFor([&] { return !model.connecting(); }));
     ASSERT_TRUE(waitFor([&] { return row->controlView()->button()->isEnabled(); }));
@@ -239,7 +239,7 @@ TEST_F(SetupSheetTest, MachineRowsInstallByModelUnderTheirOwnKey) {
     press(p700Row);
     ASSERT_TRUE(waitFor([&] { return p700Row->controlView()->control().kind == RowControl::Kind::spinner; }));
     EXPECT_TRUE(waitFor([&] { return setup_->finds() == 3; }));
-    SetupTest::saveArtifact(SetupTest::grab(&sheet), "setup-sheet-machines");
+    PanelTest::saveArtifact(&sheet, "setup-sheet-machines");
     setup_->findGate.open();
 
     // Once a driver answers to the machine, the row shows the check mark and its install ends.

@@ -6,9 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDir>
 #include <QLabel>
-#include <QLayout>
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -24,22 +22,6 @@ struct ApplicationLook : ::testing::Environment {
 } // namespace
 
 namespace SetupTest {
-
-QImage grab(QWidget* widget) {
-    widget->ensurePolished();
-    if (widget->layout())
-        widget->layout()->activate();
-    QApplication::processEvents();
-    QImage image = widget->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-    image.setDevicePixelRatio(1);
-    return image;
-}
-
-void saveArtifact(const QImage& image, const QString& name) {
-    const QString folder = QStringLiteral(QUILM_SOURCE_DIR "/build/test-artifacts");
-    QDir().mkpath(folder);
-    image.save(folder + "/" + name + ".png");
-}
 
 int distance(const QColor& a, const QColor& b) {
     return std::max(
