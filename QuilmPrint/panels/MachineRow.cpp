@@ -8,8 +8,6 @@
 
 namespace QuilmPrint {
 
-using Install = DriverInstall::Kind;
-
 namespace MachineRows {
 
 QString statusText(const MachineRowValues& row) {
@@ -18,40 +16,13 @@ QString statusText(const MachineRowValues& row) {
         return QStringLiteral("드라이버 설치 완료 · 프린터를 켜면 위에서 연결");
     if (!row.install)
         return QStringLiteral("드라이버 미설치");
-    switch (row.install->kind) {
-    case Install::downloading:
-        return downloadingText(row.install->fraction);
-    case Install::failed:
-        return row.install->message;
-    case Install::finding:
-        return QStringLiteral("Epson 서버에서 드라이버 찾는 중");
-    case Install::installerOpen:
-        return QStringLiteral("Epson 설치 화면에서 계속");
-    case Install::noInstaller:
-        break;
-    }
-    return QStringLiteral("Epson 서버에 이 기종 설치 파일 없음 · Epson 지원 페이지에서 받기");
+    return installText(*row.install, false);
 }
 
 RowControl control(const MachineRowValues& row) {
     if (row.hasDriver)
         return {};
-    // A model's install buttons stay plain: the prominent ones belong to printers that were actually found.
-    if (!row.install)
-        return RowControl::button(QStringLiteral("드라이버 설치"), RowAction::download, false, installHelp());
-    switch (row.install->kind) {
-    case Install::downloading:
-        return RowControl::bar(row.install->fraction);
-    case Install::failed:
-        return RowControl::button(QStringLiteral("다시 시도"), RowAction::download, false, installHelp());
-    case Install::finding:
-        return RowControl::spinning();
-    case Install::installerOpen:
-        return RowControl::button(QStringLiteral("설치 화면"), RowAction::reopen);
-    case Install::noInstaller:
-        break;
-    }
-    return RowControl::button(QStringLiteral("지원 페이지"), RowAction::supportPage);
+    return installControl(row.install, false, {});
 }
 
 } // namespace MachineRows

@@ -51,6 +51,43 @@ RowControl RowControl::spinning() {
     return control;
 }
 
+QString installText(const DriverInstall& install, bool connectsWhenDone) {
+    switch (install.kind) {
+    case Install::downloading:
+        return downloadingText(install.fraction);
+    case Install::failed:
+        return install.message;
+    case Install::finding:
+        return QStringLiteral("Epson 서버에서 드라이버 찾는 중");
+    case Install::installerOpen:
+        return connectsWhenDone ? QStringLiteral("Epson 설치 화면에서 계속 · 설치가 끝나면 자동으로 연결")
+                                : QStringLiteral("Epson 설치 화면에서 계속");
+    case Install::noInstaller:
+        break;
+    }
+    return QStringLiteral("Epson 서버에 이 기종 설치 파일 없음 · Epson 지원 페이지에서 받기");
+}
+
+RowControl installControl(const std::optional<DriverInstall>& install, bool prominent,
+                          const QString& reopenHelp) {
+    if (!install)
+        return RowControl::button(QStringLiteral("드라이버 설치"), RowAction::download, prominent,
+                                  installHelp());
+    switch (install->kind) {
+    case Install::downloading:
+        return RowControl::bar(install->fraction);
+    case Install::failed:
+        return RowControl::button(QStringLiteral("다시 시도"), RowAction::download, prominent, installHelp());
+    case Install::finding:
+        return RowControl::spinning();
+    case Install::installerOpen:
+        return RowControl::button(QStringLiteral("설치 화면"), RowAction::reopen, false, reopenHelp);
+    case Install::noInstaller:
+        break;
+    }
+    return RowControl::button(QStringLiteral("지원 페이지"), RowAction::supportPage);
+}
+
 namespace SetupRows {
 
 QString statusText(const SetupRowValues& row) {
@@ -64,20 +101,7 @@ QString statusText(const SetupRowValues& row) {
     }
     if (!row.install)
         return QStringLiteral("Epson 드라이버 미설치 · 설치 버튼 → Epson 설치 화면 → 자동 연결");
-    switch (row.install->kind) {
-    case Install::downloading:
-        return downloadingText(row.install->fraction);
-    case Install::failed:
-        return row.install->message;
-    case Install::finding:
-        return QStringLiteral("Epson 서버에서 드라이버 찾는 중");
-    case Install::installerOpen:
-        // A found printer is connected by itself once its driver is in place; a model is not.
-        return QStringLiteral("Epson 설치 화면에서 계속 · 설치가 끝나면 자동으로 연결");
-    case Install::noInstaller:
-        break;
-    }
-    return QStringLiteral("Epson 서버에 이 기종 설치 파일 없음 · Epson 지원 페이지에서 받기");
+    return installText(*row.install, true);
 }
 
 QColor statusColour(const PrintKit::SetupStatus& status) {
@@ -109,22 +133,7 @@ RowControl control(const SetupRowValues& row) {
     case Status::needsDriver:
         break;
     }
-    if (!row.install)
-        return RowControl::button(QStringLiteral("드라이버 설치"), RowAction::download, true, installHelp());
-    switch (row.install->kind) {
-    case Install::downloading:
-        return RowControl::bar(row.install->fraction);
-    case Install::failed:
-        return RowControl::button(QStringLiteral("다시 시도"), RowAction::download, true, installHelp());
-    case Install::finding:
-        return RowControl::spinning();
-    case Install::installerOpen:
-        return RowControl::button(QStringLiteral("설치 화면"), RowAction::reopen, false,
-                                  QStringLiteral("Epson 설치 화면을 닫았다면 다시 엽니다"));
-    case Install::noInstaller:
-        break;
-    }
-    return RowControl::button(QStringLiteral("지원 페이지"), RowAction::supportPage);
+    return installControl(row.install, true, QStringLiteral("Epson 설치 화면을 닫았다면 다시 엽니다"));
 }
 
 } // namespace SetupRows

@@ -49,6 +49,13 @@ QString installHelp();
 // "드라이버 받는 중 42%": whole percents, never rounded up, so 100 appears only when the download is done.
 QString downloadingText(double fraction);
 
+// The line and the control of a driver installation under way, shared by both kinds of row. A found printer
+// is connected by itself once its driver is in place, a model is not; a found printer's install buttons are
+// prominent, a model's plain.
+QString installText(const DriverInstall& install, bool connectsWhenDone);
+RowControl installControl(const std::optional<DriverInstall>& install, bool prominent,
+                          const QString& reopenHelp);
+
 struct SetupRowValues {
     QString title;
     PrintKit::SetupStatus status;

@@ -1,6 +1,7 @@
 // The printer set-up sheet over a model whose set-up services are the test doubles: discovery when it
 // appears, the driver refresh only while it is shown, found printers and catalogue machines walked through
 // their installation states by pressing the rows' buttons, and the keys and outside pages of the sheet.
+#include "AppTestSupport.h"
 #include "PanelTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/MachineRow.h"
@@ -8,12 +9,10 @@
 #include "QuilmPrint/panels/SetupRow.h"
 #include "QuilmPrint/window/Controls.h"
 #include "SetupTestSupport.h"
-#include "TestSupport.h"
 #include "model/doubles/SetupDouble.h"
 #include "window/RecordingDesktop.h"
 
 #include <QLabel>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -48,13 +47,8 @@ public:
 class SetupSheetTest : public testing::Test {
 protected:
     PrintModel::Environment environment() {
-        PrintModel::Environment environment;
-        environment.settings = std::make_shared<QSettings>(
-            QString::fromStdString((folder_ / "settings.ini").string()), QSettings::IniFormat);
-        environment.recipes = PrintKit::RecipeStore{folder_ / "Recipes"};
+        PrintModel::Environment environment = sandbox_.environment();
         environment.setup = setup_;
-        environment.temporaryFolder = folder_.path();
-        environment.home = folder_.path();
         return environment;
     }
 
@@ -71,7 +65,7 @@ protected:
     static void press(SetupRow* row) { QTest::mouseClick(row->controlView()->button(), Qt::LeftButton); }
     static void press(MachineRow* row) { QTest::mouseClick(row->controlView()->button(), Qt::LeftButton); }
 
-    TestSupport::TemporaryDirectory folder_;
+    AppTestSupport::Sandbox sandbox_;
     std::shared_ptr<SheetSetup> setup_ = std::make_shared<SheetSetup>();
     RecordingDesktop& desktop_ = RecordingDesktop::install();
 };
