@@ -100,7 +100,7 @@ ActionBar::ActionBar(PrintModel* model, QWidget* parent) : QWidget(parent), mode
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged,
                         &PrintModel::profilesChanged, &PrintModel::photosChanged, &PrintModel::layoutChanged,
                         &PrintModel::jobsChanged, &PrintModel::setupChanged})
-        QObject::connect(model_, signal, this, [this] { refresh_.request(); });
+        QObject::connect(model_, signal, this, [this] { refresh_.schedule(); });
     refresh();
 }
 

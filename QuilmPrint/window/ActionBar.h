@@ -2,7 +2,7 @@
 // jobs button with its popover, and the prominent print button.
 #pragma once
 
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 
 #include <QWidget>
 #include <optional>
@@ -52,7 +52,7 @@ private:
     ChipButton* jobs_;
     ChipButton* print_;
     JobsPanel* panel_ = nullptr;
-    CoalescedCall refresh_{this, [this] { refresh(); }};
+    CoalescedRefresh refresh_{this, [this] { refresh(); }};
 };
 
 } // namespace QuilmPrint

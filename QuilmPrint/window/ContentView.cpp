@@ -119,7 +119,7 @@ ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) :
     });
 
     for (auto signal : {&PrintModel::printersChanged, &PrintModel::recipeChanged, &PrintModel::setupChanged})
-        QObject::connect(model_, signal, this, [this] { refresh_.request(); });
+        QObject::connect(model_, signal, this, [this] { refresh_.schedule(); });
     QObject::connect(model_, &PrintModel::noticeChanged, this, &ContentView::refreshNotice);
     QObject::connect(model_, &PrintModel::failureChanged, this, &ContentView::scheduleFailure);
     QObject::connect(model_, &PrintModel::setupChanged, this, &ContentView::syncSetupSheet);

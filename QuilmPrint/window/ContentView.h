@@ -5,7 +5,7 @@
 #pragma once
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -101,7 +101,7 @@ private:
     QLineEdit* nameField_ = nullptr;
     bool started_ = false;
     bool targeted_ = false;
-    CoalescedCall refresh_{this, [this] { refresh(); }};
+    CoalescedRefresh refresh_{this, [this] { refresh(); }};
     bool failurePending_ = false;
 };
 

@@ -672,21 +672,6 @@ void helper(QLabel* label) {
 
 } // namespace TextStyle
 
-// ---- Refresh ----
-
-CoalescedCall::CoalescedCall(QObject* owner, std::function<void()> action)
-    : owner_(owner), action_(std::move(action)) {}
-
-void CoalescedCall::request() {
-    if (pending_)
-        return;
-    pending_ = true;
-    QTimer::singleShot(0, owner_, [this] {
-        pending_ = false;
-        action_();
-    });
-}
-
 // ---- Spinner ----
 
 void paintSpinner(QPainter& painter, const QRectF& rect, int phase, const QColor& colour) {

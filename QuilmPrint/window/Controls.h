@@ -10,7 +10,6 @@
 #include <QAbstractButton>
 #include <QPushButton>
 #include <QWidget>
-#include <functional>
 #include <optional>
 
 class QLabel;
@@ -248,21 +247,6 @@ void helper(QLabel* label);
 
 // The text colour of a label (or any widget drawing with its window text colour).
 void setTextColour(QWidget* widget, const QColor& colour);
-
-// ---- Refresh ----
-
-// Calls `action` once on the next event-loop turn however often it was requested before then: a view answers
-// a burst of model signals with one refresh. Lives as long as `owner`.
-class CoalescedCall {
-public:
-    CoalescedCall(QObject* owner, std::function<void()> action);
-    void request();
-
-private:
-    QObject* owner_;
-    std::function<void()> action_;
-    bool pending_ = false;
-};
 
 // ---- Spinner ----
 
