@@ -2,6 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,5 +30,24 @@ void writeFile(const std::filesystem::path& path, std::string_view bytes);
 // Runs a shell command (test set-up only); returns its exit status and, if asked, its standard output.
 int run(const std::string& command, std::string* output = nullptr);
 bool haveProgram(const std::string& name);
+
+// The exception of one type that a call throws, if it throws one.
+template <typename Error, typename Call> std::optional<Error> thrown(Call&& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+// Fails unless the call throws an Error of this case with exactly this message.
+template <typename Error, typename Call, typename Code>
+void expectFailure(Call&& call, Code code, const std::string& message) {
+    auto error = thrown<Error>(call);
+    ASSERT_TRUE(error) << "nothing thrown; expected: " << message;
+    EXPECT_EQ(error->code(), code);
+    EXPECT_EQ(error->message(), message);
+}
 
 } // namespace TestSupport

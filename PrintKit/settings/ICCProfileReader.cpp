@@ -76,7 +76,12 @@ std::optional<std::string> descriptionTag(const ByteReader& bytes) {
         if (!text) {
             return std::nullopt;
         }
-        return Text::utf16BEToUtf8(*text);
+        // Some writers count a terminating U+0000 into the record, as the text description type does.
+        auto decoded = Text::utf16BEToUtf8(*text);
+        if (decoded) {
+            decoded->resize(std::min(decoded->size(), decoded->find('\0')));
+        }
+        return decoded;
     }
     return std::nullopt;
 }

@@ -48,60 +48,52 @@ void check(const PPDFile& ppd) {
     require(nlohmann::json::parse(nlohmann::json(ppd).dump()).get<PPDFile>() == ppd);
 }
 
-// A recipe for each sheet the queue offers, and a custom size, through every adapter operation.
+// A recipe for each of the first sheets the queue offers, each source and quality, and a custom size, through
+// every adapter operation.
 void drive(const PPDFile& ppd) {
     namespace Adapter = EpsonInkjet2Adapter;
     (void)Adapter::supportedQualities(ppd);
     (void)Adapter::detailedQualityOptions(ppd);
-    (void)Adapter::customSizeRange(ppd);
     (void)Adapter::standardMargins(ppd);
     const PPDOption* media = ppd.option("EPIJ_Medi");
     const PPDOption* qualities = ppd.option("EPIJ_Qual");
-    std::string mediaKey = media && !media->choices.empty() ? media->choices.front().key : "PLAIN";
-    std::map<std::string, std::string> overrides;
-    if (qualities && !qualities->choices.empty()) {
-        overrides["EPIJ_Qual"] = qualities->choices.back().key;
-        (void)Adapter::resolutionForQuality(qualities->choices.back().key, ppd);
-    }
     // One recipe made once (a new identity costs a random number), then changed field by field.
     static const PaperRecipe base =
         PaperRecipe::make("f", {}, "", "", std::nullopt, "", PrintQuality::standard, InkMode::color,
                           ColorManagement::driver(), std::nullopt, {}, "");
-    auto sheets = Adapter::sheets(ppd);
-    std::vector<PaperRecipe> recipes;
-    for (std::size_t i = 0; i < sheets.size() && i < 4; ++i) {
-        for (const auto& source : Adapter::sources(sheets[i].key, ppd)) {
-            for (auto quality : {PrintQuality::standard, PrintQuality::high, PrintQuality::custom}) {
-                PaperRecipe recipe = base;
-                recipe.media = mediaKey;
-                recipe.sheet = sheets[i].key;
-                recipe.source = source.key;
-                recipe.quality = quality;
-                recipe.driverOverrides = overrides;
-                recipes.push_back(std::move(recipe));
-            }
-        }
+    PaperRecipe recipe = base;
+    recipe.media = media && !media->choices.empty() ? media->choices.front().key : "PLAIN";
+    if (qualities && !qualities->choices.empty()) {
+        recipe.driverOverrides["EPIJ_Qual"] = qualities->choices.back().key;
+        (void)Adapter::resolutionForQuality(qualities->choices.back().key, ppd);
     }
-    if (const PPDOption* sources = ppd.option("EPIJ_PSrc"); sources && !sources->choices.empty()) {
-        PaperRecipe recipe = base;
-        recipe.media = mediaKey;
-        recipe.sheet = "Custom";
-        recipe.customSheet = CustomSheetSize{300, 400};
-        recipe.source = sources->choices.front().key;
-        recipe.quality = PrintQuality::custom;
-        recipe.ink = InkMode::advancedBlackAndWhite;
-        recipe.driverOverrides = overrides;
-        recipes.push_back(std::move(recipe));
-    }
-    for (const auto& recipe : recipes) {
-        (void)Adapter::presetDetails(recipe, ppd);
+    auto run = [&](const PaperRecipe& r) {
+        (void)Adapter::presetDetails(r, ppd);
         try {
-            auto options = Adapter::options(recipe, ppd);
-            double resolution = Adapter::resolution(options);
+            const double resolution = Adapter::resolution(Adapter::options(r, ppd));
             require(std::isfinite(resolution) && resolution > 0);
         } catch (const DriverAdapterError&) {
         } catch (const OptionResolverError&) {
         }
+    };
+    auto sheets = Adapter::sheets(ppd);
+    for (std::size_t i = 0; i < sheets.size() && i < 4; ++i) {
+        recipe.sheet = sheets[i].key;
+        for (const auto& source : Adapter::sources(sheets[i].key, ppd)) {
+            recipe.source = source.key;
+            for (auto quality : {PrintQuality::standard, PrintQuality::high, PrintQuality::custom}) {
+                recipe.quality = quality;
+                run(recipe);
+            }
+        }
+    }
+    if (const PPDOption* sources = ppd.option("EPIJ_PSrc"); sources && !sources->choices.empty()) {
+        recipe.sheet = "Custom";
+        recipe.customSheet = CustomSheetSize{300, 400};
+        recipe.source = sources->choices.front().key;
+        recipe.ink = InkMode::advancedBlackAndWhite;
+        (void)Adapter::customSizeRange(ppd);
+        run(recipe);
     }
 }
 

@@ -1,12 +1,13 @@
 #include "TestImages.h"
 
+#include "TestSupport.h"
+
 #include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <lcms2.h>
 #include <libheif/heif.h>
 #include <memory>
 #include <png.h>
@@ -27,21 +28,11 @@ extern "C" const char* __lsan_default_suppressions() {
 namespace TestImages {
 
 Pixels distinct(int width, int height, int channels, int bits) {
-    Pixels p{width, height, channels, bits, {}};
-    p.samples.resize(static_cast<std::size_t>(width) * height * channels);
-    const unsigned modulus = bits == 8 ? 256 : 65536;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            unsigned index = static_cast<unsigned>(y * width + x);
-            for (int c = 0; c < channels; ++c) {
-                // Distinct per pixel as long as width × height × channels stays below the modulus.
-                unsigned v =
-                    bits == 8
-                        ? (index * static_cast<unsigned>(channels) + static_cast<unsigned>(c)) * 7u + 3u
-                        : (index * static_cast<unsigned>(channels) + static_cast<unsigned>(c)) * 1031u + 17u;
-                p.at(x, y, c) = static_cast<std::uint16_t>(v % modulus);
-            }
-        }
+    Pixels p{width, height, channels, bits,
+             std::vector<std::uint16_t>(static_cast<std::size_t>(width) * height * channels)};
+    // Distinct per pixel as long as width × height × channels stays below the modulus.
+    for (std::size_t i = 0; i < p.samples.size(); ++i) {
+        p.samples[i] = static_cast<std::uint16_t>(bits == 8 ? (i * 7 + 3) % 256 : (i * 1031 + 17) % 65536);
     }
     return p;
 }
@@ -54,28 +45,55 @@ Pixels solid(int width, int height, std::vector<std::uint16_t> colour, int bits)
     return p;
 }
 
-void write(const std::filesystem::path& path, const std::string& bytes) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
-        throw std::runtime_error("cannot write " + path.string());
+Pixels scene(int width, int height, int bits) {
+    Pixels p = solid(width, height, {0, 0, 0}, bits);
+    const double top = bits == 8 ? 255.0 : 65535.0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const double dx = (x - width / 2.0) / width, dy = (y - height / 2.0) / height;
+            const bool disc = dx * dx + dy * dy < 0.04;
+            const double rgb[3] = {disc ? 0.1 : 0.15 + 0.8 * x / std::max(width - 1, 1),
+                                   disc ? 0.05 : 0.9 - 0.7 * y / std::max(height - 1, 1),
+                                   (x / 2 + y / 2) % 2 == 0 ? 0.8 : 0.3};
+            for (int c = 0; c < 3; ++c) {
+                p.at(x, y, c) = static_cast<std::uint16_t>(rgb[c] * top + 0.5);
+            }
+        }
     }
+    return p;
+}
+
+Pixels quadrants(int width, int height, Colour tl, Colour tr, Colour bl, Colour br) {
+    Pixels p = solid(width, height, {0, 0, 0});
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Colour& c = y >= height / 2 ? (x >= width / 2 ? br : bl) : (x >= width / 2 ? tr : tl);
+            std::copy(c.begin(), c.end(), &p.at(x, y, 0));
+        }
+    }
+    return p;
+}
+
+void write(const std::filesystem::path& path, const std::string& bytes) {
+    TestSupport::writeFile(path, bytes);
 }
 
 double sampleOf(const PrintKit::DecodedImage& image, int x, int y, int c) {
     const std::uint8_t* at = image.row(y) + static_cast<std::size_t>(x) * image.bytesPerPixel() +
                              static_cast<std::size_t>(c) * PrintKit::bytesPerSample(image.sample);
+    std::uint8_t bytes[4];
+    const int size = PrintKit::bytesPerSample(image.sample);
+    for (int i = 0; i < size; ++i) { // most significant byte first
+        bytes[i] = image.littleEndian ? at[size - 1 - i] : at[i];
+    }
     switch (image.sample) {
     case PrintKit::SampleType::uint8:
-        return *at;
+        return bytes[0];
     case PrintKit::SampleType::uint16:
-        return image.littleEndian ? at[0] | at[1] << 8 : at[0] << 8 | at[1];
-    case PrintKit::SampleType::float32: {
-        std::uint32_t bits =
-            image.littleEndian
-                ? static_cast<std::uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | std::uint32_t{at[3]} << 24
-                : static_cast<std::uint32_t>(at[3] | at[2] << 8 | at[1] << 16) | std::uint32_t{at[0]} << 24;
-        return std::bit_cast<float>(bits);
-    }
+        return bytes[0] << 8 | bytes[1];
+    case PrintKit::SampleType::float32:
+        return std::bit_cast<float>(std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+                                    std::uint32_t{bytes[2]} << 8 | bytes[3]);
     }
     return 0;
 }
@@ -108,91 +126,67 @@ PrintKit::DecodedImage decoded(const Pixels& pixels, PrintKit::ColorModel model,
 
 // --- EXIF ---
 
-namespace {
-
-struct TiffWriter {
-    bool big;
-    std::string out;
-    void u16(unsigned v) {
-        char b[2] = {static_cast<char>(big ? v >> 8 : v), static_cast<char>(big ? v : v >> 8)};
-        out.append(b, 2);
-    }
-    void u32(std::uint32_t v) {
-        if (big) {
-            u16(v >> 16);
-            u16(v & 0xFFFF);
-        } else {
-            u16(v & 0xFFFF);
-            u16(v >> 16);
-        }
-    }
-};
-
-} // namespace
-
-std::string exif(std::optional<int> orientation, bool bigEndian, const std::string& thumbnail) {
-    TiffWriter w{bigEndian, {}};
-    w.out += bigEndian ? "MM" : "II";
-    w.u16(42);
-    w.u32(8);
+std::string exif(std::optional<int> orientation, bool big, const std::string& thumbnail) {
+    std::string out = big ? "MM" : "II";
+    auto u16 = [&](unsigned v) {
+        out += big ? std::string{char(v >> 8), char(v)} : std::string{char(v), char(v >> 8)};
+    };
+    auto u32 = [&](std::uint32_t v) {
+        big ? (u16(v >> 16), u16(v & 0xFFFF)) : (u16(v & 0xFFFF), u16(v >> 16));
+    };
+    auto entry = [&](unsigned tag, unsigned type, std::uint32_t value) {
+        u16(tag);
+        u16(type);
+        u32(1);
+        type == 3 ? (u16(value), u16(0)) : u32(value);
+    };
+    u16(42);
+    u32(8);
     // IFD0: the orientation and a link to IFD1 when there is a thumbnail.
     const unsigned entries0 = orientation ? 1 : 0;
     const std::uint32_t ifd1 = 8 + 2 + entries0 * 12 + 4;
-    w.u16(entries0);
+    u16(entries0);
     if (orientation) {
-        w.u16(0x0112);
-        w.u16(3);
-        w.u32(1);
-        w.u16(static_cast<unsigned>(*orientation));
-        w.u16(0);
+        entry(0x0112, 3, static_cast<std::uint32_t>(*orientation));
     }
-    w.u32(thumbnail.empty() ? 0 : ifd1);
+    u32(thumbnail.empty() ? 0 : ifd1);
     if (!thumbnail.empty()) {
-        const std::uint32_t data = ifd1 + 2 + 2 * 12 + 4;
-        w.u16(2);
-        w.u16(0x0201); // JPEGInterchangeFormat
-        w.u16(4);
-        w.u32(1);
-        w.u32(data);
-        w.u16(0x0202); // JPEGInterchangeFormatLength
-        w.u16(4);
-        w.u32(1);
-        w.u32(static_cast<std::uint32_t>(thumbnail.size()));
-        w.u32(0);
-        w.out += thumbnail;
+        u16(2);
+        entry(0x0201, 4, ifd1 + 2 + 2 * 12 + 4); // JPEGInterchangeFormat
+        entry(0x0202, 4, static_cast<std::uint32_t>(thumbnail.size()));
+        u32(0);
+        out += thumbnail;
     }
-    return w.out;
+    return out;
 }
 
-// --- JPEG ---
+// --- JPEG (libjpeg longjmps only inside this C-style function, which owns no C++ object) ---
 
 namespace {
 
-struct JpegFailure {
-    jpeg_error_mgr manager;
+struct JpegJob {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
     std::jmp_buf jump;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
 };
 
 extern "C" void testJpegExit(j_common_ptr cinfo) {
-    std::longjmp(reinterpret_cast<JpegFailure*>(cinfo->err)->jump, 1);
+    std::longjmp(static_cast<JpegJob*>(cinfo->client_data)->jump, 1);
 }
-
-struct JpegJob {
-    jpeg_compress_struct cinfo;
-    JpegFailure failure;
-    unsigned char* buffer;
-    unsigned long size;
-};
 
 bool compressJpeg(JpegJob* job, const Pixels* p, const JpegOptions* options, const std::uint8_t* samples,
                   const std::string* app1) {
-    job->cinfo.err = jpeg_std_error(&job->failure.manager);
-    job->failure.manager.error_exit = testJpegExit;
-    if (setjmp(job->failure.jump)) {
+    job->cinfo.err = jpeg_std_error(&job->errors);
+    job->errors.error_exit = testJpegExit;
+    job->cinfo.client_data = job;
+    if (setjmp(job->jump)) {
         jpeg_destroy_compress(&job->cinfo);
         return false;
     }
     jpeg_create_compress(&job->cinfo);
+    job->cinfo.client_data = job;
     jpeg_mem_dest(&job->cinfo, &job->buffer, &job->size);
     job->cinfo.image_width = static_cast<JDIMENSION>(p->width);
     job->cinfo.image_height = static_cast<JDIMENSION>(p->height);
@@ -201,8 +195,7 @@ bool compressJpeg(JpegJob* job, const Pixels* p, const JpegOptions* options, con
     jpeg_set_defaults(&job->cinfo);
     jpeg_set_quality(&job->cinfo, options->quality, TRUE);
     for (int c = 0; c < job->cinfo.num_components; ++c) { // no chroma subsampling
-        job->cinfo.comp_info[c].h_samp_factor = 1;
-        job->cinfo.comp_info[c].v_samp_factor = 1;
+        job->cinfo.comp_info[c].h_samp_factor = job->cinfo.comp_info[c].v_samp_factor = 1;
     }
     if (options->progressive) {
         jpeg_simple_progression(&job->cinfo);
@@ -216,9 +209,8 @@ bool compressJpeg(JpegJob* job, const Pixels* p, const JpegOptions* options, con
         jpeg_write_icc_profile(&job->cinfo, reinterpret_cast<const JOCTET*>(options->icc.data()),
                                static_cast<unsigned>(options->icc.size()));
     }
-    const std::size_t stride = static_cast<std::size_t>(p->width) * static_cast<std::size_t>(p->channels);
     while (job->cinfo.next_scanline < job->cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples + job->cinfo.next_scanline * stride);
+        JSAMPROW row = const_cast<JSAMPROW>(samples + job->cinfo.next_scanline * p->width * p->channels);
         jpeg_write_scanlines(&job->cinfo, &row, 1);
     }
     jpeg_finish_compress(&job->cinfo);
@@ -229,15 +221,13 @@ bool compressJpeg(JpegJob* job, const Pixels* p, const JpegOptions* options, con
 } // namespace
 
 std::string jpeg(const Pixels& pixels, const JpegOptions& options) {
-    std::vector<std::uint8_t> samples(pixels.samples.begin(), pixels.samples.end());
+    const std::vector<std::uint8_t> samples(pixels.samples.begin(), pixels.samples.end());
     std::string app1;
     if (options.orientation || !options.thumbnail.empty()) {
         app1 = std::string("Exif\0\0", 6) + exif(options.orientation, true, options.thumbnail);
     }
     auto job = std::make_unique<JpegJob>();
-    job->buffer = nullptr;
-    job->size = 0;
-    bool ok = compressJpeg(job.get(), &pixels, &options, samples.data(), &app1);
+    const bool ok = compressJpeg(job.get(), &pixels, &options, samples.data(), &app1);
     std::string bytes =
         ok ? std::string(reinterpret_cast<const char*>(job->buffer), job->size) : std::string();
     std::free(job->buffer);
@@ -247,46 +237,40 @@ std::string jpeg(const Pixels& pixels, const JpegOptions& options) {
     return bytes;
 }
 
-// --- PNG ---
+// --- PNG (the same for libpng's longjmp) ---
 
 namespace {
 
-struct PngJob {
-    png_structp png;
-    png_infop info;
-    std::string* out;
-};
-
 extern "C" void testPngWrite(png_structp png, png_bytep data, size_t length) {
-    static_cast<PngJob*>(png_get_io_ptr(png))->out->append(reinterpret_cast<const char*>(data), length);
+    static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 extern "C" void testPngFlush(png_structp) {}
 
-bool compressPng(PngJob* job, const Pixels* p, const PngOptions* options, png_bytepp rows,
-                 const std::string* exifBytes) {
-    if (setjmp(png_jmpbuf(job->png))) {
+bool compressPng(png_structp png, png_infop info, std::string* out, const Pixels* p,
+                 const PngOptions* options, png_bytepp rows, const std::string* exifBytes) {
+    if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_set_write_fn(job->png, job, testPngWrite, testPngFlush);
+    png_set_write_fn(png, out, testPngWrite, testPngFlush);
     static const int types[] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                 PNG_COLOR_TYPE_RGB_ALPHA};
-    png_set_IHDR(job->png, job->info, static_cast<png_uint_32>(p->width), static_cast<png_uint_32>(p->height),
-                 p->bits, types[p->channels], options->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(p->width), static_cast<png_uint_32>(p->height), p->bits,
+                 types[p->channels], options->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!options->icc.empty()) {
-        png_set_iCCP(job->png, job->info, "test", 0, reinterpret_cast<png_const_bytep>(options->icc.data()),
+        png_set_iCCP(png, info, "test", 0, reinterpret_cast<png_const_bytep>(options->icc.data()),
                      static_cast<png_uint_32>(options->icc.size()));
     }
     if (options->srgb) {
-        png_set_sRGB(job->png, job->info, PNG_sRGB_INTENT_PERCEPTUAL);
+        png_set_sRGB(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     }
     if (!exifBytes->empty()) {
-        png_set_eXIf_1(job->png, job->info, static_cast<png_uint_32>(exifBytes->size()),
+        png_set_eXIf_1(png, info, static_cast<png_uint_32>(exifBytes->size()),
                        reinterpret_cast<png_bytep>(const_cast<char*>(exifBytes->data())));
     }
-    png_write_info(job->png, job->info);
-    png_write_image(job->png, rows);
-    png_write_end(job->png, nullptr);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
     return true;
 }
 
@@ -295,87 +279,45 @@ bool compressPng(PngJob* job, const Pixels* p, const PngOptions* options, png_by
 std::string png(const Pixels& pixels, const PngOptions& options) {
     // PNG stores 16-bit samples big-endian.
     const std::size_t bytes = pixels.bits == 16 ? 2 : 1;
-    const std::size_t stride =
-        static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.channels) * bytes;
-    std::vector<std::uint8_t> data(stride * static_cast<std::size_t>(pixels.height));
-    for (std::size_t i = 0; i < pixels.samples.size(); ++i) {
+    const std::size_t stride = static_cast<std::size_t>(pixels.width) * pixels.channels * bytes;
+    std::vector<std::uint8_t> data;
+    for (std::uint16_t v : pixels.samples) {
         if (bytes == 2) {
-            data[2 * i] = static_cast<std::uint8_t>(pixels.samples[i] >> 8);
-            data[2 * i + 1] = static_cast<std::uint8_t>(pixels.samples[i] & 0xFF);
-        } else {
-            data[i] = static_cast<std::uint8_t>(pixels.samples[i]);
+            data.push_back(static_cast<std::uint8_t>(v >> 8));
         }
+        data.push_back(static_cast<std::uint8_t>(v & 0xFF));
     }
-    std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.height));
+    std::vector<png_bytep> rows;
     for (int y = 0; y < pixels.height; ++y) {
-        rows[static_cast<std::size_t>(y)] = data.data() + stride * static_cast<std::size_t>(y);
+        rows.push_back(data.data() + stride * static_cast<std::size_t>(y));
     }
-    std::string exifBytes = options.orientation ? exif(options.orientation) : std::string();
+    const std::string exifBytes = options.orientation ? exif(options.orientation) : std::string();
     std::string out;
-    PngJob job{png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr), nullptr, &out};
-    job.info = png_create_info_struct(job.png);
-    bool ok = compressPng(&job, &pixels, &options, rows.data(), &exifBytes);
-    png_destroy_write_struct(&job.png, &job.info);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    const bool ok = compressPng(png, info, &out, &pixels, &options, rows.data(), &exifBytes);
+    png_destroy_write_struct(&png, &info);
     if (!ok) {
         throw std::runtime_error("libpng could not write the test image");
     }
     return out;
 }
 
-// --- TIFF ---
+// --- TIFF, written to a temporary file by libtiff itself ---
 
 namespace {
 
-struct TiffBuffer {
-    std::string data;
-    std::uint64_t position = 0;
-};
-
-extern "C" tmsize_t testTiffRead(thandle_t h, void* buf, tmsize_t size) {
-    auto* b = static_cast<TiffBuffer*>(h);
-    std::uint64_t n = std::min<std::uint64_t>(
-        static_cast<std::uint64_t>(size), b->position < b->data.size() ? b->data.size() - b->position : 0);
-    std::memcpy(buf, b->data.data() + b->position, n);
-    b->position += n;
-    return static_cast<tmsize_t>(n);
-}
-extern "C" tmsize_t testTiffWrite(thandle_t h, void* buf, tmsize_t size) {
-    auto* b = static_cast<TiffBuffer*>(h);
-    std::uint64_t end = b->position + static_cast<std::uint64_t>(size);
-    if (end > b->data.size()) {
-        b->data.resize(end);
-    }
-    std::memcpy(b->data.data() + b->position, buf, static_cast<std::size_t>(size));
-    b->position = end;
-    return size;
-}
-extern "C" toff_t testTiffSeek(thandle_t h, toff_t off, int whence) {
-    auto* b = static_cast<TiffBuffer*>(h);
-    b->position = (whence == SEEK_CUR ? b->position : whence == SEEK_END ? b->data.size() : 0) + off;
-    return b->position;
-}
-extern "C" int testTiffClose(thandle_t) {
-    return 0;
-}
-extern "C" toff_t testTiffSize(thandle_t h) {
-    return static_cast<TiffBuffer*>(h)->data.size();
-}
-extern "C" int testTiffMap(thandle_t, void**, toff_t*) {
-    return 0;
-}
-extern "C" void testTiffUnmap(thandle_t, void*, toff_t) {}
-
 void writeDirectory(TIFF* tif, int width, int height, int channels, int bits, bool floating,
                     const std::uint8_t* samples, const TiffOptions& o) {
-    const std::size_t sampleBytes = static_cast<std::size_t>(bits / 8);
+    const std::size_t sampleBytes = static_cast<std::size_t>(bits / 8), pixelBytes = sampleBytes * channels;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<std::uint16_t>(channels));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<std::uint16_t>(bits));
     TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
-    int photometric = o.photometric >= 0 ? o.photometric
-                      : channels >= 3    ? PHOTOMETRIC_RGB
-                                         : PHOTOMETRIC_MINISBLACK;
+    const int photometric = o.photometric >= 0 ? o.photometric
+                            : channels >= 3    ? PHOTOMETRIC_RGB
+                                               : PHOTOMETRIC_MINISBLACK;
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, static_cast<std::uint16_t>(photometric));
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, o.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, static_cast<std::uint16_t>(o.compression));
@@ -385,53 +327,42 @@ void writeDirectory(TIFF* tif, int width, int height, int channels, int bits, bo
     if (!o.icc.empty()) {
         TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(o.icc.size()), o.icc.data());
     }
+    if (o.whitePoint) {
+        float xy[2] = {o.whitePoint->first, o.whitePoint->second};
+        TIFFSetField(tif, TIFFTAG_WHITEPOINT, xy);
+    }
     if (o.extraSample >= 0) {
         std::uint16_t type = static_cast<std::uint16_t>(o.extraSample);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &type);
     }
-    const std::size_t pixelBytes = sampleBytes * static_cast<std::size_t>(channels);
-    const std::size_t rowBytes = pixelBytes * static_cast<std::size_t>(width);
-    const int planes = o.planar ? channels : 1;
-    auto sampleAt = [&](int x, int y, int c) {
-        return samples + rowBytes * y + pixelBytes * x + sampleBytes * c;
-    };
-    if (o.tiled) {
-        const int tile = 16;
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
-        const std::size_t tilePixel = o.planar ? sampleBytes : pixelBytes;
-        std::vector<std::uint8_t> buffer(tilePixel * tile * tile);
-        for (int plane = 0; plane < planes; ++plane) {
-            for (int ty = 0; ty < height; ty += tile) {
-                for (int tx = 0; tx < width; tx += tile) {
-                    std::fill(buffer.begin(), buffer.end(), 0);
-                    for (int y = ty; y < std::min(height, ty + tile); ++y) {
-                        for (int x = tx; x < std::min(width, tx + tile); ++x) {
-                            std::uint8_t* to = buffer.data() + tilePixel * ((y - ty) * tile + (x - tx));
-                            std::memcpy(to, o.planar ? sampleAt(x, y, plane) : sampleAt(x, y, 0), tilePixel);
-                        }
-                    }
-                    TIFFWriteTile(tif, buffer.data(), static_cast<std::uint32_t>(tx),
-                                  static_cast<std::uint32_t>(ty), 0, static_cast<std::uint16_t>(plane));
-                }
+    // A block of the image (a strip of rows, or a tile) in the file's layout, one plane at a time.
+    const int tile = o.tiled ? 16 : 0, planes = o.planar ? channels : 1;
+    const std::size_t unit = o.planar ? sampleBytes : pixelBytes;
+    auto block = [&](int plane, int x0, int y0, int w, int h) {
+        std::vector<std::uint8_t> out(unit * w * h, 0);
+        for (int y = y0; y < std::min(height, y0 + h); ++y) {
+            for (int x = x0; x < std::min(width, x0 + w); ++x) {
+                std::memcpy(out.data() + unit * ((y - y0) * w + (x - x0)),
+                            samples + pixelBytes * (static_cast<std::size_t>(y) * width + x) +
+                                sampleBytes * plane * o.planar,
+                            unit);
             }
         }
-    } else {
-        if (o.rowsPerStrip > 0) {
-            TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(o.rowsPerStrip));
-        }
-        std::vector<std::uint8_t> row(o.planar ? sampleBytes * static_cast<std::size_t>(width) : rowBytes);
-        for (int plane = 0; plane < planes; ++plane) {
-            for (int y = 0; y < height; ++y) {
-                if (o.planar) {
-                    for (int x = 0; x < width; ++x) {
-                        std::memcpy(row.data() + sampleBytes * x, sampleAt(x, y, plane), sampleBytes);
-                    }
-                } else {
-                    std::memcpy(row.data(), sampleAt(0, y, 0), rowBytes);
-                }
-                TIFFWriteScanline(tif, row.data(), static_cast<std::uint32_t>(y),
-                                  static_cast<std::uint16_t>(plane));
+        return out;
+    };
+    if (tile) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, tile);
+    } else if (o.rowsPerStrip > 0) {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(o.rowsPerStrip));
+    }
+    for (int plane = 0; plane < planes; ++plane) {
+        for (int y = 0; y < height; y += tile ? tile : 1) {
+            for (int x = 0; x < (tile ? width : 1); x += tile ? tile : 1) {
+                auto bytes = block(plane, x, y, tile ? tile : width, tile ? tile : 1);
+                tile ? TIFFWriteTile(tif, bytes.data(), x, y, 0, static_cast<std::uint16_t>(plane))
+                     : TIFFWriteScanline(tif, bytes.data(), static_cast<std::uint32_t>(y),
+                                         static_cast<std::uint16_t>(plane));
             }
         }
     }
@@ -441,25 +372,21 @@ void writeDirectory(TIFF* tif, int width, int height, int channels, int bits, bo
 std::vector<std::uint8_t> nativeSamples(const Pixels& p) {
     std::vector<std::uint8_t> out(p.samples.size() * (p.bits == 16 ? 2 : 1));
     for (std::size_t i = 0; i < p.samples.size(); ++i) {
-        if (p.bits == 16) {
-            std::memcpy(out.data() + 2 * i, &p.samples[i], 2);
-        } else {
-            out[i] = static_cast<std::uint8_t>(p.samples[i]);
-        }
+        p.bits == 16 ? void(std::memcpy(out.data() + 2 * i, &p.samples[i], 2))
+                     : void(out[i] = static_cast<std::uint8_t>(p.samples[i]));
     }
     return out;
 }
 
 std::string writeTiff(const std::function<void(TIFF*)>& body, bool bigEndian) {
-    TiffBuffer buffer;
-    TIFF* tif = TIFFClientOpen("test", bigEndian ? "wb" : "wl", &buffer, testTiffRead, testTiffWrite,
-                               testTiffSeek, testTiffClose, testTiffSize, testTiffMap, testTiffUnmap);
+    TestSupport::TemporaryDirectory folder;
+    TIFF* tif = TIFFOpen((folder / "image.tif").c_str(), bigEndian ? "wb" : "wl");
     if (!tif) {
         throw std::runtime_error("libtiff could not write the test image");
     }
     body(tif);
     TIFFClose(tif);
-    return buffer.data;
+    return TestSupport::readFile(folder / "image.tif");
 }
 
 } // namespace
@@ -467,14 +394,11 @@ std::string writeTiff(const std::function<void(TIFF*)>& body, bool bigEndian) {
 std::string tiff(const Pixels& pixels, const TiffOptions& options) {
     return writeTiff(
         [&](TIFF* tif) {
-            std::vector<std::uint8_t> samples = nativeSamples(pixels);
             writeDirectory(tif, pixels.width, pixels.height, pixels.channels, pixels.bits, false,
-                           samples.data(), options);
+                           nativeSamples(pixels).data(), options);
             for (const Pixels& page : options.morePages) {
-                std::vector<std::uint8_t> more = nativeSamples(page);
-                TiffOptions plain;
-                writeDirectory(tif, page.width, page.height, page.channels, page.bits, false, more.data(),
-                               plain);
+                writeDirectory(tif, page.width, page.height, page.channels, page.bits, false,
+                               nativeSamples(page).data(), {});
             }
         },
         options.bigEndian);
@@ -579,96 +503,6 @@ std::string heif(const Pixels& pixels, const HeifOptions& options) {
         throw std::runtime_error("libheif could not write the test image");
     }
     return out;
-}
-
-// --- profiles ---
-
-namespace {
-
-std::string saveProfile(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::string bytes(size, '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-} // namespace
-
-std::string adobeRGBLikeProfile() {
-    cmsCIExyY white{0.3127, 0.3290, 1.0};
-    cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    return saveProfile(profile);
-}
-
-std::string grayGamma18Profile() {
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), gamma);
-    cmsFreeToneCurve(gamma);
-    return saveProfile(profile);
-}
-
-namespace {
-
-int lutForward(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
-    // RGB → Lab through sRGB, with a little cross-talk between the channels so no tone curve describes it.
-    auto transform = static_cast<cmsHTRANSFORM>(cargo);
-    cmsUInt16Number mixed[3] = {
-        static_cast<cmsUInt16Number>((in[0] * 9u + in[1]) / 10u),
-        static_cast<cmsUInt16Number>((in[1] * 9u + in[2]) / 10u),
-        static_cast<cmsUInt16Number>((in[2] * 9u + in[0]) / 10u),
-    };
-    cmsDoTransform(transform, mixed, out, 1);
-    return 1;
-}
-
-} // namespace
-
-std::string lutRGBProfile() {
-    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
-    cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
-    cmsHTRANSFORM toLab =
-        cmsCreateTransform(srgb, TYPE_RGB_16, lab, TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsHTRANSFORM fromLab =
-        cmsCreateTransform(lab, TYPE_Lab_16, srgb, TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC, 0);
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 4.3);
-    cmsSetDeviceClass(profile, cmsSigDisplayClass);
-    cmsSetColorSpace(profile, cmsSigRgbData);
-    cmsSetPCS(profile, cmsSigLabData);
-    cmsPipeline* aToB = cmsPipelineAlloc(nullptr, 3, 3);
-    cmsStage* forward = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
-    cmsStageSampleCLut16bit(forward, lutForward, toLab, 0);
-    cmsPipelineInsertStage(aToB, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipelineInsertStage(aToB, cmsAT_END, forward);
-    cmsPipelineInsertStage(aToB, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipeline* bToA = cmsPipelineAlloc(nullptr, 3, 3);
-    cmsStage* backward = cmsStageAllocCLut16bit(nullptr, 17, 3, 3, nullptr);
-    cmsStageSampleCLut16bit(
-        backward,
-        [](const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) -> int {
-            cmsDoTransform(static_cast<cmsHTRANSFORM>(cargo), in, out, 1);
-            return 1;
-        },
-        fromLab, 0);
-    cmsPipelineInsertStage(bToA, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsPipelineInsertStage(bToA, cmsAT_END, backward);
-    cmsPipelineInsertStage(bToA, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
-    cmsWriteTag(profile, cmsSigAToB0Tag, aToB);
-    cmsWriteTag(profile, cmsSigBToA0Tag, bToA);
-    cmsPipelineFree(aToB);
-    cmsPipelineFree(bToA);
-    cmsDeleteTransform(toLab);
-    cmsDeleteTransform(fromLab);
-    cmsCloseProfile(srgb);
-    cmsCloseProfile(lab);
-    return saveProfile(profile);
 }
 
 } // namespace TestImages

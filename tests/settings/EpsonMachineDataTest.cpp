@@ -26,38 +26,20 @@ std::string dataText(const std::string& bundle) {
 }
 
 void writeData(const std::filesystem::path& folder, const std::string& bundle, const std::string& text) {
-    auto resources = folder / bundle / "Contents" / "Resources";
-    std::filesystem::create_directories(resources);
-    TestSupport::writeFile(resources / "PDEData.dat", text);
+    std::filesystem::create_directories(folder / bundle / "Contents/Resources");
+    TestSupport::writeFile(folder / bundle / "Contents/Resources/PDEData.dat", text);
 }
-
-const Table fixtureTable{
-    {"PGPP,1,0,0",
-     {{"EPIJ_Qual", "303"}, {"EPIJ_Bi_D", "1"}, {"EPIJ_FDet", "1"}, {"EPIJ_Mode", "0"}, {"EPIJ_Silt", "0"}}},
-    {"PGPP,3,0,0", {{"EPIJ_Qual", "302"}, {"EPIJ_Bi_D", "0"}, {"EPIJ_OvCt", "2"}}},
-    // Reopened by a second header; words after the second and lines not starting "EPIJ_" are passed over.
-    {"PGPP,1,0,1", {{"EPIJ_Qual", "302"}, {"EPIJ_FDet", "0"}}},
-    {"PLAIN,1,0,0: \"",
-     {{"EPIJ_Qual", "302"}}}, // a header without "/" names itself with the rest of the line
-};
 
 } // namespace
 
-TEST(EpsonMachineDataTest, FindsTheDataFileByTheBundleNameInTheDriversFolder) {
+TEST(EpsonMachineDataTest, FindsTheDataFileByTheBundleNameNeverOutsideTheMachineFolder) {
     EXPECT_EQ(Machine::machineDirectory(),
               std::filesystem::path("/Library/Printers/EPSON/InkjetPrinter2/Machine"));
-    PPDFixture::MachineFolder machine;
-    EXPECT_EQ(Machine::url(ppdWithBundle("SC-P900 Series")),
-              TestSupport::fixture("machine") / "SC-P900 Series/Contents/Resources/PDEData.dat");
-    EXPECT_EQ(Machine::text(ppdWithBundle("SC-P900 Series")), dataText("SC-P900 Series"));
-    EXPECT_EQ(Machine::text(ppdWithBundle("No Such Model")), std::nullopt);
-    for (auto bundle : {std::optional<std::string>(), std::optional<std::string>("")}) {
-        EXPECT_EQ(Machine::url(ppdWithBundle(bundle)), std::nullopt);
-        EXPECT_TRUE(Machine::autoPresets(ppdWithBundle(bundle)).empty());
+    {
+        PPDFixture::MachineFolder machine;
+        EXPECT_EQ(Machine::text(ppdWithBundle("SC-P900 Series")), dataText("SC-P900 Series"));
+        EXPECT_EQ(Machine::text(ppdWithBundle("No Such Model")), std::nullopt);
     }
-}
-
-TEST(EpsonMachineDataTest, ABundleNameNeverLeadsOutOfTheMachineFolder) {
     TestSupport::TemporaryDirectory root;
     PPDFixture::MachineFolder machine(root / "Machine");
     // Data files that crafted names would reach: the folder's parent, and the folder itself.
@@ -65,16 +47,15 @@ TEST(EpsonMachineDataTest, ABundleNameNeverLeadsOutOfTheMachineFolder) {
         "*EPIJCustomPaperSizeRange: 1 2 3 4\n*EPIJPreset EPIJAutoPreset,X/x: \"\nEPIJ_Qual 1\"\n";
     writeData(root.path(), "Outside", data);
     writeData(root / "Machine", ".", data);
-    for (const std::string& name :
-         std::vector<std::string>{"../Outside", "..", ".", "a/b", "/", std::string("..\0x", 4)}) {
-        auto ppd = ppdWithBundle(name);
-        EXPECT_EQ(Machine::url(ppd), std::nullopt) << name;
-        EXPECT_EQ(Machine::text(ppd), std::nullopt) << name;
-        EXPECT_TRUE(Machine::autoPresets(ppd).empty()) << name;
+    for (const std::optional<std::string>& name : std::vector<std::optional<std::string>>{
+             std::nullopt, "", "../Outside", "..", ".", "a/b", "/", std::string("..\0x", 4)}) {
+        EXPECT_EQ(Machine::url(ppdWithBundle(name)), std::nullopt) << name.value_or("none");
+        EXPECT_EQ(Machine::text(ppdWithBundle(name)), std::nullopt);
+        EXPECT_TRUE(Machine::autoPresets(ppdWithBundle(name)).empty());
     }
 }
 
-TEST(EpsonMachineDataTest, ReadsTheFirstSizeRangeLineOnly) {
+TEST(EpsonMachineDataTest, ReadsTheFirstSizeRangeLineOnlyAndOfFiniteNumbers) {
     const std::pair<std::string, std::optional<PPDCustomSizeRange>> cases[] = {
         {dataText("SC-P900 Series"), PPDCustomSizeRange{89, 936, 127, 3240}},
         {"x\n\n*EPIJCustomPaperSizeRange:\"72\" \"72\"\"936\" \"1476\"\n",
@@ -85,7 +66,6 @@ TEST(EpsonMachineDataTest, ReadsTheFirstSizeRangeLineOnly) {
         {"*EPIJCustomPaperSizeRange:\t72\t72\t936\t1476", std::nullopt},
         {" *EPIJCustomPaperSizeRange: 72 72 936 1476", std::nullopt},
         {"*epijCustomPaperSizeRange: 72 72 936 1476", std::nullopt},
-        // Non-finite values are no numbers: they never reach a size range.
         {"*EPIJCustomPaperSizeRange: 72 72 936 inf", std::nullopt},
         {"*EPIJCustomPaperSizeRange: nan 72 72 936 1e999", std::nullopt},
         // A CR LF pair separates nothing: the range line runs on into the next.
@@ -97,7 +77,19 @@ TEST(EpsonMachineDataTest, ReadsTheFirstSizeRangeLineOnly) {
 }
 
 TEST(EpsonMachineDataTest, ReadsClosedAutomaticPresetBlocks) {
-    EXPECT_EQ(Machine::autoPresets(dataText("SC-P900 Series")), fixtureTable);
+    EXPECT_EQ(Machine::autoPresets(dataText("SC-P900 Series")),
+              (Table{{"PGPP,1,0,0",
+                      {{"EPIJ_Qual", "303"},
+                       {"EPIJ_Bi_D", "1"},
+                       {"EPIJ_FDet", "1"},
+                       {"EPIJ_Mode", "0"},
+                       {"EPIJ_Silt", "0"}}},
+                     {"PGPP,3,0,0", {{"EPIJ_Qual", "302"}, {"EPIJ_Bi_D", "0"}, {"EPIJ_OvCt", "2"}}},
+                     // Reopened by a second header; words after the second and lines not starting "EPIJ_" are
+                     // passed over.
+                     {"PGPP,1,0,1", {{"EPIJ_Qual", "302"}, {"EPIJ_FDet", "0"}}},
+                     // A header without "/" names itself with the rest of the line.
+                     {"PLAIN,1,0,0: \"", {{"EPIJ_Qual", "302"}}}}));
     EXPECT_EQ(Machine::autoPresets(dataText("Broken Range")),
               (Table{{"PLAIN,1,1,0", {{"EPIJ_Qual", "302"}}}}));
     // A later block of the same name replaces the earlier; a header is never read further and never closes.
@@ -105,8 +97,7 @@ TEST(EpsonMachineDataTest, ReadsClosedAutomaticPresetBlocks) {
                                    "*EPIJPreset EPIJAutoPreset,A/y: \"\nEPIJ_Qual 2\nEPIJ_Qual 3\"\n"
                                    "*EPIJPreset EPIJAutoPreset,B/z: \"EPIJ_Qual 4\"\n"),
               (Table{{"A", {{"EPIJ_Qual", "3"}}}}));
-    // A CR LF pair separates nothing, so a file with such line ends is one line and holds no block; a plain
-    // line feed after it still separates.
+    // A CR LF pair separates nothing, so a file with such line ends is one line and holds no block.
     std::string crlf;
     for (char c : dataText("SC-P900 Series")) {
         crlf += c == '\n' ? "\r\n" : std::string(1, c);
@@ -123,11 +114,9 @@ TEST(EpsonMachineDataTest, CachesEachFileForTheProcessWithBytesThatAreNotUtf8Rep
     auto ppd = ppdWithBundle("Model");
     const Table first{{"M\xEF\xBF\xBD", {{"EPIJ_Qual", "30\xEF\xBF\xBD"}}}};
     EXPECT_EQ(Machine::autoPresets(ppd), first);
-
     writeData(root.path(), "Model", "*EPIJCustomPaperSizeRange: 1 2 3 4\n");
     EXPECT_EQ(Machine::autoPresets(ppd), first); // the file changed; the table did not
     EXPECT_EQ(Machine::customSizeRange(*Machine::text(ppd)), (PPDCustomSizeRange{1, 3, 2, 4})); // read afresh
-
     // A file that is missing is remembered as empty, even after it appears.
     auto later = ppdWithBundle("Later");
     EXPECT_TRUE(Machine::autoPresets(later).empty());

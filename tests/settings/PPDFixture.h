@@ -1,5 +1,5 @@
-// The model the synthetic printer description in tests/fixtures/ppd parses to, written out by hand, and
-// small builders for tests that make their own files.
+// The model the synthetic printer description in tests/fixtures/ppd parses to (written out by hand in
+// qx-p900.json), and small builders for tests that make their own files.
 #pragma once
 
 #include "PrintKit/settings/PPDFile.h"

@@ -2,11 +2,12 @@
 
 #include "PPDFixture.h"
 #include "TestSupport.h"
-#include "Thrown.h"
 
 #include <gtest/gtest.h>
 
 using namespace PrintKit;
+using TestSupport::expectFailure;
+using TestSupport::thrown;
 
 namespace {
 
@@ -19,11 +20,10 @@ PPDFile parseLines(const std::string& lines, const std::optional<LanguageSet>& l
 
 } // namespace
 
-TEST(PPDParserTest, ReadsTheFixtureIntoTheWholeModel) {
+TEST(PPDParserTest, ReadsTheFixtureIntoTheWholeModelWithOrWithoutCarriageReturns) {
     PPDFixture::expectSameModel(PPDFile::load(PPDFixture::path(), korean), PPDFixture::expectedModel());
     PPDFixture::expectSameModel(PPDFile::load(PPDFixture::path(), std::nullopt),
                                 PPDFixture::expectedModel(true));
-    // Carriage returns before the line feeds change nothing.
     std::string crlf;
     for (char c : PPDFixture::bytes()) {
         crlf += c == '\n' ? "\r\n" : std::string(1, c);
@@ -31,51 +31,45 @@ TEST(PPDParserTest, ReadsTheFixtureIntoTheWholeModel) {
     PPDFixture::expectSameModel(PPDFile::parse(crlf, "crlf.ppd", korean), PPDFixture::expectedModel());
 }
 
-TEST(PPDParserTest, RefusesUnreadableFilesAndWhatDoesNotStartAsAPPDFile) {
-    TestSupport::TemporaryDirectory folder;
-    for (const auto& path : {folder / "missing.ppd", folder.path()}) {
+TEST(PPDParserTest, RefusesUnreadableFilesWhatIsNoPPDAndQueueNamesLeadingOutOfTheFolder) {
+    TestSupport::TemporaryDirectory root;
+    for (const auto& path : {root / "missing.ppd", root.path()}) {
         expectFailure<PPDError>([&] { PPDFile::load(path, korean); }, PPDErrorCode::unreadable,
                                 "PPD 파일을 읽지 못했습니다: " + path.string());
     }
-    const auto file = folder / "queue.ppd";
+    const auto file = root / "queue.ppd";
     for (const std::string start :
          {"", "*% comment\n*PPD-Adobe: \"4.3\"\n", "\xEF\xBB\xBF*PPD-Adobe: \"4.3\"\n", "PPD-Adobe\n"}) {
         TestSupport::writeFile(file, start.empty() ? start : start + "*Manufacturer: \"EPSON\"\n");
         expectFailure<PPDError>([&] { PPDFile::load(file, korean); }, PPDErrorCode::notAPPD,
                                 "PPD 파일이 아닙니다: " + file.string());
     }
-    EXPECT_EQ(thrown<PPDError>([] { PPDFile::parse("\n\n", "memory source", std::nullopt); })->message(),
-              "PPD 파일이 아닙니다: memory source");
-    // Empty lines before the header are allowed.
     EXPECT_EQ(PPDFile::parse("\n\r\n*PPD-Adobe: \"4.3\"\n*NickName: \"P\"", "x", std::nullopt).nickName, "P");
-}
 
-TEST(PPDParserTest, FindsAQueueFileInItsFolderOnly) {
     EXPECT_EQ(PPDFile::urlForQueue("Office").string(), "/etc/cups/ppd/Office.ppd");
-    TestSupport::TemporaryDirectory root;
     std::filesystem::create_directory(root / "ppd");
-    TestSupport::writeFile(root / "ppd" / "Photo.ppd", PPDFixture::bytes());
-    // Files next to the folder that a crafted queue name would reach.
-    TestSupport::writeFile(root / "outside.ppd", PPDFixture::bytes());
-    TestSupport::writeFile(root / "ppd" / "..ppd", PPDFixture::bytes());
-
-    auto folder = root / "ppd";
-    EXPECT_EQ(PPDFile::loadQueue("Photo", korean, folder).nickName, "EPSON SC-P900 Series");
+    for (const char* name : {"ppd/Photo.ppd", "outside.ppd", "ppd/..ppd"}) { // the last two must stay unread
+        TestSupport::writeFile(root / name, PPDFixture::bytes());
+    }
+    EXPECT_EQ(PPDFile::loadQueue("Photo", korean, root / "ppd").nickName, "EPSON SC-P900 Series");
     for (const std::string& queue :
          std::vector<std::string>{"../outside", "sub/Photo", ".", "..", "", std::string("Photo\0x", 7)}) {
-        auto error = thrown<PPDError>([&] { PPDFile::loadQueue(queue, korean, folder); });
+        auto error = thrown<PPDError>([&] { PPDFile::loadQueue(queue, korean, root / "ppd"); });
         ASSERT_TRUE(error && error->code() == PPDErrorCode::unreadable) << queue;
-        EXPECT_EQ(error->detail(), PPDFile::urlForQueue(queue, folder).string());
+        EXPECT_EQ(error->detail(), PPDFile::urlForQueue(queue, root / "ppd").string());
     }
 }
 
 TEST(PPDParserTest, CutsLinesAndGathersQuotedValues) {
-    EXPECT_EQ(PPDParser::lines("a\r\nb\n"), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(PPDParser::lines("a\n\nb"), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(PPDParser::lines("a\r\r\nb\rc"), (std::vector<std::string>{"a\r", "b\rc"}));
-    EXPECT_EQ(PPDParser::lines("\n"), (std::vector<std::string>{""}));
-    EXPECT_EQ(PPDParser::lines("a\r"), (std::vector<std::string>{"a"}));
-    EXPECT_EQ(PPDParser::lines(""), std::vector<std::string>{});
+    const std::pair<const char*, std::vector<std::string>> lines[] = {{"a\r\nb\n", {"a", "b"}},
+                                                                      {"a\n\nb", {"a", "", "b"}},
+                                                                      {"a\r\r\nb\rc", {"a\r", "b\rc"}},
+                                                                      {"\n", {""}},
+                                                                      {"a\r", {"a"}},
+                                                                      {"", {}}};
+    for (const auto& [text, cut] : lines) {
+        EXPECT_EQ(PPDParser::lines(text), cut) << text;
+    }
     for (const char* open : {"*A: \"open", "*A: \t \"", "*A b/c: \"open: still open"}) {
         EXPECT_TRUE(PPDParser::hasOpenQuote(open)) << open;
     }
@@ -83,15 +77,10 @@ TEST(PPDParserTest, CutsLinesAndGathersQuotedValues) {
          {"*A b/c:d: \"after the second colon", "*A: \"closed\"", "*A: x \"open", "*A \"open", "*A:"}) {
         EXPECT_FALSE(PPDParser::hasOpenQuote(closed)) << closed;
     }
-
-    auto ppd = parseLines("*% *Hidden: \"x\"\n"
-                          "Loose: \"y\"\n"
-                          " *Indented: \"z\"\n"
-                          "*Note: \"first\n*second\nthird\"\n"
-                          "*End\n"
-                          "*A: \"quoted\" tail\n*B:   \"x\"  \t\n*D: \"\"\n*E\n"
-                          "*C: \"\n*G: \"\"\n"
-                          "*Last: \"first\n*second\nlast");
+    auto ppd =
+        parseLines("*% *Hidden: \"x\"\nLoose: \"y\"\n *Indented: \"z\"\n*Note: \"first\n*second\nthird\"\n"
+                   "*End\n*A: \"quoted\" tail\n*B:   \"x\"  \t\n*D: \"\"\n*E\n*C: \"\n*G: \"\"\n"
+                   "*Last: \"first\n*second\nlast");
     EXPECT_EQ(ppd.attributes, (std::map<std::string, std::string>{
                                   {"PPD-Adobe", "4.3"},
                                   {"Note", "first\n*second\nthird"},
@@ -107,26 +96,13 @@ TEST(PPDParserTest, CutsLinesAndGathersQuotedValues) {
 }
 
 TEST(PPDParserTest, FirstDefinitionsStayAndOptionsNeverClose) {
-    auto ppd = parseLines("*Manufacturer: \"\"\n"
-                          "*Manufacturer: \"EPSON\"\n"
-                          "*Manufacturer: \"Other\"\n"
-                          "*Opt Early/Too early: \"\"\n"
-                          "*OpenUI *Before: PickOne\n"
-                          "*OpenGroup: Outer/Outer Label\n"
-                          "*OpenUI *Opt/First: PickOne\n"
-                          "*Opt A/Alpha: \"\"\n"
-                          "*Opt A/Again: \"\"\n"
-                          "*CloseUI: *Opt\n"
-                          "*OpenGroup: Inner\n"
-                          "*OpenUI *Opt/Second: Boolean\n"
-                          "*Opt B/Beta: \"\"\n"
-                          "*JCLOpenUI *JCLOpt: PickOne\n"
-                          "*CloseGroup: Inner\n"
-                          "*OpenUI *After: PickOne\n"
-                          "*DefaultOpt: gone\n"
-                          "*DefaultOpt: B\n"
-                          "*DefaultNothing: 1\n"
-                          "*Default: loose\n");
+    auto ppd =
+        parseLines("*Manufacturer: \"\"\n*Manufacturer: \"EPSON\"\n*Manufacturer: \"Other\"\n"
+                   "*Opt Early/Too early: \"\"\n*OpenUI *Before: PickOne\n*OpenGroup: Outer/Outer Label\n"
+                   "*OpenUI *Opt/First: PickOne\n*Opt A/Alpha: \"\"\n*Opt A/Again: \"\"\n*CloseUI: *Opt\n"
+                   "*OpenGroup: Inner\n*OpenUI *Opt/Second: Boolean\n*Opt B/Beta: \"\"\n"
+                   "*JCLOpenUI *JCLOpt: PickOne\n*CloseGroup: Inner\n*OpenUI *After: PickOne\n"
+                   "*DefaultOpt: gone\n*DefaultOpt: B\n*DefaultNothing: 1\n*Default: loose\n");
     EXPECT_EQ(ppd.manufacturer, "EPSON"); // the first non-empty value
     ASSERT_EQ(ppd.options.size(), 4u);
     const PPDOption& opt = ppd.options[1];
@@ -143,16 +119,13 @@ TEST(PPDParserTest, FirstDefinitionsStayAndOptionsNeverClose) {
     EXPECT_FALSE(ppd.attributes.contains("DefaultNothing"));
 }
 
-TEST(PPDParserTest, KeepsTranslationsOfTheChosenLanguages) {
-    std::string lines = "*OpenUI *EPIJ_Medi/Media: PickOne\n"
-                        "*EPIJ_Medi PLAIN/Plain: \"\"\n"
-                        "*ja.Translation EPIJ_Medi/用紙: \"\"\n"
-                        "*ko.Translation EPIJ_Medi/<EC9AA9 ECA780>: \"\"\n"
-                        "*ko.Translation EPIJ_Medi: \"\"\n"
-                        "*ko.EPIJ_Medi PLAIN/보통: \"\"\n"
-                        "*zh_TW.EPIJ_Medi PLAIN/普通紙: \"\"\n"
-                        "*ko.EPIJ_Medi /No choice: \"\"\n"
-                        "*ko.Translation EPIJ_Medi/나중: \"\"\n";
+TEST(PPDParserTest, KeepsTranslationsOfTheChosenLanguagesAndDecodesHexText) {
+    const std::string lines =
+        "*OpenUI *EPIJ_Medi/Media: PickOne\n*EPIJ_Medi PLAIN/Plain: \"\"\n"
+        "*ja.Translation EPIJ_Medi/用紙: \"\"\n*ko.Translation EPIJ_Medi/<EC9AA9 ECA780>: \"\"\n"
+        "*ko.Translation EPIJ_Medi: \"\"\n*ko.EPIJ_Medi PLAIN/보통: \"\"\n"
+        "*zh_TW.EPIJ_Medi PLAIN/普通紙: \"\"\n*ko.EPIJ_Medi /No choice: \"\"\n"
+        "*ko.Translation EPIJ_Medi/나중: \"\"\n";
     auto ko = parseLines(lines, LanguageSet{"ko"});
     EXPECT_EQ(ko.option("EPIJ_Medi")->localizedLabels, (LocalizedLabels{{"ko", "나중"}}));
     EXPECT_EQ(ko.option("EPIJ_Medi")->choice("PLAIN")->localizedLabels, (LocalizedLabels{{"ko", "보통"}}));
@@ -160,7 +133,6 @@ TEST(PPDParserTest, KeepsTranslationsOfTheChosenLanguages) {
     EXPECT_EQ(every.option("EPIJ_Medi")->localizedLabels, (LocalizedLabels{{"ja", "用紙"}, {"ko", "나중"}}));
     EXPECT_EQ(every.option("EPIJ_Medi")->choice("PLAIN")->localizedLabels,
               (LocalizedLabels{{"ko", "보통"}, {"zh_TW", "普通紙"}}));
-
     for (const char* code : {"ko", "kor", "zh_TW", "zh_Hant", "pt_br"}) {
         EXPECT_TRUE(PPDParser::isLanguageCode(code)) << code;
     }
@@ -185,34 +157,20 @@ TEST(PPDParserTest, KeepsTranslationsOfTheChosenLanguages) {
 }
 
 TEST(PPDParserTest, ReadsOrdersPageSizesAndTheCustomRangeFromFiniteNumbersOnly) {
-    auto ppd = parseLines("*OpenUI *PageSize: PickOne\n"
-                          "*OpenUI *Other: PickOne\n"
-                          "*OpenUI *Third: PickOne\n"
-                          "*OrderDependency: 10 AnySetup *PageSize\n"
-                          "*OrderDependency: nan AnySetup *PageSize\n"
-                          "*OrderDependency: 10 AnySetup\n"
-                          "*OrderDependency: x AnySetup *Other\n"
-                          "*OrderDependency: 5\tAnySetup\t*Other\n"
-                          "*OrderDependency:   2.5   AnySetup   **Third extra\n"
-                          "*OrderDependency: 7 AnySetup *Third\n"
-                          "*PageSize A4/A4 210 x 297 mm: \"\"\n"
-                          "*PageSize A5/A5: \"\"\n"
-                          "*PageSize B5/B5: \"\"\n"
-                          "*PageSize Tiny: \"\"\n"
-                          "*PageSize NaN: \"\"\n"
-                          "*PageSize Inf: \"\"\n"
-                          "*ko.PageSize A5/A5 <EC9AA9ECA780>: \"\"\n"
-                          "*PaperDimension A4/A4 210 x 297 mm: \"595 842\"\n"
-                          "*ImageableArea A4: \"1 2 594 840\"\n"
-                          "*PaperDimension A5: \"420 595\"\n"
-                          "*ImageableArea A5: \"0 0 nan 729\"\n"
-                          "*PaperDimension B5: \"516 729 1\"\n"
-                          "*PaperDimension Tiny: \"10\t20\"\n"
-                          "*PaperDimension Orphan: \"1 1\"\n"
-                          "*PaperDimension NaN: \"nan 842\"\n"
-                          "*PaperDimension Inf: \"1e999 420\"\n"
-                          "*ParamCustomPageSize Width: 1 points 72 inf\n"
-                          "*ParamCustomPageSize Height: 2 points 144 3240\n");
+    auto ppd = parseLines(
+        "*OpenUI *PageSize: PickOne\n*OpenUI *Other: PickOne\n*OpenUI *Third: PickOne\n"
+        "*OrderDependency: 10 AnySetup *PageSize\n*OrderDependency: nan AnySetup *PageSize\n"
+        "*OrderDependency: 10 AnySetup\n*OrderDependency: x AnySetup *Other\n"
+        "*OrderDependency: 5\tAnySetup\t*Other\n*OrderDependency:   2.5   AnySetup   **Third extra\n"
+        "*OrderDependency: 7 AnySetup *Third\n*PageSize A4/A4 210 x 297 mm: \"\"\n"
+        "*PageSize A5/A5: \"\"\n*PageSize B5/B5: \"\"\n*PageSize Tiny: \"\"\n*PageSize NaN: \"\"\n"
+        "*PageSize Inf: \"\"\n*ko.PageSize A5/A5 <EC9AA9ECA780>: \"\"\n"
+        "*PaperDimension A4/A4 210 x 297 mm: \"595 842\"\n*ImageableArea A4: \"1 2 594 840\"\n"
+        "*PaperDimension A5: \"420 595\"\n*ImageableArea A5: \"0 0 nan 729\"\n"
+        "*PaperDimension B5: \"516 729 1\"\n*PaperDimension Tiny: \"10\t20\"\n"
+        "*PaperDimension Orphan: \"1 1\"\n*PaperDimension NaN: \"nan 842\"\n"
+        "*PaperDimension Inf: \"1e999 420\"\n*ParamCustomPageSize Width: 1 points 72 inf\n"
+        "*ParamCustomPageSize Height: 2 points 144 3240\n");
     EXPECT_EQ(ppd.option("PageSize")->order, 10);
     EXPECT_EQ(ppd.option("Other")->order, std::nullopt);
     EXPECT_EQ(ppd.option("Third")->order, 7); // a later line replaces the earlier number
@@ -223,25 +181,21 @@ TEST(PPDParserTest, ReadsOrdersPageSizesAndTheCustomRangeFromFiniteNumbersOnly) 
                              }));
     EXPECT_EQ(ppd.customSizeRange, std::nullopt); // the width's limit is no number
     EXPECT_EQ(PPDParser::numbers("1 nan 2\tinf -inf NaN 3e400 4"), (std::vector<double>{1, 2, 4}));
-
     // Both limits are needed; a later line replaces an earlier one, a short line counts for nothing.
     EXPECT_EQ(parseLines("*ParamCustomPageSize Width: 1 points 72 1000\n").customSizeRange, std::nullopt);
-    EXPECT_EQ(parseLines("*ParamCustomPageSize Width: 1 points 72 1000\n"
-                         "*ParamCustomPageSize Height: 2 points 144 3240\n"
-                         "*ParamCustomPageSize Depth: 3 points 0 9\n"
-                         "*ParamCustomPageSize Height: 2 points 1\n")
+    EXPECT_EQ(parseLines(
+                  "*ParamCustomPageSize Width: 1 points 72 1000\n*ParamCustomPageSize Height: 2 points 144 "
+                  "3240\n*ParamCustomPageSize Depth: 3 points 0 9\n*ParamCustomPageSize Height: 2 points 1\n")
                   .customSizeRange,
               (PPDCustomSizeRange{72, 1000, 144, 3240}));
 }
 
 TEST(PPDParserTest, CollectsProfilesFiltersAndPresets) {
-    auto ppd = parseLines("*cupsICCProfile RGB.Glossy/<EAB491ED839D>: \"/p/glossy.icc\"\n"
-                          "*cupsICCProfile Plain: \"/p/plain.icc\"\n"
-                          "*cupsFilter2: \"a b 0 one\"\n"
-                          "*cupsFilter: \"c 0 two\"\n"
-                          "*cupsPreFilter: \"d 0 three\"\n"
-                          "*APPrinterPreset Fast/Fast Print: \"*EPIJ_Qual 301\"\n"
-                          "*APPrinterPreset Bare: \"\"\n");
+    auto ppd =
+        parseLines("*cupsICCProfile RGB.Glossy/<EAB491ED839D>: \"/p/glossy.icc\"\n"
+                   "*cupsICCProfile Plain: \"/p/plain.icc\"\n*cupsFilter2: \"a b 0 one\"\n"
+                   "*cupsFilter: \"c 0 two\"\n*cupsPreFilter: \"d 0 three\"\n"
+                   "*APPrinterPreset Fast/Fast Print: \"*EPIJ_Qual 301\"\n*APPrinterPreset Bare: \"\"\n");
     EXPECT_EQ(ppd.colorProfiles, (std::vector<PPDColorProfile>{{"RGB.Glossy", "광택", "/p/glossy.icc"},
                                                                {"Plain", "Plain", "/p/plain.icc"}}));
     EXPECT_EQ(ppd.filters, (std::vector<std::string>{"a b 0 one", "c 0 two"}));

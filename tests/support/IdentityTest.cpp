@@ -8,27 +8,19 @@
 using namespace PrintKit;
 using namespace std::chrono;
 
-TEST(UuidTest, RandomIdsAreVersionFourAndUpperCase) {
+TEST(UuidTest, RandomIdsAreVersionFourUpperCaseAndParsingIsStrictButCaseBlind) {
     std::set<std::string> seen;
     for (int i = 0; i < 100; ++i) {
         Uuid id = Uuid::random();
         EXPECT_EQ(id.bytes[6] >> 4, 4);      // version
         EXPECT_EQ(id.bytes[8] & 0xC0, 0x80); // RFC 4122 variant
-        std::string text = id.string();
-        EXPECT_EQ(text.size(), 36u);
-        EXPECT_EQ(text.find_first_of("abcdef"), std::string::npos);
-        EXPECT_EQ(Uuid::parse(text), id);
-        seen.insert(text);
+        EXPECT_EQ(id.string().find_first_of("abcdef"), std::string::npos);
+        EXPECT_EQ(Uuid::parse(id.string()), id);
+        seen.insert(id.string());
     }
     EXPECT_EQ(seen.size(), 100u);
-}
-
-TEST(UuidTest, ParsingIsStrictButCaseBlind) {
-    auto upper = Uuid::parse("E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    auto lower = Uuid::parse("e621e1f8-c36c-495a-93fc-0c247a3e6e5f");
-    ASSERT_TRUE(upper);
-    EXPECT_EQ(upper, lower);
-    EXPECT_EQ(lower->string(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+    EXPECT_EQ(Uuid::parse("e621e1f8-c36c-495a-93fc-0c247a3e6e5f")->string(),
+              "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
     for (const char* bad : {"", "E621E1F8C36C495A93FC0C247A3E6E5F", "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}",
                             "E621E1F8-C36C-495A-93FC-0C247A3E6E5", "E621E1F8-C36C-495A-93FC-0C247A3E6E5G",
                             "E621E1F8-C36C-495A-93FC0-C247A3E6E5F", " E621E1F8-C36C-495A-93FC-0C247A3E6E5"}) {
@@ -36,16 +28,11 @@ TEST(UuidTest, ParsingIsStrictButCaseBlind) {
     }
 }
 
-TEST(DatesTest, WritesWholeSecondsInUtc) {
-    Timestamp t = sys_days{2024y / May / 1} + 9h + 30min + 0s + 750ms;
-    EXPECT_EQ(Dates::formatRFC3339(t), "2024-05-01T09:30:00Z");
+TEST(DatesTest, WritesWholeSecondsInUtcAndReadsOffsetsAndFractions) {
+    const Timestamp expected = sys_days{2024y / May / 1} + 9h + 30min;
+    EXPECT_EQ(Dates::formatRFC3339(expected + 750ms), "2024-05-01T09:30:00Z");
     EXPECT_EQ(Dates::formatRFC3339(sys_days{1969y / December / 31} + 23h + 59min + 59s + 500ms),
               "1969-12-31T23:59:59Z"); // a fraction before 1970 still rounds toward the past
-}
-
-TEST(DatesTest, ReadsOffsetsAndFractions) {
-    Timestamp expected = sys_days{2024y / May / 1} + 9h + 30min;
-    EXPECT_EQ(Dates::parseRFC3339("2024-05-01T09:30:00Z"), expected);
     EXPECT_EQ(Dates::parseRFC3339("2024-05-01T18:30:00+09:00"), expected);
     EXPECT_EQ(Dates::parseRFC3339("2024-05-01t09:30:00z"), expected);
     EXPECT_EQ(Dates::parseRFC3339("2024-05-01T09:30:00.25Z"), expected + 250ms);

@@ -5,48 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
-#include <lcms2.h>
 #include <stdexcept>
 #include <unistd.h>
 #include <vector>
 
 namespace TargetFixtures {
-
-namespace {
-
-std::string save(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    if (!profile || !cmsSaveProfileToMem(profile, nullptr, &size)) {
-        throw std::runtime_error("cannot save a test profile");
-    }
-    std::string bytes(size, '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-} // namespace
-
-std::string sRGBProfile() {
-    return save(cmsCreate_sRGBProfile());
-}
-
-std::string linearRGBProfile() {
-    const cmsCIExyY d65{0.3127, 0.3290, 1.0};
-    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
-    cmsToneCurve* straight = cmsBuildGamma(nullptr, 1.0);
-    cmsToneCurve* curves[3] = {straight, straight, straight};
-    cmsHPROFILE profile = cmsCreateRGBProfile(&d65, &primaries, curves);
-    cmsFreeToneCurve(straight);
-    return save(profile);
-}
-
-std::string grayProfile() {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    cmsHPROFILE profile = cmsCreateGrayProfile(cmsD50_xyY(), curve);
-    cmsFreeToneCurve(curve);
-    return save(profile);
-}
 
 std::filesystem::path writeProfile(const std::filesystem::path& path, const std::string& bytes) {
     TestSupport::writeFile(path, bytes);
@@ -121,8 +84,8 @@ PixelColor perfectPrint(const PrintKit::TestTargetManifest& manifest, const cups
                         static_cast<std::uint16_t>(patch.rgb[2] * factor)};
             }
         }
-        return {static_cast<std::uint16_t>(255 * factor), static_cast<std::uint16_t>(255 * factor),
-                static_cast<std::uint16_t>(255 * factor)};
+        const auto white = static_cast<std::uint16_t>(255 * factor);
+        return {white, white, white};
     };
 }
 

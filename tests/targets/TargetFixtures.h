@@ -1,8 +1,9 @@
-// What the target tests build at run time: ICC profiles made by Little CMS, and CUPS raster files written by
-// libcups itself in each of its writing modes.
+// What the target tests build at run time: profiles (made by Little CMS, see render/TestProfiles.h) written
+// to files, and CUPS raster files written by libcups itself in each of its writing modes.
 #pragma once
 
 #include "PrintKit/targets/TestTarget.h"
+#include "render/TestProfiles.h"
 
 #include <array>
 #include <cstdint>
@@ -13,10 +14,14 @@
 
 namespace TargetFixtures {
 
-// sRGB as Little CMS makes it; the same primaries and white with a straight (gamma 1) tone curve; grey.
-std::string sRGBProfile();
-std::string linearRGBProfile();
-std::string grayProfile();
+// sRGB as Little CMS makes it; the same primaries and white with a straight (gamma 1) tone curve.
+inline std::string sRGBProfile() {
+    return TestProfiles::save(cmsCreate_sRGBProfile());
+}
+inline std::string linearRGBProfile() {
+    return TestProfiles::matrixShaper(TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 1.0, 4.3,
+                                      "Linear RGB");
+}
 std::filesystem::path writeProfile(const std::filesystem::path& path, const std::string& bytes);
 
 // A chunky RGB page header: width × height pixels at `resolution` dpi, 8 or 16 bits per colour, lines

@@ -133,7 +133,7 @@ TEST(TestTargetTest, RefusesWhatWouldMakeNoValidFileAndKeepsTheOldOne) {
     TemporaryDirectory folder;
     const auto pdf = folder / "target.pdf";
     TestSupport::writeFile(pdf, "earlier target");
-    const auto gray = TargetFixtures::writeProfile(folder / "gray.icc", TargetFixtures::grayProfile());
+    const auto gray = TargetFixtures::writeProfile(folder / "gray.icc", TestProfiles::gray());
     const auto junk = TargetFixtures::writeProfile(folder / "junk.icc", std::string(400, 'x'));
     const PPDPageSize letter = page("Letter", 612, 792, std::nullopt);
 

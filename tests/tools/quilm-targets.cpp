@@ -1,13 +1,6 @@
 // Drives the engine's test targets, raster measurement and reference cases from files, for the tests and for
-// anyone checking the engine by hand. Not part of the application.
-//
-//   quilm-targets target PAGE.json VARIANT OUT.pdf [MANIFEST.json]
-//       VARIANT is "device", "srgb" or "profile=PATH"; PAGE.json holds "name", "width", "height" and, if the
-//       page has one, "imageableArea" (left, bottom, right, top in points).
-//   quilm-targets patches OUT.tiff PATCH_PIXELS COLUMNS [CELLS.json]
-//   quilm-targets measure RASTER MANIFEST.json [RESULT.json]
-//   quilm-targets color-cases REQUEST.json [ANSWERS.json]
-//   quilm-targets resample-cases REQUEST.json [ANSWERS.json]
+// anyone checking the engine by hand (the commands are in `usage` below; PAGE.json holds "name", "width",
+// "height" and, if the page has one, "imageableArea"). Not part of the application.
 //
 // JSON goes to the named file (replaced only once complete) or to standard output. Exit status 0 on
 // success, 1 when the engine refuses (its message on standard error), 2 for a wrong command line.

@@ -113,45 +113,71 @@ std::string makeGray() {
     return saveOrThrow(profile.get());
 }
 
-// Plain ink arithmetic into sRGB, then to the Lab connection space.
-int sampleCMYK(const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) {
-    auto transform = static_cast<cmsHTRANSFORM>(cargo);
-    auto ink = [&](int channel) {
-        std::uint32_t paper = 65535u - in[channel];
-        std::uint32_t white = 65535u - in[3];
-        return static_cast<cmsUInt16Number>((paper * white + 32767u) / 65535u);
-    };
-    cmsUInt16Number rgb[3] = {ink(0), ink(1), ink(2)};
-    cmsDoTransform(transform, rgb, out, 1);
+// Plain ink arithmetic: red, green and blue are the sRGB codes (1 − cyan)(1 − black) and so on.
+int sampleInks(const cmsUInt16Number in[], cmsUInt16Number out[], void*) {
+    for (int c = 0; c < 3; ++c) {
+        const std::uint32_t paper = 65535u - in[c];
+        const std::uint32_t white = 65535u - in[3];
+        out[c] = static_cast<cmsUInt16Number>((paper * white + 32767u) / 65535u);
+    }
     return 1;
 }
 
+// Ink amounts → sRGB codes by the formula (a table) → linear light (the sRGB curve) → XYZ (the sRGB
+// colorants). Only the codes are tabulated, and they are exact where Little CMS samples the conversion: the
+// first input of a four-channel table is interpolated on its own and every code is linear in it, so two
+// points suffice there; the other three use 17, the grid Little CMS resamples a CMYK conversion to. A table
+// of light or Lab instead would bend between its points, by as much as 3/255 in the shadows.
 std::string makeCMYK() {
     Profile srgb(cmsCreate_sRGBProfile());
-    Profile labProfile(cmsCreateLab4Profile(nullptr));
-    std::unique_ptr<void, void (*)(cmsHTRANSFORM)> toLab(
-        srgb && labProfile ? cmsCreateTransform(srgb.get(), TYPE_RGB_16, labProfile.get(), TYPE_Lab_16,
-                                                INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE)
-                           : nullptr,
-        cmsDeleteTransform);
     Profile profile(cmsCreateProfilePlaceholder(nullptr));
     std::unique_ptr<cmsPipeline, void (*)(cmsPipeline*)> lut(cmsPipelineAlloc(nullptr, 4, 3),
                                                              cmsPipelineFree);
-    if (!toLab || !profile || !lut) {
+    Curve curve = transferCurve(Transfer::sRGB);
+    const auto* red =
+        srgb ? static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.get(), cmsSigRedColorantTag)) : nullptr;
+    const auto* green =
+        srgb ? static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.get(), cmsSigGreenColorantTag)) : nullptr;
+    const auto* blue =
+        srgb ? static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.get(), cmsSigBlueColorantTag)) : nullptr;
+    if (!profile || !lut || !curve || !red || !green || !blue) {
+        throw std::runtime_error("a built-in colour profile cannot be made");
+    }
+    // A version 4 perceptual table takes device black to the perceptual reference black, which Little CMS
+    // then scales back to the output's own black, channel by channel towards the D50 white. The matrix
+    // applies the inverse of that scaling so that the conversion ends at the formula. Its values are in
+    // Little CMS's XYZ encoding, where 1 + 32767/32768 is the top.
+    const cmsCIEXYZ& white = *cmsD50_XYZ();
+    const double black[3] = {cmsPERCEPTUAL_BLACK_X, cmsPERCEPTUAL_BLACK_Y, cmsPERCEPTUAL_BLACK_Z};
+    const double whites[3] = {white.X, white.Y, white.Z};
+    const double encoding = 1.0 / (1.0 + 32767.0 / 32768.0);
+    const cmsCIEXYZ* colorants[3] = {red, green, blue};
+    double matrix[9];
+    double offset[3];
+    for (int row = 0; row < 3; ++row) {
+        const double scale = encoding * (1.0 - black[row] / whites[row]);
+        for (int column = 0; column < 3; ++column) {
+            const cmsCIEXYZ& c = *colorants[column];
+            matrix[3 * row + column] = scale * (row == 0 ? c.X : row == 1 ? c.Y : c.Z);
+        }
+        offset[row] = encoding * black[row];
+    }
+    const cmsUInt32Number grid[4] = {2, 17, 17, 17};
+    cmsToneCurve* curves[3] = {curve.get(), curve.get(), curve.get()};
+    cmsStage* table = cmsStageAllocCLut16bitGranular(nullptr, grid, 4, 3, nullptr);
+    if (!table || !cmsStageSampleCLut16bit(table, sampleInks, nullptr, 0) ||
+        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr)) ||
+        !cmsPipelineInsertStage(lut.get(), cmsAT_END, table) ||
+        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, curves)) ||
+        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocMatrix(nullptr, 3, 3, matrix, offset)) ||
+        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr))) {
         throw std::runtime_error("a built-in colour profile cannot be made");
     }
     cmsSetProfileVersion(profile.get(), 4.3);
     cmsSetDeviceClass(profile.get(), cmsSigInputClass);
     cmsSetColorSpace(profile.get(), cmsSigCmykData);
-    cmsSetPCS(profile.get(), cmsSigLabData);
+    cmsSetPCS(profile.get(), cmsSigXYZData);
     cmsSetHeaderRenderingIntent(profile.get(), INTENT_PERCEPTUAL);
-    cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 11, 4, 3, nullptr);
-    if (!clut || !cmsStageSampleCLut16bit(clut, sampleCMYK, toLab.get(), 0) ||
-        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr)) ||
-        !cmsPipelineInsertStage(lut.get(), cmsAT_END, clut) ||
-        !cmsPipelineInsertStage(lut.get(), cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr))) {
-        throw std::runtime_error("a built-in colour profile cannot be made");
-    }
     describe(profile.get(), "CMYK (plain ink formula)");
     cmsWriteTag(profile.get(), cmsSigMediaWhitePointTag, cmsD50_XYZ());
     if (!cmsWriteTag(profile.get(), cmsSigAToB0Tag, lut.get())) {

@@ -33,6 +33,9 @@ struct Session {
     std::uint64_t position;
     int maxScans;
     bool created;
+    bool endTolerated; // the headers are read: running out of bytes is judged after the decode
+    bool endedEarly;   // the bytes ran out before an end marker
+    bool multipleScans;
     JOCTET* icc; // from jpeg_read_icc_profile (malloc'd)
     unsigned int iccLength;
     JOCTET buffer[inputBufferSize];
@@ -47,13 +50,22 @@ extern "C" void errorExit(j_common_ptr cinfo) {
 }
 
 // Warnings that mean image data is missing or garbled (the library would fill the gap with grey) end the
-// decode: a photographer would rather hear the file is damaged than get a print with a grey band.
+// decode: a photographer would rather hear the file is damaged than get a print with a grey band. Running
+// out of bytes once the headers are read is not such a warning by itself: a copy that lost only its end
+// marker holds every scanline. Had data been missing, the entropy decoder would hit the library's stand-in
+// end marker (JWRN_HIT_MARKER); what a file of several scans lacks is judged after the decode.
 extern "C" void emitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) {
         return;
     }
     switch (cinfo->err->msg_code) {
     case JWRN_JPEG_EOF:
+        if (sessionOf(cinfo)->endTolerated) {
+            sessionOf(cinfo)->endedEarly = true;
+            cinfo->err->num_warnings++;
+            return;
+        }
+        std::longjmp(sessionOf(cinfo)->jump, 1);
     case JWRN_HIT_MARKER:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_MUST_RESYNC:
@@ -160,6 +172,7 @@ bool readHeader(Session* s, bool wantProfile, std::size_t maxMemory) {
     if (jpeg_read_header(&s->cinfo, TRUE) != JPEG_HEADER_OK) {
         return false;
     }
+    s->multipleScans = jpeg_has_multiple_scans(&s->cinfo) != FALSE;
     if (wantProfile && !jpeg_read_icc_profile(&s->cinfo, &s->icc, &s->iccLength)) {
         s->icc = nullptr; // absent or broken: the photo is simply untagged
         s->iccLength = 0;
@@ -207,6 +220,9 @@ public:
         session_->position = 0;
         session_->maxScans = limits.maxJpegScans;
         session_->created = false;
+        session_->endTolerated = false;
+        session_->endedEarly = false;
+        session_->multipleScans = false;
         session_->icc = nullptr;
         session_->iccLength = 0;
         if (!create(session_.get())) {
@@ -230,6 +246,26 @@ public:
 private:
     std::unique_ptr<Session> session_;
 };
+
+// Whether a file that ran out of bytes before its end marker still gave every scanline its data. One scan
+// is whole when the entropy decoder never ran short. Of several scans, a progressive file is whole when
+// every coefficient got its last refinement; a sequential one cannot tell and is taken as cut short.
+bool wholeWithoutEndMarker(const Session& s) {
+    if (!s.multipleScans) {
+        return true;
+    }
+    if (!s.cinfo.progressive_mode || !s.cinfo.coef_bits) {
+        return false;
+    }
+    for (int c = 0; c < s.cinfo.num_components; ++c) {
+        for (int k = 0; k < DCTSIZE2; ++k) {
+            if (s.cinfo.coef_bits[c][k] != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 int orientationOf(const jpeg_decompress_struct& cinfo) {
     for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker; marker = marker->next) {
@@ -282,6 +318,7 @@ DecodedImage decode(const ByteSource& source, const DecodeLimits& limits, int mi
         break;
     }
 
+    s->endTolerated = true;
     unsigned int scaleNum = 8;
     if (minimumLongSide > 0) {
         std::uint64_t longSide = std::max(s->cinfo.image_width, s->cinfo.image_height);
@@ -302,7 +339,8 @@ DecodedImage decode(const ByteSource& source, const DecodeLimits& limits, int mi
     DecodedImage image =
         DecoderSupport::allocate(source, ImageFormat::jpeg, s->cinfo.output_width, s->cinfo.output_height,
                                  model, channels, SampleType::uint8, AlphaMode::none, limits);
-    if (!readRows(s, image.pixels.data(), image.bytesPerRow)) {
+    if (!readRows(s, image.pixels.data(), image.bytesPerRow) ||
+        (s->endedEarly && !wholeWithoutEndMarker(*s))) {
         source.fail();
     }
     // Adobe's CMYK (and YCCK) files store inverted ink amounts.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <lcms2.h>
 #include <limits>
 #include <tiffio.h>
 #include <vector>
@@ -136,6 +137,13 @@ Header readHeader(TIFF* tif, const ByteSource& source, const DecodeLimits& limit
 enum class Encoding { uint8, uint16, half, float32 };
 enum class LabEncoding { none, cielab, icclab };
 
+// CIELab stored against another white than D50 (the WhitePoint tag): each value goes back to XYZ on that
+// white, is adapted to D50 (Bradford) and becomes Lab again, as a decoded image's Lab always is D50's.
+struct LabWhite {
+    cmsCIEXYZ white;
+    double adaptation[9]; // row by row
+};
+
 struct Layout {
     int samplesPerPixel = 1; // in the file
     Encoding encoding = Encoding::uint8;
@@ -144,6 +152,7 @@ struct Layout {
     bool premultiplied = false;
     bool invert = false; // white is zero (grey)
     LabEncoding lab = LabEncoding::none;
+    std::optional<LabWhite> labWhite;
     int outChannels = 0;
     SampleType outSample = SampleType::uint8;
 
@@ -226,6 +235,20 @@ void convertLabPixel(const std::uint8_t* in, const Layout& layout, float* out) {
     case Encoding::half:
     case Encoding::float32:
         break; // natural units already
+    }
+    if (layout.labWhite) {
+        const cmsCIELab stored{l, a, b};
+        cmsCIEXYZ xyz;
+        cmsLab2XYZ(&layout.labWhite->white, &xyz, &stored);
+        const double* m = layout.labWhite->adaptation;
+        const cmsCIEXYZ adapted{m[0] * xyz.X + m[1] * xyz.Y + m[2] * xyz.Z,
+                                m[3] * xyz.X + m[4] * xyz.Y + m[5] * xyz.Z,
+                                m[6] * xyz.X + m[7] * xyz.Y + m[8] * xyz.Z};
+        cmsCIELab lab;
+        cmsXYZ2Lab(cmsD50_XYZ(), &lab, &adapted);
+        l = static_cast<float>(lab.L);
+        a = static_cast<float>(lab.a);
+        b = static_cast<float>(lab.b);
     }
     out[0] = l;
     out[1] = a;
@@ -317,6 +340,35 @@ Fields readFields(TIFF* tif) {
     return f;
 }
 
+// The white of a CIELab file when the file names one other than D50 (libtiff's default, and the white the
+// decoded Lab is on) and the adaptation from it to D50.
+std::optional<LabWhite> labWhite(TIFF* tif) {
+    float* xy = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_WHITEPOINT, &xy) || !xy ||
+        !(xy[0] > 0 && xy[1] > 0 && xy[0] + xy[1] < 1)) {
+        return std::nullopt;
+    }
+    const cmsCIExyY chromaticity{xy[0], xy[1], 1.0};
+    LabWhite white;
+    cmsxyY2XYZ(&white.white, &chromaticity);
+    const cmsCIEXYZ* d50 = cmsD50_XYZ();
+    if (std::fabs(white.white.X - d50->X) < 1e-3 && std::fabs(white.white.Z - d50->Z) < 1e-3) {
+        return std::nullopt;
+    }
+    // The adaptation is linear: its columns are the adapted unit vectors.
+    for (int column = 0; column < 3; ++column) {
+        const cmsCIEXYZ unit{column == 0 ? 1.0 : 0.0, column == 1 ? 1.0 : 0.0, column == 2 ? 1.0 : 0.0};
+        cmsCIEXYZ adapted;
+        if (!cmsAdaptToIlluminant(&adapted, &white.white, d50, &unit)) {
+            return std::nullopt;
+        }
+        white.adaptation[column] = adapted.X;
+        white.adaptation[3 + column] = adapted.Y;
+        white.adaptation[6 + column] = adapted.Z;
+    }
+    return white;
+}
+
 // The layout the direct reader handles, or nothing when libtiff's RGBA reader must do the work.
 std::optional<Layout> directLayout(TIFF* tif, Fields& f) {
     Layout layout;
@@ -368,6 +420,9 @@ std::optional<Layout> directLayout(TIFF* tif, Fields& f) {
     case PHOTOMETRIC_ICCLAB:
         layout.model = ColorModel::lab;
         layout.lab = f.photometric == PHOTOMETRIC_CIELAB ? LabEncoding::cielab : LabEncoding::icclab;
+        if (layout.lab == LabEncoding::cielab) {
+            layout.labWhite = labWhite(tif);
+        }
         break;
     default:
         return std::nullopt;

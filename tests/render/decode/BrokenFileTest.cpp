@@ -43,8 +43,7 @@ void expectRefused(const std::string& bytes, const std::string& what, bool probe
         check([&] { ImageDecoder::probe(path); }, "probe");
     }
     // The same bytes from memory take the other input path of every decoder.
-    ByteSource memory(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), what);
-    EXPECT_THROW(ImageDecoder::decode(memory), SheetRenderError) << what << " from memory";
+    EXPECT_THROW(ImageDecoder::decode(TestImages::memory(bytes)), SheetRenderError) << what << " from memory";
 }
 
 std::string chunk(const char* type, const std::string& data) {
@@ -91,8 +90,21 @@ std::size_t find(const std::string& bytes, const std::string& what) {
 
 TEST(BrokenFileTest, TruncatedJpegs) {
     for (bool progressive : {false, true}) {
-        std::string whole =
+        SCOPED_TRACE(progressive ? "progressive" : "baseline");
+        const std::string whole =
             TestImages::jpeg(TestImages::distinct(64, 48, 3, 8), {.quality = 90, .progressive = progressive});
+        ASSERT_EQ(whole.substr(whole.size() - 2), "\xFF\xD9");
+        // Only the end marker lost (an interrupted copy): every scanline is there, from a file or memory.
+        const std::string unended = whole.substr(0, whole.size() - 2);
+        TestSupport::TemporaryDirectory folder;
+        TestImages::write(folder / "unended.jpg", unended);
+        const DecodedImage expected = ImageDecoder::decode(ByteSource(
+            std::span(reinterpret_cast<const std::uint8_t*>(whole.data()), whole.size()), "whole"));
+        EXPECT_EQ(ImageDecoder::decode(folder / "unended.jpg").pixels, expected.pixels);
+        EXPECT_EQ(ImageDecoder::decodeReduced(folder / "unended.jpg", 16).width, 16);
+        expectRefused(whole.substr(0, whole.size() - 3), "JPEG ending one byte into its last scan's data",
+                      false);
+        expectRefused(whole.substr(0, whole.rfind("\xFF\xDA")), "JPEG ending before its last scan", false);
         expectRefused(whole.substr(0, whole.size() / 2), "JPEG cut in its data", false);
         expectRefused(whole.substr(0, 100), "JPEG cut in its headers");
     }
@@ -203,23 +215,19 @@ TEST(BrokenFileTest, BrokenExifLeavesThePhotoUpright) {
         std::string app1 = std::string("\xFF\xE1", 2) + static_cast<char>((segment.size() + 2) >> 8) +
                            static_cast<char>((segment.size() + 2) & 0xFF) + segment;
         jpeg.insert(2, app1);
-        ByteSource source(std::span(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size()), "exif");
-        DecodedImage image = ImageDecoder::decode(source);
-        EXPECT_EQ(image.orientation, 1);
-        EXPECT_EQ(image.width, 8);
-        EXPECT_EQ(ImageDecoder::probe(source).orientation, 1);
+        DecodedImage image = ImageDecoder::decode(TestImages::memory(jpeg));
+        EXPECT_EQ(std::tuple(image.orientation, image.width), std::tuple(1, 8));
+        EXPECT_EQ(ImageDecoder::probe(TestImages::memory(jpeg)).orientation, 1);
     }
 }
 
 TEST(BrokenFileTest, EmptyInputToEachFrontEnd) {
     // Every front end must refuse no bytes at all, and give back what it took on the way (the leak check of
     // the sanitizer build watches the early exits).
-    const std::uint8_t nothing[1] = {0};
-    ByteSource empty(std::span<const std::uint8_t>(nothing, 0), "empty");
-    EXPECT_THROW(JpegDecoder::decode(empty, {}), SheetRenderError);
-    EXPECT_THROW(JpegDecoder::probe(empty, {}), SheetRenderError);
-    EXPECT_THROW(PngDecoder::decode(empty, {}), SheetRenderError);
-    EXPECT_THROW(TiffDecoder::decode(empty, {}), SheetRenderError);
-    EXPECT_THROW(HeifDecoder::decode(empty, {}), SheetRenderError);
-    EXPECT_THROW(ImageDecoder::decode(empty), SheetRenderError);
+    const std::string nothing;
+    EXPECT_THROW(JpegDecoder::decode(TestImages::memory(nothing), {}), SheetRenderError);
+    EXPECT_THROW(JpegDecoder::probe(TestImages::memory(nothing), {}), SheetRenderError);
+    EXPECT_THROW(PngDecoder::decode(TestImages::memory(nothing), {}), SheetRenderError);
+    EXPECT_THROW(TiffDecoder::decode(TestImages::memory(nothing), {}), SheetRenderError);
+    EXPECT_THROW(HeifDecoder::decode(TestImages::memory(nothing), {}), SheetRenderError);
 }

@@ -38,8 +38,8 @@ TEST(ExifOrientationTest, ReadsTheTagInBothByteOrdersAndInJpegSegments) {
         EXPECT_EQ(ExifOrientation::fromTiffBytes(bytesOf(TestImages::exif(orientation, true))), orientation);
     }
     EXPECT_EQ(ExifOrientation::fromTiffBytes(bytesOf(TestImages::exif(std::nullopt))), std::nullopt);
-    const std::string segment = std::string("Exif\0\0", 6) + TestImages::exif(6, true);
-    EXPECT_EQ(ExifOrientation::fromJpegSegment(bytesOf(segment)), 6);
+    EXPECT_EQ(
+        ExifOrientation::fromJpegSegment(bytesOf(std::string("Exif\0\0", 6) + TestImages::exif(6, true))), 6);
     EXPECT_EQ(
         ExifOrientation::fromJpegSegment(bytesOf(std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 34))),
         std::nullopt);
@@ -51,18 +51,15 @@ TEST(ExifOrientationTest, ReadsTheTagInBothByteOrdersAndInJpegSegments) {
 
 TEST(ExifOrientationTest, EveryOffsetIsCheckedAgainstTheBytes) {
     const std::string good = entry(0x0112, 3, 1, 6);
-    const struct {
-        std::string bytes;
-        std::optional<int> expected;
-    } cases[] = {
+    const std::pair<std::string, std::optional<int>> cases[] = {
         {withEntries(1, good), 6},
         {withEntries(3, entry(0x010F, 2, 4, 0x414243) + entry(0x0112, 4, 1, 8) + entry(0x0132, 2, 20, 100)),
          8},
         {withEntries(1, entry(0x0112, 3, 1, 9)), 9},
-        {withEntries(1, good, 200), std::nullopt},         // IFD past the end
-        {withEntries(1, good, 0xFFFFFFF8u), std::nullopt}, // offset + size wraps in 32 bits
-        {withEntries(2, good), std::nullopt},              // more entries claimed than present
-        {withEntries(0xFFFF, good), std::nullopt},
+        {withEntries(1, good, 200), std::nullopt},              // IFD past the end
+        {withEntries(1, good, 0xFFFFFFF8u), std::nullopt},      // offset + size wraps in 32 bits
+        {withEntries(2, good), std::nullopt},                   // more entries claimed than present
+        {withEntries(0xFFFF, good), std::nullopt},              //
         {withEntries(1, good.substr(0, 10)), std::nullopt},     // an entry cut short
         {withEntries(1, entry(0x0112, 2, 1, 6)), std::nullopt}, // wrong type
         {withEntries(1, entry(0x0112, 3, 2, 6)), std::nullopt}, // wrong count
@@ -70,8 +67,8 @@ TEST(ExifOrientationTest, EveryOffsetIsCheckedAgainstTheBytes) {
         {std::string("XX\x2A\0\x08\0\0\0", 8), std::nullopt},
         {std::string("II\x2B\0\x08\0\0\0", 8), std::nullopt},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ExifOrientation::fromTiffBytes(bytesOf(c.bytes)), c.expected) << &c - cases;
+    for (const auto& [bytes, expected] : cases) {
+        EXPECT_EQ(ExifOrientation::fromTiffBytes(bytesOf(bytes)), expected) << &bytes - &cases[0].first;
     }
     // Every truncation of a good block is refused or read correctly, never read past its end.
     const std::string whole = TestImages::exif(5, true);

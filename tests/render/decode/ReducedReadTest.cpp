@@ -11,13 +11,8 @@ using TestImages::sampleOf;
 TEST(ReducedReadTest, HeifRotationIsAppliedOnceByItsDecoder) {
     TestSupport::TemporaryDirectory folder;
     // Four quadrants of clearly different colours survive the lossy coding.
-    TestImages::Pixels quadrants = TestImages::solid(32, 16, {250, 10, 10});
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 32; ++x) {
-            quadrants.at(x, y, 1) = x >= 16 ? 250 : 10;
-            quadrants.at(x, y, 2) = y >= 8 ? 250 : 10;
-        }
-    }
+    const auto quadrants = TestImages::quadrants(32, 16, TestImages::red, TestImages::green, TestImages::blue,
+                                                 TestImages::yellow);
     TestImages::write(folder / "plain.heic", TestImages::heif(quadrants));
     DecodedImage plain = ImageDecoder::decode(folder / "plain.heic");
     for (int orientation : {2, 6, 7}) { // a mirror, a turn, and both
@@ -31,8 +26,7 @@ TEST(ReducedReadTest, HeifRotationIsAppliedOnceByItsDecoder) {
             copy.orientation = orientation;
             return copy;
         }());
-        ASSERT_EQ(turned.width, byHand.width);
-        ASSERT_EQ(turned.height, byHand.height);
+        ASSERT_EQ(std::pair(turned.width, turned.height), std::pair(byHand.width, byHand.height));
         for (int y = 1; y < turned.height; y += 4) {
             for (int x = 1; x < turned.width; x += 4) {
                 for (int c = 0; c < 3; ++c) {
@@ -60,9 +54,8 @@ TEST(ReducedReadTest, TheLongerSideStaysWithinTheBound) {
          {Case{"wide.jpg", 120, 120, 80}, Case{"wide.jpg", 599, 599, 399}, Case{"wide.jpg", 5000, 600, 400},
           Case{"wide.jpg", 0, 1, 1}, Case{"tall.png", 3, 1, 3}, Case{"turned.jpg", 120, 80, 120}}) {
         DecodedImage image = ImageDecoder::decodeReduced(folder / c.name, c.maxPixel);
-        EXPECT_EQ(image.width, c.width) << c.name << " " << c.maxPixel;
-        EXPECT_EQ(image.height, c.height) << c.name << " " << c.maxPixel;
-        EXPECT_EQ(image.orientation, 1);
+        EXPECT_EQ(std::tuple(image.width, image.height, image.orientation), std::tuple(c.width, c.height, 1))
+            << c.name << " " << c.maxPixel;
     }
     // A flat colour stays that colour, at the file's own depth.
     DecodedImage tall = ImageDecoder::decodeReduced(folder / "tall.png", 100);
@@ -75,8 +68,7 @@ TEST(ReducedReadTest, AreasAreAveragedWithAlphaWeighting) {
     // 4 × 2 to 2 × 1: each output pixel is the mean of a 2 × 2 block.
     TestImages::Pixels grey{4, 2, 1, 8, {0, 100, 10, 20, 50, 50, 30, 41}};
     DecodedImage half = ImageReducer::reduced(TestImages::decoded(grey, ColorModel::gray), 2);
-    ASSERT_EQ(half.width, 2);
-    ASSERT_EQ(half.height, 1);
+    ASSERT_EQ(std::pair(half.width, half.height), std::pair(2, 1));
     EXPECT_EQ(sampleOf(half, 0, 0, 0), 50); // (0 + 100 + 50 + 50) / 4
     EXPECT_EQ(sampleOf(half, 1, 0, 0), 25); // (10 + 20 + 30 + 41) / 4 = 25.25
     // Three source pixels onto two: the middle one is shared half and half.

@@ -1,5 +1,6 @@
 #include "PrintKit/render/layout/BorderlessBleed.h"
 
+#include "LayoutCases.h"
 #include "PrintKit/render/layout/CanvasTurn.h"
 #include "PrintKit/render/layout/Layout.h"
 
@@ -7,27 +8,11 @@
 #include <limits>
 
 using namespace PrintKit;
+using namespace LayoutCases;
 
 namespace {
 
-PPDPageSize page(double width, double height, std::optional<std::vector<double>> imageable = std::nullopt) {
-    PPDPageSize size;
-    size.name = "4x6.Borderless";
-    size.localizedLabels = {{"ko", "4 x 6 인치 (무테)"}};
-    size.width = width;
-    size.height = height;
-    size.imageableArea = std::move(imageable);
-    return size;
-}
-
 const PPDPageSize fourBySix = page(288, 432, std::vector<double>{0, 0, 288, 432});
-
-void expectRect(const Rect& actual, double x, double y, double w, double h, double tolerance = 1e-9) {
-    EXPECT_NEAR(actual.minX(), x, tolerance);
-    EXPECT_NEAR(actual.minY(), y, tolerance);
-    EXPECT_NEAR(actual.width(), w, tolerance);
-    EXPECT_NEAR(actual.height(), h, tolerance);
-}
 
 std::optional<BorderlessBleed> withRatio(std::optional<double> ratio, const PPDPageSize& on = fourBySix) {
     return BorderlessBleed::forSheet(on, fourBySix, [ratio] { return ratio; });

@@ -1,35 +1,20 @@
 #include "PrintKit/render/layout/GridLayout.h"
 
 #include "GermanLocale.h"
+#include "LayoutCases.h"
 #include "PrintKit/render/layout/Layout.h"
-#include "PrintKit/support/Rounding.h"
 
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace PrintKit;
+using namespace LayoutCases;
 
 namespace {
-
-PPDPageSize page(double width, double height, std::optional<std::vector<double>> imageable = std::nullopt) {
-    PPDPageSize size;
-    size.name = "Test";
-    size.width = width;
-    size.height = height;
-    size.imageableArea = std::move(imageable);
-    return size;
-}
 
 GridSpec cells(double width, double height, double gap = 0, bool turnsToFitMore = false,
                bool captions = false) {
     return GridSpec::make(width, height, gap, turnsToFitMore, false, false, false, captions);
-}
-
-void expectRect(const Rect& actual, double x, double y, double w, double h, double tolerance = 1e-9) {
-    EXPECT_NEAR(actual.minX(), x, tolerance);
-    EXPECT_NEAR(actual.minY(), y, tolerance);
-    EXPECT_NEAR(actual.width(), w, tolerance);
-    EXPECT_NEAR(actual.height(), h, tolerance);
 }
 
 } // namespace
@@ -192,16 +177,4 @@ TEST(GridLayoutTest, FitsPhotoInItsCellWholeOrCropped) {
         EXPECT_EQ(fit.frame, c.frame);
         expectRect(fit.crop, c.crop.minX(), c.crop.minY(), c.crop.width(), c.crop.height(), 1e-12);
     }
-}
-
-TEST(GridLayoutTest, PixelCountsAndSamplesKeepTheirOwnRounding) {
-    // A length becomes pixels halves away from zero: the cut mark's 11.3 / 0.2 = 56.5 is 57 pixels.
-    EXPECT_EQ(Rounding::pixelCount(11.3 / 0.2), 57);
-    // A printed sample rounds ties to even, so that a smooth gradient gains no bias: 2.5 is 2, and half of
-    // full scale (32767.5) is 32768.
-    EXPECT_EQ(Rounding::sample16(2.5f), 2);
-    EXPECT_EQ(Rounding::sample16(0.5f * 65535.0f), 32768);
-    EXPECT_EQ(Rounding::sample16(1.0f * 65535.0f), 65535);
-    EXPECT_EQ(Rounding::pixelCount(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(Rounding::sample16(std::numeric_limits<float>::quiet_NaN()), 0);
 }

@@ -9,104 +9,79 @@
 #include <gtest/gtest.h>
 
 using namespace PrintKit;
-using TestSupport::TemporaryDirectory;
 
 namespace {
-
-ColorSpace space(const std::string& own) {
-    return ColorSpace{"", own};
-}
 
 ColorSpace linearOf(const std::string& own) {
     return ColorSpace{"", *ColorProfiles::linearized(own)};
 }
 
-std::size_t workers() {
-    return static_cast<std::size_t>(SheetRenderer::conversionWorkers());
-}
+const std::size_t workers = static_cast<std::size_t>(SheetRenderer::conversionWorkers());
 
 } // namespace
 
-TEST(ColorizerTest, DriverManagedSheetsEncodeToSRGBByTablesOnlyForSRGBPhotos) {
-    Colorizer colors(SheetColor::sRGB());
-    const std::string& srgb = ColorSpace::sRGB().icc;
-    const auto& fromSRGB = colors.conversion(space(srgb), linearOf(srgb));
-    EXPECT_TRUE(fromSRGB.encodesToOwnSpace);
-    EXPECT_FALSE(fromSRGB.paper);
-    EXPECT_EQ(fromSRGB.encode.size(), workers());
-
-    const std::string& p3 = ColorProfiles::displayP3();
-    const auto& fromP3 = colors.conversion(space(p3), linearOf(p3));
-    EXPECT_FALSE(fromP3.encodesToOwnSpace);
-    EXPECT_FALSE(fromP3.paper);
+TEST(ColorizerTest, EncodesToTheOwnSpaceByTablesOnlyWhereItIsTheSheetsAndConvertsOncePerWorker) {
+    Colorizer driver(SheetColor::sRGB());
+    const std::string &srgb = ColorSpace::sRGB().icc, &p3 = ColorProfiles::displayP3();
+    const auto& fromSRGB = driver.conversion({"", srgb}, linearOf(srgb));
+    EXPECT_TRUE(fromSRGB.encodesToOwnSpace && !fromSRGB.paper);
+    EXPECT_EQ(fromSRGB.encode.size(), workers);
+    const auto& fromP3 = driver.conversion({"", p3}, linearOf(p3));
+    EXPECT_FALSE(fromP3.encodesToOwnSpace || fromP3.paper);
     // The encode transforms go from linear P3 to sRGB: P3's pure green is outside sRGB.
     Pixel green{0, 1, 0, 1};
     fromP3.encode[0]->convert(&green, ColorTransform::Layout::floatRGBA, &green,
                               ColorTransform::Layout::floatRGBA, 1, 1);
     EXPECT_LT(green.r, -0.05f);
-}
 
-TEST(ColorizerTest, PaperSheetsEncodeToTheOwnSpaceAndConvertToThePaper) {
-    TemporaryDirectory folder;
+    TestSupport::TemporaryDirectory folder;
     TestSupport::writeFile(folder / "paper.icc", TestProfiles::lutPrinter(9));
-    Colorizer colors(SheetColor::paper(folder / "paper.icc", RenderingIntent::perceptual, true));
-    const std::string& p3 = ColorProfiles::displayP3();
-    const auto& conversion = colors.conversion(space(p3), linearOf(p3));
-    EXPECT_TRUE(conversion.encodesToOwnSpace);
-    ASSERT_TRUE(conversion.paper);
-    EXPECT_EQ(conversion.paper->size(), workers());
-    EXPECT_EQ(conversion.encode.size(), workers());
-    // One transform per worker: no two slices share one.
-    for (std::size_t i = 1; i < conversion.paper->size(); ++i) {
-        EXPECT_NE((*conversion.paper)[i].get(), (*conversion.paper)[0].get());
+    Colorizer paper(SheetColor::paper(folder / "paper.icc", RenderingIntent::perceptual, true));
+    const auto& toPaper = paper.conversion({"", p3}, linearOf(p3));
+    EXPECT_TRUE(toPaper.encodesToOwnSpace);
+    ASSERT_TRUE(toPaper.paper);
+    EXPECT_EQ(std::pair(toPaper.paper->size(), toPaper.encode.size()), std::pair(workers, workers));
+    for (std::size_t i = 1; i < toPaper.paper->size(); ++i) { // no two slices share one transform
+        EXPECT_NE((*toPaper.paper)[i].get(), (*toPaper.paper)[0].get());
     }
 }
 
 TEST(ColorizerTest, SpacesAreBuiltOncePerSheetAndKeyedByTheirOwnProfileToo) {
     Colorizer colors(SheetColor::sRGB());
     const auto gamma22 =
-        TestProfiles::space("gamma 2.2", TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 2.2, 2.1);
+        TestProfiles::space("gamma 2.2", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 2.2, 2.1);
     const auto gamma18 =
-        TestProfiles::space("gamma 1.8", TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 1.8, 2.1);
+        TestProfiles::space("gamma 1.8", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 1.8, 2.1);
     const ColorSpace linear = linearOf(gamma22.own);
     ASSERT_EQ(linear.icc, linearOf(gamma18.own).icc);
-
-    const auto* first = &colors.conversion(space(gamma22.own), linear);
-    EXPECT_EQ(&colors.conversion(space(gamma22.own), linear), first);
+    const auto* first = &colors.conversion({"", gamma22.own}, linear);
+    EXPECT_EQ(&colors.conversion({"", gamma22.own}, linear), first);
     EXPECT_EQ(colors.builtConversions(), 1u);
-    const auto* second = &colors.conversion(space(gamma18.own), linear);
-    EXPECT_NE(second, first);
+    EXPECT_NE(&colors.conversion({"", gamma18.own}, linear), first);
     EXPECT_EQ(colors.builtConversions(), 2u);
 }
 
-TEST(ColorizerTest, UnreadablePaperProfileNamesTheFileAndIsNotRemembered) {
-    TemporaryDirectory folder;
-    Colorizer colors(SheetColor::paper(folder / "missing.icc", RenderingIntent::perceptual, false));
+TEST(ColorizerTest, FailuresNameTheirCauseAndAreNotRemembered) {
+    TestSupport::TemporaryDirectory folder;
     const std::string& srgb = ColorSpace::sRGB().icc;
+    Colorizer missing(SheetColor::paper(folder / "missing.icc", RenderingIntent::perceptual, false));
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            colors.conversion(space(srgb), linearOf(srgb));
-            FAIL() << "no error";
-        } catch (const ColorTransformError& error) {
-            EXPECT_EQ(error.code(), ColorTransformErrorCode::unreadableProfile);
-            EXPECT_EQ(error.detail(), (folder / "missing.icc").string());
-        }
-        EXPECT_EQ(colors.builtConversions(), 0u);
+        TestSupport::expectFailure<ColorTransformError>(
+            [&] {
+                missing.conversion({"", srgb}, linearOf(srgb));
+            },
+            ColorTransformErrorCode::unreadableProfile,
+            "ICC 프로파일을 읽지 못했습니다: " + (folder / "missing.icc").string());
+        EXPECT_EQ(missing.builtConversions(), 0u);
     }
     // A profile that cannot be chained with RGB pixels fails when its transforms are built.
     TestSupport::writeFile(folder / "gray.icc", TestProfiles::gray());
     Colorizer gray(SheetColor::paper(folder / "gray.icc", RenderingIntent::perceptual, false));
-    EXPECT_THROW(gray.conversion(space(srgb), linearOf(srgb)), ColorTransformError);
+    EXPECT_THROW(gray.conversion({"", srgb}, linearOf(srgb)), ColorTransformError);
     EXPECT_EQ(gray.builtConversions(), 0u);
-}
-
-TEST(ColorizerTest, SpaceWithoutProfileBytesCannotMakeAnImage) {
-    Colorizer colors(SheetColor::sRGB());
-    try {
-        colors.conversion(ColorSpace{"odd", ""}, linearOf(ColorSpace::sRGB().icc));
-        FAIL() << "no error";
-    } catch (const SheetRenderError& error) {
-        EXPECT_EQ(error.code(), SheetRenderErrorCode::cannotCreateImage);
-        EXPECT_STREQ(error.what(), "인쇄용 이미지를 만들지 못했습니다");
-    }
+    TestSupport::expectFailure<SheetRenderError>(
+        [&] {
+            Colorizer(SheetColor::sRGB()).conversion({"odd", ""}, linearOf(srgb));
+        },
+        SheetRenderErrorCode::cannotCreateImage, "인쇄용 이미지를 만들지 못했습니다");
 }

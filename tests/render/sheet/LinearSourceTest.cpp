@@ -7,6 +7,7 @@
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
+#include <array>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -66,6 +67,15 @@ void expectCodes(const Pixel& p, const Code* codes, double top, const std::strin
     }
 }
 
+// The pixel is the linear light of sRGB codes (0…255, not rounded) give or take one code.
+void expectWithinACode(const Pixel& p, const std::array<double, 3>& codes, const std::string& what) {
+    const float got[3] = {p.r, p.g, p.b};
+    for (std::size_t c = 0; c < 3; ++c) {
+        EXPECT_GE(got[c], srgbToLinear(std::max(codes[c] - 1, 0.0) / 255) - tolerance) << what << " " << c;
+        EXPECT_LE(got[c], srgbToLinear(std::min(codes[c] + 1, 255.0) / 255) + tolerance) << what << " " << c;
+    }
+}
+
 } // namespace
 
 TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
@@ -78,23 +88,16 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
     const auto pixels16 = TestImages::distinct(6, 4, 3, 16);
     const auto pixels8 = TestImages::distinct(6, 4, 3, 8);
     const auto jpegPixels = TestImages::distinct(16, 8, 3, 8);
-    struct Format {
-        const char* name;
-        std::function<std::string(std::optional<int>)> write;
-    };
-    const std::vector<Format> formats = {
+    const std::pair<std::string, std::function<std::string(std::optional<int>)>> formats[] = {
         {"tif",
-         [&](std::optional<int> o) {
+         [&](auto o) {
              return TestImages::tiff(pixels16, {.bigEndian = true, .orientation = o, .icc = srgb});
          }},
-        {"png", [&](std::optional<int> o) { return TestImages::png(pixels8, {.orientation = o}); }},
-        {"jpg",
-         [&](std::optional<int> o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); }},
-    };
-    for (const Format& format : formats) {
-        const auto plainPath = folder / (std::string("plain.") + format.name);
-        const auto taggedPath = folder / (std::string("tagged.") + format.name);
-        TestImages::write(plainPath, format.write(std::nullopt));
+        {"png", [&](auto o) { return TestImages::png(pixels8, {.orientation = o}); }},
+        {"jpg", [&](auto o) { return TestImages::jpeg(jpegPixels, {.icc = srgb, .orientation = o}); }}};
+    for (const auto& [name, write] : formats) {
+        const auto plainPath = folder / ("plain." + name), taggedPath = folder / ("tagged." + name);
+        TestImages::write(plainPath, write(std::nullopt));
         const auto plain = LinearSource::read(plainPath);
         ASSERT_EQ(plain.orientation, 1);
         EXPECT_EQ(LinearSource(plain.image, 9, false).orientation(), 1);
@@ -102,15 +105,15 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
         LinearSource reference(plain.image, 1, false);
         const std::vector<Pixel> stored = drawAll(reference);
         for (int orientation = 1; orientation <= 8; ++orientation) {
-            SCOPED_TRACE(std::string(format.name) + " orientation " + std::to_string(orientation));
-            TestImages::write(taggedPath, format.write(orientation));
+            SCOPED_TRACE(name + " orientation " + std::to_string(orientation));
+            TestImages::write(taggedPath, write(orientation));
             const auto tagged = LinearSource::read(taggedPath);
             ASSERT_EQ(tagged.orientation, orientation);
             for (bool turned : {false, true}) {
                 LinearSource source(tagged.image, tagged.orientation, turned);
                 ASSERT_EQ(source.width(), (orientation >= 5) != turned ? h : w);
                 const std::vector<Pixel> presented = drawAll(source);
-                EXPECT_EQ(source.readsDecodedBytes(), std::string(format.name) != "png");
+                EXPECT_EQ(source.readsDecodedBytes(), name != "png");
                 for (int y = 0; y < source.height(); ++y) {
                     for (int x = 0; x < source.width(); ++x) {
                         auto [u, v] = Orientation::mapping(w, h, orientation, turned).stored(x, y);
@@ -141,7 +144,7 @@ TEST(LinearSourceTest, EachFormatsTagReachesThePresentedAndTheReducedPixels) {
 TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
     // A gamma 2.2 profile is worked in through tone tables; tabulated sRGB curves fail the tables' check and
     // go through the transforms. Either way each linear value agrees with Little CMS.
-    const std::string gamma22 = TestImages::adobeRGBLikeProfile();
+    const std::string gamma22 = TestProfiles::adobeRGBLike().own;
     const std::string tabulated = TestProfiles::tabulatedSRGB().own;
     for (const std::string& profile : {gamma22, tabulated}) {
         for (int bits : {8, 16}) {
@@ -168,7 +171,7 @@ TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
     }
     // A table-based RGB profile has no linear form: the photo is matched into Display P3, whose curve is
     // sRGB's.
-    const std::string lut = TestImages::lutRGBProfile();
+    const std::string lut = TestProfiles::channelMixing();
     const auto pixels = TestImages::distinct(6, 4, 3, 8);
     LinearSource p3(tagged(pixels, lut), 1, false);
     EXPECT_EQ(p3.space().icc, ColorProfiles::displayP3());
@@ -194,43 +197,86 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
         const std::uint16_t codes[3] = {grey.samples[i], grey.samples[i], grey.samples[i]};
         expectCodes(g[i], codes, 255.0, "untagged grey");
     }
-    // Tagged grey (gamma 1.8), 16-bit: matched by its own profile.
-    const std::string gamma18 = TestImages::grayGamma18Profile();
+    // Tagged grey (gamma 2.2), 16-bit: matched by its own profile.
+    const std::string grayProfile = TestProfiles::gray();
     const auto deepGrey = TestImages::distinct(5, 3, 1, 16);
-    LinearSource taggedGrey(tagged(deepGrey, gamma18, ColorModel::gray), 1, false);
+    LinearSource taggedGrey(tagged(deepGrey, grayProfile, ColorModel::gray), 1, false);
     const std::vector<Pixel> tg = drawAll(taggedGrey);
-    const auto greyInSrgb = lcms<std::uint16_t>(gamma18, TYPE_GRAY_16, srgb, TYPE_RGB_16, INTENT_PERCEPTUAL,
-                                                deepGrey.samples.data(), 15);
+    const auto greyInSrgb = lcms<std::uint16_t>(grayProfile, TYPE_GRAY_16, srgb, TYPE_RGB_16,
+                                                INTENT_PERCEPTUAL, deepGrey.samples.data(), 15);
     for (std::size_t i = 0; i < 15; ++i) {
-        expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 1.8");
+        expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 2.2");
     }
-    // Untagged CMYK goes through the default CMYK profile: no ink, cyan, black, half magenta.
-    TestImages::Pixels inks{4, 1, 4, 8, {0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 0, 255, 0, 128, 0, 0}};
-    LinearSource cmyk(tagged(inks, "", ColorModel::cmyk), 1, false);
-    const std::vector<Pixel> k = drawAll(cmyk);
-    EXPECT_NEAR(k[0].r, 1.0f, 1e-3);
-    const std::vector<std::uint8_t> inkBytes(inks.samples.begin(), inks.samples.end());
-    const auto inkInSrgb = lcms<std::uint8_t>(ColorProfiles::defaultCMYK(), TYPE_CMYK_8, srgb, TYPE_RGB_8,
-                                              INTENT_PERCEPTUAL, inkBytes.data(), 4);
-    for (std::size_t i = 0; i < 4; ++i) {
-        expectCodes(k[i], &inkInSrgb[3 * i], 255.0, "cmyk " + std::to_string(i));
+    // Untagged CMYK follows the plain ink formula, sRGB code = 255 (1 − ink)(1 − black), within a code at
+    // either depth, into the deep shadows: no ink, cyan, half magenta, then ever more black.
+    const std::vector<std::array<int, 4>> patches = {{0, 0, 0, 0},      {255, 0, 0, 0},    {0, 128, 0, 0},
+                                                     {0, 120, 0, 120},  {200, 0, 30, 190}, {250, 90, 0, 225},
+                                                     {30, 60, 90, 240}, {0, 0, 0, 250},    {0, 0, 0, 255}};
+    TestImages::Pixels inks{static_cast<int>(patches.size()), 1, 4, 8, {}};
+    for (const auto& patch : patches) {
+        inks.samples.insert(inks.samples.end(), patch.begin(), patch.end());
+    }
+    TestImages::Pixels deepInks = inks;
+    deepInks.bits = 16;
+    for (auto& sample : deepInks.samples) {
+        sample = static_cast<std::uint16_t>(sample * 257);
+    }
+    std::vector<Pixel> k;
+    for (const auto& pixels : {inks, deepInks}) {
+        LinearSource cmyk(tagged(pixels, "", ColorModel::cmyk), 1, false);
+        k = drawAll(cmyk);
+        for (std::size_t i = 0; i < patches.size(); ++i) {
+            std::array<double, 3> codes;
+            for (int c = 0; c < 3; ++c) {
+                codes[static_cast<std::size_t>(c)] =
+                    (255.0 - patches[i][c]) * (255.0 - patches[i][3]) / 255.0;
+            }
+            expectWithinACode(k[i], codes, "cmyk " + std::to_string(i));
+        }
     }
     // A profile that does not suit CMYK (the grey one) is passed over for the default.
-    LinearSource wrongProfile(tagged(inks, gamma18, ColorModel::cmyk), 1, false);
-    EXPECT_EQ(drawAll(wrongProfile)[1].r, k[1].r);
+    LinearSource wrongProfile(tagged(deepInks, grayProfile, ColorModel::cmyk), 1, false);
+    EXPECT_EQ(drawAll(wrongProfile)[4].r, k[4].r);
 
-    // CIELAB from a TIFF: L* 100 is white, L* 50 a mid grey.
-    TestImages::Pixels lab{2, 1, 3, 8, {255, 0, 0, 128, 0, 0}};
-    const std::string tiff = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
-    ByteSource bytes(std::span(reinterpret_cast<const std::uint8_t*>(tiff.data()), tiff.size()), "lab");
-    LinearSource labSource(std::make_shared<const DecodedImage>(ImageDecoder::decode(bytes)), 1, false);
+    // CIELAB from a TIFF, on D50 unless the file names its white. sRGB colours written as D65 Lab (as
+    // software working in D65 writes them) come back as the same sRGB codes; a neutral stays neutral.
+    const std::vector<std::array<double, 3>> colours = {{255, 255, 255}, {128, 128, 128}, {20, 20, 20},
+                                                        {255, 0, 0},     {0, 0, 255},     {51, 102, 204},
+                                                        {230, 178, 153}};
+    const double d65[3] = {0.3127 / 0.3290, 1.0, (1 - 0.3127 - 0.3290) / 0.3290};
+    TestImages::Pixels lab{static_cast<int>(colours.size()), 1, 3, 16, {}};
+    for (const auto& colour : colours) {
+        double linear[3], xyz[3], f[3];
+        for (int c = 0; c < 3; ++c) {
+            linear[c] = srgbToLinear(colour[c] / 255);
+        }
+        xyz[0] = 0.4124 * linear[0] + 0.3576 * linear[1] + 0.1805 * linear[2];
+        xyz[1] = 0.2126 * linear[0] + 0.7152 * linear[1] + 0.0722 * linear[2];
+        xyz[2] = 0.0193 * linear[0] + 0.1192 * linear[1] + 0.9505 * linear[2];
+        for (int c = 0; c < 3; ++c) {
+            const double t = xyz[c] / d65[c];
+            f[c] = t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116;
+        }
+        // 16-bit CIELab: L* over 0…65535, a* and b* signed in 1/256 units.
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround((116 * f[1] - 16) / 100 * 65535)));
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround(500 * (f[0] - f[1]) * 256)));
+        lab.samples.push_back(static_cast<std::uint16_t>(std::lround(200 * (f[1] - f[2]) * 256)));
+    }
+    const std::string tiff =
+        TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB, .whitePoint = {{0.3127f, 0.3290f}}});
+    LinearSource labSource(
+        std::make_shared<const DecodedImage>(ImageDecoder::decode(TestImages::memory(tiff))), 1, false);
     const std::vector<Pixel> l = drawAll(labSource);
-    const float labSamples[6] = {100.0f, 0, 0, 128 * 100.0f / 255.0f, 0, 0};
-    const auto labInSrgb = lcms<std::uint16_t>(ColorProfiles::lab(), TYPE_Lab_FLT, srgb, TYPE_RGB_16,
-                                               INTENT_PERCEPTUAL, labSamples, 2);
-    expectCodes(l[0], &labInSrgb[0], 65535.0, "L* 100");
-    expectCodes(l[1], &labInSrgb[3], 65535.0, "L* 50");
-    EXPECT_NEAR(l[0].g, 1.0f, 2e-3);
+    for (std::size_t i = 0; i < colours.size(); ++i) {
+        expectWithinACode(l[i], colours[i], "D65 Lab " + std::to_string(i));
+    }
+    // Without the tag the same values are D50's: the white stays white, the blue turns violet.
+    const std::string d50 = TestImages::tiff(lab, {.photometric = PHOTOMETRIC_CIELAB});
+    LinearSource d50Source(
+        std::make_shared<const DecodedImage>(ImageDecoder::decode(TestImages::memory(d50))), 1, false);
+    const std::vector<Pixel> plain = drawAll(d50Source);
+    EXPECT_NEAR(plain[0].g, 1.0f, 2e-3);
+    EXPECT_GT(plain[4].r, srgbToLinear(60 / 255.0));
 }
 
 TEST(LinearSourceTest, TransparencyIsCompositedOverWhite) {
@@ -250,8 +296,8 @@ TEST(LinearSourceTest, TransparencyIsCompositedOverWhite) {
     }
     // Grey with alpha, matched through a profile, composited after matching: transparent is still white.
     TestImages::Pixels greyAlpha{2, 1, 2, 16, {0, 0, 30000, 65535}};
-    LinearSource matched(
-        tagged(greyAlpha, TestImages::grayGamma18Profile(), ColorModel::gray, AlphaMode::straight), 1, false);
+    LinearSource matched(tagged(greyAlpha, TestProfiles::gray(), ColorModel::gray, AlphaMode::straight), 1,
+                         false);
     const std::vector<Pixel> m = drawAll(matched);
     EXPECT_NEAR(m[0].b, 1.0f, tolerance);
     EXPECT_LT(m[1].g, 0.5f);
@@ -295,7 +341,7 @@ TEST(LinearSourceTest, TheCachedWindowIsKeptAndReplacedOnlyWhenLeft) {
 }
 
 TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
-    auto image = tagged(TestImages::distinct(64, 48, 3, 16), TestImages::adobeRGBLikeProfile());
+    auto image = tagged(TestImages::distinct(64, 48, 3, 16), TestProfiles::adobeRGBLike().own);
     LinearSource reference(image, 8, true);
     const std::vector<Pixel> expected = drawAll(reference);
     std::vector<std::thread> threads;

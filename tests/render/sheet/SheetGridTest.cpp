@@ -1,13 +1,12 @@
 // Grid pages to finished PDFs: photos in their cells, caption strips, cut marks over the photos, empty
 // cells left blank; how often each photo is decoded; and the colour plan shared by the cells.
-#include "PrintKit/render/sheet/CellSource.h"
 #include "PrintKit/render/decode/ColorProfiles.h"
-#include "PrintKit/render/layout/GridLayout.h"
-#include "PrintKit/render/sheet/LinearSource.h"
 #include "PrintKit/render/decode/SheetRenderError.h"
+#include "PrintKit/render/layout/GridLayout.h"
+#include "PrintKit/render/sheet/CellSource.h"
 #include "PrintKit/render/sheet/SheetRenderer.h"
-#include "SheetPhotos.h"
 #include "SheetProbe.h"
+#include "TestImages.h"
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
@@ -17,6 +16,7 @@
 
 using namespace PrintKit;
 using TestSupport::TemporaryDirectory;
+using Cells = std::vector<std::optional<GridCellPhoto>>;
 
 namespace {
 
@@ -32,23 +32,27 @@ GridPlan plan() {
 
 std::filesystem::path png(const TemporaryDirectory& folder, const std::string& name,
                           const TestImages::Pixels& pixels, const std::string& icc = ColorSpace::sRGB().icc) {
-    TestImages::PngOptions options;
-    options.icc = icc;
-    TestImages::write(folder / name, TestImages::png(pixels, options));
+    TestImages::write(folder / name, TestImages::png(pixels, {.icc = icc}));
     return folder / name;
 }
 
-std::filesystem::path solid(const TemporaryDirectory& folder, const std::string& name, SheetPhotos::Colour c,
-                            int width = 60, int height = 40,
+std::filesystem::path solid(const TemporaryDirectory& folder, const std::string& name, TestImages::Colour c,
                             const std::string& icc = ColorSpace::sRGB().icc) {
-    return png(folder, name, TestImages::solid(width, height, {c.r, c.g, c.b}), icc);
+    return png(folder, name, TestImages::solid(60, 40, {c[0], c[1], c[2]}), icc);
 }
 
+void render(const Cells& photos, const GridPlan& p, const std::filesystem::path& pdf,
+            SheetColor color = SheetColor::sRGB(), OutputSharpening sharpening = OutputSharpening::off,
+            SheetRenderer::Tuning tuning = {}, std::optional<BorderlessBleed> bleed = std::nullopt,
+            const GridSpec& with = spec) {
+    SheetRenderer::renderGrid(photos, p, with, page, color, sharpening, bleed, pdf, tuning);
+}
+
+// What each render decoded: the file name and the reduced size asked for (0: in full).
 struct Decodes {
     std::vector<std::pair<std::string, int>> seen;
-    SheetRenderer::Tuning tuning(int band = SheetRenderer::bandRows) {
+    SheetRenderer::Tuning tuning() {
         SheetRenderer::Tuning t;
-        t.bandHeight = band;
         t.decoded = [this](const std::filesystem::path& path, int reduced) {
             seen.emplace_back(path.filename().string(), reduced);
         };
@@ -57,37 +61,17 @@ struct Decodes {
 };
 
 // The raster pixels of a plan rectangle (the plan's pixels are the raster's at 100 dpi, offset by the plan).
-SheetProbe::Raster::Box onRaster(const GridPlan& p, const PixelRect& r) {
+SheetProbe::Raster::Box onRaster(const GridPlan& p, const PixelRect& r, int captionOnly = 0) {
     const Rect rect = p.pageRect(r);
     const double k = resolution / 72;
-    return {static_cast<int>(std::lround(rect.minX() * k)),
-            static_cast<int>(std::lround((page.height - rect.maxY()) * k)), static_cast<int>(r.width),
-            static_cast<int>(r.height)};
-}
-
-int darkPixels(const SheetProbe::Raster& raster, const SheetProbe::Raster::Box& box, int below = 200,
-               int inset = 0) {
-    int count = 0;
-    for (int y = box.y + inset; y < box.y + box.height - inset; ++y) {
-        for (int x = box.x + inset; x < box.x + box.width - inset; ++x) {
-            if (raster.at(x, y, 0) < below && raster.at(x, y, 1) < below && raster.at(x, y, 2) < below) {
-                ++count;
-            }
-        }
+    SheetProbe::Raster::Box box{static_cast<int>(std::lround(rect.minX() * k)),
+                                static_cast<int>(std::lround((page.height - rect.maxY()) * k)),
+                                static_cast<int>(r.width), static_cast<int>(r.height)};
+    if (captionOnly) { // the strip at the bottom of a cell
+        box.y += box.height - captionOnly;
+        box.height = captionOnly;
     }
-    return count;
-}
-
-int nonWhitePixels(const SheetProbe::Raster& raster, const SheetProbe::Raster::Box& box) {
-    int count = 0;
-    for (int y = box.y; y < box.y + box.height; ++y) {
-        for (int x = box.x; x < box.x + box.width; ++x) {
-            if (raster.at(x, y, 0) < 255 || raster.at(x, y, 1) < 255 || raster.at(x, y, 2) < 255) {
-                ++count;
-            }
-        }
-    }
-    return count;
+    return box;
 }
 
 } // namespace
@@ -95,136 +79,91 @@ int nonWhitePixels(const SheetProbe::Raster& raster, const SheetProbe::Raster::B
 TEST(SheetGridTest, PagePrintsPhotosCaptionsAndCutMarksAndLeavesEmptyCellsBlank) {
     TemporaryDirectory folder;
     const GridPlan p = plan();
-    ASSERT_EQ(p.cells.size(), 6u);
-    ASSERT_EQ(p.captionHeight, 10);
-    ASSERT_FALSE(p.marks.empty());
-    const auto a = solid(folder, "a.png", SheetPhotos::green);
-    const auto b = solid(folder, "b.png", SheetPhotos::blue);
+    ASSERT_EQ(std::tuple(p.cells.size(), p.captionHeight, p.marks.empty()), std::tuple(6u, 10, false));
+    const auto a = solid(folder, "a.png", TestImages::green), b = solid(folder, "b.png", TestImages::blue);
     // Four entries for six cells: the third is empty, the last two cells get nothing.
-    const std::vector<std::optional<GridCellPhoto>> photos = {GridCellPhoto(a, "제주 바다"), GridCellPhoto(b),
-                                                              std::nullopt, GridCellPhoto(a, "Jeju 2024")};
-    SheetRenderer::renderGrid(photos, p, spec, page, SheetColor::sRGB(), OutputSharpening::standard,
-                              std::nullopt, folder / "grid.pdf");
-
+    render({GridCellPhoto(a, "제주 바다"), GridCellPhoto(b), std::nullopt, GridCellPhoto(a, "Jeju 2024")}, p,
+           folder / "grid.pdf", SheetColor::sRGB(), OutputSharpening::standard);
     EXPECT_TRUE(SheetProbe::qpdfAccepts(folder / "grid.pdf"));
-    const auto listed = SheetProbe::listed(folder / "grid.pdf");
     // a, its caption, b, a again (the same way, so no decode), its caption.
-    ASSERT_EQ(listed.size(), 5u);
-    for (const auto& image : listed) {
-        EXPECT_EQ(image.bpc, 16);
-    }
-    EXPECT_EQ(listed[1].width, 150);
-    EXPECT_EQ(listed[1].height, 10);
-
+    EXPECT_EQ(SheetProbe::listed(folder / "grid.pdf"),
+              (std::vector<std::string>{"150 140 icc 16", "150 10 icc 16", "150 140 icc 16", "150 140 icc 16",
+                                        "150 10 icc 16"}));
     const auto raster = SheetProbe::raster(folder / "grid.pdf", resolution);
-    auto strip = [&](std::size_t i) {
-        const PixelRect& c = p.cells[i];
-        return onRaster(p, PixelRect{c.x, c.y + c.height - p.captionHeight, c.width, p.captionHeight});
-    };
-    auto photoArea = [&](std::size_t i) {
-        const PixelRect& c = p.cells[i];
-        return onRaster(p, PixelRect{c.x, c.y, c.width, c.height - p.captionHeight});
-    };
-    EXPECT_GT(darkPixels(raster, strip(0), 230), 10) << "Hangul caption";
-    EXPECT_GT(darkPixels(raster, strip(3), 230), 10) << "Latin caption";
+    EXPECT_GT(raster.dark(onRaster(p, p.cells[0], p.captionHeight), 230), 10) << "Hangul caption";
+    EXPECT_GT(raster.dark(onRaster(p, p.cells[3], p.captionHeight), 230), 10) << "Latin caption";
     // (The painter may let the photo above cover the strip's first row.)
-    auto below = strip(1);
-    below.y += 1;
-    below.height -= 1;
-    EXPECT_EQ(nonWhitePixels(raster, below), 0) << "no caption given";
+    EXPECT_EQ(raster.dark(onRaster(p, p.cells[1], p.captionHeight - 1), 255), 0) << "no caption given";
     for (std::size_t empty : {2u, 4u, 5u}) {
-        EXPECT_EQ(nonWhitePixels(raster, onRaster(p, p.cells[empty])), 0) << "cell " << empty;
+        EXPECT_EQ(raster.dark(onRaster(p, p.cells[empty]), 255), 0) << "cell " << empty;
     }
     // The photos fill their areas with their colours (away from the cut marks at the cell corners).
-    const auto area = photoArea(1);
-    EXPECT_NEAR(raster.mean(area.x + 20, area.y + 20, area.width - 40, area.height - 40, 2),
-                SheetPhotos::blue.b, 3);
+    auto area = onRaster(p, p.cells[1]);
+    EXPECT_NEAR(raster.mean({area.x + 20, area.y + 20, area.width - 40, area.height - 50}, 2),
+                TestImages::blue[2], 3);
     // Cut marks: filled black, on top of everything.
     for (const PixelRect& mark : p.marks) {
         const auto box = onRaster(p, mark);
-        EXPECT_EQ(darkPixels(raster, box, 30), box.width * box.height)
-            << "mark at " << mark.x << "," << mark.y;
+        EXPECT_EQ(raster.dark(box, 30), box.width * box.height) << "mark at " << mark.x << "," << mark.y;
     }
 }
 
 TEST(SheetGridTest, PageBytesDoNotDependOnTheBandHeight) {
     TemporaryDirectory folder;
-    const auto a = png(folder, "a.png", SheetPhotos::scene(90, 70));
-    const auto b = png(folder, "b.png", SheetPhotos::scene(50, 80, 16), ColorProfiles::displayP3());
-    const std::vector<std::optional<GridCellPhoto>> photos = {GridCellPhoto(a, "하나"),
-                                                              GridCellPhoto(b, "둘"), GridCellPhoto(a)};
+    const auto a = png(folder, "a.png", TestImages::scene(90, 70));
+    const auto b = png(folder, "b.png", TestImages::scene(50, 80, 16), ColorProfiles::displayP3());
     TestSupport::writeFile(folder / "paper.icc", TestProfiles::lutPrinter(9));
     for (const SheetColor& color :
          {SheetColor::sRGB(),
           SheetColor::paper(folder / "paper.icc", RenderingIntent::relativeColorimetric, false)}) {
         std::string first;
         for (int band : {256, 7, 1}) {
-            SheetRenderer::Tuning tuning;
-            tuning.bandHeight = band;
-            SheetRenderer::renderGrid(photos, plan(), spec, page, color, OutputSharpening::high, std::nullopt,
-                                      folder / "grid.pdf", tuning);
+            render({GridCellPhoto(a, "하나"), GridCellPhoto(b, "둘"), GridCellPhoto(a)}, plan(),
+                   folder / "grid.pdf", color, OutputSharpening::high, {.bandHeight = band});
             const std::string bytes = TestSupport::readFile(folder / "grid.pdf");
-            if (first.empty()) {
-                first = bytes;
-            } else {
-                EXPECT_TRUE(bytes == first) << "band height " << band;
-            }
+            EXPECT_TRUE(first.empty() || bytes == first) << "band height " << band;
+            first = bytes;
         }
     }
 }
 
-TEST(SheetGridTest, PhotoIsDecodedOnceForARunOfCellsShowingItAlike) {
+TEST(SheetGridTest, PhotoIsDecodedOnceForARunOfCellsAndReducedForSmallCells) {
     TemporaryDirectory folder;
-    const auto a = solid(folder, "a.png", SheetPhotos::red);
-    const auto b = solid(folder, "b.png", SheetPhotos::blue);
-    Decodes run;
-    SheetRenderer::renderGrid(std::vector<std::optional<GridCellPhoto>>(6, GridCellPhoto(a)), plan(), spec,
-                              page, SheetColor::sRGB(), OutputSharpening::off, std::nullopt,
-                              folder / "same.pdf", run.tuning());
-    EXPECT_EQ(run.seen, (std::vector<std::pair<std::string, int>>{{"a.png", 0}}));
-
+    const auto a = solid(folder, "a.png", TestImages::red), b = solid(folder, "b.png", TestImages::blue);
+    Decodes same, mixed, sizes;
+    render(Cells(6, GridCellPhoto(a)), plan(), folder / "same.pdf", SheetColor::sRGB(), {}, same.tuning());
+    EXPECT_EQ(same.seen, (std::vector<std::pair<std::string, int>>{{"a.png", 0}}));
     // Only the previous cell is remembered: a photo coming back after another one is decoded again.
-    Decodes again;
-    SheetRenderer::renderGrid({GridCellPhoto(a), GridCellPhoto(a), GridCellPhoto(b), GridCellPhoto(a)},
-                              plan(), spec, page, SheetColor::sRGB(), OutputSharpening::off, std::nullopt,
-                              folder / "mixed.pdf", again.tuning());
-    EXPECT_EQ(again.seen,
+    render({GridCellPhoto(a), GridCellPhoto(a), GridCellPhoto(b), GridCellPhoto(a)}, plan(),
+           folder / "mixed.pdf", SheetColor::sRGB(), {}, mixed.tuning());
+    EXPECT_EQ(mixed.seen,
               (std::vector<std::pair<std::string, int>>{{"a.png", 0}, {"b.png", 0}, {"a.png", 0}}));
-}
-
-TEST(SheetGridTest, PhotosFarLargerThanTheirCellsAreDecodedReduced) {
-    TemporaryDirectory folder;
     // 1500 × 1000 into a 150-pixel cell: a tenth of the pixels would do, so about a fifth is decoded.
-    const auto big = png(folder, "big.png", SheetPhotos::scene(1500, 1000));
-    const auto small = png(folder, "small.png", SheetPhotos::scene(200, 150));
-    Decodes run;
-    SheetRenderer::renderGrid({GridCellPhoto(big), GridCellPhoto(small)}, plan(), spec, page,
-                              SheetColor::sRGB(), OutputSharpening::standard, std::nullopt,
-                              folder / "grid.pdf", run.tuning());
-    ASSERT_EQ(run.seen.size(), 2u);
-    EXPECT_EQ(run.seen[0].first, "big.png");
-    EXPECT_GT(run.seen[0].second, 2 * 150);
-    EXPECT_LT(run.seen[0].second, 1500 / 2);
-    EXPECT_EQ(run.seen[1], (std::pair<std::string, int>{"small.png", 0}));
+    const auto big = png(folder, "big.png", TestImages::scene(1500, 1000));
+    const auto small = png(folder, "small.png", TestImages::scene(200, 150));
+    render({GridCellPhoto(big), GridCellPhoto(small)}, plan(), folder / "sizes.pdf", SheetColor::sRGB(), {},
+           sizes.tuning());
+    ASSERT_EQ(sizes.seen.size(), 2u);
+    EXPECT_EQ(sizes.seen[0].first, "big.png");
+    EXPECT_GT(sizes.seen[0].second, 2 * 150);
+    EXPECT_LT(sizes.seen[0].second, 1500 / 2);
+    EXPECT_EQ(sizes.seen[1], (std::pair<std::string, int>{"small.png", 0}));
 }
 
 TEST(SheetGridTest, CellsWhoseProfilesShareALinearFormKeepTheirOwnColours) {
     TemporaryDirectory folder;
     // Same primaries, different tone curves: one linear form, two encodings.
     const auto gamma22 =
-        TestProfiles::space("gamma 2.2", TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 2.2, 2.1);
+        TestProfiles::space("gamma 2.2", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 2.2, 2.1);
     const auto gamma16 =
-        TestProfiles::space("gamma 1.6", TestProfiles::srgbPrimaries(), TestProfiles::Curve::gamma, 1.6, 2.1);
+        TestProfiles::space("gamma 1.6", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 1.6, 2.1);
     ASSERT_EQ(*ColorProfiles::linearized(gamma22.own), *ColorProfiles::linearized(gamma16.own));
-    const SheetPhotos::Colour colour{180, 120, 60};
-    const auto a = solid(folder, "a.png", colour, 60, 40, gamma22.own);
-    const auto b = solid(folder, "b.png", colour, 60, 40, gamma16.own);
     const std::string paper = TestProfiles::lutPrinter(17);
     TestSupport::writeFile(folder / "paper.icc", paper);
-    SheetRenderer::renderGrid(
-        {GridCellPhoto(a), GridCellPhoto(b)}, plan(), spec, page,
-        SheetColor::paper(folder / "paper.icc", RenderingIntent::relativeColorimetric, false),
-        OutputSharpening::off, std::nullopt, folder / "grid.pdf");
+    render({GridCellPhoto(solid(folder, "a.png", {180, 120, 60}, gamma22.own)),
+            GridCellPhoto(solid(folder, "b.png", {180, 120, 60}, gamma16.own))},
+           plan(), folder / "grid.pdf",
+           SheetColor::paper(folder / "paper.icc", RenderingIntent::relativeColorimetric, false));
     const auto images = SheetProbe::images(folder / "grid.pdf");
     ASSERT_EQ(images.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
@@ -239,89 +178,62 @@ TEST(SheetGridTest, CellsWhoseProfilesShareALinearFormKeepTheirOwnColours) {
         cmsDeleteTransform(t);
         cmsCloseProfile(from);
         cmsCloseProfile(to);
-        const auto& image = images[i];
         for (int c = 0; c < 3; ++c) {
-            EXPECT_NEAR(image.at(image.width / 2, image.height / 2, c), out[c], 65535 * 0.002)
-                << "cell " << i << ", channel " << c;
+            EXPECT_NEAR(images[i].at(images[i].width / 2, images[i].height / 2, c), out[c], 65535 * 0.002)
+                << i;
         }
     }
 }
 
 TEST(SheetGridTest, MissingPhotoFailsTheWholePageWithItsPathAndLeavesNoFile) {
     TemporaryDirectory folder;
-    const auto a = solid(folder, "a.png", SheetPhotos::red);
     TestSupport::writeFile(folder / "grid.pdf", "the page printed before");
-    std::vector<std::optional<GridCellPhoto>> photos(6, GridCellPhoto(a));
+    Cells photos(6, GridCellPhoto(solid(folder, "a.png", TestImages::red)));
     photos[4] = GridCellPhoto(folder / "gone.jpg");
-    try {
-        SheetRenderer::renderGrid(photos, plan(), spec, page, SheetColor::sRGB(), OutputSharpening::off,
-                                  std::nullopt, folder / "grid.pdf");
-        FAIL() << "no error";
-    } catch (const SheetRenderError& error) {
-        EXPECT_EQ(std::string(error.what()), "사진을 읽지 못했습니다: " + (folder / "gone.jpg").string());
-    }
+    TestSupport::expectFailure<SheetRenderError>([&] { render(photos, plan(), folder / "grid.pdf"); },
+                                                 SheetRenderErrorCode::unreadableImage,
+                                                 "사진을 읽지 못했습니다: " + (folder / "gone.jpg").string());
     EXPECT_EQ(TestSupport::readFile(folder / "grid.pdf"), "the page printed before");
-    int entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        ++entries;
-    }
-    EXPECT_EQ(entries, 2);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 TEST(SheetGridTest, BorderlessCellsReachThePageEdgesWhileCaptionsStayPut) {
     TemporaryDirectory folder;
-    const auto a = solid(folder, "a.png", SheetPhotos::blue);
     const auto bleed = BorderlessBleed::autoExpand(page, 1.04);
     // Two by two cells that fill the visible part exactly (192 × 288 pixels at 100 ppi).
     const GridSpec edgeToEdge = GridSpec::make(138.24, 207.36, 0, false, false, false, false, true);
     const GridPlan p = GridLayout::plan(bleed.placingPage(page), Margins{}, edgeToEdge, resolution);
     ASSERT_EQ(p.cells.size(), 4u);
-    SheetRenderer::renderGrid(std::vector<std::optional<GridCellPhoto>>(4, GridCellPhoto(a, "가장자리")), p,
-                              edgeToEdge, page, SheetColor::sRGB(), OutputSharpening::off, bleed,
-                              folder / "grid.pdf");
+    render(Cells(4, GridCellPhoto(solid(folder, "a.png", TestImages::blue), "가장자리")), p,
+           folder / "grid.pdf", SheetColor::sRGB(), {}, {}, bleed, edgeToEdge);
     const auto raster = SheetProbe::raster(folder / "grid.pdf", resolution);
     // The top-left cell's photo reaches the page's corner; the bottom-right cell's caption strip is where
     // the plan put it, inside the visible part, with white paper under its text.
     EXPECT_LT(raster.at(0, 0, 0), 60);
     EXPECT_LT(raster.at(raster.width - 1, 0, 0), 60);
-    const PixelRect& last = p.cells[3];
-    const auto strip =
-        onRaster(p, PixelRect{last.x, last.y + last.height - p.captionHeight, last.width, p.captionHeight});
+    const auto strip = onRaster(p, p.cells[3], p.captionHeight);
     EXPECT_GT(raster.at(strip.x + 2, strip.y + strip.height / 2, 0), 240);
     EXPECT_LT(strip.y + strip.height, raster.height - 1);
 }
 
-TEST(CellSourceTest, SizeIsUprightAndOddOrientationsLeaveItAsStored) {
+TEST(CellSourceTest, SizeIsUprightAndFarSmallerFramesAskForReducedDecodes) {
     TemporaryDirectory folder;
-    for (auto [orientation, width, height] :
-         {std::tuple{1, 40, 30}, std::tuple{6, 30, 40}, std::tuple{8, 30, 40}, std::tuple{3, 40, 30},
-          std::tuple{9, 40, 30}, std::tuple{0, 40, 30}}) {
-        TestImages::JpegOptions options;
-        options.orientation = orientation;
-        TestImages::write(folder / "photo.jpg",
-                          TestImages::jpeg(TestImages::solid(40, 30, {10, 20, 30}), options));
+    for (auto [orientation, width] : {std::pair{1, 40}, std::pair{6, 30}, std::pair{8, 30}, std::pair{3, 40},
+                                      std::pair{9, 40}, std::pair{0, 40}}) {
+        TestImages::write(folder / "photo.jpg", TestImages::jpeg(TestImages::solid(40, 30, {10, 20, 30}),
+                                                                 {.orientation = orientation}));
         const CellSource source(folder / "photo.jpg");
-        EXPECT_EQ(source.width, width) << "orientation " << orientation;
-        EXPECT_EQ(source.height, height) << "orientation " << orientation;
+        EXPECT_EQ(source.width * 100 + source.height, width * 100 + 70 - width) << orientation;
     }
-    try {
-        CellSource missing(folder / "missing.heic");
-        FAIL() << "no error";
-    } catch (const SheetRenderError& error) {
-        EXPECT_EQ(std::string(error.what()), "사진을 읽지 못했습니다: " + (folder / "missing.heic").string());
-    }
-}
-
-TEST(CellSourceTest, DecodesReducedOnlyWhenTheFrameNeedsLessThanHalfThePixels) {
+    EXPECT_THROW(CellSource(folder / "missing.heic"), SheetRenderError);
     const CellSource photo("photo.jpg", 6000, 4000);
-    // Whole into 600 × 400: ratio 0.1, a long side of 1200 keeps twice the pixels the frame needs.
-    EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0, 0, 1, 1), {0, 0, 600, 400}}), 1200);
-    // Ratio exactly 0.5: in full.
-    EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0, 0, 1, 1), {0, 0, 3000, 2000}}), 0);
-    // The more demanding axis decides: a crop of half the width needs twice the pixels across.
+    const Rect whole(0, 0, 1, 1);
+    // Ratio 0.1: a long side of 1200 keeps twice the pixels the frame needs; exactly 0.5: in full; a crop
+    // of half the width needs twice the pixels across; turned, the height runs across; an empty crop: in
+    // full.
+    EXPECT_EQ(photo.reducedSize(CellFit{false, whole, {0, 0, 600, 400}}), 1200);
+    EXPECT_EQ(photo.reducedSize(CellFit{false, whole, {0, 0, 3000, 2000}}), 0);
     EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0.25, 0, 0.5, 1), {0, 0, 600, 400}}), 2400);
-    // Turned: the photo's height runs across the frame.
-    EXPECT_EQ(photo.reducedSize(CellFit{true, Rect(0, 0, 1, 1), {0, 0, 400, 600}}), 1200);
-    // An empty crop cannot be reduced sensibly: decode in full.
+    EXPECT_EQ(photo.reducedSize(CellFit{true, whole, {0, 0, 400, 600}}), 1200);
     EXPECT_EQ(photo.reducedSize(CellFit{false, Rect(0, 0, 0, 1), {0, 0, 600, 400}}), 0);
 }
