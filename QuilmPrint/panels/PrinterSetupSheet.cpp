@@ -290,23 +290,12 @@ PrinterSetupSheet::PrinterSetupSheet(PrintModel* model, QWidget* parent)
     footer->addWidget(close_, 0, Qt::AlignVCenter);
     sheet->addLayout(footer);
 
-    QObject::connect(model_, &PrintModel::setupChanged, this, &PrinterSetupSheet::scheduleRefresh);
-    QObject::connect(model_, &PrintModel::printersChanged, this, &PrinterSetupSheet::scheduleRefresh);
+    QObject::connect(model_, &PrintModel::setupChanged, this, [this] { refreshLater_.schedule(); });
+    QObject::connect(model_, &PrintModel::printersChanged, this, [this] { refreshLater_.schedule(); });
     refresh();
 }
 
-void PrinterSetupSheet::scheduleRefresh() {
-    if (refreshQueued_)
-        return;
-    refreshQueued_ = true;
-    QTimer::singleShot(0, this, [this] {
-        if (refreshQueued_)
-            refresh();
-    });
-}
-
 void PrinterSetupSheet::refresh() {
-    refreshQueued_ = false;
     const bool discovering = model_->isDiscovering();
     discover_->setBusy(discovering);
     discover_->setEnabled(!discovering);
@@ -455,7 +444,7 @@ void PrinterSetupSheet::keyPressEvent(QKeyEvent* event) {
 
 void PrinterSetupSheet::changeEvent(QEvent* event) {
     if (event->type() == QEvent::LocaleChange)
-        scheduleRefresh();
+        refreshLater_.schedule();
     QDialog::changeEvent(event);
 }
 

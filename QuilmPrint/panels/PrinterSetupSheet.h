@@ -5,6 +5,7 @@
 #pragma once
 
 #include "PrintKit/printers/EpsonMachines.h"
+#include "QuilmPrint/window/CoalescedRefresh.h"
 
 #include <QDialog>
 #include <QLocale>
@@ -93,7 +94,6 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void scheduleRefresh();
     void refreshFound();
     void refreshByModel();
     void refreshAirPrint();
@@ -104,7 +104,7 @@ private:
 
     PrintModel* model_;
     QTimer* tick_;
-    bool refreshQueued_ = false;
+    CoalescedRefresh refreshLater_{this, [this] { refresh(); }};
 
     ChipButton* discover_;
     ChipButton* settings_;
