@@ -96,11 +96,6 @@ QLabel* sectionTitle(const QString& text, QWidget* parent) {
 QLabel* hint(const QString& text, QWidget* parent) {
     auto* hint = new QLabel(text, parent);
     TextStyle::helper(hint);
-    // As tall as its lines at the width it gets: without height-for-width the label keeps the height of its
-    // size hint, which is made for a narrower width and leaves an empty line under a short hint.
-    QSizePolicy policy = hint->sizePolicy();
-    policy.setHeightForWidth(true);
-    hint->setSizePolicy(policy);
     return hint;
 }
 
