@@ -36,16 +36,17 @@ class LinearSource;
 
 namespace SheetRenderer {
 
-// Output rows computed at once; memory per image is this many rows (plus the sharpening halo) of the
-// image's width.
-inline constexpr int bandRows = 256;
+// Working memory of one image's band: as many output rows are computed at once as these bytes hold at the
+// image's width (and at the number of source rows each output row reads), so a narrow cell takes many rows
+// at a time, a wide sheet few, and memory follows neither the sheet's length nor its width.
+inline constexpr std::size_t bandBytes = std::size_t{48} << 20;
 // Pixels per job of the encoding and rounding runs.
 inline constexpr int chunkPixels = 4096;
 inline constexpr const char* creator = "Quilm Print";
 
 // How a sheet is computed, never what it contains: the printed bytes are the same for every band height.
 struct Tuning {
-    int bandHeight = bandRows;
+    int bandHeight = 0; // output rows per band; 0: as many as bandBytes holds
     // Told of every photo decoded for a grid cell: its path and the longest side it is reduced to (0: in
     // full).
     std::function<void(const std::filesystem::path&, int)> decoded;
@@ -80,7 +81,7 @@ int conversionWorkers();
 // disk as soon as they are written, so that making the finished file durable does not wait for all of them.
 void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::int64_t pixelWidth,
            std::int64_t pixelHeight, const Rect& at, OutputSharpening sharpening, double resolution,
-           Colorizer& colors, PDFImageWriter& into, int bandHeight = bandRows, int descriptor = -1);
+           Colorizer& colors, PDFImageWriter& into, int bandHeight = 0, int descriptor = -1);
 
 // Tone-table encoding of `count` pixels (red, green and blue; the fourth channel becomes 1), in parallel
 // chunks of chunkPixels. `into` may be `from`.
