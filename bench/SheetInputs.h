@@ -101,8 +101,9 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     jpeg_destroy_compress(&info);
 }
 
-inline void writeTIFF16(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
-                        const std::string& icc) {
+// 16-bit integer samples, or 32-bit floating-point ones when asked.
+inline void writeTIFF(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
+                      const std::string& icc, bool floating = false) {
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), TIFFClose);
     if (!tiff) {
         throw std::runtime_error("cannot write " + path.string());
@@ -110,23 +111,30 @@ inline void writeTIFF16(const std::filesystem::path& path, int width, int height
     TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
     TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, floating ? 32 : 16);
+    TIFFSetField(tiff.get(), TIFFTAG_SAMPLEFORMAT, floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
     TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tiff.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, 16);
     TIFFSetField(tiff.get(), TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
     std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * 3);
+    std::vector<float> floats(floating ? row.size() : 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             double rgb[3];
             scene(x, y, width, height, seed, rgb);
             for (int c = 0; c < 3; ++c) {
-                row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
-                    static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                const std::size_t i = static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c);
+                if (floating) {
+                    floats[i] = static_cast<float>(rgb[c]);
+                } else {
+                    row[i] = static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                }
             }
         }
-        if (TIFFWriteScanline(tiff.get(), row.data(), static_cast<std::uint32_t>(y), 0) < 0) {
+        void* samples = floating ? static_cast<void*>(floats.data()) : static_cast<void*>(row.data());
+        if (TIFFWriteScanline(tiff.get(), samples, static_cast<std::uint32_t>(y), 0) < 0) {
             throw std::runtime_error("cannot write " + path.string());
         }
     }
@@ -143,6 +151,7 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 // The files of every benchmark case, made when missing:
 //   photo-24mp.jpg   6000 × 4000 sRGB JPEG (the headline case)
 //   photo-adobe16.tif 6000 × 4000 16-bit TIFF in an Adobe RGB-like space
+//   photo-float.tif  6000 × 4000 32-bit floating-point sRGB TIFF (painted window by window, not read raw)
 //   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
 //   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
 //   paper.icc        a table-based inkjet paper profile (33-point tables)
@@ -164,7 +173,10 @@ inline void make(const std::filesystem::path& folder) {
         writeJPEG(folder / "photo-24mp.jpg", 6000, 4000, 1, srgb);
     }
     if (missing("photo-adobe16.tif")) {
-        writeTIFF16(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
+        writeTIFF(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
+    }
+    if (missing("photo-float.tif")) {
+        writeTIFF(folder / "photo-float.tif", 6000, 4000, 4, srgb, true);
     }
     if (missing("photo-6mp.jpg")) {
         writeJPEG(folder / "photo-6mp.jpg", 3000, 2000, 3, srgb);

@@ -4,6 +4,7 @@
 # The cases:
 #   headline   6000 × 4000 8-bit JPEG filling a 13 × 19 in sheet at 720 ppi, turned, LUT paper profile
 #   adobe16    6000 × 4000 16-bit TIFF in its own RGB space on the same sheet, printer-managed colour
+#   float32    6000 × 4000 32-bit floating-point TIFF on the headline sheet, paper profile
 #   small      3000 × 2000 JPEG on a 4 × 6 in sheet at 360 ppi, paper profile
 #   grid35     35 photos of 4000 × 3000 with captions and cut marks on one 13 × 19 in page at 720 ppi
 #   long       the headline photo on a sheet twice as long (38 in): memory must stay that of `tall`
@@ -11,7 +12,7 @@
 # A sheet's SHA-256 is printed too, so that a change meant to alter only speed or memory shows at once when
 # it altered a byte.
 #
-# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 small grid35 long tall
+# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 float32 small grid35 long tall
 # Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
 #              (/tmp/quilm-memory).
@@ -24,7 +25,7 @@ work=${QUILM_MEMORY_WORK:-/tmp/quilm-memory}
 runs=${RUNS:-3}
 cores_list=${CORES:-"1 2 all"}
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 small grid35 long tall)
+[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 float32 small grid35 long tall)
 
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
 if [ -z "${QUILM_RENDER:-}" ] && { [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ]; }; then
@@ -43,6 +44,8 @@ case_args() {
         "$inputs/photo-24mp.jpg") ;;
     adobe16) args=(--page 936,1368 --resolution 720 --fit fill --turned --sharpen standard
         "$inputs/photo-adobe16.tif") ;;
+    float32) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
+        "$inputs/photo-float.tif") ;;
     small) args=(--page 288,432 --resolution 360 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-6mp.jpg") ;;
     tall) args=(--page 936,1368 --resolution 720 --fit fill "${paper[@]}" --sharpen standard
