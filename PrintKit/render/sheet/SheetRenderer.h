@@ -37,16 +37,17 @@ class LinearSource;
 namespace SheetRenderer {
 
 // Working memory of one image's band: as many output rows are computed at once as these bytes hold at the
-// image's width (and at the number of source rows each output row reads), so a narrow cell takes many rows
-// at a time, a wide sheet few, and memory follows neither the sheet's length nor its width.
-inline constexpr std::size_t bandBytes = std::size_t{48} << 20;
+// image's width (and at the number of source rows each output row reads), up to bandRows, so a wide sheet
+// takes fewer rows at a time than a narrow cell, and memory never follows the sheet's length.
+inline constexpr std::size_t bandBytes = std::size_t{64} << 20;
+inline constexpr int bandRows = 256;
 // Pixels per job of the encoding and rounding runs.
 inline constexpr int chunkPixels = 4096;
 inline constexpr const char* creator = "Quilm Print";
 
 // How a sheet is computed, never what it contains: the printed bytes are the same for every band height.
 struct Tuning {
-    int bandHeight = 0; // output rows per band; 0: as many as bandBytes holds
+    int bandHeight = 0; // output rows per band; 0: as many as bandBytes holds, up to bandRows
     // Told of every photo decoded for a grid cell: its path and the longest side it is reduced to (0: in
     // full).
     std::function<void(const std::filesystem::path&, int)> decoded;

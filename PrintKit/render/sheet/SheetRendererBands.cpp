@@ -146,19 +146,18 @@ std::size_t product(std::int64_t a, std::int64_t b, std::size_t each) {
     return static_cast<std::size_t>(count);
 }
 
-// As many output rows as bandBytes holds: the rows resampled and sharpened, the two output buffers and the
-// source rows filtered for them (more than one per output row when reducing). Never fewer than a few jobs'
-// worth, however wide the image.
+// As many output rows as bandBytes holds, at most bandRows: the rows resampled and sharpened, the two output
+// buffers and the source rows filtered for them (more than one per output row when reducing). Never fewer
+// than a few jobs' worth, however wide the image.
 int rowsPerBand(const LanczosResampler& resampler, int halo, bool sharpened) {
     constexpr int fewest = 16;
     const double width = resampler.outputWidth();
-    const FilterWeights& vertical = resampler.vertical();
-    const IndexRange used = vertical.used();
-    const double sourceRowsPerRow = static_cast<double>(used.count()) / resampler.outputHeight();
-    const double perRow = width * (sizeof(Pixel) * (sharpened ? 2.0 : 1.0) + 2 * 6.0 +
-                                   sizeof(Pixel) * sourceRowsPerRow);
+    const double sourceRowsPerRow =
+        static_cast<double>(resampler.vertical().used().count()) / resampler.outputHeight();
+    const double perRow =
+        width * (sizeof(Pixel) * (sharpened ? 2.0 : 1.0) + 2 * 6.0 + sizeof(Pixel) * sourceRowsPerRow);
     const double rows = static_cast<double>(bandBytes) / perRow - 2.0 * halo;
-    return static_cast<int>(std::clamp(rows, static_cast<double>(fewest), static_cast<double>(INT_MAX / 2)));
+    return static_cast<int>(std::clamp(rows, static_cast<double>(fewest), static_cast<double>(bandRows)));
 }
 
 // Starts sending the file's written pages to the disk without waiting for them.

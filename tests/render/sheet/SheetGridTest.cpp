@@ -46,7 +46,7 @@ std::filesystem::path solid(const TemporaryDirectory& folder, const std::string&
 
 struct Decodes {
     std::vector<std::pair<std::string, int>> seen;
-    SheetRenderer::Tuning tuning(int band = 0) {
+    SheetRenderer::Tuning tuning(int band = SheetRenderer::bandRows) {
         SheetRenderer::Tuning t;
         t.bandHeight = band;
         t.decoded = [this](const std::filesystem::path& path, int reduced) {

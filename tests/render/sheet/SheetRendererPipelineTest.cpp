@@ -163,6 +163,6 @@ TEST(SheetPipelineBandsTest, StreamsEveryRowOfALargeImageOnce) {
     Case c{"large", false, 16, false, OutputSharpening::standard, 360, Rect(0, 0, 1, 1), 480, 320, 1440, 960};
     const auto photo = makePhoto(folder, c);
     EXPECT_EQ(halo(OutputSharpening::standard, 360), 3);
-    const std::string got = rendered(photo, c, {}, folder / "large.pdf", 256);
+    const std::string got = rendered(photo, c, {}, folder / "large.pdf", SheetRenderer::bandRows);
     EXPECT_EQ(got.size(), 8'294'400u);
 }
