@@ -274,7 +274,8 @@ void rawWindow(const DecodedImage& image, const RawLayout& layout, const ToneCur
 // --- reading ---
 
 LinearSource::Decoded LinearSource::read(const std::filesystem::path& path) {
-    auto image = std::make_shared<const DecodedImage>(ImageDecoder::decode(path));
+    // Floating-point samples are rounded to 16 bits while decoding: the painter would round them so anyway.
+    auto image = std::make_shared<const DecodedImage>(ImageDecoder::decode(path, {}, FloatSamples::rounded));
     const int orientation = image->orientation;
     return Decoded{std::move(image), orientation};
 }
