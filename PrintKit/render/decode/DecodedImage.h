@@ -22,8 +22,8 @@ enum class ColorModel { gray, rgb, cmyk, lab };
 // Integer samples use their full range (0…255, 0…65535); float samples are nominally 0…1 (Lab aside).
 enum class SampleType { uint8, uint16, float32 };
 
-// What a decoder makes of floating-point grey, RGB and CMYK samples (Lab stays floating-point): keeps them, or
-// rounds them to 16-bit integers, clamped to 0…1, to nearest with ties to even. Printing rounds them so
+// What a decoder makes of floating-point grey, RGB and CMYK samples (Lab stays floating-point): keeps them,
+// or rounds them to 16-bit integers, clamped to 0…1, to nearest with ties to even. Printing rounds them so
 // before anything else, so a photo decoded for printing takes half the memory and prints the same.
 enum class FloatSamples { kept, rounded };
 

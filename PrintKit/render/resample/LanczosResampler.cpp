@@ -96,7 +96,8 @@ void LanczosResampler::filterRows(Scratch& scratch, IndexRange used) const {
     if (needed * sizeof(Pixel) > scratch.intermediate.size()) {
         PageBuffer larger(needed * sizeof(Pixel));
         if (kept > 0) {
-            std::memcpy(larger.as<Pixel>(), scratch.intermediate.as<Pixel>() + from, keptPixels * sizeof(Pixel));
+            std::memcpy(larger.as<Pixel>(), scratch.intermediate.as<Pixel>() + from,
+                        keptPixels * sizeof(Pixel));
         }
         scratch.intermediate = std::move(larger);
     } else if (kept > 0 && from > 0) {
@@ -108,14 +109,13 @@ void LanczosResampler::filterRows(Scratch& scratch, IndexRange used) const {
 
     const int windowWidth = columns_.count();
     const std::size_t rowBytes = static_cast<std::size_t>(windowWidth) * sizeof(Pixel);
-    const int slice = static_cast<int>(
-        std::clamp<std::size_t>(windowBytes / rowBytes, windowMinimumRows, static_cast<std::size_t>(used.count())));
+    const int slice = static_cast<int>(std::clamp<std::size_t>(windowBytes / rowBytes, windowMinimumRows,
+                                                               static_cast<std::size_t>(used.count())));
     Pixel* window = nullptr;
     for (int top = used.lowerBound + kept; top < used.upperBound; top += slice) {
         const IndexRange part{top, std::min(top + slice, used.upperBound)};
         if (!window) {
-            window = reserve(scratch.window,
-                             pixelCount(windowWidth, std::min(slice, used.upperBound - top)));
+            window = reserve(scratch.window, pixelCount(windowWidth, std::min(slice, used.upperBound - top)));
         }
         source_->draw(columns_, part, window);
         horizontalPass(horizontal_, window, windowWidth, part.count(),

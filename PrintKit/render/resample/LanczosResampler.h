@@ -5,11 +5,11 @@
 
 #include "PrintKit/render/resample/FilterWeights.h"
 #include "PrintKit/render/resample/IndexRange.h"
+#include "PrintKit/render/resample/ResampleSource.h"
+#include "PrintKit/support/Geometry.h"
 #include "PrintKit/support/PageBuffer.h"
 #include "PrintKit/support/ParallelLoop.h"
 #include "PrintKit/support/Pixel.h"
-#include "PrintKit/render/resample/ResampleSource.h"
-#include "PrintKit/support/Geometry.h"
 
 #include <cstddef>
 #include <functional>
@@ -37,9 +37,10 @@ public:
 
     // Writes output rows `rows` (non-empty, inside the output) into `into`, outputWidth pixels per row.
     // Only the source rows these outputs read are filtered and held, and they are drawn a slice at a time,
-    // so memory follows the band, not the image; rows the previous call already filtered are reused. Calls are independent: the same output row always comes out the same. The only error is the
-    // source's, passed on unchanged (`into` is then partly written). Meant to be called from one thread at
-    // a time; a concurrent call is still correct, only slower.
+    // so memory follows the band, not the image; rows the previous call already filtered are reused. Calls
+    // are independent: the same output row always comes out the same. The only error is the source's, passed
+    // on unchanged (`into` is then partly written). Meant to be called from one thread at a time; a
+    // concurrent call is still correct, only slower.
     void render(IndexRange rows, Pixel* into) const;
 
     // The two separable passes of render(), on the parallel loop.

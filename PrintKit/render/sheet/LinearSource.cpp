@@ -2,11 +2,11 @@
 
 #include "PrintKit/render/decode/ColorProfiles.h"
 #include "PrintKit/render/decode/ImageDecoder.h"
+#include "PrintKit/render/decode/SheetRenderError.h"
 #include "PrintKit/render/resample/LanczosResampler.h"
+#include "PrintKit/render/sheet/SheetRenderer.h"
 #include "PrintKit/support/PageBuffer.h"
 #include "PrintKit/support/ParallelLoop.h"
-#include "PrintKit/render/decode/SheetRenderError.h"
-#include "PrintKit/render/sheet/SheetRenderer.h"
 
 #include <algorithm>
 #include <bit>
@@ -409,7 +409,6 @@ void LinearSource::preparePainter() {
         }
         painter_ = std::move(painter);
     }
-
 }
 
 void LinearSource::paint(IndexRange columns, IndexRange rows, std::uint8_t* bitmap) const {

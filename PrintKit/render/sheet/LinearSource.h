@@ -1,10 +1,10 @@
 // One decoded photo as the renderer sees it: upright (its orientation applied), optionally turned a quarter
 // turn for a turned canvas, and delivered as linear-light pixels of a linearised RGB working space. The
 // Lanczos resampler pulls windows from it. Pixels are read straight from the decoded bytes through tone
-// tables when the photo is plain 8- or 16-bit RGB in its working space; otherwise each drawn window is painted
-// into the working space at the photo's own depth (colour-matched, over white) and linearised through tone
-// tables, or through colour transforms when the working space has no trustworthy tables. The decoded photo is
-// the only full copy of its pixels that the source ever holds.
+// tables when the photo is plain 8- or 16-bit RGB in its working space; otherwise each drawn window is
+// painted into the working space at the photo's own depth (colour-matched, over white) and linearised through
+// tone tables, or through colour transforms when the working space has no trustworthy tables. The decoded
+// photo is the only full copy of its pixels that the source ever holds.
 #pragma once
 
 #include "PrintKit/render/color/ColorSpace.h"

@@ -4,21 +4,21 @@
 // sharpening feeds the rounding directly, tile by tile. Every pixel goes through exactly the operations of
 // the separate steps, in the same order and precision, so the printed bytes are the same; only the memory
 // traffic shrinks. While one band is computed, the one before it is being written to the file.
-#include "PrintKit/render/sheet/BandKernels.h"
+#include "PrintKit/render/decode/SheetRenderError.h"
 #include "PrintKit/render/resample/LanczosResampler.h"
+#include "PrintKit/render/sheet/BandKernels.h"
 #include "PrintKit/render/sheet/LinearSource.h"
+#include "PrintKit/render/sheet/SheetRenderer.h"
 #include "PrintKit/support/PageBuffer.h"
 #include "PrintKit/support/ParallelLoop.h"
-#include "PrintKit/render/decode/SheetRenderError.h"
-#include "PrintKit/render/sheet/SheetRenderer.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <mutex>
 #include <new>
-#include <cstring>
 
 #if defined(__linux__)
 #include <fcntl.h>
@@ -287,9 +287,11 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     PageBuffer renderedMemory, sharpenedMemory;
     // A sharpened band resamples only the rows below those it keeps from the band before; the first one
     // also its lower halo.
-    Pixel* rendered = bandBuffer<Pixel>(renderedMemory, product(width, std::min(height, ownRows + r), sizeof(Pixel)));
+    Pixel* rendered =
+        bandBuffer<Pixel>(renderedMemory, product(width, std::min(height, ownRows + r), sizeof(Pixel)));
     Pixel* sharpened =
-        sharpen ? bandBuffer<Pixel>(sharpenedMemory, product(width, std::min(height, ownRows + 2 * r), sizeof(Pixel)))
+        sharpen ? bandBuffer<Pixel>(sharpenedMemory,
+                                    product(width, std::min(height, ownRows + 2 * r), sizeof(Pixel)))
                 : nullptr;
     // Two output buffers: one band is written to the file while the next is computed. Declared before the
     // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
@@ -342,8 +344,8 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
             LanczosResampler::parallel(jobs, [&](int job) {
                 const int row = job * rowsPerJob;
                 const int count = std::min(rowsPerJob, n - row);
-                sharpenColumnsAndRound(*sharpen, sharpened, width, m, own + row, count, out + row * stride * 3,
-                                       layout);
+                sharpenColumnsAndRound(*sharpen, sharpened, width, m, own + row, count,
+                                       out + row * stride * 3, layout);
             });
         } else {
             // Without sharpening the tone tables encode inside the rounding; the colour engine encodes first.

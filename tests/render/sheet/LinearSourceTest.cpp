@@ -329,9 +329,9 @@ TEST(LinearSourceTest, FloatSamplesRoundedWhileDecodingDrawTheSame) {
             samples.push_back(i % 23 == 0 ? std::nanf("") : static_cast<float>(i % 41) / 37.0f - 0.05f);
         }
         const auto path = folder / "float.tif";
-        TestImages::write(path, TestImages::tiffFloat(9, 7, v.channels, samples,
-                                                      {.icc = v.icc, .photometric = v.photometric,
-                                                       .extraSample = v.extra}));
+        TestImages::write(path, TestImages::tiffFloat(
+                                    9, 7, v.channels, samples,
+                                    {.icc = v.icc, .photometric = v.photometric, .extraSample = v.extra}));
         const LinearSource::Decoded printed = LinearSource::read(path);
         EXPECT_EQ(printed.image->sample, SampleType::uint16) << v.channels;
         LinearSource rounded(printed.image, 1, false);
