@@ -1,8 +1,8 @@
 // The road from photos to a finished, print-ready PDF: one photo placed on its sheet (borderless or on a
 // turned canvas as asked), or a grid page of photos with captions and cut marks. Each image is resampled in
 // linear light, encoded into the printed space, sharpened, rounded to 16 bits, converted through the paper
-// profile when the application manages colour, and streamed into the file band by band, so memory follows
-// the sheet's width, never its length.
+// profile when the application manages colour, and streamed into the file band by band, so memory stays
+// that of one band and the photo, whatever the sheet's size.
 #pragma once
 
 #include "PrintKit/render/layout/BorderlessBleed.h"
