@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Times whole sheet renders of tests/render_sheet and reports each one's peak resident memory beside it, on
-# 1, 2 and all cores (taskset), median time of RUNS runs and the highest peak of them (/usr/bin/time -v).
+# 1, 2 and all cores (taskset): the median wall-clock time of RUNS runs, the median processor time (user and
+# system; on a machine shared with other work the steadier of the two) and the highest peak of them
+# (/usr/bin/time -v).
 # The cases:
 #   headline   6000 × 4000 8-bit JPEG filling a 13 × 19 in sheet at 720 ppi, turned, LUT paper profile
 #   adobe16    6000 × 4000 16-bit TIFF in its own RGB space on the same sheet, printer-managed colour
 #   float32    6000 × 4000 32-bit floating-point TIFF on the headline sheet, paper profile
+#   cmyk       6000 × 4000 untagged CMYK JPEG on the headline sheet, paper profile
 #   small      3000 × 2000 JPEG on a 4 × 6 in sheet at 360 ppi, paper profile
 #   grid35     35 photos of 4000 × 3000 with captions and cut marks on one 13 × 19 in page at 720 ppi
 #   long       the headline photo on a sheet twice as long (38 in): memory must stay that of `tall`
@@ -12,7 +15,7 @@
 # A sheet's SHA-256 is printed too, so that a change meant to alter only speed or memory shows at once when
 # it altered a byte.
 #
-# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 float32 small grid35 long tall
+# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 float32 cmyk small grid35 long tall
 # Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
 #              (/tmp/quilm-memory).
@@ -25,7 +28,7 @@ work=${QUILM_MEMORY_WORK:-/tmp/quilm-memory}
 runs=${RUNS:-3}
 cores_list=${CORES:-"1 2 all"}
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 float32 small grid35 long tall)
+[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 float32 cmyk small grid35 long tall)
 
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
 if [ -z "${QUILM_RENDER:-}" ] && { [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ]; }; then
@@ -46,6 +49,8 @@ case_args() {
         "$inputs/photo-adobe16.tif") ;;
     float32) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-float.tif") ;;
+    cmyk) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
+        "$inputs/photo-cmyk.jpg") ;;
     small) args=(--page 288,432 --resolution 360 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-6mp.jpg") ;;
     tall) args=(--page 936,1368 --resolution 720 --fit fill "${paper[@]}" --sharpen standard
@@ -65,34 +70,36 @@ case_args() {
     esac
 }
 
-# Renders one case on the given cores RUNS times; prints "median-seconds peak-MB sha256".
+# Renders one case on the given cores RUNS times; prints "median-seconds median-cpu-seconds peak-MB sha256".
 measure() {
-    local name=$1 cores=$2 times=() peak=0 out="$work/$1.pdf"
+    local name=$1 cores=$2 times=() cpus=() peak=0 out="$work/$1.pdf"
     case_args "$name"
     local command=("$render" "${args[@]}" "$out")
     [ "$name" = grid35 ] && command=("$render" "${args[@]}" "$out" "${photos[@]}")
     for ((i = 0; i < runs; i++)); do
         /usr/bin/time -v -o "$work/time.txt" taskset -c "0-$((cores - 1))" "${command[@]}" >/dev/null \
             2>"$work/stderr.txt" || { echo "failed: ${command[*]}" >&2; cat "$work/stderr.txt" >&2; exit 1; }
-        local elapsed rss
+        local elapsed cpu rss
         elapsed=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/time.txt")
+        cpu=$(awk -F': ' '/(User|System) time \(seconds\)/ { s += $2 } END { print s }' "$work/time.txt")
         rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")
         times+=("$elapsed")
+        cpus+=("$cpu")
         [ "$rss" -gt "$peak" ] && peak=$rss
     done
-    local median
-    median=$(printf '%s\n' "${times[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
-    echo "$median $((peak / 1024)) $(sha256sum "$out" | cut -c1-16)"
+    echo "$(median "${times[@]}") $(median "${cpus[@]}") $((peak / 1024)) $(sha256sum "$out" | cut -c1-16)"
 }
+median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
-printf 'Sheet renders with %s, median of %d runs (seconds) and peak resident memory (MB)\n\n' "$render" "$runs"
-printf '%-9s %5s | %8s %7s | %s\n' case cores seconds MB sha256
-printf '%s\n' "----------------+------------------+-----------------"
+printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB)\n\n' \
+    "$render" "$runs"
+printf '%-9s %5s | %8s %8s %7s | %s\n' case cores seconds "cpu s" MB sha256
+printf '%s\n' "----------------+---------------------------+-----------------"
 for name in "${cases[@]}"; do
     for c in $cores_list; do
         [ "$c" = all ] && c=$all
         [ "$c" -gt "$all" ] && continue
-        read -r t m sum <<<"$(measure "$name" "$c")"
-        printf '%-9s %5s | %8.2f %7d | %s\n' "$name" "$c" "$t" "$m" "$sum"
+        read -r t cpu m sum <<<"$(measure "$name" "$c")"
+        printf '%-9s %5s | %8.2f %8.2f %7d | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$sum"
     done
 done
