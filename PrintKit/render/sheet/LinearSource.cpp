@@ -358,57 +358,55 @@ void LinearSource::cache(IndexRange columns, IndexRange rows) {
 
 void LinearSource::preparePainter() {
     const DecodedImage& image = *image_;
-    {
-        auto painter = std::make_unique<LinearSourcePainter>();
-        painter->colour = colorChannels(image.model);
-        painter->kind = image.model == ColorModel::lab ? LinearSourcePainter::Kind::f32
-                        : deep_                        ? LinearSourcePainter::Kind::u16
-                                                       : LinearSourcePainter::Kind::u8;
-        painter->swap = image.sample != SampleType::uint8 && image.littleEndian != nativeLittleEndian;
-        painter->alphaIndex = image.hasAlpha() ? painter->colour : -1;
-        painter->premultiplied = image.alpha == AlphaMode::premultiplied;
-        if (image.channels < painter->colour + (image.hasAlpha() ? 1 : 0)) {
-            cannotCreateImage();
-        }
-        try {
-            const std::string& profile = sourceProfile(image);
-            painter->match = image.model != ColorModel::rgb || profile != space_.icc;
-            if (painter->match) {
-                cmsHPROFILE from =
-                    cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
-                cmsHPROFILE to =
-                    cmsOpenProfileFromMem(space_.icc.data(), static_cast<cmsUInt32Number>(space_.icc.size()));
-                const cmsUInt32Number space = image.model == ColorModel::gray   ? PT_GRAY
-                                              : image.model == ColorModel::cmyk ? PT_CMYK
-                                              : image.model == ColorModel::lab  ? PT_Lab
-                                                                                : PT_RGB;
-                const cmsUInt32Number bytes = static_cast<cmsUInt32Number>(painter->canonicalBytes());
-                const cmsUInt32Number input =
-                    COLORSPACE_SH(space) | CHANNELS_SH(static_cast<cmsUInt32Number>(painter->colour)) |
-                    EXTRA_SH(1) | BYTES_SH(bytes) |
-                    (painter->kind == LinearSourcePainter::Kind::f32 ? FLOAT_SH(1) : 0);
-                if (from && to) {
-                    painter->transform =
-                        cmsCreateTransform(from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8,
-                                           INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
-                }
-                if (from) {
-                    cmsCloseProfile(from);
-                }
-                if (to) {
-                    cmsCloseProfile(to);
-                }
-                if (!painter->transform) {
-                    cannotCreateImage();
-                }
-            }
-        } catch (const SheetRenderError&) {
-            throw;
-        } catch (const std::exception&) {
-            cannotCreateImage();
-        }
-        painter_ = std::move(painter);
+    auto painter = std::make_unique<LinearSourcePainter>();
+    painter->colour = colorChannels(image.model);
+    painter->kind = image.model == ColorModel::lab ? LinearSourcePainter::Kind::f32
+                    : deep_                        ? LinearSourcePainter::Kind::u16
+                                                   : LinearSourcePainter::Kind::u8;
+    painter->swap = image.sample != SampleType::uint8 && image.littleEndian != nativeLittleEndian;
+    painter->alphaIndex = image.hasAlpha() ? painter->colour : -1;
+    painter->premultiplied = image.alpha == AlphaMode::premultiplied;
+    if (image.channels < painter->colour + (image.hasAlpha() ? 1 : 0)) {
+        cannotCreateImage();
     }
+    try {
+        const std::string& profile = sourceProfile(image);
+        painter->match = image.model != ColorModel::rgb || profile != space_.icc;
+        if (painter->match) {
+            cmsHPROFILE from =
+                cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+            cmsHPROFILE to =
+                cmsOpenProfileFromMem(space_.icc.data(), static_cast<cmsUInt32Number>(space_.icc.size()));
+            const cmsUInt32Number space = image.model == ColorModel::gray   ? PT_GRAY
+                                          : image.model == ColorModel::cmyk ? PT_CMYK
+                                          : image.model == ColorModel::lab  ? PT_Lab
+                                                                            : PT_RGB;
+            const cmsUInt32Number bytes = static_cast<cmsUInt32Number>(painter->canonicalBytes());
+            const cmsUInt32Number input = COLORSPACE_SH(space) |
+                                          CHANNELS_SH(static_cast<cmsUInt32Number>(painter->colour)) |
+                                          EXTRA_SH(1) | BYTES_SH(bytes) |
+                                          (painter->kind == LinearSourcePainter::Kind::f32 ? FLOAT_SH(1) : 0);
+            if (from && to) {
+                painter->transform =
+                    cmsCreateTransform(from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8, INTENT_PERCEPTUAL,
+                                       cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
+            }
+            if (from) {
+                cmsCloseProfile(from);
+            }
+            if (to) {
+                cmsCloseProfile(to);
+            }
+            if (!painter->transform) {
+                cannotCreateImage();
+            }
+        }
+    } catch (const SheetRenderError&) {
+        throw;
+    } catch (const std::exception&) {
+        cannotCreateImage();
+    }
+    painter_ = std::move(painter);
 }
 
 void LinearSource::paint(IndexRange columns, IndexRange rows, std::uint8_t* bitmap) const {
