@@ -109,7 +109,9 @@ TEST(LanczosResamplerTest, ParallelPassesInAnyBandsMatchPlainSinglePrecisionArit
         Rect crop;
     } cases[] = {{29, 19, 101, 67, Rect(0, 0, 1, 1)},
                  {140, 90, 33, 21, Rect(0.1, 0.2, 0.7, 0.75)},
-                 {53, 41, 120, 97, Rect(0.05, 0.1, 0.9, 0.85)}};
+                 {53, 41, 120, 97, Rect(0.05, 0.1, 0.9, 0.85)},
+                 // A window of more than 4 MB, drawn and filtered a slice of rows at a time.
+                 {280, 1000, 70, 250, Rect(0, 0, 1, 1)}};
     for (const auto& c : cases) {
         auto source = std::make_shared<PatternSource>(c.w, c.h);
         LanczosResampler resampler(source, c.crop, c.ow, c.oh);

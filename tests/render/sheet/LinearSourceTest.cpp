@@ -303,17 +303,13 @@ TEST(LinearSourceTest, SixteenBitByteOrdersGiveTheSameLight) {
     }
 }
 
-TEST(LinearSourceTest, TheCachedWindowIsKeptAndReplacedOnlyWhenLeft) {
+TEST(LinearSourceTest, AnyWindowGivesThePixelsOfAWholeDraw) {
     LinearSource source(tagged(TestImages::distinct(20, 12, 3, 8), ""), 6, false); // 12 × 20 presented
     source.cache({2, 10}, {3, 15});
     std::vector<Pixel> inside(4 * 5);
     source.draw({4, 8}, {5, 10}, inside.data());
-    EXPECT_EQ(source.cachedColumns(), (IndexRange{2, 10}));
-    EXPECT_EQ(source.cachedRows(), (IndexRange{3, 15}));
     std::vector<Pixel> outside(3 * 2);
     source.draw({9, 12}, {0, 2}, outside.data());
-    EXPECT_EQ(source.cachedColumns(), (IndexRange{9, 12}));
-    EXPECT_EQ(source.cachedRows(), (IndexRange{0, 2}));
     // Whatever window served them, the pixels are those of a whole draw.
     std::vector<Pixel> whole = drawAll(source);
     for (int r = 0; r < 5; ++r) {
@@ -343,5 +339,35 @@ TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
     }
     for (const auto& result : results) {
         EXPECT_EQ(result, expected);
+    }
+}
+
+TEST(LinearSourceTest, FloatSamplesRoundedWhileDecodingDrawTheSame) {
+    // A photo read for printing keeps floating-point samples as 16-bit ones; whatever route its pixels
+    // take (read raw, painted with alpha, inverted grey, CMYK matched), they must draw exactly as the
+    // floating-point decode does. Values below 0, above 1 and NaN included.
+    TestSupport::TemporaryDirectory folder;
+    const struct {
+        int channels, photometric, extra;
+        std::string icc;
+    } variants[] = {{3, -1, -1, ColorSpace::sRGB().icc},
+                    {4, -1, EXTRASAMPLE_UNASSALPHA, ColorSpace::sRGB().icc},
+                    {4, -1, EXTRASAMPLE_ASSOCALPHA, TestImages::adobeRGBLikeProfile()},
+                    {1, PHOTOMETRIC_MINISWHITE, -1, ""},
+                    {4, PHOTOMETRIC_SEPARATED, -1, ""}};
+    for (const auto& v : variants) {
+        std::vector<float> samples;
+        for (int i = 0; i < 9 * 7 * v.channels; ++i) {
+            samples.push_back(i % 23 == 0 ? std::nanf("") : static_cast<float>(i % 41) / 37.0f - 0.05f);
+        }
+        const auto path = folder / "float.tif";
+        TestImages::write(path, TestImages::tiffFloat(
+                                    9, 7, v.channels, samples,
+                                    {.icc = v.icc, .photometric = v.photometric, .extraSample = v.extra}));
+        const LinearSource::Decoded printed = LinearSource::read(path);
+        EXPECT_EQ(printed.image->sample, SampleType::uint16) << v.channels;
+        LinearSource rounded(printed.image, 1, false);
+        LinearSource kept(std::make_shared<const DecodedImage>(ImageDecoder::decode(path)), 1, false);
+        EXPECT_EQ(drawAll(rounded), drawAll(kept)) << v.channels << ' ' << v.photometric;
     }
 }
