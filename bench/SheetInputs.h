@@ -62,8 +62,10 @@ inline void scene(int x, int y, int width, int height, std::uint32_t seed, doubl
     }
 }
 
+// RGB, or CMYK (stored inverted, with the Adobe marker libjpeg writes for it) when cmyk is set: the ink of
+// the darkest channel goes to black, the rest to the colour inks.
 inline void writeJPEG(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
-                      const std::string& icc, int quality = 92) {
+                      const std::string& icc, int quality = 92, bool cmyk = false) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) {
         throw std::runtime_error("cannot write " + path.string());
@@ -73,10 +75,11 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     info.err = jpeg_std_error(&errors);
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file.get());
+    const int channels = cmyk ? 4 : 3;
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = 3;
-    info.in_color_space = JCS_RGB;
+    info.input_components = channels;
+    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
@@ -84,14 +87,21 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
         jpeg_write_icc_profile(&info, reinterpret_cast<const JOCTET*>(icc.data()),
                                static_cast<unsigned>(icc.size()));
     }
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            double rgb[3];
-            scene(x, y, width, height, seed, rgb);
-            for (int c = 0; c < 3; ++c) {
-                row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
-                    static_cast<JSAMPLE>(std::lround(rgb[c] * 255));
+            double v[4];
+            scene(x, y, width, height, seed, v);
+            if (cmyk) {
+                const double k = 1 - std::fmax(v[0], std::fmax(v[1], v[2]));
+                for (int c = 0; c < 3; ++c) {
+                    v[c] = k < 1 ? 1 - (1 - v[c] - k) / (1 - k) : 1;
+                }
+                v[3] = 1 - k;
+            }
+            for (int c = 0; c < channels; ++c) {
+                row[static_cast<std::size_t>(x * channels + c)] =
+                    static_cast<JSAMPLE>(std::lround(v[c] * 255));
             }
         }
         JSAMPROW rows[1] = {row.data()};
@@ -101,8 +111,9 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     jpeg_destroy_compress(&info);
 }
 
-inline void writeTIFF16(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
-                        const std::string& icc) {
+// 16-bit integer samples, or 32-bit floating-point ones when asked.
+inline void writeTIFF(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
+                      const std::string& icc, bool floating = false) {
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), TIFFClose);
     if (!tiff) {
         throw std::runtime_error("cannot write " + path.string());
@@ -110,23 +121,30 @@ inline void writeTIFF16(const std::filesystem::path& path, int width, int height
     TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
     TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, 16);
+    TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, floating ? 32 : 16);
+    TIFFSetField(tiff.get(), TIFFTAG_SAMPLEFORMAT, floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
     TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tiff.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, 16);
     TIFFSetField(tiff.get(), TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
     std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * 3);
+    std::vector<float> floats(floating ? row.size() : 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             double rgb[3];
             scene(x, y, width, height, seed, rgb);
             for (int c = 0; c < 3; ++c) {
-                row[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c)] =
-                    static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                const std::size_t i = static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c);
+                if (floating) {
+                    floats[i] = static_cast<float>(rgb[c]);
+                } else {
+                    row[i] = static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                }
             }
         }
-        if (TIFFWriteScanline(tiff.get(), row.data(), static_cast<std::uint32_t>(y), 0) < 0) {
+        void* samples = floating ? static_cast<void*>(floats.data()) : static_cast<void*>(row.data());
+        if (TIFFWriteScanline(tiff.get(), samples, static_cast<std::uint32_t>(y), 0) < 0) {
             throw std::runtime_error("cannot write " + path.string());
         }
     }
@@ -143,6 +161,8 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 // The files of every benchmark case, made when missing:
 //   photo-24mp.jpg   6000 × 4000 sRGB JPEG (the headline case)
 //   photo-adobe16.tif 6000 × 4000 16-bit TIFF in an Adobe RGB-like space
+//   photo-float.tif  6000 × 4000 32-bit floating-point sRGB TIFF (painted window by window, not read raw)
+//   photo-cmyk.jpg   6000 × 4000 untagged CMYK JPEG (colour-matched window by window)
 //   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
 //   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
 //   paper.icc        a table-based inkjet paper profile (33-point tables)
@@ -164,7 +184,13 @@ inline void make(const std::filesystem::path& folder) {
         writeJPEG(folder / "photo-24mp.jpg", 6000, 4000, 1, srgb);
     }
     if (missing("photo-adobe16.tif")) {
-        writeTIFF16(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
+        writeTIFF(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
+    }
+    if (missing("photo-float.tif")) {
+        writeTIFF(folder / "photo-float.tif", 6000, 4000, 4, srgb, true);
+    }
+    if (missing("photo-cmyk.jpg")) {
+        writeJPEG(folder / "photo-cmyk.jpg", 6000, 4000, 5, "", 92, true);
     }
     if (missing("photo-6mp.jpg")) {
         writeJPEG(folder / "photo-6mp.jpg", 3000, 2000, 3, srgb);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,27 @@ std::string readFile(const std::filesystem::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+    if (const char* previous = std::getenv(name_.c_str())) {
+        previous_ = previous;
+    }
+    value ? ::setenv(name_.c_str(), value->c_str(), 1) : ::unsetenv(name_.c_str());
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    previous_ ? ::setenv(name_.c_str(), previous_->c_str(), 1) : ::unsetenv(name_.c_str());
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void writeFile(const std::filesystem::path& path, std::string_view bytes) {

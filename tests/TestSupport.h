@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace TestSupport {
 
@@ -25,7 +26,22 @@ private:
 
 std::filesystem::path fixture(const std::string& relative); // a file below tests/fixtures
 std::string readFile(const std::filesystem::path& path);
+// The names in a folder, sorted: a failed write must leave no temporary file behind.
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
 void writeFile(const std::filesystem::path& path, std::string_view bytes);
+
+// An environment variable set (or, for no value, removed) for the life of the object, then restored.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::string name, const std::optional<std::string>& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
 
 // Runs a shell command (test set-up only); returns its exit status and, if asked, its standard output.
 int run(const std::string& command, std::string* output = nullptr);

@@ -667,7 +667,11 @@ void helper(QLabel* label) {
     label->setFont(helperFont());
     setTextColour(label, Theme::inkTertiary());
     label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    // As tall as its lines at the width it gets: a new policy drops the height-for-width flag that word wrap
+    // set, and the label would keep the height of a narrower size hint, an empty line under a short text.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
 }
 
 } // namespace TextStyle

@@ -78,3 +78,16 @@ void run(const std::uint8_t* data, std::size_t size, Probe probe, Decode decode,
 }
 
 } // namespace DecoderFuzzing
+
+// One decoder's fuzz target: probe, full decode and a reduced decode (any further arguments go to the reduced decode).
+#define DECODER_FUZZER(Decoder, ...)                                                                         \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {                      \
+        using PrintKit::ByteSource;                                                                          \
+        DecoderFuzzing::run(                                                                                 \
+            data, size, [](const ByteSource& s) { return Decoder::probe(s, DecoderFuzzing::limits); },       \
+            [](const ByteSource& s) { return Decoder::decode(s, DecoderFuzzing::limits); },                  \
+            [](const ByteSource& s) {                                                                        \
+                return Decoder::decode(s, DecoderFuzzing::limits __VA_OPT__(, ) __VA_ARGS__);                \
+            });                                                                                              \
+        return 0;                                                                                            \
+    }

@@ -2,12 +2,4 @@
 #include "DecoderFuzzing.h"
 #include "PrintKit/render/decode/PngDecoder.h"
 
-using namespace PrintKit;
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    DecoderFuzzing::run(
-        data, size, [](const ByteSource& s) { return PngDecoder::probe(s, DecoderFuzzing::limits); },
-        [](const ByteSource& s) { return PngDecoder::decode(s, DecoderFuzzing::limits); },
-        [](const ByteSource& s) { return PngDecoder::decode(s, DecoderFuzzing::limits); });
-    return 0;
-}
+DECODER_FUZZER(PrintKit::PngDecoder)

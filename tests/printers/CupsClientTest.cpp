@@ -125,28 +125,6 @@ public:
     ~ServerOverride() { cupsSetServer(nullptr); }
 };
 
-// Points TMPDIR at a folder of the test, where the engine's temporary files can be watched.
-class TemporaryFolderOverride {
-public:
-    explicit TemporaryFolderOverride(const std::filesystem::path& folder) {
-        if (const char* previous = std::getenv("TMPDIR")) {
-            previous_ = previous;
-        }
-        std::filesystem::create_directories(folder);
-        ::setenv("TMPDIR", folder.c_str(), 1);
-    }
-    ~TemporaryFolderOverride() {
-        if (previous_) {
-            ::setenv("TMPDIR", previous_->c_str(), 1);
-        } else {
-            ::unsetenv("TMPDIR");
-        }
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
-
 // A loopback port on which nothing listens.
 int closedPort() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -198,6 +176,10 @@ TEST_F(CupsClientTest, ListsAndClassifiesTheQueuesAndReadsTheirPPDs) {
               (PrinterQueue{photoQueue, false, "EPSON Testbed Photo 1", output + "TestbedPhoto.ras"}));
     EXPECT_EQ(queues[officeQueue], (PrinterQueue{officeQueue, true, "Generic Testbed Office Laser",
                                                  output + "TestbedOffice.ras"}));
+    // Other tests of this program add queues of their own to the shared server.
+    std::erase_if(kinds, [](const auto& k) {
+        return k.first != brokenQueue && k.first != officeQueue && k.first != photoQueue;
+    });
     EXPECT_EQ(kinds, (std::map<std::string, QueueKind>{{brokenQueue, QueueKind::epson},
                                                        {officeQueue, QueueKind::other},
                                                        {photoQueue, QueueKind::epson}}));
@@ -207,7 +189,9 @@ TEST_F(CupsClientTest, ListsAndClassifiesTheQueuesAndReadsTheirPPDs) {
     const PPDFile epson = PPDFile::load(fixture("ppd/testbed-epson.ppd"), korean);
     EXPECT_EQ(CupsClient::ppd(photoQueue, korean, ppdFolder), epson);
     EXPECT_EQ(label(*epson.option("EPIJ_Medi")->choice("GLOSSY"), "ko"), "광택 사진 용지");
-    TemporaryFolderOverride temporary(folder_ / "tmp");
+    // TMPDIR points at a folder of the test, where the engine's temporary files can be watched.
+    std::filesystem::create_directories(folder_ / "tmp");
+    ScopedEnvironment temporary("TMPDIR", (folder_ / "tmp").string());
     std::filesystem::create_directory(folder_ / "ppd");
     EXPECT_EQ(CupsClient::ppd(photoQueue, korean, folder_ / "ppd"), epson);
     EXPECT_EQ(CupsClient::ppd(officeQueue, std::nullopt, folder_ / "ppd"),

@@ -115,28 +115,19 @@ template <typename Call> void expectError(Call call, Code code, const std::strin
 class EpsonDriverDownloadTest : public testing::Test {
 protected:
     void SetUp() override {
-        ::setenv("XDG_CACHE_HOME", cache_.path().c_str(), 1);
         for (std::size_t index = 0; index < body_.size(); ++index) {
             body_[index] = static_cast<char>(index * 7 % 251);
         }
     }
-    void TearDown() override {
-        EpsonDriverDownload::setServer("");
-        ::unsetenv("XDG_CACHE_HOME");
-    }
+    void TearDown() override { EpsonDriverDownload::setServer(""); }
     // What the cache folder holds, temporary files included.
     std::vector<std::string> cached() const {
-        std::vector<std::string> names;
-        if (std::filesystem::exists(EpsonDriverDownload::cacheFolder())) {
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(EpsonDriverDownload::cacheFolder())) {
-                names.push_back(entry.path().filename().string());
-            }
-        }
-        return names;
+        const auto folder = EpsonDriverDownload::cacheFolder();
+        return std::filesystem::exists(folder) ? filesIn(folder) : std::vector<std::string>{};
     }
 
     TemporaryDirectory cache_;
+    ScopedEnvironment cacheHome_{"XDG_CACHE_HOME", cache_.path().string()};
     std::string body_ = std::string(3 << 20, '\0');
 };
 

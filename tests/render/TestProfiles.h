@@ -223,4 +223,29 @@ inline std::string gray() {
     return save(profile);
 }
 
+// A conversion made straight through Little CMS, for comparison: `count` pixels, or `rows` rows of them
+// `inRow` and `outRow` bytes apart.
+template <typename Out>
+std::vector<Out> convert(const std::string& from, cmsUInt32Number inFormat, const std::string& to,
+                         cmsUInt32Number outFormat, cmsUInt32Number intent, bool compensation, const void* in,
+                         int count, int rows = 1, std::size_t inRow = 0, std::size_t outRow = 0) {
+    cmsHPROFILE a = cmsOpenProfileFromMem(from.data(), static_cast<cmsUInt32Number>(from.size()));
+    cmsHPROFILE b = cmsOpenProfileFromMem(to.data(), static_cast<cmsUInt32Number>(to.size()));
+    cmsHTRANSFORM t = a && b ? cmsCreateTransform(a, inFormat, b, outFormat, intent,
+                                                  compensation ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0)
+                             : nullptr;
+    if (!t) {
+        throw std::runtime_error("no Little CMS transform");
+    }
+    std::vector<Out> out(outRow ? outRow * static_cast<std::size_t>(rows) / sizeof(Out)
+                                : static_cast<std::size_t>(count) * T_CHANNELS(outFormat));
+    cmsDoTransformLineStride(t, in, out.data(), static_cast<cmsUInt32Number>(count),
+                             static_cast<cmsUInt32Number>(rows), static_cast<cmsUInt32Number>(inRow),
+                             static_cast<cmsUInt32Number>(outRow), 0, 0);
+    cmsDeleteTransform(t);
+    cmsCloseProfile(a);
+    cmsCloseProfile(b);
+    return out;
+}
+
 } // namespace TestProfiles

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 using namespace PrintKit;
 using TestSupport::expectFailure;
@@ -158,73 +159,26 @@ TEST_F(EpsonInkjet2AdapterTest, StandardMarginsComeFromTheA4Page) {
 }
 
 TEST_F(EpsonInkjet2AdapterTest, WholeJobsGiveTheirOptionListsAndResolutions) {
-    const struct {
-        PaperRecipe recipe;
-        const char* options;
-        double resolution;
-    } jobs[] = {
-        // The preset's detection 1 and feed adjustment 1 never count; the driver's colour adjustment is off.
-        {recipe("PLAIN", "A4", "STD", PrintQuality::standard, InkMode::color, PPDFixture::appColor()),
-         "EPIJ_Ink_=1 PageSize=A4 PageRegion=A4 EPIJ_Size=1 EPIJ_PSrc=STD EPIJ_Medi=PLAIN "
-         "Resolution=720x720dpi "
-         "EPIJ_Qual=302 EPIJ_IsMedAut=0 EPIJ_FdSo=0 EPIJ_CMat=1 MediaType=PLAIN EPIJ_Mode=1 EPIJ_APri=0 "
-         "EPIJ_Bi_D=1 "
-         "EPIJ_FDet=0 EPIJ_FWea=0 EPIJ_Silt=0 AP_ColorMatchingMode=AP_ApplicationColorMatching",
-         720},
-        {recipe("PGPP", "A4", "SFBL", PrintQuality::high, InkMode::advancedBlackAndWhite),
-         "EPIJ_Ink_=3 PageSize=A4.Borderless PageRegion=A4.Borderless EPIJ_Size=1 EPIJ_PSrc=SFBL "
-         "EPIJ_Medi=PGPP "
-         "Resolution=720x720dpi EPIJ_Qual=303 EPIJ_IsMedAut=0 EPIJ_FdSo=0 EPIJ_CMat=0 MediaType=PGPP "
-         "EPIJ_Mode=2 "
-         "EPIJ_APri=0 EPIJ_Bi_D=0 EPIJ_FDet=1 EPIJ_FWea=0 EPIJ_Silt=1 "
-         "AP_ColorMatchingMode=AP_VendorColorMatching",
-         720},
-        // No PageRegion and no EPIJ_Size for a custom sheet; the resolution from the label of quality 303;
-        // VELV
-        // is no MediaType choice, so its default goes; the mode is the first that is not automatic.
-        {recipe("VELV", "Custom", "REAR", PrintQuality::custom, InkMode::color, PPDFixture::appColor(),
-                CustomSheetSize{300, 400},
-                {{"EPIJ_Qual", "303"}, {"EPIJ_Bi_D", "0"}, {"EPIJ_Silt", "1"}, {"EPIJ_Extra", "5"}}),
-         "EPIJ_Ink_=1 PageSize=Custom.300.00x400.00 EPIJ_PSrc=REAR EPIJ_Medi=VELV Resolution=1440x720dpi "
-         "EPIJ_Qual=303 EPIJ_IsMedAut=0 EPIJ_FdSo=0 EPIJ_CMat=1 MediaType=PLAIN EPIJ_Mode=1 EPIJ_APri=0 "
-         "EPIJ_Bi_D=0 "
-         "EPIJ_FDet=0 EPIJ_FWea=0 EPIJ_Silt=1 AP_ColorMatchingMode=AP_ApplicationColorMatching EPIJ_Extra=5",
-         1440},
-        // The automatic preset (mode 0) of the glossy paper.
-        {recipe("PGPP", "Letter", "STD", PrintQuality::standard),
-         "EPIJ_Ink_=1 PageSize=Letter PageRegion=Letter EPIJ_Size=2 EPIJ_PSrc=STD EPIJ_Medi=PGPP "
-         "Resolution=720x720dpi EPIJ_Qual=302 EPIJ_IsMedAut=0 EPIJ_FdSo=0 EPIJ_CMat=0 MediaType=PGPP "
-         "EPIJ_Mode=0 "
-         "EPIJ_APri=0 EPIJ_Bi_D=1 EPIJ_FDet=0 EPIJ_FWea=0 EPIJ_Silt=0 "
-         "AP_ColorMatchingMode=AP_VendorColorMatching",
-         720},
-        // Overrides count only for a custom quality.
-        {recipe("PLAIN", "A4", "STD", PrintQuality::standard, InkMode::color, ColorManagement::driver(), {},
-                {{"EPIJ_Qual", "303"}, {"Resolution", "360x360dpi"}}),
-         "EPIJ_Ink_=1 PageSize=A4 PageRegion=A4 EPIJ_Size=1 EPIJ_PSrc=STD EPIJ_Medi=PLAIN "
-         "Resolution=720x720dpi "
-         "EPIJ_Qual=302 EPIJ_IsMedAut=0 EPIJ_FdSo=0 EPIJ_CMat=0 MediaType=PLAIN EPIJ_Mode=1 EPIJ_APri=0 "
-         "EPIJ_Bi_D=1 "
-         "EPIJ_FDet=0 EPIJ_FWea=0 EPIJ_Silt=0 AP_ColorMatchingMode=AP_VendorColorMatching",
-         720},
-        // An override of the resolution wins over the one the quality suggests; overrides replace what the
-        // recipe sets.
-        {recipe("PLAIN", "A4", "STD", PrintQuality::custom, InkMode::color, ColorManagement::driver(), {},
-                {{"EPIJ_Qual", "303"}, {"Resolution", "360x360dpi"}, {"EPIJ_IsMedAut", "1"}}),
-         "EPIJ_Ink_=1 PageSize=A4 PageRegion=A4 EPIJ_Size=1 EPIJ_PSrc=STD EPIJ_Medi=PLAIN "
-         "Resolution=360x360dpi "
-         "EPIJ_Qual=303 EPIJ_IsMedAut=1 EPIJ_FdSo=0 EPIJ_CMat=0 MediaType=PLAIN EPIJ_Mode=1 EPIJ_APri=0 "
-         "EPIJ_Bi_D=1 "
-         "EPIJ_FDet=0 EPIJ_FWea=0 EPIJ_Silt=0 AP_ColorMatchingMode=AP_VendorColorMatching",
-         360},
-    };
+    // Each job of the fixture file: a recipe, the option list it gives and the resolution of that list.
+    const auto jobs =
+        nlohmann::json::parse(TestSupport::readFile(TestSupport::fixture("ppd/qx-p900-jobs.json")));
     for (const auto& job : jobs) {
-        const auto options = Adapter::options(job.recipe, ppd);
-        EXPECT_EQ(listed(options), job.options);
-        EXPECT_EQ(Adapter::resolution(options), job.resolution) << job.options;
+        std::optional<CustomSheetSize> custom;
+        if (job.contains("custom")) {
+            custom = CustomSheetSize{job["custom"][0].get<double>(), job["custom"][1].get<double>()};
+        }
+        const PaperRecipe r =
+            recipe(job["media"], job["sheet"], job["source"],
+                   *fromRawValue<PrintQuality>(job["quality"].get<std::string>()),
+                   *fromRawValue<InkMode>(job.value("ink", "color")),
+                   job.value("appColor", false) ? PPDFixture::appColor() : ColorManagement::driver(), custom,
+                   job.value("overrides", std::map<std::string, std::string>{}));
+        const auto options = Adapter::options(r, ppd);
+        EXPECT_EQ(listed(options), job["options"].get<std::string>());
+        EXPECT_EQ(Adapter::resolution(options), job["resolution"].get<double>()) << job["options"];
     }
     // What the driver will do in its automatic mode comes from its machine data.
-    PaperRecipe automatic = jobs[3].recipe;
+    PaperRecipe automatic = recipe("PGPP", "Letter", "STD", PrintQuality::standard);
     EXPECT_EQ(Adapter::presetDetails(automatic, ppd),
               (Settings{{"EPIJ_Qual", "303"}, {"EPIJ_Bi_D", "1"}, {"EPIJ_FDet", "1"}, {"EPIJ_Silt", "0"}}));
     automatic.ink = InkMode::advancedBlackAndWhite;

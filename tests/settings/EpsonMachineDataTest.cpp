@@ -106,23 +106,3 @@ TEST(EpsonMachineDataTest, ReadsClosedAutomaticPresetBlocks) {
     EXPECT_EQ(Machine::autoPresets("*EPIJPreset EPIJAutoPreset,A/x: \"\r\nEPIJ_Qual 1\nEPIJ_Bi_D 0\"\n"),
               (Table{{"A", {{"EPIJ_Bi_D", "0"}}}}));
 }
-
-TEST(EpsonMachineDataTest, CachesEachFileForTheProcessWithBytesThatAreNotUtf8Replaced) {
-    TestSupport::TemporaryDirectory root;
-    PPDFixture::MachineFolder machine(root.path());
-    writeData(root.path(), "Model", "*EPIJPreset EPIJAutoPreset,M\xFF/x: \"\nEPIJ_Qual 30\xC0\"\n");
-    auto ppd = ppdWithBundle("Model");
-    const Table first{{"M\xEF\xBF\xBD", {{"EPIJ_Qual", "30\xEF\xBF\xBD"}}}};
-    EXPECT_EQ(Machine::autoPresets(ppd), first);
-    writeData(root.path(), "Model", "*EPIJCustomPaperSizeRange: 1 2 3 4\n");
-    EXPECT_EQ(Machine::autoPresets(ppd), first); // the file changed; the table did not
-    EXPECT_EQ(Machine::customSizeRange(*Machine::text(ppd)), (PPDCustomSizeRange{1, 3, 2, 4})); // read afresh
-    // A file that is missing is remembered as empty, even after it appears.
-    auto later = ppdWithBundle("Later");
-    EXPECT_TRUE(Machine::autoPresets(later).empty());
-    writeData(root.path(), "Later", "*EPIJPreset EPIJAutoPreset,C/x: \"\nEPIJ_Qual 3\"\n");
-    EXPECT_TRUE(Machine::autoPresets(later).empty());
-    Machine::clearCache();
-    EXPECT_EQ(Machine::autoPresets(later), (Table{{"C", {{"EPIJ_Qual", "3"}}}}));
-    EXPECT_TRUE(Machine::autoPresets(ppd).empty()); // re-read: the file now holds no preset
-}

@@ -89,21 +89,15 @@ TEST(ICCProfileCatalogTest, ListsEachRGBPrinterProfileOnceFirstCopyWinning) {
 }
 
 TEST(ICCProfileCatalogTest, FoldersComeFromTheEnvironmentAndPPDNamesResolveLikeCUPS) {
-    const std::string saved[] = {std::getenv("HOME") ? std::getenv("HOME") : "",
-                                 std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : ""};
-    ::setenv("HOME", "/home/someone", 1);
-    ::setenv("XDG_DATA_HOME", "/data/someone", 1);
-    ::setenv("CUPS_DATADIR", "/opt/cups", 1);
+    TestSupport::ScopedEnvironment home("HOME", "/home/someone"), cups("CUPS_DATADIR", "/opt/cups");
+    std::optional<TestSupport::ScopedEnvironment> data(std::in_place, "XDG_DATA_HOME", "/data/someone");
     auto withData = ICCProfileCatalog::standardDirectories();
-    ::setenv("XDG_DATA_HOME", "relative/data", 1); // invalid, so the default applies
+    data.emplace("XDG_DATA_HOME", "relative/data"); // invalid, so the default applies
     auto withoutData = ICCProfileCatalog::standardDirectories();
     PPDFile ppd;
     ppd.colorProfiles = {{"RGB.Glossy", "Glossy", "/Library/Glossy.icc"},
                          {"RGB.Matte", "Matte", "Epson/Matte.icc"}};
     auto named = ICCProfileCatalog::ppdProfilePaths(ppd);
-    ::setenv("HOME", saved[0].c_str(), 1);
-    saved[1].empty() ? ::unsetenv("XDG_DATA_HOME") : ::setenv("XDG_DATA_HOME", saved[1].c_str(), 1);
-    ::unsetenv("CUPS_DATADIR");
 
 #if !defined(__APPLE__)
     EXPECT_EQ(withData, (std::vector<fs::path>{"/data/someone/icc", "/home/someone/.color/icc",

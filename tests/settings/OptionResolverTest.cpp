@@ -57,21 +57,6 @@ TEST(OptionResolverTest, SendsOptionsInOrderDependencyOrderAndTheRestInByteOrder
     EXPECT_THROW(resolved(matching, {}), OptionResolverError);
 }
 
-TEST(OptionResolverTest, RefusesAValueOrDefaultThatIsNoChoice) {
-    auto error = TestSupport::thrown<OptionResolverError>([] {
-        resolved(PPDFixture::load(), {{"EPIJ_Medi", "GLOSSY"}, {"EPIJ_Qual", "999"}}, ColorPolicy::app);
-    });
-    // The first offending option in PPD order is reported, with all its choice keys.
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), OptionResolverErrorCode::unknownChoice);
-    EXPECT_EQ(error->option() + " " + error->choice(), "EPIJ_Medi GLOSSY");
-    EXPECT_EQ(error->available(), (std::vector<std::string>{"PLAIN", "PGPP", "PLPP", "VELV"}));
-    EXPECT_EQ(error->message(), "EPIJ_Medi에는 GLOSSY 값이 없습니다. 가능한 값: PLAIN, PGPP, PLPP, VELV");
-    expectFailure<OptionResolverError>(
-        [] { resolved(parse("*OpenUI *Opt: PickOne\n*DefaultOpt: gone\n*Opt one: \"\"\n"), {}); },
-        OptionResolverErrorCode::unknownChoice, "Opt에는 gone 값이 없습니다. 가능한 값: one");
-}
-
 TEST(OptionResolverTest, MirrorsMediaAndPageOnlyIntoOfferedChoicesAndNeverChecksACustomPage) {
     auto ppd = PPDFixture::load();
     Settings offered{{"EPIJ_Medi", "PGPP"}}, notOffered{{"EPIJ_Medi", "VELV"}},

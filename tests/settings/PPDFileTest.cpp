@@ -49,21 +49,3 @@ TEST(PPDFileTest, PresetBodyLinesFollowTheirOwnRules) {
                                  "high"}));
     EXPECT_EQ(PPDPreset::fromBody("P", "L", "*com.apple.print.preset.quality mid").quality, std::nullopt);
 }
-
-TEST(PPDFileTest, JsonFormNamesEveryFieldAndReadingIsStrict) {
-    const json fixture = json::parse(TestSupport::readFile(TestSupport::fixture("ppd/qx-p900.json")));
-    const PPDFile model = PPDFixture::expectedModel(true);
-    EXPECT_EQ(json(PPDFixture::expectedModel()), fixture);
-    PPDFixture::expectSameModel(json::parse(json(model).dump()).get<PPDFile>(), model);
-    json page = fixture["pageSizes"][0];
-    page["imageableArea"] = nullptr;
-    EXPECT_EQ(page.get<PPDPageSize>(), (PPDPageSize{"A4", "A4", {}, 595, 842, std::nullopt}));
-    for (auto [key, wrong] : {std::pair("width", json(true)), std::pair("width", json("595")),
-                              std::pair("localizedLabels", json::parse(R"({"ko":1})"))}) {
-        json typed = page;
-        typed[key] = wrong;
-        EXPECT_THROW(typed.get<PPDPageSize>(), json::type_error) << key;
-    }
-    page.erase("height");
-    EXPECT_THROW(page.get<PPDPageSize>(), json::out_of_range);
-}

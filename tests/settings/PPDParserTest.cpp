@@ -189,18 +189,3 @@ TEST(PPDParserTest, ReadsOrdersPageSizesAndTheCustomRangeFromFiniteNumbersOnly) 
                   .customSizeRange,
               (PPDCustomSizeRange{72, 1000, 144, 3240}));
 }
-
-TEST(PPDParserTest, CollectsProfilesFiltersAndPresets) {
-    auto ppd =
-        parseLines("*cupsICCProfile RGB.Glossy/<EAB491ED839D>: \"/p/glossy.icc\"\n"
-                   "*cupsICCProfile Plain: \"/p/plain.icc\"\n*cupsFilter2: \"a b 0 one\"\n"
-                   "*cupsFilter: \"c 0 two\"\n*cupsPreFilter: \"d 0 three\"\n"
-                   "*APPrinterPreset Fast/Fast Print: \"*EPIJ_Qual 301\"\n*APPrinterPreset Bare: \"\"\n");
-    EXPECT_EQ(ppd.colorProfiles, (std::vector<PPDColorProfile>{{"RGB.Glossy", "광택", "/p/glossy.icc"},
-                                                               {"Plain", "Plain", "/p/plain.icc"}}));
-    EXPECT_EQ(ppd.filters, (std::vector<std::string>{"a b 0 one", "c 0 two"}));
-    EXPECT_EQ(ppd.preFilters, (std::vector<std::string>{"d 0 three"}));
-    EXPECT_EQ(ppd.presets,
-              (std::vector<PPDPreset>{{"Fast", "Fast Print", {{"EPIJ_Qual", "301"}}, std::nullopt},
-                                      {"Bare", "Bare", {}, std::nullopt}}));
-}

@@ -40,24 +40,6 @@ Words ranking(std::string_view media, const PPDFile& ppd, const std::vector<ICCP
 
 } // namespace
 
-TEST(ProfileMatcherTest, SplitsWordsAndFindsModelAndPaperWords) {
-    EXPECT_EQ(ProfileMatcher::words("SC-P700/900 Premium Luster"),
-              (Words{"sc", "p700", "900", "premium", "luster"}));
-    EXPECT_EQ(ProfileMatcher::words("PremiumGlossy ProPhoto SCP900 EPSON_x"),
-              (Words{"premium", "glossy", "pro", "photo", "scp900", "epson", "x"}));
-    // Camel case in other scripts; a combining mark stays with its letter; other scripts' digits count.
-    EXPECT_EQ(ProfileMatcher::words("PapierÉpaisMat Cafe\xCC\x81 P٧00 (fine) fine"),
-              (Words{"papier", "épais", "mat", "cafe\xCC\x81", "p٧00", "fine", "fine"}));
-
-    EXPECT_EQ(ProfileMatcher::modelWords("SC-P700/900"), (Set{"p700", "900", "p900"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("ET-8550 SC-P800 Series"), (Set{"8550", "p800"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("P700/9000"), (Set{"p700", "9000"}));
-    EXPECT_EQ(ProfileMatcher::modelWords("P7a0/900"), (Set{"p7a0", "900"}));
-    EXPECT_EQ(ProfileMatcher::paperWords("SC-P700/900 Premium Luster 330gsm EPSON icc",
-                                         Set{"epson", "series", "icc", "icm"}),
-              (Set{"premium", "luster"}));
-}
-
 TEST(ProfileMatcherTest, RanksTheWorkedExample) {
     const std::vector<ICCProfileInfo> profiles{
         profile("SC-P700 Series Premium Glossy"),
@@ -126,12 +108,4 @@ TEST(ProfileMatcherTest, DropsProfilesNamingTheMakerWithAnotherModel) {
     anonymous.manufacturer = "";
     EXPECT_EQ(ranking("Epson Premium Gloss", anonymous, {profile("Epson SC-P800 Premium Luster")}, 0),
               (Words{"Epson SC-P800 Premium Luster 0.50 other"}));
-}
-
-TEST(ProfileMatcherTest, LabelsWithoutPaperWordsMatchNothing) {
-    const std::vector<ICCProfileInfo> profiles{profile("EPSON 260"), profile("Premium Glossy")};
-    for (const char* label : {"EPSON 260", "A4 ICC Series", ""}) {
-        EXPECT_TRUE(ProfileMatcher::matches(label, epson(), profiles, 0).empty()) << label;
-    }
-    EXPECT_TRUE(ProfileMatcher::matches("Glossy", epson(), {}, 0).empty());
 }

@@ -42,12 +42,8 @@ TEST(RecipeStoreTest, DefaultFolderIsInTheDataHome) {
 #ifdef __APPLE__
     EXPECT_EQ(RecipeStore::defaultDirectory().filename(), "Recipes");
 #else
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    ::setenv("XDG_DATA_HOME", "/srv/data", 1);
-    const fs::path folder = RecipeStore::defaultDirectory();
-    old ? ::setenv("XDG_DATA_HOME", saved.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(folder, fs::path("/srv/data/Quilm Print/Recipes"));
+    TestSupport::ScopedEnvironment data("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(RecipeStore::defaultDirectory(), fs::path("/srv/data/Quilm Print/Recipes"));
 #endif
 }
 

@@ -7,14 +7,6 @@
 
 using namespace PrintKit;
 
-TEST(GeometryTest, NegativeSizesReadStandardised) {
-    Rect r(10, 20, -4, -6);
-    EXPECT_EQ(std::vector<double>({r.minX(), r.maxX(), r.minY(), r.maxY()}),
-              std::vector<double>({6, 10, 14, 20}));
-    EXPECT_EQ(r.standardized(), Rect(6, 14, 4, 6));
-    EXPECT_EQ(Rect(0, 0, 100, 50).insetBy(10, 5), Rect(10, 5, 80, 40));
-}
-
 // Pixel counts round halves away from zero; printed samples round ties to even, so a smooth gradient gains
 // no bias; NaN is 0 for both.
 TEST(RoundingTest, PixelCountsRoundHalvesAwaySamplesTiesToEven) {
@@ -32,4 +24,12 @@ TEST(RoundingTest, PixelCountsRoundHalvesAwaySamplesTiesToEven) {
     for (auto [value, sample] : samples) {
         EXPECT_EQ(Rounding::sample16(value), sample) << value;
     }
+}
+
+TEST(GeometryTest, NegativeSizesReadStandardised) {
+    Rect r(10, 20, -4, -6);
+    EXPECT_EQ(std::vector<double>({r.minX(), r.maxX(), r.minY(), r.maxY()}),
+              std::vector<double>({6, 10, 14, 20}));
+    EXPECT_EQ(r.standardized(), Rect(6, 14, 4, 6));
+    EXPECT_EQ(Rect(0, 0, 100, 50).insetBy(10, 5), Rect(10, 5, 80, 40));
 }

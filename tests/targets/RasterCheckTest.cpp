@@ -205,26 +205,6 @@ TEST(RasterCheckTest, ReportsFilesWithoutAPageAndUnusablePatches) {
     }
 }
 
-TEST(RasterCheckTest, ResultJSONCarriesEveryFieldButTheOverallDelta) {
-    RasterCheckResult result{
-        100, 80, 16, 1, 360, {0, 0, 612, 792}, {PatchReading{"red", {255, 0, 0}, {254.5, 0, 1}, 1}}};
-    const nlohmann::json json = RasterCheckJSON::encode(result);
-    EXPECT_EQ(json.size(), 7u);
-    EXPECT_EQ(json["readings"][0]["maxDelta"], 1.0);
-    EXPECT_EQ(RasterCheckJSON::decodeResult(nlohmann::json::parse(json.dump())), result);
-    nlohmann::json missing = json;
-    missing.erase("imagingBox");
-    EXPECT_THROW(RasterCheckJSON::decodeResult(missing), nlohmann::json::exception);
-    for (const nlohmann::json& bad : {nlohmann::json(1.5), nlohmann::json(1e30), nlohmann::json("16")}) {
-        nlohmann::json wrong = json;
-        wrong["bitsPerColor"] = bad;
-        EXPECT_THROW(RasterCheckJSON::decodeResult(wrong), nlohmann::json::exception) << bad;
-    }
-    nlohmann::json whole = json;
-    whole["width"] = 100.0; // a whole number written with a point is still that number
-    EXPECT_EQ(RasterCheckJSON::decodeResult(whole).width, 100);
-}
-
 // A target drawn by Ghostscript's CUPS raster devices, the way a driver's filter chain would, measured
 // through the command-line driver.
 TEST(RasterCheckTest, GhostscriptRoundTripComesBackWithinAFewUnits) {

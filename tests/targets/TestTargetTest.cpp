@@ -21,16 +21,6 @@ std::vector<double> rect(const TestTargetManifest& manifest, std::size_t index) 
     return manifest.patches.at(index).rect;
 }
 
-// Nothing but the named files: no temporary file of a failed write stays behind.
-std::vector<std::string> filesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 template <typename Call> TestTargetErrorCode failure(Call call, std::string* message = nullptr) {
     try {
         call();
@@ -167,7 +157,7 @@ TEST(TestTargetTest, RefusesWhatWouldMakeNoValidFileAndKeepsTheOldOne) {
         TestTargetErrorCode::cannotCreatePDF);
 
     EXPECT_EQ(TestSupport::readFile(pdf), "earlier target");
-    EXPECT_EQ(filesIn(folder.path()),
+    EXPECT_EQ(TestSupport::filesIn(folder.path()),
               (std::vector<std::string>{"gray.icc", "junk.icc", "taken.pdf", "target.pdf"}));
 }
 
@@ -227,7 +217,7 @@ TEST(TestTargetTest, PatchImageRefusesUnusableGridsAndLeavesNoFile) {
     EXPECT_EQ(failure([&] { TestTarget::writePatchImage(folder / "no" / "a.tif", 4, 4); }, &message),
               TestTargetErrorCode::cannotCreateImage);
     EXPECT_EQ(message, "패치 이미지를 만들지 못했습니다");
-    EXPECT_TRUE(filesIn(folder.path()).empty());
+    EXPECT_TRUE(TestSupport::filesIn(folder.path()).empty());
 }
 
 TEST(TestTargetTest, ManifestJSONRequiresEveryKey) {
@@ -245,16 +235,4 @@ TEST(TestTargetTest, ManifestJSONRequiresEveryKey) {
     nlohmann::json wrong = json;
     wrong["patches"][3]["rect"][1] = "734";
     EXPECT_THROW(TestTargetJSON::decodeManifest(wrong), nlohmann::json::exception);
-}
-
-TEST(TestTargetTest, CommandLineWritesPatchImagesAndTellsErrorsFromMisuse) {
-    TemporaryDirectory folder;
-    const std::string tool = QUILM_BINARY_DIR "/tests/quilm-targets ";
-    std::string out;
-    ASSERT_EQ(TestSupport::run(tool + "patches " + (folder / "p.tif").string() + " 10 5", &out), 0);
-    EXPECT_EQ(nlohmann::json::parse(out).at(23),
-              (nlohmann::json{{"name", "shadow"}, {"rgb", {30, 20, 40}}, {"cell", {0.6, 0.8, 0.2, 0.2}}}));
-    EXPECT_EQ(TestSupport::run(tool + "patches " + (folder / "q.tif").string() + " 10 0 2>/dev/null"), 1);
-    EXPECT_EQ(TestSupport::run(tool + "patches " + (folder / "q.tif").string() + " ten 5 2>/dev/null"), 2);
-    EXPECT_EQ(TestSupport::run(tool + "measure 2>/dev/null"), 2);
 }

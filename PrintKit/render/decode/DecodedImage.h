@@ -3,6 +3,8 @@
 // produce and what the linear source reads.
 #pragma once
 
+#include "PrintKit/support/PageBuffer.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,6 +21,11 @@ enum class ColorModel { gray, rgb, cmyk, lab };
 
 // Integer samples use their full range (0…255, 0…65535); float samples are nominally 0…1 (Lab aside).
 enum class SampleType { uint8, uint16, float32 };
+
+// What a decoder makes of floating-point grey, RGB and CMYK samples (Lab stays floating-point): keeps them,
+// or rounds them to 16-bit integers, clamped to 0…1, to nearest with ties to even. Printing rounds them so
+// before anything else, so a photo decoded for printing takes half the memory and prints the same.
+enum class FloatSamples { kept, rounded };
 
 // Alpha, when present, is the sample right after the colour samples.
 enum class AlphaMode { none, straight, premultiplied };
@@ -60,23 +67,22 @@ struct DecodeLimits {
 };
 
 // Pixel memory that is not cleared on allocation (a decoder overwrites every byte at once), owned and
-// move-only; compared by content.
+// move-only; compared by content. A photo's pixels go back to the system as soon as it is dropped.
 class PixelBytes {
 public:
     PixelBytes() = default;
-    explicit PixelBytes(std::size_t size) : data_(new std::uint8_t[size]), size_(size) {}
+    explicit PixelBytes(std::size_t size) : memory_(size) {}
 
-    std::uint8_t* data() noexcept { return data_.get(); }
-    const std::uint8_t* data() const noexcept { return data_.get(); }
-    std::size_t size() const noexcept { return size_; }
+    std::uint8_t* data() noexcept { return memory_.as<std::uint8_t>(); }
+    const std::uint8_t* data() const noexcept { return memory_.as<std::uint8_t>(); }
+    std::size_t size() const noexcept { return memory_.size(); }
 
     friend bool operator==(const PixelBytes& a, const PixelBytes& b) {
-        return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data(), b.data(), a.size_) == 0);
+        return a.size() == b.size() && (a.size() == 0 || std::memcmp(a.data(), b.data(), a.size()) == 0);
     }
 
 private:
-    std::unique_ptr<std::uint8_t[]> data_;
-    std::size_t size_ = 0;
+    PageBuffer memory_;
 };
 
 struct DecodedImage {

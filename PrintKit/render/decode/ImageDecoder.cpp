@@ -64,14 +64,15 @@ ImageFormat formatOf(const ByteSource& source) {
     return *format;
 }
 
-DecodedImage decodeAt(const ByteSource& source, const DecodeLimits& limits, int minimumLongSide) {
+DecodedImage decodeAt(const ByteSource& source, const DecodeLimits& limits, int minimumLongSide,
+                      FloatSamples floats) {
     switch (formatOf(source)) {
     case ImageFormat::jpeg:
         return JpegDecoder::decode(source, limits, minimumLongSide);
     case ImageFormat::png:
         return PngDecoder::decode(source, limits);
     case ImageFormat::tiff:
-        return TiffDecoder::decode(source, limits);
+        return TiffDecoder::decode(source, limits, floats);
     case ImageFormat::heif:
         return HeifDecoder::decode(source, limits);
     }
@@ -117,18 +118,18 @@ ImageInfo probe(const std::filesystem::path& path, const DecodeLimits& limits) {
     return probe(source, limits);
 }
 
-DecodedImage decode(const ByteSource& source, const DecodeLimits& limits) {
-    return decodeAt(source, limits, 0);
+DecodedImage decode(const ByteSource& source, const DecodeLimits& limits, FloatSamples floats) {
+    return decodeAt(source, limits, 0, floats);
 }
 
-DecodedImage decode(const std::filesystem::path& path, const DecodeLimits& limits) {
+DecodedImage decode(const std::filesystem::path& path, const DecodeLimits& limits, FloatSamples floats) {
     ByteSource source(path);
-    return decode(source, limits);
+    return decode(source, limits, floats);
 }
 
 DecodedImage decodeReduced(const ByteSource& source, int maxPixel, const DecodeLimits& limits) {
     maxPixel = std::max(maxPixel, 1);
-    DecodedImage full = decodeAt(source, limits, maxPixel);
+    DecodedImage full = decodeAt(source, limits, maxPixel, FloatSamples::kept);
     try {
         return ImageReducer::upright(ImageReducer::reduced(full, maxPixel));
     } catch (const std::bad_alloc&) {

@@ -20,8 +20,10 @@ std::optional<ImageFormat> recognize(std::span<const std::uint8_t> head);
 ImageInfo probe(const std::filesystem::path& path, const DecodeLimits& limits = {});
 ImageInfo probe(const ByteSource& source, const DecodeLimits& limits = {});
 
-DecodedImage decode(const std::filesystem::path& path, const DecodeLimits& limits = {});
-DecodedImage decode(const ByteSource& source, const DecodeLimits& limits = {});
+DecodedImage decode(const std::filesystem::path& path, const DecodeLimits& limits = {},
+                    FloatSamples floats = FloatSamples::kept);
+DecodedImage decode(const ByteSource& source, const DecodeLimits& limits = {},
+                    FloatSamples floats = FloatSamples::kept);
 
 // The first image made upright (orientation 1) with its longer side at most maxPixel, computed from the full
 // image — never from a thumbnail the file may embed. JPEG decodes at the smallest of its own reduced scales

@@ -2,6 +2,7 @@
 
 #include "PrintKit/render/decode/DecoderSupport.h"
 #include "PrintKit/render/decode/ExifOrientation.h"
+#include "PrintKit/support/Rounding.h"
 
 #include <algorithm>
 #include <bit>
@@ -159,7 +160,7 @@ struct Layout {
     int inBytes() const { return encoding == Encoding::uint8 ? 1 : encoding == Encoding::float32 ? 4 : 2; }
     bool passThrough() const {
         return samplesPerPixel == outChannels && !invert && lab == LabEncoding::none &&
-               encoding != Encoding::half;
+               encoding != Encoding::half && inBytes() == bytesPerSample(outSample);
     }
 };
 
@@ -286,9 +287,18 @@ void convertRow(const std::uint8_t* in, std::uint8_t* out, std::uint32_t width, 
                 break;
             case SampleType::uint16: {
                 std::uint16_t v;
-                std::memcpy(&v, sample, 2);
-                if (invert) {
-                    v = static_cast<std::uint16_t>(65535 - v);
+                if (layout.encoding == Encoding::uint16) {
+                    std::memcpy(&v, sample, 2);
+                    if (invert) {
+                        v = static_cast<std::uint16_t>(65535 - v);
+                    }
+                } else { // floating-point samples, rounded as asked
+                    float f = loadSample(sample, layout.encoding);
+                    if (invert) {
+                        f = 1.0f - f;
+                    }
+                    const float unit = f > 0.0f ? (f < 1.0f ? f : 1.0f) : 0.0f; // NaN is 0
+                    v = Rounding::sample16(unit * 65535.0f);
                 }
                 std::memcpy(target, &v, 2);
                 break;
@@ -370,7 +380,7 @@ std::optional<LabWhite> labWhite(TIFF* tif) {
 }
 
 // The layout the direct reader handles, or nothing when libtiff's RGBA reader must do the work.
-std::optional<Layout> directLayout(TIFF* tif, Fields& f) {
+std::optional<Layout> directLayout(TIFF* tif, Fields& f, FloatSamples floats) {
     Layout layout;
     layout.samplesPerPixel = f.samplesPerPixel;
     if (f.sampleFormat == SAMPLEFORMAT_IEEEFP) {
@@ -441,7 +451,9 @@ std::optional<Layout> directLayout(TIFF* tif, Fields& f) {
     layout.outChannels = colour + (layout.alpha ? 1 : 0);
     bool floating = layout.encoding == Encoding::half || layout.encoding == Encoding::float32 ||
                     layout.model == ColorModel::lab;
-    layout.outSample = floating                              ? SampleType::float32
+    const bool rounded = floating && floats == FloatSamples::rounded && layout.model != ColorModel::lab;
+    layout.outSample = rounded                               ? SampleType::uint16
+                       : floating                            ? SampleType::float32
                        : layout.encoding == Encoding::uint16 ? SampleType::uint16
                                                              : SampleType::uint8;
     return layout;
@@ -598,13 +610,13 @@ ImageInfo probe(const ByteSource& source, const DecodeLimits& limits) {
                      header.orientation};
 }
 
-DecodedImage decode(const ByteSource& source, const DecodeLimits& limits) {
+DecodedImage decode(const ByteSource& source, const DecodeLimits& limits, FloatSamples floats) {
     TiffFile file(source, limits);
     TIFF* tif = file.get();
     Header header = readHeader(tif, source, limits);
     Fields fields = readFields(tif);
     DecodedImage image;
-    if (auto layout = directLayout(tif, fields)) {
+    if (auto layout = directLayout(tif, fields, floats)) {
         image = DecoderSupport::allocate(source, ImageFormat::tiff, header.width, header.height,
                                          layout->model, layout->outChannels, layout->outSample,
                                          !layout->alpha          ? AlphaMode::none

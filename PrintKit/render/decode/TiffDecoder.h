@@ -11,6 +11,7 @@
 namespace PrintKit::TiffDecoder {
 
 ImageInfo probe(const ByteSource& source, const DecodeLimits& limits);
-DecodedImage decode(const ByteSource& source, const DecodeLimits& limits);
+DecodedImage decode(const ByteSource& source, const DecodeLimits& limits,
+                    FloatSamples floats = FloatSamples::kept);
 
 } // namespace PrintKit::TiffDecoder

@@ -41,15 +41,19 @@ std::size_t pixelCount(int columns, int rows) {
     return static_cast<std::size_t>(c * r);
 }
 
-// Uninitialised on purpose: every pixel is written before it is read.
-Pixel* reserve(std::unique_ptr<Pixel[]>& buffer, std::size_t& capacity, std::size_t count) {
-    if (count > capacity) {
-        buffer.reset();
-        capacity = 0;
-        buffer.reset(new Pixel[count]);
-        capacity = count;
+// Bytes of drawn source pixels held at once: a slice of rows that stays in the cache between the draw and
+// the horizontal pass, and at least enough rows to give every processor a few.
+constexpr std::size_t windowBytes = std::size_t{4} << 20;
+constexpr int windowMinimumRows = 32;
+
+// Room for `count` pixels, uninitialised on purpose (every pixel is written before it is read); the old
+// contents are dropped when the buffer grows.
+Pixel* reserve(PageBuffer& buffer, std::size_t count) {
+    if (count * sizeof(Pixel) > buffer.size()) {
+        buffer = PageBuffer();
+        buffer = PageBuffer(count * sizeof(Pixel));
     }
-    return buffer.get();
+    return buffer.as<Pixel>();
 }
 
 } // namespace
@@ -71,17 +75,54 @@ LanczosResampler::LanczosResampler(std::shared_ptr<ResampleSource> source, const
 void LanczosResampler::render(IndexRange rows, Pixel* into) const {
     assert(!rows.isEmpty() && rows.lowerBound >= 0 && rows.upperBound <= outputHeight_);
     const IndexRange used = vertical_.used(rows);
-    const std::size_t windowCount = pixelCount(columns_.count(), used.count());
-    const std::size_t intermediateCount = pixelCount(outputWidth_, used.count());
     // A second thread rendering at the same time gets buffers of its own for the call.
     std::unique_lock guard(scratch_->lock, std::try_to_lock);
     Scratch own;
     Scratch& scratch = guard.owns_lock() ? *scratch_ : own;
-    Pixel* window = reserve(scratch.window, scratch.windowCapacity, windowCount);
-    source_->draw(columns_, used, window);
-    Pixel* intermediate = reserve(scratch.intermediate, scratch.intermediateCapacity, intermediateCount);
-    horizontalPass(horizontal_, window, columns_.count(), used.count(), intermediate);
-    verticalPass(vertical_, rows, intermediate, used.lowerBound, outputWidth_, into);
+    filterRows(scratch, used);
+    verticalPass(vertical_, rows, scratch.intermediate.as<Pixel>(), used.lowerBound, outputWidth_, into);
+}
+
+void LanczosResampler::filterRows(Scratch& scratch, IndexRange used) const {
+    const std::size_t rowPixels = static_cast<std::size_t>(outputWidth_);
+    const std::size_t needed = pixelCount(outputWidth_, used.count());
+    // Rows held from the last call that this one starts with (bands go down the image).
+    int kept = 0;
+    if (used.lowerBound >= scratch.held.lowerBound && used.lowerBound < scratch.held.upperBound) {
+        kept = std::min(scratch.held.upperBound, used.upperBound) - used.lowerBound;
+    }
+    const std::size_t keptPixels = static_cast<std::size_t>(kept) * rowPixels;
+    const std::size_t from = static_cast<std::size_t>(used.lowerBound - scratch.held.lowerBound) * rowPixels;
+    if (needed * sizeof(Pixel) > scratch.intermediate.size()) {
+        PageBuffer larger(needed * sizeof(Pixel));
+        if (kept > 0) {
+            std::memcpy(larger.as<Pixel>(), scratch.intermediate.as<Pixel>() + from,
+                        keptPixels * sizeof(Pixel));
+        }
+        scratch.intermediate = std::move(larger);
+    } else if (kept > 0 && from > 0) {
+        std::memmove(scratch.intermediate.as<Pixel>(), scratch.intermediate.as<Pixel>() + from,
+                     keptPixels * sizeof(Pixel));
+    }
+    // Extended slice by slice, so that a failing draw leaves only finished rows claimed.
+    scratch.held = IndexRange{used.lowerBound, used.lowerBound + kept};
+
+    const int windowWidth = columns_.count();
+    const std::size_t rowBytes = static_cast<std::size_t>(windowWidth) * sizeof(Pixel);
+    const int slice = static_cast<int>(std::clamp<std::size_t>(windowBytes / rowBytes, windowMinimumRows,
+                                                               static_cast<std::size_t>(used.count())));
+    Pixel* window = nullptr;
+    for (int top = used.lowerBound + kept; top < used.upperBound; top += slice) {
+        const IndexRange part{top, std::min(top + slice, used.upperBound)};
+        if (!window) {
+            window = reserve(scratch.window, pixelCount(windowWidth, std::min(slice, used.upperBound - top)));
+        }
+        source_->draw(columns_, part, window);
+        horizontalPass(horizontal_, window, windowWidth, part.count(),
+                       scratch.intermediate.as<Pixel>() +
+                           static_cast<std::size_t>(top - used.lowerBound) * rowPixels);
+        scratch.held.upperBound = part.upperBound;
+    }
 }
 
 void LanczosResampler::horizontalPass(const FilterWeights& taps, const Pixel* window, int windowWidth,

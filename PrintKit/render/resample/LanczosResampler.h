@@ -5,10 +5,11 @@
 
 #include "PrintKit/render/resample/FilterWeights.h"
 #include "PrintKit/render/resample/IndexRange.h"
-#include "PrintKit/support/ParallelLoop.h"
-#include "PrintKit/support/Pixel.h"
 #include "PrintKit/render/resample/ResampleSource.h"
 #include "PrintKit/support/Geometry.h"
+#include "PrintKit/support/PageBuffer.h"
+#include "PrintKit/support/ParallelLoop.h"
+#include "PrintKit/support/Pixel.h"
 
 #include <cstddef>
 #include <functional>
@@ -35,10 +36,11 @@ public:
     const FilterWeights& vertical() const { return vertical_; }
 
     // Writes output rows `rows` (non-empty, inside the output) into `into`, outputWidth pixels per row.
-    // Only the source rows these outputs read are drawn and held, so memory follows the band, not the
-    // image. Calls are independent: the same output row always comes out the same. The only error is the
-    // source's, passed on unchanged (`into` is then partly written). Meant to be called from one thread at
-    // a time; a concurrent call is still correct, only slower.
+    // Only the source rows these outputs read are filtered and held, and they are drawn a slice at a time,
+    // so memory follows the band, not the image; rows the previous call already filtered are reused. Calls
+    // are independent: the same output row always comes out the same. The only error is the source's, passed
+    // on unchanged (`into` is then partly written). Meant to be called from one thread at a time; a
+    // concurrent call is still correct, only slower.
     void render(IndexRange rows, Pixel* into) const;
 
     // The two separable passes of render(), on the parallel loop.
@@ -56,15 +58,20 @@ public:
     static void parallel(int n, const std::function<void(int)>& body) { ParallelLoop::run(n, body); }
 
 private:
-    // The window and intermediate buffers, kept from band to band: allocating them afresh for every band
-    // costs more in page faults and unmapping than the horizontal pass itself when reducing.
+    // The drawn window and the horizontally filtered rows, kept from band to band: allocating them afresh
+    // for every band costs more in page faults than the horizontal pass itself when reducing, and the rows
+    // that successive bands share (the vertical taps reach past a band's edges) are filtered only once.
     struct Scratch {
         std::mutex lock;
-        std::unique_ptr<Pixel[]> window;
-        std::size_t windowCapacity = 0;
-        std::unique_ptr<Pixel[]> intermediate;
-        std::size_t intermediateCapacity = 0;
+        PageBuffer window;
+        PageBuffer intermediate;
+        IndexRange held; // the source rows whose filtered rows lie at the start of `intermediate`
     };
+
+    // Leaves the horizontal pass of source rows `used` in scratch.intermediate (row i is source row
+    // used.lowerBound + i), drawing and filtering only the rows it does not hold yet, a few at a time, so
+    // that the drawn window never holds more than a slice of them.
+    void filterRows(Scratch& scratch, IndexRange used) const;
 
     std::shared_ptr<ResampleSource> source_;
     int outputWidth_;

@@ -2,10 +2,11 @@
 
 #include "PrintKit/render/decode/ColorProfiles.h"
 #include "PrintKit/render/decode/ImageDecoder.h"
-#include "PrintKit/render/resample/LanczosResampler.h"
-#include "PrintKit/support/ParallelLoop.h"
 #include "PrintKit/render/decode/SheetRenderError.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
 #include "PrintKit/render/sheet/SheetRenderer.h"
+#include "PrintKit/support/PageBuffer.h"
+#include "PrintKit/support/ParallelLoop.h"
 
 #include <algorithm>
 #include <bit>
@@ -273,7 +274,8 @@ void rawWindow(const DecodedImage& image, const RawLayout& layout, const ToneCur
 // --- reading ---
 
 LinearSource::Decoded LinearSource::read(const std::filesystem::path& path) {
-    auto image = std::make_shared<const DecodedImage>(ImageDecoder::decode(path));
+    // Floating-point samples are rounded to 16 bits while decoding: the painter would round them so anyway.
+    auto image = std::make_shared<const DecodedImage>(ImageDecoder::decode(path, {}, FloatSamples::rounded));
     const int orientation = image->orientation;
     return Decoded{std::move(image), orientation};
 }
@@ -333,7 +335,7 @@ void LinearSource::fetchCurves(int levels) {
 
 void LinearSource::cache(IndexRange columns, IndexRange rows) {
     requireInside(columns, rows, width_, height_);
-    if (raw_) {
+    if (raw_ || painter_) {
         return;
     }
     if (auto layout = RawLayout::make(*image_, space_)) {
@@ -343,120 +345,118 @@ void LinearSource::cache(IndexRange columns, IndexRange rows) {
         }
         if (curves_ && curves_->levels() == wanted) {
             raw_ = layout;
-            cached_.reset();
-            cachedColumns_ = cachedRows_ = IndexRange{};
             return;
         }
     }
-    if (cached_ && cachedColumns_ == columns && cachedRows_ == rows) {
-        return;
-    }
-    cached_.reset();
-    cachedColumns_ = cachedRows_ = IndexRange{};
     const bool deep = image_->sample != SampleType::uint8;
     if (!curves_ || deep != deep_) {
         fetchCurves(deep ? 65536 : 256);
     }
     deep_ = deep;
-    paint(columns, rows);
-    cachedColumns_ = columns;
-    cachedRows_ = rows;
+    preparePainter();
 }
 
-void LinearSource::paint(IndexRange columns, IndexRange rows) {
+void LinearSource::preparePainter() {
     const DecodedImage& image = *image_;
-    if (!painter_) {
-        auto painter = std::make_unique<LinearSourcePainter>();
-        painter->colour = colorChannels(image.model);
-        painter->kind = image.model == ColorModel::lab ? LinearSourcePainter::Kind::f32
-                        : deep_                        ? LinearSourcePainter::Kind::u16
-                                                       : LinearSourcePainter::Kind::u8;
-        painter->swap = image.sample != SampleType::uint8 && image.littleEndian != nativeLittleEndian;
-        painter->alphaIndex = image.hasAlpha() ? painter->colour : -1;
-        painter->premultiplied = image.alpha == AlphaMode::premultiplied;
-        if (image.channels < painter->colour + (image.hasAlpha() ? 1 : 0)) {
-            cannotCreateImage();
-        }
-        try {
-            const std::string& profile = sourceProfile(image);
-            painter->match = image.model != ColorModel::rgb || profile != space_.icc;
-            if (painter->match) {
-                cmsHPROFILE from =
-                    cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
-                cmsHPROFILE to =
-                    cmsOpenProfileFromMem(space_.icc.data(), static_cast<cmsUInt32Number>(space_.icc.size()));
-                const cmsUInt32Number space = image.model == ColorModel::gray   ? PT_GRAY
-                                              : image.model == ColorModel::cmyk ? PT_CMYK
-                                              : image.model == ColorModel::lab  ? PT_Lab
-                                                                                : PT_RGB;
-                const cmsUInt32Number bytes = static_cast<cmsUInt32Number>(painter->canonicalBytes());
-                const cmsUInt32Number input =
-                    COLORSPACE_SH(space) | CHANNELS_SH(static_cast<cmsUInt32Number>(painter->colour)) |
-                    EXTRA_SH(1) | BYTES_SH(bytes) |
-                    (painter->kind == LinearSourcePainter::Kind::f32 ? FLOAT_SH(1) : 0);
-                if (from && to) {
-                    painter->transform =
-                        cmsCreateTransform(from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8,
-                                           INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
-                }
-                if (from) {
-                    cmsCloseProfile(from);
-                }
-                if (to) {
-                    cmsCloseProfile(to);
-                }
-                if (!painter->transform) {
-                    cannotCreateImage();
-                }
-            }
-        } catch (const SheetRenderError&) {
-            throw;
-        } catch (const std::exception&) {
-            cannotCreateImage();
-        }
-        painter_ = std::move(painter);
+    auto painter = std::make_unique<LinearSourcePainter>();
+    painter->colour = colorChannels(image.model);
+    painter->kind = image.model == ColorModel::lab ? LinearSourcePainter::Kind::f32
+                    : deep_                        ? LinearSourcePainter::Kind::u16
+                                                   : LinearSourcePainter::Kind::u8;
+    painter->swap = image.sample != SampleType::uint8 && image.littleEndian != nativeLittleEndian;
+    painter->alphaIndex = image.hasAlpha() ? painter->colour : -1;
+    painter->premultiplied = image.alpha == AlphaMode::premultiplied;
+    if (image.channels < painter->colour + (image.hasAlpha() ? 1 : 0)) {
+        cannotCreateImage();
     }
+    try {
+        const std::string& profile = sourceProfile(image);
+        painter->match = image.model != ColorModel::rgb || profile != space_.icc;
+        if (painter->match) {
+            cmsHPROFILE from =
+                cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+            cmsHPROFILE to =
+                cmsOpenProfileFromMem(space_.icc.data(), static_cast<cmsUInt32Number>(space_.icc.size()));
+            const cmsUInt32Number space = image.model == ColorModel::gray   ? PT_GRAY
+                                          : image.model == ColorModel::cmyk ? PT_CMYK
+                                          : image.model == ColorModel::lab  ? PT_Lab
+                                                                            : PT_RGB;
+            const cmsUInt32Number bytes = static_cast<cmsUInt32Number>(painter->canonicalBytes());
+            const cmsUInt32Number input = COLORSPACE_SH(space) |
+                                          CHANNELS_SH(static_cast<cmsUInt32Number>(painter->colour)) |
+                                          EXTRA_SH(1) | BYTES_SH(bytes) |
+                                          (painter->kind == LinearSourcePainter::Kind::f32 ? FLOAT_SH(1) : 0);
+            if (from && to) {
+                painter->transform =
+                    cmsCreateTransform(from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8, INTENT_PERCEPTUAL,
+                                       cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
+            }
+            if (from) {
+                cmsCloseProfile(from);
+            }
+            if (to) {
+                cmsCloseProfile(to);
+            }
+            if (!painter->transform) {
+                cannotCreateImage();
+            }
+        }
+    } catch (const SheetRenderError&) {
+        throw;
+    } catch (const std::exception&) {
+        cannotCreateImage();
+    }
+    painter_ = std::move(painter);
+}
 
+void LinearSource::paint(IndexRange columns, IndexRange rows, std::uint8_t* bitmap) const {
+    const DecodedImage& image = *image_;
+    const LinearSourcePainter& p = *painter_;
+    switch (image.sample) {
+    case SampleType::uint8:
+        paintWindow<std::uint8_t, std::uint8_t>(image, p, mapping_, columns, rows, bitmap, false);
+        break;
+    case SampleType::uint16:
+        paintWindow<std::uint16_t, std::uint16_t>(image, p, mapping_, columns, rows, bitmap, true);
+        break;
+    case SampleType::float32:
+        if (p.kind == LinearSourcePainter::Kind::f32) {
+            paintWindow<float, float>(image, p, mapping_, columns, rows, bitmap, true);
+        } else {
+            paintWindow<float, std::uint16_t>(image, p, mapping_, columns, rows, bitmap, true);
+        }
+        break;
+    }
+}
+
+void LinearSource::draw(IndexRange columns, IndexRange rows, Pixel* into) {
+    requireInside(columns, rows, width_, height_);
+    if (!raw_ && !painter_) {
+        cache(columns, rows);
+    }
+    if (raw_ && curves_) {
+        drawRaw(columns, rows, into);
+        return;
+    }
+    // The window's rows in the working space, at the photo's own depth, only for as long as they are
+    // linearised: the photo itself stays the only full copy.
     std::size_t bytes = 0;
     if (__builtin_mul_overflow(static_cast<std::size_t>(columns.count()),
                                static_cast<std::size_t>(rows.count()), &bytes) ||
         __builtin_mul_overflow(bytes, static_cast<std::size_t>(deep_ ? 8 : 4), &bytes)) {
         cannotCreateImage();
     }
-    std::unique_ptr<std::uint8_t[]> bitmap(new (std::nothrow) std::uint8_t[bytes]);
-    if (!bitmap) {
+    PageBuffer bitmap;
+    try {
+        bitmap = PageBuffer(bytes);
+    } catch (const std::bad_alloc&) {
         cannotCreateImage();
     }
-    const LinearSourcePainter& p = *painter_;
-    switch (image.sample) {
-    case SampleType::uint8:
-        paintWindow<std::uint8_t, std::uint8_t>(image, p, mapping_, columns, rows, bitmap.get(), false);
-        break;
-    case SampleType::uint16:
-        paintWindow<std::uint16_t, std::uint16_t>(image, p, mapping_, columns, rows, bitmap.get(), true);
-        break;
-    case SampleType::float32:
-        if (p.kind == LinearSourcePainter::Kind::f32) {
-            paintWindow<float, float>(image, p, mapping_, columns, rows, bitmap.get(), true);
-        } else {
-            paintWindow<float, std::uint16_t>(image, p, mapping_, columns, rows, bitmap.get(), true);
-        }
-        break;
-    }
-    cached_ = std::move(bitmap);
-}
-
-void LinearSource::draw(IndexRange columns, IndexRange rows, Pixel* into) {
-    requireInside(columns, rows, width_, height_);
-    if (!raw_ && !(cached_ && cachedColumns_.contains(columns) && cachedRows_.contains(rows))) {
-        cache(columns, rows);
-    }
-    if (raw_ && curves_) {
-        drawRaw(columns, rows, into);
-    } else if (curves_) {
-        drawCachedWithCurves(columns, rows, into);
+    paint(columns, rows, bitmap.as<std::uint8_t>());
+    if (curves_) {
+        drawPaintedWithCurves(bitmap.as<std::uint8_t>(), columns.count(), rows.count(), into);
     } else {
-        drawCachedWithTransforms(columns, rows, into);
+        drawPaintedWithTransforms(bitmap.as<std::uint8_t>(), columns.count(), rows.count(), into);
     }
 }
 
@@ -471,19 +471,15 @@ void LinearSource::drawRaw(IndexRange columns, IndexRange rows, Pixel* into) con
     }
 }
 
-void LinearSource::drawCachedWithCurves(IndexRange columns, IndexRange rows, Pixel* into) const {
-    const int cols = columns.count();
-    const std::size_t stride = static_cast<std::size_t>(cachedColumns_.count());
-    const std::size_t left = static_cast<std::size_t>(columns.lowerBound - cachedColumns_.lowerBound);
-    const int top = rows.lowerBound - cachedRows_.lowerBound;
+void LinearSource::drawPaintedWithCurves(const std::uint8_t* bitmap, int cols, int count, Pixel* into) const {
+    const std::size_t stride = static_cast<std::size_t>(cols);
     const float* red = curves_->toLinear().data();
     const float* green = red + curves_->levels();
     const float* blue = green + curves_->levels();
     const bool deep = deep_;
-    const std::uint8_t* bitmap = cached_.get();
-    LanczosResampler::parallel(rows.count(), [&](int r) {
-        Pixel* out = into + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
-        const std::size_t first = (static_cast<std::size_t>(top + r) * stride + left) * 4;
+    LanczosResampler::parallel(count, [&](int r) {
+        Pixel* out = into + static_cast<std::size_t>(r) * stride;
+        const std::size_t first = static_cast<std::size_t>(r) * stride * 4;
         if (deep) {
             const auto* px = reinterpret_cast<const std::uint16_t*>(bitmap) + first;
             for (int c = 0; c < cols; ++c, px += 4) {
@@ -498,17 +494,12 @@ void LinearSource::drawCachedWithCurves(IndexRange columns, IndexRange rows, Pix
     });
 }
 
-void LinearSource::drawCachedWithTransforms(IndexRange columns, IndexRange rows, Pixel* into) {
-    const int cols = columns.count();
-    const int count = rows.count();
-    const std::size_t stride = static_cast<std::size_t>(cachedColumns_.count());
-    const std::size_t left = static_cast<std::size_t>(columns.lowerBound - cachedColumns_.lowerBound);
-    const int top = rows.lowerBound - cachedRows_.lowerBound;
+void LinearSource::drawPaintedWithTransforms(const std::uint8_t* bitmap, int cols, int count, Pixel* into) {
+    const std::size_t stride = static_cast<std::size_t>(cols);
     const bool deep = deep_;
-    const std::uint8_t* bitmap = cached_.get();
     LanczosResampler::parallel(count, [&](int r) {
-        Pixel* out = into + static_cast<std::size_t>(r) * static_cast<std::size_t>(cols);
-        const std::size_t first = (static_cast<std::size_t>(top + r) * stride + left) * 4;
+        Pixel* out = into + static_cast<std::size_t>(r) * stride;
+        const std::size_t first = static_cast<std::size_t>(r) * stride * 4;
         if (deep) {
             const auto* px = reinterpret_cast<const std::uint16_t*>(bitmap) + first;
             for (int c = 0; c < cols; ++c, px += 4) {

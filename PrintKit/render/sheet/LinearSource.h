@@ -1,9 +1,10 @@
 // One decoded photo as the renderer sees it: upright (its orientation applied), optionally turned a quarter
 // turn for a turned canvas, and delivered as linear-light pixels of a linearised RGB working space. The
 // Lanczos resampler pulls windows from it. Pixels are read straight from the decoded bytes through tone
-// tables when the photo is plain 8- or 16-bit RGB in its working space; otherwise the window is painted once
-// into a bitmap in the working space (colour-matched, over white) and linearised through tone tables, or
-// through colour transforms when the working space has no trustworthy tables.
+// tables when the photo is plain 8- or 16-bit RGB in its working space; otherwise each drawn window is
+// painted into the working space at the photo's own depth (colour-matched, over white) and linearised through
+// tone tables, or through colour transforms when the working space has no trustworthy tables. The decoded
+// photo is the only full copy of its pixels that the source ever holds.
 #pragma once
 
 #include "PrintKit/render/color/ColorSpace.h"
@@ -74,23 +75,25 @@ public:
     // The working space's shared tone curves at the depth in use, when they exist and passed their check.
     const std::shared_ptr<const ToneCurves>& curves() const { return curves_; }
 
-    // Prepares the window (half-open ranges inside the presented size) so that draws inside it decode
-    // nothing more. Fails with SheetRenderError.cannotCreateImage when the bitmap cannot be made.
+    // Chooses how pixels are read, straight from the decoded bytes or painted window by window, and prepares
+    // the tone tables and the colour matching; the window (half-open ranges) must lie inside the presented
+    // size. Fails with SheetRenderError.cannotCreateImage when the colour matching cannot be made.
     void cache(IndexRange columns, IndexRange rows);
     // Fills columns.count() × rows.count() linear pixels, row by row, stride columns.count(). Fails with the
-    // errors of cache() or of the colour transforms (ColorTransformError).
+    // errors of cache(), SheetRenderError.cannotCreateImage when the painted window's memory cannot be had,
+    // or the errors of the colour transforms (ColorTransformError).
     void draw(IndexRange columns, IndexRange rows, Pixel* into) override;
 
-    // What the source holds: whether it reads the decoded bytes directly, and its bitmap's window.
+    // Whether it reads the decoded bytes directly, rather than painting each drawn window first.
     bool readsDecodedBytes() const { return raw_.has_value(); }
-    IndexRange cachedColumns() const { return cachedColumns_; }
-    IndexRange cachedRows() const { return cachedRows_; }
 
 private:
-    void paint(IndexRange columns, IndexRange rows);
+    void preparePainter();
+    // The window in the working space, RGBA at 8 or 16 bits (deep_), rows packed, into `bitmap`.
+    void paint(IndexRange columns, IndexRange rows, std::uint8_t* bitmap) const;
     void drawRaw(IndexRange columns, IndexRange rows, Pixel* into) const;
-    void drawCachedWithCurves(IndexRange columns, IndexRange rows, Pixel* into) const;
-    void drawCachedWithTransforms(IndexRange columns, IndexRange rows, Pixel* into);
+    void drawPaintedWithCurves(const std::uint8_t* bitmap, int cols, int count, Pixel* into) const;
+    void drawPaintedWithTransforms(const std::uint8_t* bitmap, int cols, int count, Pixel* into);
     void fetchCurves(int levels);
 
     std::shared_ptr<const DecodedImage> image_;
@@ -103,9 +106,6 @@ private:
     int uprightWidth_ = 0;
     int uprightHeight_ = 0;
     Orientation::Mapping mapping_;
-    IndexRange cachedColumns_;
-    IndexRange cachedRows_;
-    std::unique_ptr<std::uint8_t[]> cached_;
     bool deep_ = false;
     std::vector<ColorTransform> toLinear_;
     std::optional<RawLayout> raw_;

@@ -1,8 +1,8 @@
 // The road from photos to a finished, print-ready PDF: one photo placed on its sheet (borderless or on a
 // turned canvas as asked), or a grid page of photos with captions and cut marks. Each image is resampled in
 // linear light, encoded into the printed space, sharpened, rounded to 16 bits, converted through the paper
-// profile when the application manages colour, and streamed into the file band by band, so memory follows
-// the sheet's width, never its length.
+// profile when the application manages colour, and streamed into the file band by band, so memory stays
+// that of one band and the photo, whatever the sheet's size.
 #pragma once
 
 #include "PrintKit/render/layout/BorderlessBleed.h"
@@ -36,8 +36,10 @@ class LinearSource;
 
 namespace SheetRenderer {
 
-// Output rows computed at once; memory per image is this many rows (plus the sharpening halo) of the
-// image's width.
+// Working memory of one image's band: as many output rows are computed at once as these bytes hold at the
+// image's width (and at the number of source rows each output row reads), up to bandRows, so a wide sheet
+// takes fewer rows at a time than a narrow cell, and memory never follows the sheet's length.
+inline constexpr std::size_t bandBytes = std::size_t{64} << 20;
 inline constexpr int bandRows = 256;
 // Pixels per job of the encoding and rounding runs.
 inline constexpr int chunkPixels = 4096;
@@ -45,7 +47,7 @@ inline constexpr const char* creator = "Quilm Print";
 
 // How a sheet is computed, never what it contains: the printed bytes are the same for every band height.
 struct Tuning {
-    int bandHeight = bandRows;
+    int bandHeight = 0; // output rows per band; 0: as many as bandBytes holds, up to bandRows
     // Told of every photo decoded for a grid cell: its path and the longest side it is reduced to (0: in
     // full).
     std::function<void(const std::filesystem::path&, int)> decoded;
@@ -80,7 +82,7 @@ int conversionWorkers();
 // disk as soon as they are written, so that making the finished file durable does not wait for all of them.
 void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::int64_t pixelWidth,
            std::int64_t pixelHeight, const Rect& at, OutputSharpening sharpening, double resolution,
-           Colorizer& colors, PDFImageWriter& into, int bandHeight = bandRows, int descriptor = -1);
+           Colorizer& colors, PDFImageWriter& into, int bandHeight = 0, int descriptor = -1);
 
 // Tone-table encoding of `count` pixels (red, green and blue; the fourth channel becomes 1), in parallel
 // chunks of chunkPixels. `into` may be `from`.

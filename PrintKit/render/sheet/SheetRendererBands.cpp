@@ -4,23 +4,24 @@
 // sharpening feeds the rounding directly, tile by tile. Every pixel goes through exactly the operations of
 // the separate steps, in the same order and precision, so the printed bytes are the same; only the memory
 // traffic shrinks. While one band is computed, the one before it is being written to the file.
-#include "PrintKit/render/sheet/BandKernels.h"
-#include "PrintKit/render/resample/LanczosResampler.h"
-#include "PrintKit/render/sheet/LinearSource.h"
-#include "PrintKit/support/ParallelLoop.h"
 #include "PrintKit/render/decode/SheetRenderError.h"
+#include "PrintKit/render/resample/LanczosResampler.h"
+#include "PrintKit/render/sheet/BandKernels.h"
+#include "PrintKit/render/sheet/LinearSource.h"
 #include "PrintKit/render/sheet/SheetRenderer.h"
+#include "PrintKit/support/PageBuffer.h"
+#include "PrintKit/support/ParallelLoop.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <mutex>
 #include <new>
 
 #if defined(__linux__)
 #include <fcntl.h>
-#include <sys/mman.h>
 #endif
 
 namespace PrintKit::SheetRenderer {
@@ -129,30 +130,12 @@ void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int wid
 // the time, few enough that every processor gets work.
 constexpr int rowsPerJob = 8;
 
-struct BufferRelease {
-    void operator()(void* p) const { std::free(p); }
-};
-template <typename T> using Buffer = std::unique_ptr<T[], BufferRelease>;
-
-// Band buffers: tens of megabytes that every pixel is written to before it is read, so never cleared. On
-// Linux they are asked to live on huge pages: a band pass walks down columns many rows apart, and with
-// small pages nearly every row it touches would cost an address translation of its own.
-template <typename T> Buffer<T> uninitialised(std::size_t count) {
-    constexpr std::size_t hugePage = std::size_t{2} << 20;
-    const std::size_t bytes = count * sizeof(T);
-    const bool huge = bytes >= hugePage;
-    const std::size_t alignment = huge ? hugePage : 64;
-    const std::size_t rounded = (bytes + alignment - 1) / alignment * alignment;
-    void* memory = nullptr;
-    if (posix_memalign(&memory, alignment, std::max<std::size_t>(rounded, alignment)) != 0) {
-        throw std::bad_alloc();
-    }
-#if defined(__linux__)
-    if (huge) {
-        ::madvise(memory, rounded, MADV_HUGEPAGE); // only a hint: small pages work too
-    }
-#endif
-    return Buffer<T>(static_cast<T*>(memory));
+// Band buffers: megabytes that every pixel is written to before it is read, so never cleared. They ask for
+// large pages: a band pass walks down columns many rows apart, and with small pages nearly every row it
+// touches would cost an address translation of its own.
+template <typename T> T* bandBuffer(PageBuffer& buffer, std::size_t count) {
+    buffer = PageBuffer(count * sizeof(T), true);
+    return buffer.as<T>();
 }
 
 std::size_t product(std::int64_t a, std::int64_t b, std::size_t each) {
@@ -161,6 +144,20 @@ std::size_t product(std::int64_t a, std::int64_t b, std::size_t each) {
         throw SheetRenderError(SheetRenderErrorCode::cannotCreateImage);
     }
     return static_cast<std::size_t>(count);
+}
+
+// As many output rows as bandBytes holds, at most bandRows: the rows resampled and sharpened, the two output
+// buffers and the source rows filtered for them (more than one per output row when reducing). Never fewer
+// than a few jobs' worth, however wide the image.
+int rowsPerBand(const LanczosResampler& resampler, int halo, bool sharpened) {
+    constexpr int fewest = 16;
+    const double width = resampler.outputWidth();
+    const double sourceRowsPerRow =
+        static_cast<double>(resampler.vertical().used().count()) / resampler.outputHeight();
+    const double perRow =
+        width * (sizeof(Pixel) * (sharpened ? 2.0 : 1.0) + 2 * 6.0 + sizeof(Pixel) * sourceRowsPerRow);
+    const double rows = static_cast<double>(bandBytes) / perRow - 2.0 * halo;
+    return static_cast<int>(std::clamp(rows, static_cast<double>(fewest), static_cast<double>(bandRows)));
 }
 
 // Starts sending the file's written pages to the disk without waiting for them.
@@ -254,7 +251,6 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     }
     const int width = static_cast<int>(pixelWidth);
     const int height = static_cast<int>(pixelHeight);
-    const int band = std::max(bandHeight, 1);
 
     LanczosResampler resampler(source, crop, width, height);
     const int r = halo(sharpening, resolution);
@@ -280,66 +276,87 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
     if (sharpening != OutputSharpening::off) {
         sharpen.emplace(sharpening, resolution);
     }
-    const bool fused = !sharpen && tables;
     // The paper conversion reads three samples a pixel: the engine converts those faster than padded ones,
     // and the values are the same.
     const bool toPaper = conversion.paper.has_value();
     const Samples layout = toPaper ? Samples::littleEndian : Samples::bigEndian;
 
+    const int band = bandHeight > 0 ? bandHeight : rowsPerBand(resampler, r, sharpen.has_value());
     const int ownRows = std::min(height, band);
-    const int renderedRows = std::min(height, ownRows + 2 * r);
-    const std::size_t renderedCount = product(width, renderedRows, sizeof(Pixel));
-    const std::size_t ownCount = product(width, ownRows, 8);
-    auto rendered = uninitialised<Pixel>(renderedCount);
-    auto sharpened = sharpen ? uninitialised<Pixel>(renderedCount) : nullptr;
-    auto beforePaper = toPaper ? uninitialised<std::uint16_t>(ownCount * 3) : nullptr;
+    const auto stride = static_cast<std::ptrdiff_t>(width);
+    PageBuffer renderedMemory, sharpenedMemory;
+    // A sharpened band resamples only the rows below those it keeps from the band before; the first one
+    // also its lower halo.
+    Pixel* rendered =
+        bandBuffer<Pixel>(renderedMemory, product(width, std::min(height, ownRows + r), sizeof(Pixel)));
+    Pixel* sharpened =
+        sharpen ? bandBuffer<Pixel>(sharpenedMemory,
+                                    product(width, std::min(height, ownRows + 2 * r), sizeof(Pixel)))
+                : nullptr;
     // Two output buffers: one band is written to the file while the next is computed. Declared before the
     // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
-    Buffer<std::uint16_t> output[2] = {uninitialised<std::uint16_t>(ownCount * 3),
-                                       uninitialised<std::uint16_t>(ownCount * 3)};
+    // The paper conversion works in place, on the rounded samples.
+    PageBuffer outputMemory[2];
+    std::uint16_t* output[2] = {bandBuffer<std::uint16_t>(outputMemory[0], product(width, ownRows, 6) * 3),
+                                bandBuffer<std::uint16_t>(outputMemory[1], product(width, ownRows, 6) * 3)};
     std::future<void> writing;
 
-    const auto stride = static_cast<std::ptrdiff_t>(width);
+    // Rows of `sharpened`: output rows heldTop ..< heldBottom, the first at the buffer's start. The halo
+    // rows two bands share are sharpened along the row once and kept; a row's values never depend on the
+    // band it was made in, so the bytes are those of a band that made all its rows itself.
+    int heldTop = 0, heldBottom = 0;
     int parity = 0;
     for (int y = 0; y < height; y += band) {
         const int n = std::min(height - y, band);
-        const int top = std::max(y - r, 0);
-        const int bottom = std::min(y + n + r, height);
-        const int m = bottom - top;
-        const int own = y - top;
-        std::uint16_t* out = output[parity].get();
-        std::uint16_t* rounded = toPaper ? beforePaper.get() : out;
+        std::uint16_t* out = output[parity];
 
-        resampler.render(IndexRange{top, bottom}, rendered.get());
-        if (fused) {
-            roundInChunks(rendered.get(), static_cast<std::size_t>(n) * width, rounded, layout, tables);
-        } else {
-            if (!tables) {
-                convertInSlices(conversion.encode, rendered.get(), rendered.get(), width, m);
+        if (sharpen) {
+            const int top = std::max(y - r, 0);
+            const int bottom = std::min(y + n + r, height);
+            int first = top;
+            if (top >= heldTop && top < heldBottom) {
+                std::memmove(sharpened, sharpened + (top - heldTop) * stride,
+                             static_cast<std::size_t>(heldBottom - top) * static_cast<std::size_t>(width) *
+                                 sizeof(Pixel));
+                first = heldBottom;
             }
-            if (sharpen) {
-                LanczosResampler::parallel(m, [&](int j) {
-                    float* row = floats(rendered.get() + j * stride);
+            heldTop = top;
+            heldBottom = first;
+            if (first < bottom) {
+                const int fresh = bottom - first;
+                resampler.render(IndexRange{first, bottom}, rendered);
+                if (!tables) {
+                    convertInSlices(conversion.encode, rendered, rendered, width, fresh);
+                }
+                LanczosResampler::parallel(fresh, [&](int j) {
+                    float* row = floats(rendered + j * stride);
                     if (tables) {
                         BandKernels::encode(row, row, 4 * static_cast<std::size_t>(width), *tables);
                     }
-                    BandKernels::sharpenRow(row, floats(sharpened.get() + j * stride), width,
+                    BandKernels::sharpenRow(row, floats(sharpened + (first - top + j) * stride), width,
                                             sharpen->weights.data(), sharpen->taps(), sharpen->amount);
                 });
-                const int jobs = (n + rowsPerJob - 1) / rowsPerJob;
-                LanczosResampler::parallel(jobs, [&](int job) {
-                    const int first = job * rowsPerJob;
-                    const int count = std::min(rowsPerJob, n - first);
-                    sharpenColumnsAndRound(*sharpen, sharpened.get(), width, m, own + first, count,
-                                           rounded + first * stride * 3, layout);
-                });
-            } else {
-                roundInChunks(rendered.get() + own * stride, static_cast<std::size_t>(n) * width, rounded,
-                              layout, nullptr);
+                heldBottom = bottom;
             }
+            const int m = bottom - top;
+            const int own = y - top;
+            const int jobs = (n + rowsPerJob - 1) / rowsPerJob;
+            LanczosResampler::parallel(jobs, [&](int job) {
+                const int row = job * rowsPerJob;
+                const int count = std::min(rowsPerJob, n - row);
+                sharpenColumnsAndRound(*sharpen, sharpened, width, m, own + row, count,
+                                       out + row * stride * 3, layout);
+            });
+        } else {
+            // Without sharpening the tone tables encode inside the rounding; the colour engine encodes first.
+            resampler.render(IndexRange{y, y + n}, rendered);
+            if (!tables) {
+                convertInSlices(conversion.encode, rendered, rendered, width, n);
+            }
+            roundInChunks(rendered, static_cast<std::size_t>(n) * width, out, layout, tables);
         }
         if (toPaper) {
-            convertInSlices(*conversion.paper, beforePaper.get(), out, width, n, false);
+            convertInSlices(*conversion.paper, out, out, width, n, false);
         }
         if (writing.valid()) {
             writing.get();

@@ -39,31 +39,6 @@ TEST(ReducedReadTest, HeifRotationIsAppliedOnceByItsDecoder) {
     }
 }
 
-TEST(ReducedReadTest, TheLongerSideStaysWithinTheBound) {
-    TestSupport::TemporaryDirectory folder;
-    TestImages::write(folder / "wide.jpg",
-                      TestImages::jpeg(TestImages::solid(600, 400, {30, 90, 200}), {.quality = 90}));
-    TestImages::write(folder / "tall.png", TestImages::png(TestImages::solid(90, 301, {30, 90, 200}, 16)));
-    TestImages::write(folder / "turned.jpg", TestImages::jpeg(TestImages::solid(600, 400, {30, 90, 200}),
-                                                              {.quality = 90, .orientation = 6}));
-    struct Case {
-        const char* name;
-        int maxPixel, width, height;
-    };
-    for (Case c :
-         {Case{"wide.jpg", 120, 120, 80}, Case{"wide.jpg", 599, 599, 399}, Case{"wide.jpg", 5000, 600, 400},
-          Case{"wide.jpg", 0, 1, 1}, Case{"tall.png", 3, 1, 3}, Case{"turned.jpg", 120, 80, 120}}) {
-        DecodedImage image = ImageDecoder::decodeReduced(folder / c.name, c.maxPixel);
-        EXPECT_EQ(std::tuple(image.width, image.height, image.orientation), std::tuple(c.width, c.height, 1))
-            << c.name << " " << c.maxPixel;
-    }
-    // A flat colour stays that colour, at the file's own depth.
-    DecodedImage tall = ImageDecoder::decodeReduced(folder / "tall.png", 100);
-    EXPECT_EQ(tall.sample, SampleType::uint16);
-    EXPECT_EQ(sampleOf(tall, 10, 50, 0), 30);
-    EXPECT_EQ(sampleOf(tall, 29, 99, 2), 200);
-}
-
 TEST(ReducedReadTest, AreasAreAveragedWithAlphaWeighting) {
     // 4 × 2 to 2 × 1: each output pixel is the mean of a 2 × 2 block.
     TestImages::Pixels grey{4, 2, 1, 8, {0, 100, 10, 20, 50, 50, 30, 41}};

@@ -38,16 +38,6 @@ PlacementError placementError(const std::function<void()>& body) {
 
 } // namespace
 
-TEST(LayoutTest, FitsLandscapePhotoOnFourBySixPage) {
-    Placement p = place(3000, 2000, ImageFit::fit());
-    EXPECT_EQ(p.rect, Rect(0, 120, 288, 192));
-    EXPECT_EQ(pixels(p), "1440x960");
-    EXPECT_EQ(p.crop, Rect(0, 0, 1, 1));
-    // The area's left edge wins the three-way tie, and a photo as wide as the area reports no edge bit.
-    EXPECT_EQ(p.snapped, SnapGuides::left | SnapGuides::centerY);
-    EXPECT_EQ(p.snapped.rawValue, 33);
-}
-
 TEST(LayoutTest, PrintableAreaComesFromImageableAreaOrWholePage) {
     const Margins margins{10, 20, 30, 40}; // top, left, bottom, right
     EXPECT_EQ(Layout::printableArea(page(288, 432), margins), Rect(20, 30, 228, 392));
@@ -150,48 +140,4 @@ TEST(LayoutTest, OffsetThatIsNotANumberIsIgnored) {
         EXPECT_TRUE(p.rect.isFinite());
         EXPECT_EQ(p, centred);
     }
-}
-
-TEST(LayoutJSONTest, RecordsRoundTripUnderTheirOwnNamesAndRefuseMissingOrMistypedMembers) {
-    const Margins margins{1.5, 2, 3.25, 4};
-    EXPECT_EQ(LayoutJSON::encode(margins),
-              json::parse(R"({"top": 1.5, "left": 2, "bottom": 3.25, "right": 4})"));
-    EXPECT_EQ(LayoutJSON::decodeMargins(LayoutJSON::encode(margins)), margins);
-    EXPECT_THROW(
-        LayoutJSON::decodeMargins(json::parse(R"({"top": "1", "left": 2, "bottom": 3, "right": 4})")),
-        json::exception);
-    EXPECT_THROW(LayoutJSON::decodeMargins(json::parse("[1, 2, 3, 4]")), json::exception);
-
-    const GridSpec spec = GridSpec::make(144, 108, 9, true, false, true, true, false);
-    json document = LayoutJSON::encode(spec);
-    EXPECT_EQ(document, json::parse(R"({"cellWidth": 144, "cellHeight": 108, "turnsToFitMore": true, "gap": 9,
-        "fitsWhole": false, "rotatesToFit": true, "cutMarks": true, "captions": false})"));
-    EXPECT_EQ(LayoutJSON::decodeGridSpec(document), spec);
-    document["captions"] = 1; // a number is not a flag
-    EXPECT_THROW(LayoutJSON::decodeGridSpec(document), json::exception);
-    document.erase("captions");
-    EXPECT_THROW(LayoutJSON::decodeGridSpec(document), json::exception);
-}
-
-TEST(LayoutJSONTest, ImageFitNamesExactlyOneCase) {
-    const json exact = json::parse(R"({"exactSize": {"width": 288, "height": 216, "turnToPhoto": true}})");
-    EXPECT_EQ(LayoutJSON::encode(ImageFit::exactSize(288, 216, true)), exact);
-    EXPECT_EQ(LayoutJSON::decodeImageFit(exact), ImageFit::exactSize(288, 216, true));
-    EXPECT_NE(LayoutJSON::decodeImageFit(exact), ImageFit::exactSize(288, 216, false));
-    for (const ImageFit& fit : {ImageFit::fit(), ImageFit::fill()}) {
-        EXPECT_EQ(LayoutJSON::decodeImageFit(LayoutJSON::encode(fit)), fit);
-    }
-    EXPECT_EQ(LayoutJSON::encode(ImageFit::fill()), json::parse(R"({"fill": {}})"));
-
-    for (const char* text : {R"({})", R"({"fit": {}, "fill": {}})", R"({"stretch": {}})"}) {
-        try {
-            LayoutJSON::decodeImageFit(json::parse(text));
-            ADD_FAILURE() << text;
-        } catch (const std::invalid_argument& error) {
-            EXPECT_STREQ(error.what(), "Invalid number of keys found, expected one.") << text;
-        }
-    }
-    EXPECT_THROW(LayoutJSON::decodeImageFit(json::parse(R"({"exactSize": {"width": 288, "height": 216}})")),
-                 json::exception);
-    EXPECT_THROW(LayoutJSON::decodeImageFit(json::parse(R"({"fit": true})")), json::exception);
 }

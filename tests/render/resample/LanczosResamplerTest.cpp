@@ -67,10 +67,6 @@ std::vector<Pixel> renderAll(const LanczosResampler& r) {
     return out;
 }
 
-bool sameBits(const Pixel& a, const Pixel& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // The two passes written out plainly, channel by channel, in the order the weights' publishers assume:
 // each output sums its taps in tap order from zero, multiply then add, in single precision.
 std::vector<Pixel> plainResample(const PatternSource& source, const LanczosResampler& r) {
@@ -107,55 +103,15 @@ std::vector<Pixel> plainResample(const PatternSource& source, const LanczosResam
 
 } // namespace
 
-TEST(LanczosResamplerTest, IdentityResampleGivesBackTheSourceBits) {
-    // The source's alpha is not a number: every output alpha is exactly 1 all the same, and alpha never
-    // leaks into the colour channels.
-    auto source = std::make_shared<PatternSource>(37, 23, std::numeric_limits<float>::quiet_NaN());
-    LanczosResampler resampler(source, Rect(0, 0, 1, 1), 37, 23);
-    EXPECT_EQ(resampler.columns(), (IndexRange{0, 37}));
-    const auto out = renderAll(resampler);
-    for (int y = 0; y < 23; ++y) {
-        for (int x = 0; x < 37; ++x) {
-            Pixel expected = source->at(x, y);
-            expected.a = 1.0f;
-            ASSERT_TRUE(sameBits(out[static_cast<std::size_t>(y * 37 + x)], expected)) << x << ',' << y;
-        }
-    }
-}
-
-TEST(LanczosResamplerTest, ConstantImageStaysConstant) {
-    // Weights are rounded to single precision one by one, so a float constant may move by a few units in
-    // the last place (9 at most over random scales); it must never move further, and after rounding to
-    // 16 bits every code comes back exactly.
-    const struct {
-        int w, h, ow, oh;
-        Rect crop;
-    } scales[] = {{31, 17, 83, 59, Rect(0, 0, 1, 1)},
-                  {64, 48, 41, 75, Rect(0.13, 0.07, 0.8, 0.9)},
-                  {20, 20, 20, 20, Rect(-0.1, -0.2, 1.2, 1.3)}}; // past the edges
-    for (const auto& s : scales) {
-        for (int code : {0, 1, 255, 32767, 40000, 65534, 65535}) {
-            const float value = static_cast<float>(code) / 65535.0f;
-            auto source = std::make_shared<PatternSource>(s.w, s.h);
-            source->constant = value;
-            for (const Pixel& p : renderAll(LanczosResampler(source, s.crop, s.ow, s.oh))) {
-                for (float channel : {p.r, p.g, p.b}) {
-                    ASSERT_LE(std::fabs(channel - value), 16 * std::numeric_limits<float>::epsilon() * value)
-                        << code;
-                    ASSERT_EQ(Rounding::sample16(channel * 65535.0f), code);
-                }
-            }
-        }
-    }
-}
-
 TEST(LanczosResamplerTest, ParallelPassesInAnyBandsMatchPlainSinglePrecisionArithmetic) {
     const struct {
         int w, h, ow, oh;
         Rect crop;
     } cases[] = {{29, 19, 101, 67, Rect(0, 0, 1, 1)},
                  {140, 90, 33, 21, Rect(0.1, 0.2, 0.7, 0.75)},
-                 {53, 41, 120, 97, Rect(0.05, 0.1, 0.9, 0.85)}};
+                 {53, 41, 120, 97, Rect(0.05, 0.1, 0.9, 0.85)},
+                 // A window of more than 4 MB, drawn and filtered a slice of rows at a time.
+                 {280, 1000, 70, 250, Rect(0, 0, 1, 1)}};
     for (const auto& c : cases) {
         auto source = std::make_shared<PatternSource>(c.w, c.h);
         LanczosResampler resampler(source, c.crop, c.ow, c.oh);

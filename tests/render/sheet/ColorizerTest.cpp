@@ -46,21 +46,6 @@ TEST(ColorizerTest, EncodesToTheOwnSpaceByTablesOnlyWhereItIsTheSheetsAndConvert
     }
 }
 
-TEST(ColorizerTest, SpacesAreBuiltOncePerSheetAndKeyedByTheirOwnProfileToo) {
-    Colorizer colors(SheetColor::sRGB());
-    const auto gamma22 =
-        TestProfiles::space("gamma 2.2", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 2.2, 2.1);
-    const auto gamma18 =
-        TestProfiles::space("gamma 1.8", TestProfiles::srgbPrimaries, TestProfiles::Curve::gamma, 1.8, 2.1);
-    const ColorSpace linear = linearOf(gamma22.own);
-    ASSERT_EQ(linear.icc, linearOf(gamma18.own).icc);
-    const auto* first = &colors.conversion({"", gamma22.own}, linear);
-    EXPECT_EQ(&colors.conversion({"", gamma22.own}, linear), first);
-    EXPECT_EQ(colors.builtConversions(), 1u);
-    EXPECT_NE(&colors.conversion({"", gamma18.own}, linear), first);
-    EXPECT_EQ(colors.builtConversions(), 2u);
-}
-
 TEST(ColorizerTest, FailuresNameTheirCauseAndAreNotRemembered) {
     TestSupport::TemporaryDirectory folder;
     const std::string& srgb = ColorSpace::sRGB().icc;

@@ -38,21 +38,6 @@ std::vector<Pixel> drawAll(LinearSource& source) {
     return pixels;
 }
 
-// The same conversion straight through Little CMS.
-template <typename Out>
-std::vector<Out> lcms(const std::string& from, cmsUInt32Number inFormat, const std::string& to,
-                      cmsUInt32Number outFormat, int intent, const void* samples, int count) {
-    cmsHPROFILE a = cmsOpenProfileFromMem(from.data(), static_cast<cmsUInt32Number>(from.size()));
-    cmsHPROFILE b = cmsOpenProfileFromMem(to.data(), static_cast<cmsUInt32Number>(to.size()));
-    cmsHTRANSFORM t = cmsCreateTransform(a, inFormat, b, outFormat, static_cast<cmsUInt32Number>(intent), 0);
-    std::vector<Out> out(static_cast<std::size_t>(count) * 3);
-    cmsDoTransform(t, samples, out.data(), static_cast<cmsUInt32Number>(count));
-    cmsDeleteTransform(t);
-    cmsCloseProfile(a);
-    cmsCloseProfile(b);
-    return out;
-}
-
 // The pixel is the linear light of the working-space codes, give or take one code: matching through a
 // table-based profile is evaluated once here and once by the engine.
 template <typename Code>
@@ -158,10 +143,10 @@ TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
             ASSERT_EQ(source.curves() != nullptr, tables);
             EXPECT_EQ(tables ? source.curves()->levels() : 0, tables ? 1 << bits : 0);
             const std::vector<std::uint8_t> narrow(pixels.samples.begin(), pixels.samples.end());
-            const auto direct =
-                lcms<float>(profile, bits == 8 ? TYPE_RGB_8 : TYPE_RGB_16, source.linearSpace().icc,
-                            TYPE_RGB_FLT, INTENT_RELATIVE_COLORIMETRIC,
-                            bits == 8 ? static_cast<const void*>(narrow.data()) : pixels.samples.data(), 256);
+            const auto direct = TestProfiles::convert<float>(
+                profile, bits == 8 ? TYPE_RGB_8 : TYPE_RGB_16, source.linearSpace().icc, TYPE_RGB_FLT,
+                INTENT_RELATIVE_COLORIMETRIC, false,
+                bits == 8 ? static_cast<const void*>(narrow.data()) : pixels.samples.data(), 256);
             for (std::size_t i = 0; i < 256; ++i) {
                 ASSERT_NEAR(out[i].r, direct[3 * i], tolerance) << i;
                 ASSERT_NEAR(out[i].g, direct[3 * i + 1], tolerance) << i;
@@ -179,8 +164,9 @@ TEST(LinearSourceTest, TaggedSpacesAreWorkedInThroughTablesOrTransforms) {
     const std::vector<Pixel> out = drawAll(p3);
     EXPECT_FALSE(p3.readsDecodedBytes());
     const std::vector<std::uint8_t> samples(pixels.samples.begin(), pixels.samples.end());
-    const auto inP3 = lcms<std::uint8_t>(lut, TYPE_RGB_8, ColorProfiles::displayP3(), TYPE_RGB_8,
-                                         INTENT_PERCEPTUAL, samples.data(), 24);
+    const auto inP3 =
+        TestProfiles::convert<std::uint8_t>(lut, TYPE_RGB_8, ColorProfiles::displayP3(), TYPE_RGB_8,
+                                            INTENT_PERCEPTUAL, false, samples.data(), 24);
     for (std::size_t i = 0; i < 24; ++i) {
         expectCodes(out[i], &inP3[3 * i], 255.0, "P3 " + std::to_string(i));
     }
@@ -202,8 +188,8 @@ TEST(LinearSourceTest, GreyCmykAndLabArriveInSrgb) {
     const auto deepGrey = TestImages::distinct(5, 3, 1, 16);
     LinearSource taggedGrey(tagged(deepGrey, grayProfile, ColorModel::gray), 1, false);
     const std::vector<Pixel> tg = drawAll(taggedGrey);
-    const auto greyInSrgb = lcms<std::uint16_t>(grayProfile, TYPE_GRAY_16, srgb, TYPE_RGB_16,
-                                                INTENT_PERCEPTUAL, deepGrey.samples.data(), 15);
+    const auto greyInSrgb = TestProfiles::convert<std::uint16_t>(
+        grayProfile, TYPE_GRAY_16, srgb, TYPE_RGB_16, INTENT_PERCEPTUAL, false, deepGrey.samples.data(), 15);
     for (std::size_t i = 0; i < 15; ++i) {
         expectCodes(tg[i], &greyInSrgb[3 * i], 65535.0, "grey 2.2");
     }
@@ -317,17 +303,13 @@ TEST(LinearSourceTest, SixteenBitByteOrdersGiveTheSameLight) {
     }
 }
 
-TEST(LinearSourceTest, TheCachedWindowIsKeptAndReplacedOnlyWhenLeft) {
+TEST(LinearSourceTest, AnyWindowGivesThePixelsOfAWholeDraw) {
     LinearSource source(tagged(TestImages::distinct(20, 12, 3, 8), ""), 6, false); // 12 × 20 presented
     source.cache({2, 10}, {3, 15});
     std::vector<Pixel> inside(4 * 5);
     source.draw({4, 8}, {5, 10}, inside.data());
-    EXPECT_EQ(source.cachedColumns(), (IndexRange{2, 10}));
-    EXPECT_EQ(source.cachedRows(), (IndexRange{3, 15}));
     std::vector<Pixel> outside(3 * 2);
     source.draw({9, 12}, {0, 2}, outside.data());
-    EXPECT_EQ(source.cachedColumns(), (IndexRange{9, 12}));
-    EXPECT_EQ(source.cachedRows(), (IndexRange{0, 2}));
     // Whatever window served them, the pixels are those of a whole draw.
     std::vector<Pixel> whole = drawAll(source);
     for (int r = 0; r < 5; ++r) {
@@ -357,5 +339,35 @@ TEST(LinearSourceTest, ConcurrentSourcesShareOneImage) {
     }
     for (const auto& result : results) {
         EXPECT_EQ(result, expected);
+    }
+}
+
+TEST(LinearSourceTest, FloatSamplesRoundedWhileDecodingDrawTheSame) {
+    // A photo read for printing keeps floating-point samples as 16-bit ones; whatever route its pixels
+    // take (read raw, painted with alpha, inverted grey, CMYK matched), they must draw exactly as the
+    // floating-point decode does. Values below 0, above 1 and NaN included.
+    TestSupport::TemporaryDirectory folder;
+    const struct {
+        int channels, photometric, extra;
+        std::string icc;
+    } variants[] = {{3, -1, -1, ColorSpace::sRGB().icc},
+                    {4, -1, EXTRASAMPLE_UNASSALPHA, ColorSpace::sRGB().icc},
+                    {4, -1, EXTRASAMPLE_ASSOCALPHA, TestImages::adobeRGBLikeProfile()},
+                    {1, PHOTOMETRIC_MINISWHITE, -1, ""},
+                    {4, PHOTOMETRIC_SEPARATED, -1, ""}};
+    for (const auto& v : variants) {
+        std::vector<float> samples;
+        for (int i = 0; i < 9 * 7 * v.channels; ++i) {
+            samples.push_back(i % 23 == 0 ? std::nanf("") : static_cast<float>(i % 41) / 37.0f - 0.05f);
+        }
+        const auto path = folder / "float.tif";
+        TestImages::write(path, TestImages::tiffFloat(
+                                    9, 7, v.channels, samples,
+                                    {.icc = v.icc, .photometric = v.photometric, .extraSample = v.extra}));
+        const LinearSource::Decoded printed = LinearSource::read(path);
+        EXPECT_EQ(printed.image->sample, SampleType::uint16) << v.channels;
+        LinearSource rounded(printed.image, 1, false);
+        LinearSource kept(std::make_shared<const DecodedImage>(ImageDecoder::decode(path)), 1, false);
+        EXPECT_EQ(drawAll(rounded), drawAll(kept)) << v.channels << ' ' << v.photometric;
     }
 }

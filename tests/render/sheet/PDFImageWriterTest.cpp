@@ -159,20 +159,6 @@ TEST(PDFImageWriterTest, EmbedsEachProfileOnceJustBeforeItsFirstImageAndFillsAll
     EXPECT_EQ(content.substr(content.size() - marks.size()), marks);
 }
 
-TEST(PDFImageWriterTest, ReplacesAnExistingFileAndReportsWhereItCannotWrite) {
-    TemporaryDirectory folder;
-    TestSupport::writeFile(folder / "old.pdf", std::string(100000, 'x'));
-    PDFImageWriter(folder / "old.pdf", Size{10, 10}, "Quilm Print").finish();
-    EXPECT_LT(fileSize(folder / "old.pdf"), 1000);
-    const std::filesystem::path missing = folder / "no such folder" / "sheet.pdf";
-    TestSupport::expectFailure<PDFImageWriterError>(
-        [&] {
-            PDFImageWriter(missing, Size{10, 10}, "Quilm Print");
-        },
-        PDFImageWriterErrorCode::cannotOpen, "PDF를 만들지 못했습니다: " + missing.string());
-    EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
-}
-
 TEST(PDFImageWriterTest, PassesOutsideChecksAsSixteenBitImagesThatKeepEveryBit) {
     if (!TestSupport::haveProgram("qpdf") || !TestSupport::haveProgram("pdfimages")) {
         GTEST_SKIP() << "qpdf and poppler-utils are needed";

@@ -39,14 +39,6 @@ std::uint16_t fromBigEndian(std::uint16_t stored) {
     return static_cast<std::uint16_t>((bytes[0] << 8) | bytes[1]);
 }
 
-std::shared_ptr<const ToneCurves> srgbCurves() {
-    const std::string& own = ColorSpace::sRGB().icc;
-    static const std::string linear = *ColorProfiles::linearized(own);
-    auto curves = ToneCurves::shared(own, linear, 65536);
-    EXPECT_TRUE(curves);
-    return curves;
-}
-
 Colorizer::Transforms paperTransforms(int k, const std::string& paper) {
     Colorizer::Transforms list;
     for (int i = 0; i < k; ++i) {
@@ -93,50 +85,6 @@ TEST(SheetRendererRoundTest, RoundsHalvesToEvenClampsAndWritesBigEndianTriplesOr
     EXPECT_EQ(out[0], fromBigEndian(0));
 }
 
-TEST(SheetRendererEncodeTest, EncodesLinearLightAsTheColourEngineDoes) {
-    auto curves = srgbCurves();
-    ASSERT_TRUE(curves);
-    const std::size_t count = 2 * SheetRenderer::chunkPixels + 17;
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<Pixel> linear(count);
-    for (Pixel& p : linear) {
-        p = Pixel{unit(random), unit(random) * unit(random), unit(random) * 0.01f, 1};
-    }
-    std::vector<Pixel> encoded(count);
-    SheetRenderer::encode(linear.data(), count, encoded.data(), *curves);
-
-    const ColorTransform reference(*ColorProfiles::linearized(ColorSpace::sRGB().icc), ColorSpace::sRGB().icc,
-                                   RenderingIntent::relativeColorimetric, false);
-    std::vector<Pixel> expected = linear;
-    reference.convert(expected.data(), ColorTransform::Layout::floatRGBA, expected.data(),
-                      ColorTransform::Layout::floatRGBA, static_cast<int>(count), 1);
-    for (std::size_t i = 0; i < count; ++i) {
-        ASSERT_NEAR(encoded[i].r, expected[i].r, 2e-5f) << i;
-        ASSERT_NEAR(encoded[i].g, expected[i].g, 2e-5f) << i;
-        ASSERT_NEAR(encoded[i].b, expected[i].b, 2e-5f) << i;
-    }
-
-    // The ends of the tables: 1 and above give the last entry, 0, below and NaN the first; the fourth
-    // channel becomes 1.
-    const float* red = curves->encoding().data();
-    const float* green = red + ToneCurves::encodingSize;
-    const std::vector<Pixel> ends = {{1.0f, 0.0f, 2.0f, 0.25f},
-                                     {-1.0f, std::numeric_limits<float>::quiet_NaN(), 0, 9}};
-    std::vector<Pixel> endsOut(2);
-    SheetRenderer::encode(ends.data(), 2, endsOut.data(), *curves);
-    EXPECT_EQ(endsOut[0].r, red[ToneCurves::encodingSize - 1]);
-    EXPECT_EQ(endsOut[0].g, green[0]);
-    EXPECT_EQ(endsOut[1].r, red[0]);
-    EXPECT_EQ(endsOut[1].g, green[0]);
-    EXPECT_EQ(endsOut[0].a, 1.0f);
-    EXPECT_EQ(endsOut[1].a, 1.0f);
-
-    // Rounding through the tables is encoding, then rounding.
-    EXPECT_EQ(roundedSamples(linear, false, curves.get()), roundedSamples(encoded, false));
-    EXPECT_EQ(roundedSamples(linear, true, curves.get()), roundedSamples(encoded, true));
-}
-
 TEST(SheetRendererSlicesTest, EachTransformConvertsOneSliceAndEverySliceFinishesBeforeTheFirstFailure) {
     const auto transforms = paperTransforms(8, TestProfiles::lutPrinter(9));
     std::mutex lock;
@@ -163,19 +111,4 @@ TEST(SheetRendererSlicesTest, EachTransformConvertsOneSliceAndEverySliceFinishes
         },
         ColorTransformErrorCode::conversionFailed, "색 변환에 실패했습니다");
     EXPECT_EQ(finished.load(), 6);
-}
-
-TEST(SheetRendererSlicesTest, SlicedPaperConversionEqualsOneWholeConversion) {
-    const std::string paper = TestProfiles::lutPrinter(17);
-    const int width = 37, rows = 23;
-    std::vector<std::uint16_t> padded(static_cast<std::size_t>(width) * rows * 4);
-    std::mt19937 random(3);
-    for (std::size_t i = 0; i < padded.size(); ++i) {
-        padded[i] = i % 4 == 3 ? 0 : static_cast<std::uint16_t>(random());
-    }
-    std::vector<std::uint16_t> sliced(static_cast<std::size_t>(width) * rows * 3);
-    SheetRenderer::convertInSlices(paperTransforms(8, paper), padded.data(), sliced.data(), width, rows);
-    std::vector<std::uint16_t> whole(sliced.size());
-    paperTransforms(1, paper)[0]->convert(padded.data(), true, whole.data(), true, width, rows);
-    EXPECT_EQ(sliced, whole);
 }

@@ -53,30 +53,13 @@ std::array<double, 3> plain(Colour c) {
 
 // What Little CMS itself makes of an sRGB colour through the paper profile, 8-bit device values.
 std::array<double, 3> onPaper(Colour c, const std::string& paper, bool perceptual) {
-    const std::string& srgb = ColorSpace::sRGB().icc;
-    cmsHPROFILE from = cmsOpenProfileFromMem(srgb.data(), static_cast<cmsUInt32Number>(srgb.size()));
-    cmsHPROFILE to = cmsOpenProfileFromMem(paper.data(), static_cast<cmsUInt32Number>(paper.size()));
-    cmsHTRANSFORM t = cmsCreateTransform(from, TYPE_RGB_16, to, TYPE_RGB_16,
-                                         perceptual ? INTENT_PERCEPTUAL : INTENT_RELATIVE_COLORIMETRIC,
-                                         perceptual ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0);
-    const cmsUInt16Number in[3] = {static_cast<cmsUInt16Number>(c[0] * 257),
-                                   static_cast<cmsUInt16Number>(c[1] * 257),
-                                   static_cast<cmsUInt16Number>(c[2] * 257)};
-    cmsUInt16Number out[3];
-    cmsDoTransform(t, in, out, 1);
-    cmsDeleteTransform(t);
-    cmsCloseProfile(from);
-    cmsCloseProfile(to);
+    const std::uint16_t in[3] = {static_cast<std::uint16_t>(c[0] * 257),
+                                 static_cast<std::uint16_t>(c[1] * 257),
+                                 static_cast<std::uint16_t>(c[2] * 257)};
+    const auto out = TestProfiles::convert<std::uint16_t>(
+        ColorSpace::sRGB().icc, TYPE_RGB_16, paper, TYPE_RGB_16,
+        perceptual ? INTENT_PERCEPTUAL : INTENT_RELATIVE_COLORIMETRIC, perceptual, in, 1);
     return {out[0] / 257.0, out[1] / 257.0, out[2] / 257.0};
-}
-
-std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
-    std::vector<std::string> entries;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        entries.push_back(entry.path().filename().string());
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
 }
 
 struct Sheet {
@@ -223,7 +206,7 @@ TEST(SheetRendererFailureTest, EveryFailureNamesItsCauseAndLeavesNoFileButTheEar
               0)
         << output;
     EXPECT_EQ(TestSupport::readFile(folder / "out.pdf"), "an earlier export");
-    EXPECT_EQ(folderEntries(folder.path()),
+    EXPECT_EQ(TestSupport::filesIn(folder.path()),
               (std::vector<std::string>{"garbage.icc", "not-a-photo.jpg", "out.pdf", "photo.png"}));
 }
 
