@@ -1,0 +1,10 @@
+// The panels' tests see widgets through the window tests' helpers.
+#pragma once
+
+#include "window/WindowTestSupport.h"
+
+namespace PanelTest {
+using WindowTest::grab;
+using WindowTest::saveArtifact;
+using WindowTest::settle;
+} // namespace PanelTest
