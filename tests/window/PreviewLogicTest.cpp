@@ -35,13 +35,7 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
     const PrintKit::Placement placement = placed(start);
     const QRectF drawn = g.viewRect(start);
     const PrintKit::Size offset{5, -3};
-    struct Case {
-        const char* what;
-        QPointF press;
-        bool exact;
-        PreviewDrag expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, QPointF, bool, PreviewDrag> cases[] = { // what, press, exact, expected
         {"inside, near the top-left handle", drawn.topLeft() + QPointF(5, 5), true,
          PreviewDrag::resize(ResizeHandle::topLeft, start)},
         {"just outside the right handle", handlePoint(ResizeHandle::right, drawn) + QPointF(6, 8), true,
@@ -52,8 +46,8 @@ TEST(PreviewDragTest, APressDecidesBetweenResizeMoveAndNothing) {
         {"beside the photo", drawn.topLeft() - QPointF(20, 20), true, PreviewDrag::ignored()},
         {"beside the photo in fit", drawn.topLeft() - QPointF(20, 20), false, PreviewDrag::ignored()},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(began(c.press, placement, g, c.exact, offset), c.expected) << c.what;
+    for (const auto& [what, press, exact, expected] : cases)
+        EXPECT_EQ(began(press, placement, g, exact, offset), expected) << what;
     // A photo drawn 12 points wide: the top-left, top and left circles overlap, and the first handle wins.
     const Rect small(200, 200, 20, 20);
     const QRectF tiny = g.viewRect(small);

@@ -57,21 +57,11 @@ public:
         measureCall; // none: the engine's
     Gate findGate, createGate;
     // What was asked.
-    int finds() {
-        return locked([&] { return finds_; });
-    }
-    int measurements() {
-        return locked([&] { return measurements_; });
-    }
-    std::vector<std::filesystem::path> detached() {
-        return locked([&] { return detached_; });
-    }
-    std::vector<std::filesystem::path> reopened() {
-        return locked([&] { return reopened_; });
-    }
-    void setDrivers(std::vector<PrintKit::EpsonDriver> list) {
-        locked([&] { drivers = std::move(list); });
-    }
+    int finds() { return locked([&] { return finds_; }); }
+    int measurements() { return locked([&] { return measurements_; }); }
+    std::vector<std::filesystem::path> detached() { return locked([&] { return detached_; }); }
+    std::vector<std::filesystem::path> reopened() { return locked([&] { return reopened_; }); }
+    void setDrivers(std::vector<PrintKit::EpsonDriver> list) { locked([&] { drivers = std::move(list); }); }
     std::vector<PrintKit::FoundPrinter> discover(std::chrono::milliseconds, const std::atomic<bool>*) override {
         return locked([&] { return found; });
     }
@@ -102,6 +92,7 @@ public:
     void detachInstaller(const std::filesystem::path& mount) override {
         locked([&] { detached_.push_back(mount); });
     }
-    std::optional<double> measureExpansion(const std::string& queue, const PrintKit::PPDPageSize& page) override;
+    std::optional<double> measureExpansion(const std::string& queue,
+                                           const PrintKit::PPDPageSize& page) override;
 };
 } // namespace TestDoubles
