@@ -5,7 +5,7 @@
 #pragma once
 
 #include "QuilmPrint/panels/MenuEntry.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "QuilmPrint/panels/MachineRow.h"
 
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

@@ -3,8 +3,8 @@
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/MachineRow.h"
 #include "QuilmPrint/panels/SetupRow.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Desktop.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

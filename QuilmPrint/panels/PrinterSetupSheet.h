@@ -5,7 +5,7 @@
 #pragma once
 
 #include "PrintKit/printers/EpsonMachines.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
 
 #include <QDialog>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "QuilmPrint/panels/SetupRow.h"
 
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QFontMetricsF>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "QuilmPrint/window/ActionBar.h"
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Desktop.h"
 #include "QuilmPrint/window/JobsPanel.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // jobs button with its popover, and the prominent print button.
 #pragma once
 
-#include "QuilmPrint/window/CoalescedRefresh.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
 
 #include <QWidget>
 #include <optional>

@@ -1,8 +1,8 @@
 #include "QuilmPrint/window/GridCanvas.h"
 
 #include "PrintKit/render/layout/GridLayout.h"
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/SheetBackdrop.h"
-#include "QuilmPrint/window/Theme.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "QuilmPrint/window/JobRow.h"
 
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "QuilmPrint/window/JobsPanel.h"
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 #include "QuilmPrint/window/JobRow.h"
 
 #include <QGuiApplication>

@@ -1,10 +1,10 @@
 #include "QuilmPrint/window/PhotoSidebar.h"
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/Desktop.h"
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Desktop.h"
+#include "QuilmPrint/shared/Theme.h"
 
 #include <QAbstractListModel>
 #include <QContextMenuEvent>

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "QuilmPrint/model/ModelRecords.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
 #include "QuilmPrint/window/PreviewText.h"
 
 #include <QListView>

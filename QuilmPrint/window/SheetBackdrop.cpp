@@ -1,7 +1,7 @@
 #include "QuilmPrint/window/SheetBackdrop.h"
 
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/PreviewText.h"
-#include "QuilmPrint/window/Theme.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,7 +1,7 @@
 #include "QuilmPrint/window/SheetCanvas.h"
 
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/SheetBackdrop.h"
-#include "QuilmPrint/window/Theme.h"
 
 #include <QPainter>
 #include <cmath>

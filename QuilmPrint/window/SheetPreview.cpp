@@ -1,10 +1,10 @@
 #include "QuilmPrint/window/SheetPreview.h"
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/PreviewText.h"
-#include "QuilmPrint/window/Theme.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "QuilmPrint/model/ModelRecords.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
 #include "QuilmPrint/window/GridCanvas.h"
 #include "QuilmPrint/window/PreviewDrag.h"
 #include "QuilmPrint/window/SheetCanvas.h"

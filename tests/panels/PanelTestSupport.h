@@ -1,7 +1,7 @@
 // The panels' tests see widgets through the window tests' helpers.
 #pragma once
 
-#include "window/WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 namespace PanelTest {
 using WindowTest::grab;

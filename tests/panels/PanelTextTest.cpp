@@ -5,33 +5,33 @@
 #include "QuilmPrint/panels/LayoutText.h"
 #include "QuilmPrint/panels/NumberText.h"
 #include "QuilmPrint/panels/PaperText.h"
-#include "window/WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace QuilmPrint;
+using PrintKit::ICCProfileInfo;
 using PrintKit::PPDChoice;
 using PrintKit::PPDOption;
-using PrintKit::ICCProfileInfo;
 using PrintKit::ProfileMatch;
 
 TEST(NumberTextTest, ShowsAtMostOneDecimalAndReadsNumbersOfTheLocaleOnly) {
     QLocale::setDefault(QLocale(QLocale::German));
-    const std::pair<double, const char*> shown[] = {{210, "210"}, {101.6, "101.6"}, {101.64, "101.6"},
-                                                    {101.96, "102"}, {-2, "-2"}, {-0.04, "0"}, {0.05, "0.1"},
-                                                    {1234567, "1234567"}};
+    const std::pair<double, const char*> shown[] = {{210, "210"},    {101.6, "101.6"},    {101.64, "101.6"},
+                                                    {101.96, "102"}, {-2, "-2"},          {-0.04, "0"},
+                                                    {0.05, "0.1"},   {1234567, "1234567"}};
     for (auto [value, text] : shown)
         EXPECT_EQ(NumberText::format(value), text) << value;
     QLocale::setDefault(QLocale::c());
     const QLocale de(QLocale::German), en(QLocale::English);
     const auto no = std::nullopt;
     const std::tuple<const char*, QLocale, std::optional<double>> read[] = {
-        {"101.6", de, 101.6}, {"101,6", de, 101.6}, {" 3 ", en, 3.0},      {"-2", en, -2.0}, {"1e2", en, 100.0},
-        {"101,6", en, no},    {"1,500", en, no},    {"1.500,5", de, no},   {"", de, no},     {"abc", de, no},
-        {"12mm", en, no},     {"nan", en, no},      {"inf", de, no},       {"-infinity", en, no},
-        {"1e999", de, no},    {"1,0e999", de, no}};
+        {"101.6", de, 101.6}, {"101,6", de, 101.6},  {" 3 ", en, 3.0},  {"-2", en, -2.0},
+        {"1e2", en, 100.0},   {"101,6", en, no},     {"1,500", en, no}, {"1.500,5", de, no},
+        {"", de, no},         {"abc", de, no},       {"12mm", en, no},  {"nan", en, no},
+        {"inf", de, no},      {"-infinity", en, no}, {"1e999", de, no}, {"1,0e999", de, no}};
     for (const auto& [text, locale, value] : read)
         EXPECT_EQ(NumberText::parse(text, locale), value) << text << " in " << locale.name().toStdString();
 }
@@ -52,10 +52,14 @@ TEST(NumberTextTest, IdentityChangesWithTheTenths) {
 
 TEST(LayoutTextTest, PresetAndTemplateTitlesMatchWithinHalfATenth) {
     const char* custom = "직접 입력";
-    const std::tuple<double, double, const char*> sizes[] = {
-        {101.6, 152.4, "10×15cm (4×6in)"}, {101.62, 152.38, "10×15cm (4×6in)"}, {101.7, 152.4, custom},
-        {152.4, 101.6, custom}, {210, 297, "A4"}, {279.4, 355.6, "28×36cm (11×14in)"},
-        {148.049, 209.951, "A5"}, {148.05, 210, custom}};
+    const std::tuple<double, double, const char*> sizes[] = {{101.6, 152.4, "10×15cm (4×6in)"},
+                                                             {101.62, 152.38, "10×15cm (4×6in)"},
+                                                             {101.7, 152.4, custom},
+                                                             {152.4, 101.6, custom},
+                                                             {210, 297, "A4"},
+                                                             {279.4, 355.6, "28×36cm (11×14in)"},
+                                                             {148.049, 209.951, "A5"},
+                                                             {148.05, 210, custom}};
     for (auto [w, h, title] : sizes)
         EXPECT_EQ(LayoutText::presetTitle(w, h), title) << w << "×" << h;
     const GridSettings postcard{101.6, 152.4, 3, true, false, true, true, false, false};
@@ -97,12 +101,16 @@ TEST(LayoutTextTest, GridOrientationAndSummary) {
     EXPECT_EQ(LayoutText::gridSummary(plan, false, 0, 0), "3×4 = 12칸 · 사진 없음");
     EXPECT_EQ(LayoutText::gridSummary(plan, true, 30, 1), "3×4 = 12칸 · 선택한 사진으로 모든 칸");
     plan.turned = true;
-    EXPECT_EQ(LayoutText::gridSummary(plan, false, 25, 3), "3×4 = 12칸 · 칸을 돌려 더 많이 넣음 · 사진 25장 → 3장");
+    EXPECT_EQ(LayoutText::gridSummary(plan, false, 25, 3),
+              "3×4 = 12칸 · 칸을 돌려 더 많이 넣음 · 사진 25장 → 3장");
 }
 
 TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) {
-    const std::vector<PPDChoice> choices{{"A", "CD/DVD Label", {}}, {"B", "Glossy", {}}, {"C", "Printable Disc", {}},
-                                         {"D", "cd case", {}}, {"E", "Matte", {}}};
+    const std::vector<PPDChoice> choices{{"A", "CD/DVD Label", {}},
+                                         {"B", "Glossy", {}},
+                                         {"C", "Printable Disc", {}},
+                                         {"D", "cd case", {}},
+                                         {"E", "Matte", {}}};
     std::vector<std::string> kept;
     for (const PPDChoice& choice : PaperText::withoutDiscs(choices))
         kept.push_back(choice.key);
@@ -114,7 +122,8 @@ TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) 
     using Size = PrintKit::CustomSheetSize; // a custom size turned keeps both its sides
     EXPECT_EQ(PaperText::oriented(Size{420, 283}, true), (Size{283, 420}));
     EXPECT_EQ(PaperText::oriented(Size{283, 420}, false), (Size{420, 283}));
-    const std::vector<SavedCustomPaper> saved{{"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594)}};
+    const std::vector<SavedCustomPaper> saved{
+        {"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594)}};
     const MenuEntries withSaved = PaperText::sheetMenu(sheets, true, saved);
     ASSERT_EQ(withSaved.size(), 6u);
     EXPECT_EQ(withSaved[2], E::divider());
@@ -127,15 +136,18 @@ TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
     EXPECT_EQ(PaperText::savedCaption(false, 3, {}), "저장하면 다음에도 똑같은 설정으로 인쇄됩니다.");
     EXPECT_EQ(PaperText::savedCaption(true, 3, QDateTime(QDate(2024, 5, 1), QTime(15, 4))),
               "3번째 저장 · 2024. 5. 1. 오후 3:04");
-    EXPECT_EQ(PaperText::shortDateTime(QDateTime(QDate(2023, 12, 31), QTime(0, 30))), "2023. 12. 31. 오전 12:30");
+    EXPECT_EQ(PaperText::shortDateTime(QDateTime(QDate(2023, 12, 31), QTime(0, 30))),
+              "2023. 12. 31. 오전 12:30");
     using Q = PrintKit::PrintQuality;
     const QString custom = "드라이버 옵션 그대로. 바꾼 항목만 레시피에 저장.",
                   hidden = "Epson 공식 설정. 이 용지는 세부값 미공개 · 바꾸려면 직접 지정.",
                   preset = "Epson 공식 설정값. 하나라도 바꾸면 직접 지정으로.";
     // quality, details known, overrides set: details shown, caption, reset shown
     const std::tuple<Q, bool, bool, PaperText::QualityDetails> qualities[] = {
-        {Q::standard, false, false, {false, hidden, false}}, {Q::high, true, true, {true, preset, false}},
-        {Q::custom, false, false, {true, custom, false}},    {Q::custom, true, true, {true, custom, true}}};
+        {Q::standard, false, false, {false, hidden, false}},
+        {Q::high, true, true, {true, preset, false}},
+        {Q::custom, false, false, {true, custom, false}},
+        {Q::custom, true, true, {true, custom, true}}};
     for (const auto& [quality, known, overrides, expected] : qualities)
         EXPECT_EQ(PaperText::qualityDetails(quality, known, overrides), expected);
     // A two-choice option with one "Off" is a switch.
@@ -148,8 +160,9 @@ TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
     using S = PaperText::DetailSwitch;
     EXPECT_EQ(PaperText::detailSwitch(option({{"0", "Off"}, {"1", "On"}})), (S{"1", "0"}));
     EXPECT_EQ(PaperText::detailSwitch(option({{"1", "Fast"}, {"0", "Off"}})), (S{"1", "0"}));
-    for (const auto& choices : {option({{"0", "Off"}, {"1", "Off"}}), option({{"0", "Low"}, {"1", "High"}}),
-                                option({{"0", "off"}, {"1", "On"}}), option({{"0", "Off"}, {"1", "On"}, {"2", "Max"}})})
+    for (const auto& choices :
+         {option({{"0", "Off"}, {"1", "Off"}}), option({{"0", "Low"}, {"1", "High"}}),
+          option({{"0", "off"}, {"1", "On"}}), option({{"0", "Off"}, {"1", "On"}, {"2", "Max"}})})
         EXPECT_EQ(PaperText::detailSwitch(choices), std::nullopt);
     const PPDOption menu = option({{"0", "Low"}, {"1", "High"}});
     EXPECT_EQ(PaperText::detailTitle(menu, std::string("1")), "ko-High");
@@ -174,9 +187,9 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
         info.description = std::move(description);
         return info;
     };
-    const std::vector<ICCProfileInfo> profiles{profile("/p/10", "Paper 10"), profile("/p/gloss", "Glossy"),
-                                               profile("/p/9", "Paper 9"),   profile("/p/a2", "Same"),
-                                               profile("/p/a1", "Same"),     profile("/p/lower", "glossy matte")};
+    const std::vector<ICCProfileInfo> profiles{
+        profile("/p/10", "Paper 10"), profile("/p/gloss", "Glossy"), profile("/p/9", "Paper 9"),
+        profile("/p/a2", "Same"),     profile("/p/a1", "Same"),      profile("/p/lower", "glossy matte")};
     const std::vector<ProfileMatch> suggestions{{profile("/p/gloss", "Glossy"), 0.9, true},
                                                 {profile("/p/other", "Other Glossy"), 0.7, false}};
     const auto others = ColorText::otherProfiles(profiles, suggestions);
@@ -191,8 +204,9 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
         return result;
     };
     const MenuEntries menu = ColorText::profileMenu(suggestions, others);
-    EXPECT_EQ(titles(menu), (QStringList{"[이 용지에 추천]", "● Glossy", "○ Other Glossy", "[모든 프린터 프로파일]",
-                                         "glossy matte", "Paper 9", "Paper 10", "Same", "Same"}));
+    EXPECT_EQ(titles(menu),
+              (QStringList{"[이 용지에 추천]", "● Glossy", "○ Other Glossy", "[모든 프린터 프로파일]",
+                           "glossy matte", "Paper 9", "Paper 10", "Same", "Same"}));
     EXPECT_EQ(menu[2].id, "/p/other");
     EXPECT_EQ(titles(ColorText::profileMenu({}, {})), QStringList{"[모든 프린터 프로파일]"});
     EXPECT_EQ(ColorText::profileWarning(suggestions, "/p/gloss"), QString());
@@ -201,8 +215,11 @@ TEST(ColorTextTest, MenuListsSuggestionsFirstThenTheRestInNaturalOrder) {
 
 TEST(DriverTextTest, RowsNameOptionsInKoreanAndKeepTheRawPairInOrder) {
     const auto ppd = PrintKit::PPDFile::load(QUILM_FIXTURES "/ppd/qx-p900.ppd", {{"ko"}});
-    const std::vector<PrintKit::PrintOption> options{
-        {"PageSize", "Postcard"}, {"EPIJ_Medi", "PLPP"}, {"EPIJ_CMat", "1"}, {"EPIJ_Qual", "999"}, {"copies", "2"}};
+    const std::vector<PrintKit::PrintOption> options{{"PageSize", "Postcard"},
+                                                     {"EPIJ_Medi", "PLPP"},
+                                                     {"EPIJ_CMat", "1"},
+                                                     {"EPIJ_Qual", "999"},
+                                                     {"copies", "2"}};
     EXPECT_EQ(DriverText::optionRows(options, ppd),
               (std::vector<DriverText::OptionRow>{
                   {"용지 크기", "엽서", "PageSize=Postcard"},

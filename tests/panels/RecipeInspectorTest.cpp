@@ -1,13 +1,14 @@
 // The recipe inspector over a model on the private print server: its sections, rows and menus reaching the
 // model through its operations, its controls, and pictures of it in typical states.
+#include "QuilmPrint/panels/RecipeInspector.h"
+
 #include "AppTestSupport.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/DriverSection.h"
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/LayoutText.h"
 #include "QuilmPrint/panels/PaperText.h"
-#include "QuilmPrint/panels/RecipeInspector.h"
-#include "window/WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QMenu>
 #include <QScrollArea>
@@ -121,7 +122,8 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
     EXPECT_EQ(titles, (QStringList{"레시피", "용지", "색", "배치", "드라이버"}));
     const QImage image = WindowTest::grab(inspector.get());
     for (InspectorSection* section : sections) {
-        const QPoint bottom = section->mapTo(inspector.get(), QPoint(section->width() / 2, section->height() - 1));
+        const QPoint bottom =
+            section->mapTo(inspector.get(), QPoint(section->width() / 2, section->height() - 1));
         EXPECT_GT(image.pixelColor(bottom).lightness(), image.pixelColor(bottom - QPoint(0, 3)).lightness())
             << section->title().toStdString();
     }
@@ -129,8 +131,9 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
     // two pairs of missing-glyph boxes they differ.
     auto ink = [&](InspectorSection* section) {
         const QLabel* label = section->findChild<QLabel*>();
-        QImage pixels = image.copy(QRect(label->mapTo(inspector.get(), QPoint(0, 0)),
-                                         QSize(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->height())));
+        QImage pixels = image.copy(
+            QRect(label->mapTo(inspector.get(), QPoint(0, 0)),
+                  QSize(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->height())));
         int count = 0;
         for (int y = 0; y < pixels.height(); ++y)
             for (int x = 0; x < pixels.width(); ++x) {
@@ -145,8 +148,8 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
     const QImage paper = ink(sections[1]), layout = ink(sections[3]); // "용지" and "배치"
     EXPECT_NE(paper.copy(0, 0, layout.width(), layout.height()), layout);
     auto* quality = get<ChipRow>("quality"); // unsupported qualities are shown, disabled
-    EXPECT_EQ(std::make_tuple(quality->chip(0)->isEnabled(), quality->chip(1)->isEnabled(), quality->chip(2)->isEnabled(),
-                              quality->chip(0)->isVisible()),
+    EXPECT_EQ(std::make_tuple(quality->chip(0)->isEnabled(), quality->chip(1)->isEnabled(),
+                              quality->chip(2)->isEnabled(), quality->chip(0)->isVisible()),
               std::make_tuple(false, false, true, true));
     // The name renames on every keystroke and keeps its focus and cursor.
     auto* name = get<QLineEdit>("recipeName");
@@ -176,14 +179,16 @@ TEST_F(InspectorTest, SectionsInOrderClosedByHairlinesWithHangulDrawnAndTheNameT
 TEST_F(InspectorTest, MediaSheetAndCustomSizeRowsReachTheModel) {
     OPEN(AppTestSupport::p900Queue);
     EXPECT_EQ(menu(get<MenuChip>("media")),
-              (QStringList{"보통 용지", "프리미엄 광택 사진 용지", "Premium Luster Photo Paper", "벨벳 파인 아트 용지"}));
+              (QStringList{"보통 용지", "프리미엄 광택 사진 용지", "Premium Luster Photo Paper",
+                           "벨벳 파인 아트 용지"}));
     choose(get<MenuChip>("media"), "Premium Luster Photo Paper");
     EXPECT_EQ(recipe().media, "PLPP");
     EXPECT_EQ(title("media"), "Premium Luster Photo Paper");
     auto* sheet = get<MenuChip>("sheet");
     EXPECT_EQ(menu(sheet), (QStringList{"A4", "Letter", "A3", "4 x 6 인치", "엽서", "-", "사용자 지정…"}));
     choose(sheet, "엽서");
-    EXPECT_EQ(std::make_pair(recipe().sheet, sheet->title()), std::make_pair(std::string("Postcard"), QString("엽서")));
+    EXPECT_EQ(std::make_pair(recipe().sheet, sheet->title()),
+              std::make_pair(std::string("Postcard"), QString("엽서")));
     EXPECT_FALSE(shown("customWidth"));
     const PrintKit::CustomSheetSize current = model->currentPaperSize();
     choose(sheet, "사용자 지정…"); // starts from the size of the sheet being printed
@@ -198,7 +203,8 @@ TEST_F(InspectorTest, MediaSheetAndCustomSizeRowsReachTheModel) {
     EXPECT_NEAR(recipe().customSheet->heightMM(), 100, 1e-9);
     EXPECT_EQ(selected("customOrientation"), 1);
     auto* width = get<NumberField>("customWidth");
-    EXPECT_EQ(std::make_pair(width->text(), width->identity()), std::make_pair(QString("148"), QString("custom-w-1480")));
+    EXPECT_EQ(std::make_pair(width->text(), width->identity()),
+              std::make_pair(QString("148"), QString("custom-w-1480")));
     // Text that is no finite number here stores nothing and shows the value again.
     for (const char* typed : {"210,5", "abc", "nan", "inf", "1e999", ""}) {
         type(width, typed);
@@ -226,7 +232,7 @@ TEST_F(InspectorTest, QualitySharpeningAndEdgeCompensationRows) {
     EXPECT_TRUE(get<ToggleRow>("detail-EPIJ_Bi_D")->isOn());
     EXPECT_FALSE(get<ToggleRow>("detail-EPIJ_Silt")->isOn());
     EXPECT_FALSE(shown("resetOverrides"));
-    choose(qual, "정밀 - 1440dpi"); // editing a detail of a preset makes the quality custom
+    choose(qual, "정밀 - 1440dpi");          // editing a detail of a preset makes the quality custom
     EXPECT_EQ(get("detail-EPIJ_Qual"), row); // updated in place, not rebuilt
     EXPECT_EQ(recipe().quality, PrintKit::PrintQuality::custom);
     EXPECT_EQ(recipe().driverOverrides.at("EPIJ_Qual"), "303");
@@ -254,10 +260,12 @@ TEST_F(InspectorTest, QualitySharpeningAndEdgeCompensationRows) {
     auto caption = [&](const char* settled) {
         return QString(model->prepare().bleedPending ? "이 용지의 확대 비율 재는 중…" : settled);
     };
-    EXPECT_EQ(text("bleedCaption"), caption("여백 없음은 종이보다 크게 인쇄해 가장자리 몇 mm가 잘림. 켜면 안 잘림."));
+    EXPECT_EQ(text("bleedCaption"),
+              caption("여백 없음은 종이보다 크게 인쇄해 가장자리 몇 mm가 잘림. 켜면 안 잘림."));
     click(get<ToggleRow>("bleed")->toggle());
     EXPECT_TRUE(recipe().bleedCompensation);
-    EXPECT_EQ(text("bleedCaption"), caption("사진은 종이 크기에 맞춤. 종이 밖으로 나가는 띠는 사진 끝을 늘려 채움."));
+    EXPECT_EQ(text("bleedCaption"),
+              caption("사진은 종이 크기에 맞춤. 종이 밖으로 나가는 띠는 사진 끝을 늘려 채움."));
 }
 
 TEST_F(InspectorTest, DriverSectionListsExactlyThePreparedOptions) {
@@ -265,7 +273,8 @@ TEST_F(InspectorTest, DriverSectionListsExactlyThePreparedOptions) {
     model->setCopies(3);
     const PreparedSheet sheet = model->prepare();
     ASSERT_EQ(sheet.options.back(), (PrintKit::PrintOption{"copies", "3"}));
-    EXPECT_EQ(text("driverCount"), "인쇄할 때마다 설정 " + QString::number(sheet.options.size()) + "개를 빠짐없이 그대로 보냅니다.");
+    EXPECT_EQ(text("driverCount"), "인쇄할 때마다 설정 " + QString::number(sheet.options.size()) +
+                                       "개를 빠짐없이 그대로 보냅니다.");
     DriverSection* section = inspector->driverSection();
     click(get<ChipButton>("showDriverOptions"));
     ASSERT_TRUE(section->showingOptions());
@@ -303,9 +312,9 @@ TEST_F(InspectorTest, AppManagedColourPicksTheSuggestionAndTheMenuOffersTheRest)
     EXPECT_EQ(selected("intent"), 0);
     EXPECT_TRUE(get<ToggleRow>("blackPoint")->isOn());
     EXPECT_FALSE(shown("profileWarning"));
-    EXPECT_EQ(menu(get<MenuChip>("profile")), (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
-                                                           "[모든 프린터 프로파일]", "Canvas Matte Generic", "Paper 9",
-                                                           "Paper 10"}));
+    EXPECT_EQ(menu(get<MenuChip>("profile")),
+              (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
+                           "[모든 프린터 프로파일]", "Canvas Matte Generic", "Paper 9", "Paper 10"}));
     choose(get<MenuChip>("profile"), "Paper 10");
     EXPECT_EQ(recipe().color.app->profile.description, "Paper 10");
     EXPECT_EQ(text("profileWarning"), "고른 용지용 프로파일이 아닙니다.");
@@ -465,7 +474,8 @@ TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
     // The selected chip lies on a plate; the others are outlined only, so their centre line is bare.
     const QColor bare = image.pixelColor(row.chip(0)->geometry().right() + 3, row.height() / 2);
     auto plate = [&](int index) {
-        return image.pixelColor(row.chip(index)->geometry().left() + 5, row.chip(index)->geometry().center().y()) != bare;
+        return image.pixelColor(row.chip(index)->geometry().left() + 5,
+                                row.chip(index)->geometry().center().y()) != bare;
     };
     EXPECT_FALSE(plate(0));
     EXPECT_TRUE(plate(1));

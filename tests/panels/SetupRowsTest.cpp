@@ -4,7 +4,7 @@
 #include "QuilmPrint/panels/MachineRow.h"
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
 #include "QuilmPrint/panels/SetupRow.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 #include "SetupTestSupport.h"
 
 #include <QSignalSpy>

@@ -8,10 +8,10 @@
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
 #include "QuilmPrint/panels/SetupRow.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 #include "SetupTestSupport.h"
 #include "model/doubles/SetupDouble.h"
-#include "window/RecordingDesktop.h"
+#include "shared/RecordingDesktop.h"
 
 #include <QLabel>
 #include <QLayout>

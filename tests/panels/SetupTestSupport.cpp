@@ -1,8 +1,8 @@
 #include "SetupTestSupport.h"
 
 #include "QuilmPrint/panels/SetupRow.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Theme.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -3,11 +3,11 @@
 #include "PrintKit/render/layout/CanvasTurn.h"
 #include "PrintKit/render/layout/GridLayout.h"
 #include "PrintKit/render/layout/Layout.h"
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/GridCanvas.h"
 #include "QuilmPrint/window/SheetBackdrop.h"
 #include "QuilmPrint/window/SheetCanvas.h"
-#include "QuilmPrint/window/Theme.h"
-#include "WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -181,10 +181,12 @@ TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandlesAndSnapGuides) {
         const QRectF square = SheetCanvas::handleRect(handle, drawn);
         EXPECT_DOUBLE_EQ(square.width(), 7);
         EXPECT_TRUE(near(at(image, square.center()), Qt::white, 3)) << int(handle);
-        EXPECT_GT(activeCoverage(image, QPointF(square.left(), square.center().y()), paper), 0.6) << int(handle);
+        EXPECT_GT(activeCoverage(image, QPointF(square.left(), square.center().y()), paper), 0.6)
+            << int(handle);
     }
     EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::topLeft, drawn).center(), drawn.topLeft());
-    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(), QPointF(drawn.left(), drawn.center().y()));
+    EXPECT_EQ(SheetCanvas::handleRect(ResizeHandle::left, drawn).center(),
+              QPointF(drawn.left(), drawn.center().y()));
     EXPECT_GT(activeCoverage(image, QPointF(drawn.center().x() - 30, drawn.top()), paper), 0.6); // the frame
     // Snapped: the left guide continues above the photo, the centre guide crosses the sheet's far side; none
     // at the right. Without handles the frame is gone.
@@ -193,10 +195,12 @@ TEST(SheetCanvasTest, ExactLayoutShowsTheFrameWithEightHandlesAndSnapGuides) {
     const QImage guides = paint(in);
     EXPECT_TRUE(near(at(guides, drawn.center().x() - 30, drawn.top()), paper, 2));
     const QRectF sheet = in.geometry.viewRect(Rect(0, 0, 612, 792));
-    EXPECT_TRUE(dashedLineAt(guides, {drawn.left(), sheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
-    EXPECT_TRUE(dashedLineAt(guides, {sheet.right() - 60, sheet.center().y()}, {sheet.right() - 2, sheet.center().y()},
-                             paper));
-    EXPECT_FALSE(dashedLineAt(guides, {drawn.right(), sheet.top() + 2}, {drawn.right(), drawn.top() - 2}, paper));
+    EXPECT_TRUE(
+        dashedLineAt(guides, {drawn.left(), sheet.top() + 2}, {drawn.left(), drawn.top() - 2}, paper));
+    EXPECT_TRUE(dashedLineAt(guides, {sheet.right() - 60, sheet.center().y()},
+                             {sheet.right() - 2, sheet.center().y()}, paper));
+    EXPECT_FALSE(
+        dashedLineAt(guides, {drawn.right(), sheet.top() + 2}, {drawn.right(), drawn.top() - 2}, paper));
 }
 
 TEST(SheetCanvasTest, TurnedCanvasDrawsTheSheetLyingDown) {
@@ -224,7 +228,8 @@ namespace {
 const QColor green(40, 200, 60);
 
 PhotoItem photo(const char* name, int width, int height, QImage thumbnail) {
-    return PhotoItem{QUuid::createUuid(), std::filesystem::path("/photos") / name, width, height, std::move(thumbnail)};
+    return PhotoItem{QUuid::createUuid(), std::filesystem::path("/photos") / name, width, height,
+                     std::move(thumbnail)};
 }
 
 // 2.5 × 3.5 inch cells on Letter: turned, 2 × 4 of them fit where 3 × 2 would unturned.

@@ -6,7 +6,7 @@
 #include "PrintKit/settings/PPDFile.h"
 #include "QuilmPrint/model/ModelSettings.h"
 #include "TestImages.h"
-#include "WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QColor>
 #include <QImage>

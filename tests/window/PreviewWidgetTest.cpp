@@ -1,12 +1,12 @@
 // The sheet preview and the photo list on a real model and the private printer server: what they show and
 // say, and what their pointer gestures hand to the model.
 #include "PreviewTestSupport.h"
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/PhotoSidebar.h"
 #include "QuilmPrint/window/SheetPreview.h"
-#include "QuilmPrint/window/Theme.h"
-#include "RecordingDesktop.h"
-#include "WindowTestSupport.h"
+#include "shared/RecordingDesktop.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -102,8 +102,8 @@ TEST_F(PreviewWidgetTest, OnePhotoSheetShowsThePhotoWhereTheEnginePutsIt) {
 TEST_F(PreviewWidgetTest, BorderlessSheetNamesWhatHappensAtTheEdges) {
     model().setSource("SFBL");
     model().setBleedCompensation(true);
-    world.sandbox.settings()->setValue(ModelSettings::bleedExpansionKey(AppTestSupport::p900Queue, "A4.Borderless"),
-                                       1.04);
+    world.sandbox.settings()->setValue(
+        ModelSettings::bleedExpansionKey(AppTestSupport::p900Queue, "A4.Borderless"), 1.04);
     show();
     model().setSelectedPhotoID(world.add(twoColourJpeg(800, 1200, 0.5)).id);
     model().setLayoutMode(LayoutMode::fill);
@@ -126,7 +126,8 @@ TEST_F(PreviewWidgetTest, ResizingSnapsAndKeepsTheMinimumAndDraggingSetsTheOffse
     const double scale = preview->geometry().scale;
     // The right handle dragged to 3 points short of the printable area's right edge lands on it.
     const QPoint right = handlePoint(ResizeHandle::right, placed()).toPoint();
-    const QPoint to = right + QPoint(static_cast<int>(std::round((area.maxX() - 3 - start.maxX()) * scale)), 0);
+    const QPoint to =
+        right + QPoint(static_cast<int>(std::round((area.maxX() - 3 - start.maxX()) * scale)), 0);
     QTest::mousePress(preview->canvas(), Qt::LeftButton, {}, right);
     QTest::mouseMove(preview->canvas(), (right + to) / 2);
     QTest::mouseMove(preview->canvas(), to);
@@ -137,7 +138,8 @@ TEST_F(PreviewWidgetTest, ResizingSnapsAndKeepsTheMinimumAndDraggingSetsTheOffse
     EXPECT_FALSE(preview->isDragging());
     EXPECT_NEAR(model().exactWidthMM(), (area.maxX() - start.minX()) * millimetres, 1e-9);
     EXPECT_NEAR(model().exactHeightMM(), start.height() * millimetres, 1e-9);
-    EXPECT_NEAR(model().offsets().value(photo.id).width, (start.minX() + area.maxX()) / 2 - area.midX(), 1e-9);
+    EXPECT_NEAR(model().offsets().value(photo.id).width, (start.minX() + area.maxX()) / 2 - area.midX(),
+                1e-9);
     EXPECT_NEAR(model().offsets().value(photo.id).height, start.midY() - area.midY(), 1e-9);
     // The left handle dragged past the right edge: 20 points wide, the right edge kept.
     settle();
@@ -195,10 +197,12 @@ TEST_F(PreviewWidgetTest, DoubleClickAndChipsSetTheZoom) {
     QTest::mouseClick(preview->zoomChip(2), Qt::LeftButton);
     settle();
     EXPECT_EQ(preview->zoom(), 4);
-    const int wanted = static_cast<int>(std::llround(preview->geometry().pageWidth * preview->geometry().scale * 2));
+    const int wanted =
+        static_cast<int>(std::llround(preview->geometry().pageWidth * preview->geometry().scale * 2));
     ASSERT_GT(wanted, 3000);
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return model().previewImage().width() > 3000; }));
-    EXPECT_NEAR(std::max(model().previewImage().width(), model().previewImage().height()), std::min(wanted, 6000), 1);
+    EXPECT_NEAR(std::max(model().previewImage().width(), model().previewImage().height()),
+                std::min(wanted, 6000), 1);
     doubleClick({10, 10});
     EXPECT_EQ(preview->zoom(), 1);
 }
@@ -329,7 +333,8 @@ TEST_F(SidebarTest, DetailLinesTellThePrintResolutionAndWarnBelowTwoHundred) {
     ASSERT_EQ(shown->rowCount(), 3);
     using D = PreviewText::PhotoDetail;
     EXPECT_EQ((std::vector<D>{shown->rowDetail(0), shown->rowDetail(1), shown->rowDetail(2)}),
-              (std::vector<D>{{"3000×2000 · 600ppi", false}, {"600×400 · 120ppi", true}, {"1000×667 · 200ppi", false}}));
+              (std::vector<D>{
+                  {"3000×2000 · 600ppi", false}, {"600×400 · 120ppi", true}, {"1000×667 · 200ppi", false}}));
     // The flagged line is drawn in the warning colour and carries the warning as its tooltip.
     const QImage image = WindowTest::grab(shown.sidebar.get());
     auto hasWarnColour = [&](int row) {
@@ -361,7 +366,8 @@ TEST_F(SidebarTest, HoverShowsTheRemoveButtonClicksSelectOrRemoveAndTheRowMenuRe
     Shown shown(&model());
     auto crossShown = [&] {
         const QImage image = WindowTest::grab(shown.sidebar.get());
-        return image.pixelColor(shown.viewport()->mapTo(shown.sidebar.get(), shown.removeButton(0))).lightness() > 80;
+        return image.pixelColor(shown.viewport()->mapTo(shown.sidebar.get(), shown.removeButton(0)))
+                   .lightness() > 80;
     };
     // Offscreen, the pointer may be left anywhere by earlier tests: start with it outside.
     QEvent leave(QEvent::Leave);

@@ -1,14 +1,14 @@
 // The shell: commands and their shortcuts, updates, handing files over, the file chooser, and the controls
 // and symbols of the palette.
 #include "AppTestSupport.h"
-#include "QuilmPrint/window/AppDelegate.h"
-#include "QuilmPrint/window/ContentView.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/MainWindow.h"
-#include "QuilmPrint/window/QtDesktop.h"
-#include "QuilmPrint/window/Updates.h"
-#include "RecordingDesktop.h"
-#include "WindowTestSupport.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/QtDesktop.h"
+#include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/ContentView.h"
+#include "QuilmPrint/shell/MainWindow.h"
+#include "QuilmPrint/shell/Updates.h"
+#include "shared/RecordingDesktop.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QFileInfo>
 #include <QFontInfo>
@@ -73,8 +73,12 @@ TEST_F(ShellTest, UpdateCommandAnswersForEachStateOfTheBuild) {
         {{feed, ""}, true, std::nullopt, none, noneText, 0},
         {{"", "key"}, true, std::nullopt, none, noneText, 0},
         {{feed, "key"}, false, std::nullopt, none, noneText, 0},
-        {{feed, "key"}, true, 2, "지금은 업데이트를 확인할 수 없습니다",
-         "보내지 않은 장 2장이 있습니다. 인쇄를 프린터로 보낸 뒤 다시 확인하세요.", 0},
+        {{feed, "key"},
+         true,
+         2,
+         "지금은 업데이트를 확인할 수 없습니다",
+         "보내지 않은 장 2장이 있습니다. 인쇄를 프린터로 보낸 뒤 다시 확인하세요.",
+         0},
         {{feed, "key"}, true, 0, {}, {}, 1},
         {{feed, "key"}, true, std::nullopt, {}, {}, 1},
     };
@@ -223,8 +227,9 @@ TEST(ChipButtonTest, PlatesOutlinesAndDisabledStrength) {
     WindowTest::saveArtifact(image, "controls");
     // The plate between the rounded corner and the label, at the chip's strength over the window colour.
     for (size_t i = 0; i < chips.size(); ++i)
-        EXPECT_NEAR(coverage(Stage::at(image, chips[i], {5, 15}), Theme::base(), Theme::over(Theme::controlActive())),
-                    std::get<2>(cases[i]), 0.12)
+        EXPECT_NEAR(
+            coverage(Stage::at(image, chips[i], {5, 15}), Theme::base(), Theme::over(Theme::controlActive())),
+            std::get<2>(cases[i]), 0.12)
             << "case " << i;
     // A filled chip's edge is its plate colour; a plain chip's edge is its outline and its inside is bare.
     EXPECT_LE(distance(Stage::at(image, chips[0], {0, 15}), Stage::at(image, chips[0], {5, 15})), 3);
@@ -235,14 +240,17 @@ TEST(ChipButtonTest, PlatesOutlinesAndDisabledStrength) {
     const QColor control = Theme::over(Theme::control());
     EXPECT_LE(distance(Stage::at(image, off, {5, 15}), control), 2);
     const QImage offImage = image.copy(QRect(off->mapTo(&stage.widget, QPoint()), off->size()));
-    EXPECT_NEAR(brightest(offImage, 0, offImage.width()), Theme::over(Theme::inkTertiary(), control).red(), 6);
+    EXPECT_NEAR(brightest(offImage, 0, offImage.width()), Theme::over(Theme::inkTertiary(), control).red(),
+                6);
 }
 
 TEST(ProgressBarTest, FillIsClampedToTheTrack) {
     Stage stage;
     // value, filled at a quarter, at three quarters, at the end
-    const std::tuple<double, bool, bool, bool> cases[] = {
-        {-0.2, false, false, false}, {0.5, true, false, false}, {1.7, true, true, true}, {std::nan(""), false, false, false}};
+    const std::tuple<double, bool, bool, bool> cases[] = {{-0.2, false, false, false},
+                                                          {0.5, true, false, false},
+                                                          {1.7, true, true, true},
+                                                          {std::nan(""), false, false, false}};
     std::vector<ProgressBar*> bars;
     for (const auto& c : cases)
         bars.push_back(stage.add(new ProgressBar(std::get<0>(c), 8, Theme::good())));
@@ -274,7 +282,8 @@ TEST(MenuChipLabelTest, StartsWithItsSymbolOrTextAndStaysOnOneLine) {
     EXPECT_LE(brightest(paint({Symbol::printer, longName, QFont::Normal, Qt::ElideRight}), 0, 12),
               Theme::over(Theme::inkSecondary()).red() + 4);
     // One line: the elided text and the chevron fit the width, and the chevron is the last thing drawn.
-    EXPECT_EQ(menuChipLabelSize({std::nullopt, longName}).height(), menuChipLabelSize({std::nullopt, "짧음"}).height());
+    EXPECT_EQ(menuChipLabelSize({std::nullopt, longName}).height(),
+              menuChipLabelSize({std::nullopt, "짧음"}).height());
     EXPECT_GT(brightest(bare, 150, 160), Theme::base().red() + 20);
     EXPECT_LE(brightest(bare, 150, 160), Theme::over(Theme::inkTertiary()).red() + 4);
 }

@@ -1,4 +1,4 @@
-#include "QuilmPrint/window/SplitMemory.h"
+#include "QuilmPrint/shell/SplitMemory.h"
 
 #include <QDataStream>
 #include <QPointer>

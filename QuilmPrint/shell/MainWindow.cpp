@@ -1,10 +1,10 @@
-#include "QuilmPrint/window/MainWindow.h"
+#include "QuilmPrint/shell/MainWindow.h"
 
-#include "QuilmPrint/window/AppDelegate.h"
-#include "QuilmPrint/window/ContentView.h"
-#include "QuilmPrint/window/Desktop.h"
-#include "QuilmPrint/window/Theme.h"
-#include "QuilmPrint/window/Updates.h"
+#include "QuilmPrint/shared/Desktop.h"
+#include "QuilmPrint/shared/Theme.h"
+#include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/ContentView.h"
+#include "QuilmPrint/shell/Updates.h"
 
 #include <QCloseEvent>
 #include <QMenuBar>

@@ -1,6 +1,6 @@
-#include "QuilmPrint/window/AppDelegate.h"
+#include "QuilmPrint/shell/AppDelegate.h"
 
-#include "QuilmPrint/window/Updates.h"
+#include "QuilmPrint/shell/Updates.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/Theme.h"
 
 #include <QApplication>
 #include <QFontDatabase>

@@ -5,7 +5,7 @@
 // that other canvases (and tests) can draw the same pictures.
 #pragma once
 
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/Theme.h"
 
 #include <QAbstractButton>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 // running their modal loop.
 #pragma once
 
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Desktop.h"
 
 #include <QFileDialog>
 

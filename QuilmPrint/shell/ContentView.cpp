@@ -1,14 +1,14 @@
-#include "QuilmPrint/window/ContentView.h"
+#include "QuilmPrint/shell/ContentView.h"
 
 #include "QuilmPrint/panels/PrinterSetupSheet.h"
 #include "QuilmPrint/panels/RecipeInspector.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Desktop.h"
+#include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/SplitMemory.h"
 #include "QuilmPrint/window/ActionBar.h"
-#include "QuilmPrint/window/AppDelegate.h"
-#include "QuilmPrint/window/Controls.h"
-#include "QuilmPrint/window/Desktop.h"
 #include "QuilmPrint/window/PhotoSidebar.h"
 #include "QuilmPrint/window/SheetPreview.h"
-#include "QuilmPrint/window/SplitMemory.h"
 
 #include <QDialog>
 #include <QDragEnterEvent>

@@ -2,7 +2,7 @@
 // modal loop.
 #pragma once
 
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Desktop.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,7 +1,7 @@
-#include "QuilmPrint/window/Updates.h"
+#include "QuilmPrint/shell/Updates.h"
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Desktop.h"
 
 #ifndef QUILM_UPDATE_FEED_URL
 #define QUILM_UPDATE_FEED_URL ""

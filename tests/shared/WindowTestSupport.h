@@ -2,7 +2,7 @@
 // readable Qt texts in failure messages, letting queued refreshes run, and where screenshots go.
 #pragma once
 
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/Theme.h"
 
 #include <QApplication>
 #include <QColor>
@@ -57,14 +57,16 @@ inline void saveArtifact(QWidget* widget, const QString& name) {
 
 // The largest difference of the three channels, 0…255.
 inline int distance(const QColor& a, const QColor& b) {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
+    return std::max(
+        {std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())});
 }
 
 // How far `pixel` has moved from `background` towards `full`, 0…1, averaged over the channels that move.
 inline double coverage(const QColor& pixel, const QColor& background, const QColor& full) {
     double sum = 0;
     int channels = 0;
-    const int p[] = {pixel.red(), pixel.green(), pixel.blue()}, b[] = {background.red(), background.green(), background.blue()},
+    const int p[] = {pixel.red(), pixel.green(), pixel.blue()},
+              b[] = {background.red(), background.green(), background.blue()},
               f[] = {full.red(), full.green(), full.blue()};
     for (int i = 0; i < 3; ++i)
         if (std::abs(f[i] - b[i]) >= 8) {

@@ -1,7 +1,7 @@
 // Quilm Print: one window that prints photographs on inkjet photo printers.
-#include "QuilmPrint/window/AppDelegate.h"
-#include "QuilmPrint/window/MainWindow.h"
-#include "QuilmPrint/window/Theme.h"
+#include "QuilmPrint/shared/Theme.h"
+#include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/MainWindow.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "QuilmPrint/window/Desktop.h"
+#include "QuilmPrint/shared/Desktop.h"
 
-#include "QuilmPrint/window/QtDesktop.h"
+#include "QuilmPrint/shared/QtDesktop.h"
 
 namespace QuilmPrint {
 

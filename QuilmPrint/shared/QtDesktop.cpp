@@ -1,6 +1,6 @@
-#include "QuilmPrint/window/QtDesktop.h"
+#include "QuilmPrint/shared/QtDesktop.h"
 
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

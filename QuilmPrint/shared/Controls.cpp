@@ -1,4 +1,4 @@
-#include "QuilmPrint/window/Controls.h"
+#include "QuilmPrint/shared/Controls.h"
 
 #include <QEvent>
 #include <QFontMetricsF>

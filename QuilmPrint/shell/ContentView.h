@@ -5,7 +5,7 @@
 #pragma once
 
 #include "QuilmPrint/model/PrintModel.h"
-#include "QuilmPrint/window/CoalescedRefresh.h"
+#include "QuilmPrint/shared/CoalescedRefresh.h"
 
 #include <QPointer>
 #include <QWidget>

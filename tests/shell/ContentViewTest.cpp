@@ -1,18 +1,19 @@
 // The main view: split memory, drops, alerts and notices, the header's menus, the action bar, the jobs
 // popover and the question before quitting.
+#include "QuilmPrint/shell/ContentView.h"
+
 #include "AppTestSupport.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/QtDesktop.h"
+#include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/MainWindow.h"
+#include "QuilmPrint/shell/SplitMemory.h"
 #include "QuilmPrint/window/ActionBar.h"
-#include "QuilmPrint/window/AppDelegate.h"
-#include "QuilmPrint/window/ContentView.h"
-#include "QuilmPrint/window/Controls.h"
 #include "QuilmPrint/window/JobRow.h"
 #include "QuilmPrint/window/JobsPanel.h"
-#include "QuilmPrint/window/MainWindow.h"
-#include "QuilmPrint/window/QtDesktop.h"
-#include "QuilmPrint/window/SplitMemory.h"
-#include "RecordingDesktop.h"
 #include "TestImages.h"
-#include "WindowTestSupport.h"
+#include "shared/RecordingDesktop.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QDialog>
 #include <QLineEdit>
@@ -104,7 +105,8 @@ TEST(SplitMemoryTest, NamesTheInnermostSplitOnceItsPaneIsPlaced) {
     inner->addWidget(new QWidget);
     EXPECT_EQ(inner->objectName(), "");
     QApplication::processEvents();
-    EXPECT_EQ(std::make_pair(inner->objectName(), outer.objectName()), std::make_pair(QString("Test.split"), QString()));
+    EXPECT_EQ(std::make_pair(inner->objectName(), outer.objectName()),
+              std::make_pair(QString("Test.split"), QString()));
 }
 
 TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndTheSetUpSheet) {
@@ -177,7 +179,8 @@ TEST_F(ContentViewTest, ADroppedFolderAddsThePhotosInsideAndTextIsRefused) {
     const std::filesystem::path folder = sandbox.root() / "drop";
     std::filesystem::create_directories(folder / "inner");
     TestSupport::writeFile(folder / "a.jpg", TestImages::jpeg(TestImages::solid(40, 30, {200, 40, 40})));
-    TestSupport::writeFile(folder / "inner" / "b.png", TestImages::png(TestImages::solid(30, 40, {40, 200, 40})));
+    TestSupport::writeFile(folder / "inner" / "b.png",
+                           TestImages::png(TestImages::solid(30, 40, {40, 200, 40})));
     TestSupport::writeFile(folder / "notes.txt", "not a photo");
     const QPoint centre = view.rect().center();
     QMimeData text, data;
@@ -219,7 +222,8 @@ TEST_F(ContentViewTest, HeaderMenusAndTheActionBarOnThePhotoPrinter) {
             checked << action->text();
     ASSERT_EQ(checked.size(), 1);
     EXPECT_TRUE(checked[0].contains(AppTestSupport::p900Queue)) << checked[0].toStdString();
-    EXPECT_EQ(view.printerMenuButton()->menuLabel()->text, QString::fromStdString(model->selectedPrinter()->name()));
+    EXPECT_EQ(view.printerMenuButton()->menuLabel()->text,
+              QString::fromStdString(model->selectedPrinter()->name()));
     for (QAction* action : view.printerMenu()->actions())
         if (action->text().contains("TestbedPhoto"))
             photo = action;
@@ -344,7 +348,8 @@ TEST(JobsPanelTest, DemonstrationJobsShowEveryStateInWordsAndColourWithCancelWhi
     QImage picture = WindowTest::grab(&view);
     const QImage popover = WindowTest::grab(panel);
     const QPoint button = bar->jobsButton()->mapTo(&view, QPoint(bar->jobsButton()->width(), 0));
-    QPainter(&picture).drawImage(QPoint(button.x() - popover.width(), button.y() - popover.height() - 6), popover);
+    QPainter(&picture).drawImage(QPoint(button.x() - popover.width(), button.y() - popover.height() - 6),
+                                 popover);
     WindowTest::saveArtifact(picture, "window-jobs");
     WindowTest::saveArtifact(popover, "jobs-popover");
     panel->close();
