@@ -1,5 +1,7 @@
 // The test programs of the application run their tests inside a Qt application object, on the offscreen
-// platform unless the caller chose another, with a private runtime folder.
+// platform unless the caller chose another, with a private runtime folder. A program built with a screen
+// description (the whole window's tests) gets that screen from the offscreen platform instead of its default
+// 800 × 800 one, which is smaller than the window.
 #include <gtest/gtest.h>
 
 #ifdef QUILM_TEST_WIDGETS
@@ -11,13 +13,19 @@ using TestApplication = QGuiApplication;
 #endif
 
 #include <QTemporaryDir>
-
 #include <clocale>
 #include <cstdlib>
+#include <string_view>
 
 int main(int argc, char** argv) {
-    if (!std::getenv("QT_QPA_PLATFORM"))
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || std::string_view(platform) == "offscreen") {
+#ifdef QUILM_TEST_SCREEN
+        setenv("QT_QPA_PLATFORM", "offscreen:configfile=" QUILM_TEST_SCREEN, 1);
+#else
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+#endif
+    }
     QTemporaryDir runtime;
     setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
     TestApplication application(argc, argv);

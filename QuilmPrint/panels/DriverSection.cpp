@@ -1,28 +1,86 @@
 #include "QuilmPrint/panels/DriverSection.h"
 
-#include <QGuiApplication>
+#include "QuilmPrint/shared/Popover.h"
+
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace QuilmPrint {
 
 namespace {
-ElidedLabel* rowText(const QString& text, const QFont& font, const QColor& colour, QWidget* parent) {
+
+constexpr int listWidth = 520, listHeight = 460;
+constexpr int nameWidth = 150, spacing = 10, spacerWidth = 6;
+
+ElidedLabel* rowText(const QString& text, const QFont& font, const QColor& colour, const char* name,
+                     QWidget* parent) {
     auto* label = new ElidedLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
     label->setFont(font);
     label->setColour(colour);
     return label;
 }
+
+// One option: its name in a fixed column, the value's name, and the raw pair at the trailing edge, the three
+// on one baseline. The value and the pair share what the name column leaves as `shareRow` says; a box layout
+// would take the same amount from both, and a long pair would leave a short value nothing but "…".
+class OptionLine : public QWidget {
+public:
+    OptionLine(const DriverText::OptionRow& row, QWidget* parent) : QWidget(parent) {
+        name_ = rowText(row.name, Theme::font(11.5), Theme::inkSecondary(), "name", this);
+        value_ = rowText(row.valueName, Theme::font(11.5), Theme::ink(), "value", this);
+        pair_ = rowText(row.pair, Theme::monospacedFont(10), Theme::inkQuaternary(), "pair", this);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override {
+        return {fixedWidth() + value_->sizeHint().width() + pair_->sizeHint().width(), lineHeight()};
+    }
+    QSize minimumSizeHint() const override { return {fixedWidth(), lineHeight()}; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        const int ascent = baseline();
+        auto place = [ascent](ElidedLabel* label, int x, int width) {
+            const QFontMetrics metrics(label->font());
+            label->setGeometry(x, ascent - metrics.ascent(), std::max(width, 0), label->sizeHint().height());
+        };
+        const DriverText::RowShare share = DriverText::shareRow(
+            width() - fixedWidth(), value_->sizeHint().width(), pair_->sizeHint().width());
+        place(name_, 0, nameWidth);
+        place(value_, nameWidth + spacing, share.value);
+        place(pair_, width() - share.pair, share.pair);
+    }
+
+private:
+    static int fixedWidth() { return nameWidth + spacing + spacing + spacerWidth + spacing; }
+    int baseline() const {
+        int ascent = 0;
+        for (const ElidedLabel* label : {name_, value_, pair_})
+            ascent = std::max(ascent, QFontMetrics(label->font()).ascent());
+        return ascent;
+    }
+    int lineHeight() const {
+        int bottom = 0;
+        for (const ElidedLabel* label : {name_, value_, pair_})
+            bottom = std::max(bottom,
+                              baseline() - QFontMetrics(label->font()).ascent() + label->sizeHint().height());
+        return bottom;
+    }
+
+    ElidedLabel* name_;
+    ElidedLabel* value_;
+    ElidedLabel* pair_;
+};
+
 } // namespace
 
 // ---- The options list ----
 
 DriverOptionsList::DriverOptionsList(QWidget* parent) : QWidget(parent, Qt::Popup) {
     setObjectName(QStringLiteral("driverOptions"));
-    setFixedSize(520, 460);
+    setFixedSize(listWidth, listHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -57,36 +115,19 @@ void DriverOptionsList::setRows(const std::vector<DriverText::OptionRow>& rows) 
         delete item->widget();
         delete item;
     }
-    const QFont names = Theme::font(11.5), pairs = Theme::monospacedFont(10);
     int index = 0;
     for (const DriverText::OptionRow& row : rows_) {
-        auto* line = new QWidget(list_);
+        auto* line = new OptionLine(row, list_);
         line->setObjectName(QStringLiteral("option-") + QString::number(index));
-        auto* layout = new QHBoxLayout(line);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSpacing(10);
-        ElidedLabel* name = rowText(row.name, names, Theme::inkSecondary(), line);
-        name->setFixedWidth(150);
-        layout->addWidget(name, 0, Qt::AlignBaseline);
-        layout->addWidget(rowText(row.valueName, names, Theme::ink(), line), 1, Qt::AlignBaseline);
-        layout->addSpacing(6);
-        layout->addWidget(rowText(row.pair, pairs, Theme::inkQuaternary(), line), 0, Qt::AlignBaseline);
         listLayout_->insertWidget(index++, line);
     }
 }
 
 void DriverOptionsList::popUp(QWidget* anchor) {
-    const QPoint topLeft = anchor->mapToGlobal(QPoint(0, 0));
-    QRect frame(QPoint(topLeft.x() - width() - 8, topLeft.y() + anchor->height() / 2 - height() / 2), size());
-    if (QScreen* screen = anchor->screen()) {
-        const QRect room = screen->availableGeometry();
-        if (frame.left() < room.left()) // no room on the leading side: below the button instead
-            frame.moveTopLeft(
-                QPoint(topLeft.x() + anchor->width() - width(), topLeft.y() + anchor->height() + 6));
-        frame.moveLeft(std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() - width())));
-        frame.moveTop(std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() - height())));
-    }
-    move(frame.topLeft());
+    // Cut to the room there is, the list scrolls; opened again, it asks for its whole height.
+    const QRect frame = Popover::frameFor(anchor, QSize(listWidth, listHeight), Popover::Side::leading);
+    setFixedSize(frame.size());
+    setGeometry(frame); // the content's place: a window frame, where the platform adds one, lies around it
     show();
 }
 

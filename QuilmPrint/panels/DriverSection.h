@@ -13,14 +13,15 @@ class QVBoxLayout;
 namespace QuilmPrint {
 
 // The read-only list of a job's driver options: Korean names, then the raw pair. A popup window of 520 × 460
-// that closes when the user clicks elsewhere.
+// (less where the screen has less room; the list scrolls) that closes when the user clicks elsewhere.
 class DriverOptionsList : public QWidget {
     Q_OBJECT
 public:
     explicit DriverOptionsList(QWidget* parent = nullptr);
     void setRows(const std::vector<DriverText::OptionRow>& rows);
     const std::vector<DriverText::OptionRow>& rows() const { return rows_; }
-    // Shows the list beside `anchor`, on its leading side where the screen has room.
+    // Shows the list beside `anchor`, on its leading side where there is room, inside the window when it
+    // fits and always on the screen.
     void popUp(QWidget* anchor);
 
 signals:

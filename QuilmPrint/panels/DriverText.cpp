@@ -2,6 +2,8 @@
 
 #include "QuilmPrint/panels/PaperText.h"
 
+#include <algorithm>
+
 namespace QuilmPrint::DriverText {
 
 std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options,
@@ -20,6 +22,20 @@ std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& opti
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+RowShare shareRow(int available, int valueWidth, int pairWidth) {
+    available = std::max(available, 0);
+    valueWidth = std::max(valueWidth, 0);
+    pairWidth = std::max(pairWidth, 0);
+    if (valueWidth <= available - pairWidth)
+        return {valueWidth, pairWidth};
+    const int pairHalf = available / 2, valueHalf = available - pairHalf;
+    if (valueWidth <= valueHalf)
+        return {valueWidth, available - valueWidth};
+    if (pairWidth <= pairHalf)
+        return {available - pairWidth, pairWidth};
+    return {valueHalf, pairHalf};
 }
 
 QString countLine(std::size_t count) {

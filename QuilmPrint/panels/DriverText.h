@@ -22,6 +22,17 @@ struct OptionRow {
 std::vector<OptionRow> optionRows(const std::vector<PrintKit::PrintOption>& options,
                                   const PrintKit::PPDFile& ppd);
 
+// How a row shares the width its name column leaves between the value's name and the raw pair. Both show in
+// full when they fit; otherwise each may take half, and a text that needs less than its half leaves the rest
+// to the other, so a long pair never squeezes a short value to "…" nor the reverse.
+struct RowShare {
+    int value = 0;
+    int pair = 0;
+
+    friend bool operator==(const RowShare&, const RowShare&) = default;
+};
+RowShare shareRow(int available, int valueWidth, int pairWidth);
+
 // "인쇄할 때마다 설정 13개를 빠짐없이 그대로 보냅니다."
 QString countLine(std::size_t count);
 inline constexpr const char* unpreparedLine = "설정을 만들 수 없습니다.";

@@ -27,7 +27,9 @@ InspectorSection::InspectorSection(const QString& title, QWidget* parent) : QWid
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(10);
     layout->addLayout(rows_);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // Not Maximum: a section whose help lines wrap needs more height than its one-line size hint, and a
+    // maximum there squeezes its rows over each other. The column ends in a stretch that takes the rest.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 QString InspectorSection::title() const {
@@ -137,6 +139,9 @@ MenuChip::MenuChip(std::function<MenuEntries()> entries, std::function<void(cons
       entries_(std::move(entries)), choose_(std::move(choose)) {
     setMenuLabel(MenuChipLabel{std::nullopt, {}, QFont::Normal, Qt::ElideRight});
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // A menu shows every heading its entries name, even one with no item under it ("모든 프린터 프로파일"
+    // with no profile left to list); Qt would otherwise hide a heading that ends the menu.
+    menu_->setSeparatorsCollapsible(false);
     setMenu(menu_);
     // Filled when it opens, so it lists what is true then.
     QObject::connect(menu_, &QMenu::aboutToShow, this, &MenuChip::fillMenu);

@@ -625,12 +625,15 @@ QSize ElidedLabel::minimumSizeHint() const {
             int(std::ceil(metrics.height()))};
 }
 
+QString ElidedLabel::shownText() const {
+    return QFontMetricsF(font()).elidedText(text_, mode_, width());
+}
+
 void ElidedLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setFont(font());
     painter.setPen(colour_);
-    const QFontMetricsF metrics(font());
-    painter.drawText(QRectF(rect()), int(alignment_), metrics.elidedText(text_, mode_, width()));
+    painter.drawText(QRectF(rect()), int(alignment_), shownText());
 }
 
 void ElidedLabel::changeEvent(QEvent* event) {

@@ -218,6 +218,8 @@ public:
     explicit ElidedLabel(const QString& text = {}, QWidget* parent = nullptr);
     void setText(const QString& text);
     QString text() const { return text_; }
+    // The text as drawn at the present width: whole, or cut with "…".
+    QString shownText() const;
     void setColour(const QColor& colour);
     QColor colour() const { return colour_; }
     void setElideMode(Qt::TextElideMode mode);

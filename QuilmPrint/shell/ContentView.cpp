@@ -21,6 +21,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
+#include <QSplitterHandle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -61,6 +62,28 @@ protected:
     }
 };
 
+// The dividers between the panes are hairlines painted by the handles themselves. A style sheet on the
+// splitter would do the same, but it would also take over the drawing of every field and list inside the
+// panes and replace their rounded plates with the style sheet's square boxes.
+class HairlineHandle : public QSplitterHandle {
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Theme::hairline());
+    }
+};
+
+class HairlineSplitter : public QSplitter {
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle* createHandle() override { return new HairlineHandle(orientation(), this); }
+};
+
 } // namespace
 
 ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) : QWidget(parent) {
@@ -76,11 +99,9 @@ ContentView::ContentView(PrintModel::Environment environment, QWidget* parent) :
     column->addWidget(makeHeader());
     column->addWidget(new Hairline(false, this));
 
-    split_ = new QSplitter(Qt::Horizontal, this);
+    split_ = new HairlineSplitter(Qt::Horizontal, this);
     split_->setChildrenCollapsible(false);
     split_->setHandleWidth(1);
-    // The dividers are the panes' hairlines.
-    split_->setStyleSheet(QStringLiteral("QSplitter::handle { background: rgba(255, 255, 255, 23); }"));
     sidebar_ = new PhotoSidebar(model_, split_);
     sidebar_->setMinimumWidth(220);
     sidebar_->setMaximumWidth(400);

@@ -2,12 +2,11 @@
 
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/Popover.h"
 #include "QuilmPrint/window/JobRow.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 
@@ -85,25 +84,30 @@ void JobsPanel::refresh() {
     }
     empty_->setHidden(!jobs.empty());
     scroll_->setHidden(jobs.empty());
+    if (isVisible() && anchor_)
+        place(); // the list grew or shrank: it stays beside its button and on the screen
+    else
+        fit(listHeightLimit);
+}
+
+void JobsPanel::fit(int listLimit) {
     list_->adjustSize();
-    const int wanted = list_->sizeHint().height();
-    scroll_->setFixedHeight(std::min(wanted, listHeightLimit));
+    scroll_->setFixedHeight(std::max(0, std::min(list_->sizeHint().height(), listLimit)));
     adjustSize();
 }
 
+void JobsPanel::place() {
+    fit(listHeightLimit);
+    const QRect frame = Popover::frameFor(anchor_, size(), Popover::Side::above);
+    if (frame.height() < height() && !scroll_->isHidden())
+        fit(scroll_->height() - (height() - frame.height())); // the rows scroll in the room there is
+    setGeometry(QRect(frame.topLeft(), size())); // the content's place, whatever frame the platform adds
+}
+
 void JobsPanel::popup(QWidget* anchor) {
+    anchor_ = anchor;
     refresh();
-    adjustSize();
-    const QPoint topRight = anchor->mapToGlobal(QPoint(anchor->width(), 0));
-    QPoint at(topRight.x() - width(), topRight.y() - height() - 6);
-    const QScreen* screen = anchor->screen();
-    const QRect area = screen ? screen->availableGeometry() : QRect();
-    if (area.isValid()) {
-        if (at.y() < area.top())
-            at.setY(anchor->mapToGlobal(QPoint(0, anchor->height() + 6)).y());
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - width())));
-    }
-    move(at);
+    place();
     show();
 }
 

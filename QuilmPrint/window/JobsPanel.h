@@ -1,6 +1,7 @@
 // The jobs popover of the action bar: every job of this run, newest last, as it moves from waiting to done.
 #pragma once
 
+#include <QPointer>
 #include <QUuid>
 #include <QWidget>
 #include <vector>
@@ -19,7 +20,8 @@ class JobsPanel : public QWidget {
 public:
     explicit JobsPanel(PrintModel* model, QWidget* parent = nullptr);
 
-    // Opens above `anchor`, its right edge on the anchor's right edge (below it when there is no room above).
+    // Opens above `anchor`, its right edge on the anchor's right edge (below it when there is no room above),
+    // on the screen; the rows scroll when neither side has room for all of them.
     void popup(QWidget* anchor);
 
     const std::vector<JobRow*>& rows() const { return rows_; }
@@ -30,8 +32,12 @@ protected:
 
 private:
     void refresh();
+    // Sizes the panel for its rows, the list at most `listLimit` high.
+    void fit(int listLimit);
+    void place();
 
     PrintModel* model_;
+    QPointer<QWidget> anchor_;
     QLabel* empty_;
     QScrollArea* scroll_;
     QWidget* list_;

@@ -279,7 +279,6 @@ PhotoListView::PhotoListView(PhotoRows* rows, QWidget* parent) : QListView(paren
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setViewportMargins(0, 4, 0, 4);
     viewport()->setAutoFillBackground(false);
-    setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     QObject::connect(rows, &QAbstractItemModel::modelReset, this, [this] { hovered_ = -1; });
     QObject::connect(rows, &QAbstractItemModel::rowsRemoved, this, [this] { hovered_ = -1; });
 }

@@ -228,3 +228,12 @@ TEST(DriverTextTest, RowsNameOptionsInKoreanAndKeepTheRawPairInOrder) {
                   {"인쇄 품질", "999", "EPIJ_Qual=999"}, // not a choice of the option
                   {"copies", "2", "copies=2"}}));
 }
+
+TEST(DriverTextTest, ValueAndPairShareTheRowSoALongOneNeverSqueezesAShortOne) {
+    using Share = DriverText::RowShare;
+    EXPECT_EQ(DriverText::shareRow(300, 120, 100), (Share{120, 100}));
+    EXPECT_EQ(DriverText::shareRow(300, 100, 400), (Share{100, 200})); // the value whole, the pair cut
+    EXPECT_EQ(DriverText::shareRow(300, 400, 90), (Share{210, 90}));   // the pair whole, the value cut
+    EXPECT_EQ(DriverText::shareRow(301, 400, 400), (Share{151, 150})); // both long: half each
+    EXPECT_EQ(DriverText::shareRow(-5, 10, 10), (Share{0, 0}));
+}

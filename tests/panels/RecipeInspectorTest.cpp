@@ -8,6 +8,7 @@
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/LayoutText.h"
 #include "QuilmPrint/panels/PaperText.h"
+#include "QuilmPrint/shared/Controls.h"
 #include "shared/WindowTestSupport.h"
 
 #include <QMenu>
@@ -484,4 +485,25 @@ TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
     ASSERT_EQ(chosen.count(), 2);
     EXPECT_EQ(chosen[0][0].toInt(), 1); // choosing the selected chip chooses it again
     EXPECT_EQ(chosen[1][0].toInt(), 0);
+}
+
+TEST(DriverOptionsListTest, ALongPairLeavesAShortValueWholeAndTwoLongTextsShareTheRow) {
+    DriverOptionsList list;
+    list.setRows(
+        {{"용지 크기", "사용자 지정 크기", "PageSize=Custom.595.28x841.89.AndAVeryLongTailThatNeverEnds"},
+         {"용지 종류", "울트라 프리미엄 광택 사진 용지, 아주 긴 이름이 붙은 종이 그대로",
+          "EPIJ_Medi=ULTRAPREMIUMGLOSSYPHOTOPAPERWITHALONGKEY"}});
+    list.show();
+    WindowTest::settle();
+    auto text = [&](int row, const char* name) {
+        return list.findChild<QWidget*>(QStringLiteral("option-%1").arg(row))->findChild<ElidedLabel*>(name);
+    };
+    EXPECT_EQ(text(0, "value")->shownText(), "사용자 지정 크기");
+    EXPECT_TRUE(text(0, "pair")->shownText().startsWith("PageSize=Custom."));
+    EXPECT_TRUE(text(0, "pair")->shownText().endsWith("…"));
+    EXPECT_TRUE(text(1, "value")->shownText().startsWith("울트라 프리미엄"));
+    EXPECT_TRUE(text(1, "pair")->shownText().startsWith("EPIJ_Medi="));
+    for (int row : {0, 1})
+        EXPECT_GE(text(row, "pair")->x(), text(row, "value")->geometry().right() + 26);
+    WindowTest::saveArtifact(&list, "driver-options-long-rows");
 }

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
 #include <QSpinBox>
 #include <QSplitter>
@@ -343,13 +344,15 @@ TEST(JobsPanelTest, DemonstrationJobsShowEveryStateInWordsAndColourWithCancelWhi
         seen.insert(row->job().state);
     }
     EXPECT_EQ(seen.size(), expected.size());
-    // The popover is a window of its own: the screenshot puts it over the window, above its button, where
-    // it opens on a screen large enough (the offscreen screen is smaller than the window).
+    // Above its button, right edges in line, on the screen.
+    const QRect button(bar->jobsButton()->mapToGlobal(QPoint(0, 0)), bar->jobsButton()->size());
+    EXPECT_EQ(std::make_pair(panel->geometry().bottom() + 1 + 6, panel->geometry().right()),
+              std::make_pair(button.top(), button.right()));
+    EXPECT_TRUE(view.screen()->availableGeometry().contains(panel->geometry()));
+    // The popover is a window of its own: the screenshot puts it over the window where it opened.
     QImage picture = WindowTest::grab(&view);
     const QImage popover = WindowTest::grab(panel);
-    const QPoint button = bar->jobsButton()->mapTo(&view, QPoint(bar->jobsButton()->width(), 0));
-    QPainter(&picture).drawImage(QPoint(button.x() - popover.width(), button.y() - popover.height() - 6),
-                                 popover);
+    QPainter(&picture).drawImage(panel->geometry().topLeft() - view.geometry().topLeft(), popover);
     WindowTest::saveArtifact(picture, "window-jobs");
     WindowTest::saveArtifact(popover, "jobs-popover");
     panel->close();

@@ -1,0 +1,225 @@
+// The recipe inspector as the window shows it, on a laptop's screen: its fields keep their rounded plates and
+// padding inside the split window, its menus show every heading they were given once they are open, and its
+// driver options open beside their button, inside the window and on the screen.
+#include "AppTestSupport.h"
+#include "QuilmPrint/panels/DriverSection.h"
+#include "QuilmPrint/panels/InspectorControls.h"
+#include "QuilmPrint/panels/RecipeInspector.h"
+#include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shell/ContentView.h"
+#include "shared/RecordingDesktop.h"
+#include "shared/WindowTestSupport.h"
+
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTest>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace QuilmPrint;
+
+namespace {
+
+class InspectorInWindowTest : public ::testing::Test {
+protected:
+    // The window as a laptop shows it, on the photo printer with its whole driver description.
+    void open() {
+        std::string reason;
+        if (!AppTestSupport::printServer(&reason))
+            GTEST_SKIP() << reason;
+        view = std::make_unique<ContentView>(sandbox.environment());
+        view->setGeometry(40, 24, 1280, 720);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model()->isLoadingPrinters(); }));
+        AppTestSupport::selectAndWait(*model(), AppTestSupport::p900Queue);
+        WindowTest::settle();
+        const QRect screen = view->screen()->availableGeometry();
+        ASSERT_TRUE(screen.contains(view->geometry())) << "the window does not fit the test screen";
+    }
+    PrintModel* model() const { return view->model(); }
+    template <typename T = QWidget> T* get(const char* name) const {
+        WindowTest::settle();
+        if (T* widget = view->findChild<T*>(name))
+            return widget;
+        throw std::runtime_error(std::string("no widget named ") + name);
+    }
+    // Scrolls the inspector to `widget` and takes a picture of the whole window.
+    QImage showing(QWidget* widget) const {
+        view->findChild<RecipeInspector*>()->findChild<QScrollArea*>()->ensureWidgetVisible(widget, 0, 40);
+        return WindowTest::grab(view.get());
+    }
+    QRect inWindow(const QWidget* widget) const {
+        return {widget->mapTo(view.get(), QPoint(0, 0)), widget->size()};
+    }
+    QRect global(const QWidget* widget) const { return {widget->mapToGlobal(QPoint(0, 0)), widget->size()}; }
+
+    AppTestSupport::Sandbox sandbox;
+    RecordingDesktop& desktop = RecordingDesktop::install();
+    std::unique_ptr<ContentView> view;
+};
+
+#define OPEN()                                                                                               \
+    open();                                                                                                  \
+    if (IsSkipped() || HasFatalFailure())                                                                    \
+    return
+
+QColor composite(const QColor& top, const QColor& under) {
+    const double alpha = top.alphaF();
+    auto mix = [alpha](int a, int b) { return int(std::lround(a * alpha + b * (1 - alpha))); };
+    return QColor(mix(top.red(), under.red()), mix(top.green(), under.green()),
+                  mix(top.blue(), under.blue()));
+}
+
+// Checks one field in the window's picture: outside its rounded corner the panel shows through, inside its
+// padding lies the plate, and no text reaches into the padding on either side.
+void expectPlate(const QImage& window, const QRect& field, int padding, const char* name) {
+    SCOPED_TRACE(name);
+    const QColor panel = window.pixelColor(field.center().x(), field.top() - 3);
+    const QColor plate = composite(Theme::control(), panel);
+    EXPECT_LE(WindowTest::distance(window.pixelColor(field.topLeft()), panel), 2) << "square corner";
+    EXPECT_LE(WindowTest::distance(window.pixelColor(field.bottomRight()), panel), 2) << "square corner";
+    EXPECT_LE(WindowTest::distance(window.pixelColor(field.left() + 3, field.center().y()), plate), 3);
+    EXPECT_LE(WindowTest::distance(window.pixelColor(field.right() - 3, field.center().y()), plate), 3);
+    int paddingInk = 0, textInk = 0;
+    for (int y = field.top() + 4; y <= field.bottom() - 4; ++y)
+        for (int x = field.left(); x <= field.right(); ++x) {
+            if (window.pixelColor(x, y).lightness() < plate.lightness() + 60) // not the text's white
+                continue;
+            const bool inPadding = x < field.left() + padding - 1 || x > field.right() - padding + 1;
+            ++(inPadding ? paddingInk : textInk);
+        }
+    EXPECT_EQ(paddingInk, 0) << "text against the edge";
+    EXPECT_GT(textInk, 10) << "no text drawn";
+}
+
+// The entries an open menu shows, top to bottom: items by title, "[title]" for headings, "-" for dividers.
+// An entry Qt hides has no place in the menu.
+QStringList shownEntries(const QMenu* menu) {
+    QStringList shown;
+    for (QAction* action : menu->actions()) {
+        const QRect place = menu->actionGeometry(action);
+        if (!action->isVisible() || place.isEmpty())
+            continue;
+        EXPECT_TRUE(menu->rect().contains(place)) << action->text().toStdString();
+        shown << (action->isSeparator() ? (action->text().isEmpty() ? "-" : "[" + action->text() + "]")
+                                        : action->text());
+    }
+    return shown;
+}
+
+// Opens the chip's menu where the chip itself opens it, and returns what it shows.
+QMenu* openMenu(MenuChip* chip) {
+    QMenu* menu = chip->menu();
+    menu->popup(chip->mapToGlobal(QPoint(0, chip->height())));
+    WindowTest::settle();
+    EXPECT_TRUE(menu->isVisible());
+    return menu;
+}
+
+// The screen as the user sees it: the window at its place and an open popup window at its own place, which
+// may reach beyond the window.
+QImage screenPicture(QWidget* view, const QImage& window, QWidget* popup) {
+    QImage screen(view->screen()->geometry().size(), QImage::Format_ARGB32);
+    screen.fill(QColor(72, 74, 80));
+    QPainter painter(&screen);
+    painter.drawImage(view->geometry().topLeft(), window);
+    painter.drawImage(popup->geometry().topLeft(), WindowTest::grab(popup));
+    return screen;
+}
+
+} // namespace
+
+TEST_F(InspectorInWindowTest, FieldsKeepTheirRoundedPlatesAndPaddingInsideTheSplitWindow) {
+    OPEN();
+    // Nothing in the window is drawn by a style sheet's style, which would replace the fields' own painting.
+    for (QWidget* widget : view->findChildren<QWidget*>())
+        EXPECT_EQ(widget->style(), QApplication::style())
+            << widget->metaObject()->className() << " " << widget->objectName().toStdString();
+
+    auto check = [&](const char* name, int padding) {
+        QLineEdit* field = get<QLineEdit>(name);
+        field->clearFocus(); // no cursor in the picture
+        const QImage window = showing(field);
+        expectPlate(window, inWindow(field), padding, name);
+        // Every section is as tall as its rows need at its width, so no row is squeezed over the next.
+        for (InspectorSection* section : view->findChildren<InspectorSection*>()) {
+            if (section->isVisible() && section->hasHeightForWidth()) {
+                EXPECT_GE(section->height(), section->heightForWidth(section->width()))
+                    << name << ": " << section->title().toStdString();
+            }
+        }
+        return window;
+    };
+    check("recipeName", 9);
+    check("margin", 8);
+    model()->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
+    check("customWidth", 8);
+    check("customHeight", 8);
+    model()->setPhotosPerSheet(PhotosPerSheet::one);
+    model()->setLayoutMode(LayoutMode::exact);
+    check("exactWidth", 8);
+    WindowTest::saveArtifact(check("exactHeight", 8), "window-inspector-fields");
+    model()->setPhotosPerSheet(PhotosPerSheet::many);
+    check("cellWidth", 8);
+    check("cellHeight", 8);
+    WindowTest::saveArtifact(check("gap", 8), "window-inspector-grid-fields");
+}
+
+TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftToListUnderIt) {
+    const std::filesystem::path profile =
+        sandbox.addProfile("P900 Glossy.icc", "SC-P900 Premium Glossy Photo Paper");
+    OPEN();
+    model()->setMedia("PGPP");
+    model()->setAppManagedColor(true);
+    ASSERT_TRUE(model()->recipe()->color.app);
+    // The printer's only profile is the suggestion: the second heading ends the menu, with no item under it.
+    MenuChip* chip = get<MenuChip>("profile");
+    QImage window = showing(chip);
+    QMenu* menu = openMenu(chip);
+    EXPECT_EQ(shownEntries(menu), (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
+                                               "[모든 프린터 프로파일]"}));
+    // The last heading is drawn, not only placed: its line of the open menu carries text.
+    const QImage picture = WindowTest::grab(menu);
+    const QRect heading = menu->actionGeometry(menu->actions().back());
+    const QColor ground = picture.pixelColor(heading.left() + 1, heading.center().y());
+    int ink = 0;
+    for (int y = heading.top(); y <= heading.bottom(); ++y)
+        for (int x = heading.left(); x <= heading.right(); ++x)
+            ink += WindowTest::distance(picture.pixelColor(x, y), ground) > 60;
+    EXPECT_GT(ink, 20);
+    WindowTest::saveArtifact(screenPicture(view.get(), window, menu), "window-profile-menu");
+    menu->close();
+
+    // The profile file is gone: the printer has no profile at all, and the menu still opens on its heading.
+    std::filesystem::remove(profile);
+    AppTestSupport::selectAndWait(*model(), AppTestSupport::p900Queue);
+    ASSERT_TRUE(model()->profiles().empty());
+    ASSERT_TRUE(model()->recipe()->color.app);
+    EXPECT_EQ(get<QLabel>("profileWarning")->text(), "이 용지에 맞는 프로파일을 찾지 못했습니다.");
+    window = showing(chip);
+    menu = openMenu(chip);
+    EXPECT_EQ(shownEntries(menu), QStringList{"[모든 프린터 프로파일]"});
+    WindowTest::saveArtifact(screenPicture(view.get(), window, menu), "window-profile-menu-no-profiles");
+    menu->close();
+}
+
+TEST_F(InspectorInWindowTest, DriverOptionsOpenBesideTheirButtonInsideTheWindowAndOnTheScreen) {
+    OPEN();
+    ChipButton* button = get<ChipButton>("showDriverOptions");
+    QImage window = showing(button); // the section is the inspector's last: the button is near the bottom
+    ASSERT_GT(inWindow(button).top(), view->height() - 100);
+    QTest::mouseClick(button, Qt::LeftButton);
+    DriverOptionsList* list = view->findChild<DriverSection*>()->optionsList();
+    ASSERT_TRUE(list->isVisible());
+    const QRect frame = list->geometry();
+    EXPECT_EQ(frame.size(), QSize(520, 460)); // the window has room for all of it
+    EXPECT_TRUE(view->geometry().contains(frame)) << "beyond the window";
+    EXPECT_TRUE(view->screen()->availableGeometry().contains(frame)) << "beyond the screen";
+    EXPECT_EQ(frame.right() + 1 + 6, global(button).left()); // on the button's leading side
+    WindowTest::saveArtifact(screenPicture(view.get(), window, list), "window-driver-options");
+    list->close();
+}
