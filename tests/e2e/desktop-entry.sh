@@ -2,8 +2,9 @@
 # The program as the desktop gets it. `cmake --install` of the build into a temporary folder must give the
 # program, its desktop entry (valid for desktop-file-validate, naming the program, its icon and the photo
 # types it reads) and the icon files. Then, on Xvfb, the installed program runs with its window open, and its
-# entry is launched with a photo the way a file manager's "Open with" does it (gio launch): that launch ends
-# without a window of its own, and the photo shows in the open window's photo list. The window is kept in
+# entry is launched with a photo the way a file manager's "Open with" does it (gio launch) while the window is
+# stopped (SIGSTOP, as busy as a window can be): that launch waits, opens no window of its own, and once the
+# window runs again the photo shows in its photo list. The window is kept in
 # build/test-artifacts/desktop-entry-window.png.
 #   desktop-entry.sh BUILD_DIR SOURCE_DIR
 # Exit status 0 passed, 1 failed, 77 skipped (with the reason) when a tool is missing. Every wait is bounded.
@@ -17,10 +18,12 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
     work=$QUILM_E2E_WORK
     here=$QUILM_E2E_HERE
     entry=$QUILM_E2E_ENTRY
+    program=$QUILM_E2E_PROGRAM
     artifacts=$QUILM_E2E_ARTIFACTS
     app_pid=
     finish() {
         if [ -n "$app_pid" ]; then
+            kill -CONT "$app_pid" 2>/dev/null || true
             kill "$app_pid" 2>/dev/null || true
             wait "$app_pid" 2>/dev/null || true
         fi
@@ -28,6 +31,14 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
     trap finish EXIT
     shot() { import -window root -depth 8 "ppm:$work/shot.ppm"; }
     windows() { xdotool search --onlyvisible --name '^Quilm Print$' 2>/dev/null || true; }
+    # Launches of this installed program besides the first (other runs on the machine have other files).
+    launched() {
+        local pid
+        for pid in $(pgrep -x quilm-print || true); do
+            [ "$pid" != "$app_pid" ] && [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$program" ] && echo "$pid"
+        done
+        return 0
+    }
 
     quilm-print >"$work/app.log" 2>&1 &
     app_pid=$!
@@ -42,12 +53,24 @@ if [ "${QUILM_E2E_INSIDE:-}" = 1 ]; then
     shot
     [ "$(photo_pixels)" -eq 0 ] || fail "the photo list shows the photo before it was handed over"
 
+    # The window is made busy from outside: stopped, it reads nothing until it is continued.
+    kill -STOP "$app_pid"
     timeout 60 gio launch "$entry" "$work/photo.jpg" >"$work/launch.log" 2>&1 ||
         fail "gio launch failed: $(cat "$work/launch.log")"
-    # The launched program hands the photo over and ends; only the first one remains.
     others=
+    for _ in $(seq 1 40); do
+        others=$(launched)
+        [ -n "$others" ] && break
+        sleep 0.25
+    done
+    [ -n "$others" ] || fail "the entry started no program"
+    sleep 3
+    kill -0 $others 2>/dev/null || fail "the launch gave up on the busy window"
+    [ "$(windows | wc -l)" -eq 1 ] || fail "a second window opened while the first was busy"
+    kill -CONT "$app_pid"
+    # The launched program hands the photo over and ends; only the first one remains.
     for _ in $(seq 1 120); do
-        others=$(pgrep -x quilm-print | grep -vx "$app_pid" || true)
+        others=$(launched)
         [ -z "$others" ] && break
         sleep 0.25
     done
@@ -114,7 +137,7 @@ status=0
 PATH="$prefix/bin:$PATH" HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" \
     XDG_CACHE_HOME="$work/cache" XDG_RUNTIME_DIR="$work/run" CUPS_SERVER="$work/no-cups.sock" \
     QT_QPA_PLATFORM=xcb QUILM_E2E_INSIDE=1 QUILM_E2E_WORK="$work" QUILM_E2E_HERE="$source_dir/tests/e2e" \
-    QUILM_E2E_ENTRY="$entry" QUILM_E2E_ARTIFACTS="$source_dir/build/test-artifacts" \
+    QUILM_E2E_ENTRY="$entry" QUILM_E2E_PROGRAM="$prefix/bin/$command" QUILM_E2E_ARTIFACTS="$source_dir/build/test-artifacts" \
     timeout -k 5 150 xvfb-run -a -s "-screen 0 1600x1000x24" "$0" || status=$?
 if [ "$status" -ne 0 ]; then
     echo "--- application output ---" >&2

@@ -84,8 +84,11 @@ TEST(UpdateFeedTest, AFeedIsReadOnlyUnderTheBuildsKey) {
         {key.envelope(FeedTest::feedText("2.0", "", "javascript:alert(1)")), key.publicKey(),
          Code::unreadable},
     };
-    for (const auto& [text, publicKey, code] : cases)
-        EXPECT_EQ(failure([&] { UpdateFeed::read(text, publicKey); }), code) << text;
+    for (const auto& [text, publicKey, code] : cases) {
+        const std::string& given = text;
+        const std::string& givenKey = publicKey;
+        EXPECT_EQ(failure([&] { UpdateFeed::read(given, givenKey); }), code) << text;
+    }
 }
 
 TEST(UpdateFeedTest, TheSigningStepsOfTheOpenSSLCommandLineMakeAFeedTheProgramReads) {
