@@ -11,6 +11,7 @@
 #include "shared/WindowTestSupport.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -131,6 +132,16 @@ TEST_F(ShellTest, TheLaunchStartsTheUpdatesBeforeItDressesTheWindows) {
     EXPECT_EQ(window.palette().color(QPalette::Window), QColor::fromRgbF(0.098f, 0.098f, 0.106f));
     EXPECT_FALSE(dialog.testAttribute(Qt::WA_SetPalette));
     EXPECT_EQ(checks, 0); // starting is not checking
+}
+
+TEST(AppDelegateTest, TheDesktopFileNameIsTheEntryTheBuildInstalls) {
+    // The desktop (Wayland's application id) finds the entry, its name and icon by this name.
+    const QString name = AppDelegate::desktopFileName();
+    QFile entry(QStringLiteral(QUILM_BINARY_DIR "/QuilmPrint/") + name + ".desktop");
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly)) << entry.fileName().toStdString();
+    const QStringList lines = QString::fromUtf8(entry.readAll()).split('\n');
+    EXPECT_TRUE(lines.contains("Icon=" + name));
+    EXPECT_TRUE(lines.contains("Exec=" + name + " %F"));
 }
 
 TEST(AppDelegateTest, FilesFromTheCommandLineAreMadeAbsoluteAndOptionsSkipped) {
