@@ -70,4 +70,4 @@ if [ "$use_system" -eq 0 ] && ! system_has_photo_queue; then
     fi
 fi
 
-exec build/release/QuilmPrint/QuilmPrint "${args[@]}"
+exec build/release/QuilmPrint/quilm-print "${args[@]}"

@@ -40,6 +40,10 @@ void dress(QMessageBox* box) {
     box->setIconPixmap(symbol);
     if (auto* title = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
         title->setFont(Theme::font(13.5, QFont::DemiBold));
+    // The text carries file names, server answers and release notes: shown as written, never as markup
+    // (Qt would take "<b>" for formatting and make addresses into links it opens itself).
+    if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        text->setTextFormat(Qt::PlainText);
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(340, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
                       0, 1, grid->columnCount());

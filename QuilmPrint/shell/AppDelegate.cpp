@@ -2,6 +2,9 @@
 
 #include "QuilmPrint/shell/Updates.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -9,13 +12,83 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#ifndef QUILM_DESKTOP_FILE_NAME
+#define QUILM_DESKTOP_FILE_NAME "quilm-print"
+#endif
 
 namespace QuilmPrint {
 
 namespace {
+
 AppDelegate* sharedDelegate = nullptr;
-constexpr qint64 handOverLimit = 1 << 20; // a list of paths, not a data stream
+// A list of paths, however long a command line may be, but not a data stream.
+constexpr qsizetype handOverLimit = qsizetype(16) << 20;
+// The receiver's word that the files are in its list.
+constexpr char taken = '\x06';
+
+QString runtimeFile(const QString& suffix) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        folder = QDir::tempPath();
+    return QDir(folder).filePath(QStringLiteral("quilm-print-%1.%2").arg(getuid()).arg(suffix));
+}
+
+enum class Delivery {
+    taken,      // the receiver answered that it has the files
+    nobody,     // no socket, or nobody behind it
+    dropped,    // the connection closed before the answer: the receiver ended, or never read the list
+    unanswered, // the whole list is with the receiver, whose answer did not come in time
+    notSent,    // the time ran out before the whole list was written
+};
+
+int remaining(const QDeadlineTimer& deadline) {
+    return int(std::max<qint64>(deadline.remainingTime(), 0));
+}
+
+Delivery deliver(const QByteArray& message, const QDeadlineTimer& deadline) {
+    QLocalSocket socket;
+    socket.connectToServer(AppDelegate::serverName());
+    if (!socket.waitForConnected(remaining(deadline))) {
+        // A full queue of connections also ends here, as a timeout: the receiver lives and is busy.
+        return socket.error() == QLocalSocket::SocketTimeoutError ? Delivery::notSent : Delivery::nobody;
+    }
+    socket.write(message);
+    while (socket.bytesToWrite() > 0) {
+        if (!socket.waitForBytesWritten(remaining(deadline)))
+            return socket.state() == QLocalSocket::ConnectedState ? Delivery::notSent : Delivery::dropped;
+    }
+    // The receiver may be busy for a while: the list waits in its socket until it reads it.
+    for (;;) {
+        if (socket.bytesAvailable() > 0)
+            return socket.read(1) == QByteArray(1, taken) ? Delivery::taken : Delivery::dropped;
+        if (socket.state() != QLocalSocket::ConnectedState)
+            return Delivery::dropped;
+        if (deadline.hasExpired())
+            return Delivery::unanswered;
+        if (!socket.waitForReadyRead(remaining(deadline)) && socket.bytesAvailable() == 0 &&
+            socket.error() != QLocalSocket::SocketTimeoutError)
+            return Delivery::dropped;
+    }
+}
+
+// The windows come forward for a launch that brought no files.
+void raiseWindows() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible() && window->windowType() == Qt::Window) {
+            window->raise();
+            window->activateWindow();
+        }
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
@@ -25,14 +98,34 @@ AppDelegate::AppDelegate(QObject* parent) : QObject(parent) {
 AppDelegate::~AppDelegate() {
     if (sharedDelegate == this)
         sharedDelegate = nullptr;
+    // The socket goes before the lock, so a launch that finds the lock free finds no socket of ours either.
+    delete server_;
+    server_ = nullptr;
+    if (instanceLock_ >= 0)
+        ::close(instanceLock_);
 }
 
 AppDelegate* AppDelegate::shared() {
     return sharedDelegate;
 }
 
+QString AppDelegate::desktopFileName() {
+    return QStringLiteral(QUILM_DESKTOP_FILE_NAME);
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
     Updates::shared().start();
+    QTimer::singleShot(0, this, &AppDelegate::styleWindows);
+}
+
+void AppDelegate::styleWindows() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->windowType() != Qt::Window || qobject_cast<QDialog*>(window))
+            continue;
+        QPalette palette = window->palette();
+        palette.setColor(QPalette::Window, QColor::fromRgbF(0.098f, 0.098f, 0.106f));
+        window->setPalette(palette);
+    }
 }
 
 void AppDelegate::open(const std::vector<std::filesystem::path>& files) {
@@ -59,26 +152,96 @@ std::vector<std::filesystem::path> AppDelegate::takePendingFiles() {
 }
 
 QString AppDelegate::serverName() {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return QDir(folder).filePath(QStringLiteral("quilm-print-%1.socket").arg(getuid()));
+    return runtimeFile(QStringLiteral("socket"));
 }
 
-bool AppDelegate::handOver(const std::vector<std::filesystem::path>& files, int timeoutMs) {
-    QLocalSocket socket;
-    socket.connectToServer(serverName());
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
+QString AppDelegate::lockName() {
+    return runtimeFile(QStringLiteral("lock"));
+}
+
+QByteArray AppDelegate::handOverMessage(const std::vector<std::filesystem::path>& files) {
+    // A zero byte is the one byte no path holds; a line break may be part of a file name.
     QByteArray message;
     for (const std::filesystem::path& file : files)
-        message += QByteArray::fromStdString(file.string()) + '\n';
-    message += '\n'; // an empty line ends the list, so the receiver knows it has all of it
-    socket.write(message);
-    if (!socket.waitForBytesWritten(timeoutMs))
-        return false;
-    // The receiver closes once it has read the list: only then is the hand-over certain.
-    return socket.waitForDisconnected(timeoutMs) || socket.state() == QLocalSocket::UnconnectedState;
+        message += QByteArray::fromStdString(file.native()) + '\0';
+    message += '\0';
+    return message;
+}
+
+std::optional<std::vector<std::filesystem::path>> AppDelegate::readHandOver(const QByteArray& message) {
+    std::vector<std::filesystem::path> files;
+    for (qsizetype start = 0;;) {
+        const qsizetype end = message.indexOf('\0', start);
+        if (end < 0)
+            return std::nullopt;
+        if (end == start)
+            return files;
+        files.emplace_back(message.mid(start, end - start).toStdString());
+        start = end + 1;
+    }
+}
+
+AppDelegate::Launch AppDelegate::claim(const std::vector<std::filesystem::path>& files,
+                                       std::chrono::milliseconds patience) {
+    const QDeadlineTimer deadline(patience.count());
+    const QByteArray message = handOverMessage(files);
+    const int lock = ::open(lockName().toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    auto release = [&] {
+        if (lock >= 0)
+            ::close(lock);
+    };
+    for (;;) {
+        // The lock ends with the process that holds it: free, no instance lives. Without a lock file (a
+        // runtime folder that cannot hold one) the socket alone tells.
+        const bool nobodyLives = lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) == 0;
+        const Delivery delivery = deliver(message, deadline);
+        switch (delivery) {
+        case Delivery::taken:
+            release();
+            return Launch::handedOver;
+        case Delivery::unanswered:
+            release();
+            return Launch::unanswered;
+        case Delivery::notSent:
+            release();
+            return Launch::notReached;
+        case Delivery::nobody:
+            if (nobodyLives) {
+                // A connection attempt found nobody behind the socket: it is what a crashed instance left.
+                QLocalServer::removeServer(serverName());
+                instanceLock_ = lock;
+                listen();
+                return Launch::first;
+            }
+            // The instance that lives is not listening yet, or no longer: look again in a moment.
+            break;
+        case Delivery::dropped:
+            // The receiver ended before it took the list; if it is gone, the lock is free at the next look.
+            break;
+        }
+        if (nobodyLives && lock >= 0)
+            ::flock(lock, LOCK_UN);
+        if (deadline.hasExpired()) {
+            release();
+            return Launch::notReached;
+        }
+        QThread::msleep(20);
+    }
+}
+
+std::optional<QString> AppDelegate::launchMessage(Launch launch) {
+    switch (launch) {
+    case Launch::first:
+    case Launch::handedOver:
+        return std::nullopt;
+    case Launch::unanswered:
+        return QStringLiteral("열려 있는 Quilm Print 창이 응답하지 않습니다. 창이 다시 응답하면 사진이 "
+                              "추가됩니다.");
+    case Launch::notReached:
+        return QStringLiteral("열려 있는 Quilm Print 창에 사진을 넘기지 못했습니다. 창이 응답하면 다시 "
+                              "열어 주세요.");
+    }
+    return std::nullopt;
 }
 
 bool AppDelegate::listen() {
@@ -87,36 +250,46 @@ bool AppDelegate::listen() {
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(serverName())) {
-        // A socket left behind by an instance that crashed: nobody answered on it, so it can go.
-        QLocalServer::removeServer(serverName());
-        if (!server_->listen(serverName())) {
-            delete server_;
-            server_ = nullptr;
-            return false;
-        }
+        // The window still opens; it only cannot receive a later launch's files.
+        delete server_;
+        server_ = nullptr;
+        return false;
     }
     QObject::connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = server_->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->bytesAvailable() > handOverLimit) {
-                    socket->abort();
-                    return;
-                }
-                const QByteArray all = socket->peek(socket->bytesAvailable());
-                if (!all.endsWith("\n\n") && all != "\n")
-                    return;
-                socket->readAll();
-                std::vector<std::filesystem::path> files;
-                for (const QByteArray& line : all.split('\n'))
-                    if (!line.isEmpty())
-                        files.emplace_back(line.toStdString());
-                socket->disconnectFromServer();
-                open(files);
-            });
-        }
+        while (QLocalSocket* socket = server_->nextPendingConnection())
+            receive(socket);
     });
     return true;
+}
+
+void AppDelegate::receive(QLocalSocket* socket) {
+    QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    auto buffer = std::make_shared<QByteArray>();
+    auto done = std::make_shared<bool>(false);
+    auto read = [this, socket, buffer, done] {
+        if (*done)
+            return;
+        *buffer += socket->readAll();
+        if (buffer->size() > handOverLimit) {
+            *done = true;
+            socket->abort();
+            return;
+        }
+        const std::optional<std::vector<std::filesystem::path>> files = readHandOver(*buffer);
+        if (!files)
+            return;
+        *done = true;
+        if (files->empty())
+            raiseWindows();
+        open(*files);
+        // Only now is the hand-over certain: the launch that sent the list ends when it reads this.
+        socket->write(QByteArray(1, taken));
+        socket->disconnectFromServer();
+    };
+    QObject::connect(socket, &QLocalSocket::readyRead, this, read);
+    // The list may have arrived whole before this socket was taken from the queue.
+    if (socket->bytesAvailable() > 0)
+        read();
 }
 
 std::vector<std::filesystem::path> AppDelegate::filesFromArguments(const QStringList& arguments) {

@@ -5,11 +5,14 @@
 
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class QLocalServer;
+class QLocalSocket;
 
 namespace QuilmPrint {
 
@@ -22,8 +25,14 @@ public:
     // The one alive, or none.
     static AppDelegate* shared();
 
-    // Starts the update checks once the window exists.
+    // The name of the desktop entry that starts the program ("NAME.desktop"), which the desktop uses to find
+    // the program's icon and name for its windows.
+    static QString desktopFileName();
+
+    // Once the window exists: starts the update checks, then, one event-loop turn later, dresses the windows.
     void applicationDidFinishLaunching();
+    // Gives every titled window that is not a dialog the window colour.
+    static void styleWindows();
 
     // Files handed over by the desktop: kept until the main view takes them, then announced.
     void open(const std::vector<std::filesystem::path>& files);
@@ -33,15 +42,32 @@ public:
     void postAddPhotos() { emit quilmPrintAddPhotos(); }
     void postPrint() { emit quilmPrintPrint(); }
 
-    // One window per user session: a second launch passes its files to the first and ends. `handOver`
-    // answers true when a running instance took them; `listen` makes this instance the one that receives.
+    // One window per user session. A launch first claims it: while an instance lives (it holds a lock that
+    // ends with its process), the launch hands its files to that instance over a local socket and waits
+    // until the instance says it has taken them, however busy it is, up to `patience`; only when no instance
+    // lives, and a connection attempt finds nobody behind the socket, does it remove a socket left behind and
+    // become the instance that receives.
+    enum class Launch {
+        first,      // no window lives: this launch opens it
+        handedOver, // the living window took the files and said so
+        unanswered, // the living window holds the files but did not answer in time; it takes them later
+        notReached, // a window lives but the files could not be passed to it
+    };
+    Launch claim(const std::vector<std::filesystem::path>& files,
+                 std::chrono::milliseconds patience = std::chrono::seconds(60));
+    // What a launch that ends without a window says on its error output, or nothing.
+    static std::optional<QString> launchMessage(Launch launch);
     static QString serverName();
-    static bool handOver(const std::vector<std::filesystem::path>& files, int timeoutMs = 1000);
-    bool listen();
+    static QString lockName();
 
     // The files named on a command line: every argument after the program that is not an option, made
     // absolute against the working folder.
     static std::vector<std::filesystem::path> filesFromArguments(const QStringList& arguments);
+
+    // The hand-over on the socket: each path followed by a zero byte, and one more zero byte at the end.
+    // readHandOver answers the list once the message is complete, nothing while it is not.
+    static QByteArray handOverMessage(const std::vector<std::filesystem::path>& files);
+    static std::optional<std::vector<std::filesystem::path>> readHandOver(const QByteArray& message);
 
 signals:
     void quilmPrintOpenFiles();
@@ -49,9 +75,13 @@ signals:
     void quilmPrintPrint();
 
 private:
+    bool listen();
+    void receive(QLocalSocket* socket);
+
     std::mutex lock_; // the hand-over may come from another thread (the desktop's or the socket's)
     std::vector<std::filesystem::path> pending_;
     QLocalServer* server_ = nullptr;
+    int instanceLock_ = -1; // held for the life of the instance that owns the window
 };
 
 } // namespace QuilmPrint

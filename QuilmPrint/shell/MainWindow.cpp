@@ -1,8 +1,8 @@
 #include "QuilmPrint/shell/MainWindow.h"
 
 #include "QuilmPrint/shared/Desktop.h"
-#include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/shell/AppDelegate.h"
+#include "QuilmPrint/shell/AppIcon.h"
 #include "QuilmPrint/shell/ContentView.h"
 #include "QuilmPrint/shell/Updates.h"
 
@@ -25,6 +25,7 @@ MainWindow::MainWindow(AppDelegate* delegate, PrintModel::Environment environmen
     setObjectName(QStringLiteral("main"));
     content_ = new ContentView(std::move(environment), this);
     setCentralWidget(content_);
+    setWindowIcon(AppIcon::icon());
     resize(1280, 820);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("파일"));
@@ -45,10 +46,6 @@ MainWindow::MainWindow(AppDelegate* delegate, PrintModel::Environment environmen
     }
     QObject::connect(quit_, &QAction::triggered, this, &QWidget::close);
     QObject::connect(updates_, &QAction::triggered, this, [this] { Updates::shared().checkCommand(this); });
-
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, QColor::fromRgbF(0.098f, 0.098f, 0.106f));
-    setPalette(palette);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,7 @@
 #include "QuilmPrint/shell/SplitMemory.h"
 
 #include <QDataStream>
-#include <QPointer>
+#include <QEvent>
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
@@ -67,14 +67,49 @@ QSplitter* name(QWidget* pane, const QString& name, std::shared_ptr<QSettings> s
     return split;
 }
 
+namespace {
+
+// Tries again at every change of the pane that may have placed it in a split: a new parent, being shown, a
+// new size. Once the split carries the name, each try ends at the name check and changes nothing.
+class Naming : public QObject {
+public:
+    Naming(QWidget* pane, QString name, std::shared_ptr<QSettings> settings)
+        : QObject(pane), pane_(pane), name_(std::move(name)), settings_(std::move(settings)) {
+        pane->installEventFilter(this);
+    }
+    void attempt() const { SplitMemory::name(pane_, name_, settings_); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == pane_) {
+            switch (event->type()) {
+            case QEvent::ParentChange:
+            case QEvent::Show:
+            case QEvent::Resize:
+                attempt();
+                break;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* pane_;
+    QString name_;
+    std::shared_ptr<QSettings> settings_;
+};
+
+} // namespace
+
 void remember(QWidget* pane, const QString& name, std::shared_ptr<QSettings> settings) {
-    if (SplitMemory::name(pane, name, settings))
+    if (!pane)
         return;
-    QPointer<QWidget> later(pane);
-    QTimer::singleShot(0, pane, [later, name, settings] {
-        if (later)
-            SplitMemory::name(later, name, settings);
-    });
+    auto* naming = new Naming(pane, name, std::move(settings));
+    naming->attempt();
+    // A pane made before its split is placed on the next turn, when the view that made it has placed it.
+    QTimer::singleShot(0, naming, [naming] { naming->attempt(); });
 }
 
 } // namespace QuilmPrint::SplitMemory

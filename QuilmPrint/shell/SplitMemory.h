@@ -16,7 +16,8 @@ namespace QuilmPrint::SplitMemory {
 // Naming a split that already carries the name changes nothing.
 QSplitter* name(QWidget* pane, const QString& name, std::shared_ptr<QSettings> settings);
 
-// As name(), and when the pane is not inside a split yet, tries once more on the next event-loop turn.
+// As name(), at once, on the next event-loop turn, and again whenever the pane gets a new parent, is shown or
+// is resized, for as long as the pane lives: a pane that is placed in a split late is named then.
 void remember(QWidget* pane, const QString& name, std::shared_ptr<QSettings> settings);
 
 } // namespace QuilmPrint::SplitMemory

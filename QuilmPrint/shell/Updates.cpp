@@ -2,12 +2,16 @@
 
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/shared/Desktop.h"
+#include "QuilmPrint/shell/FeedUpdater.h"
 
 #ifndef QUILM_UPDATE_FEED_URL
 #define QUILM_UPDATE_FEED_URL ""
 #endif
 #ifndef QUILM_UPDATE_PUBLIC_KEY
 #define QUILM_UPDATE_PUBLIC_KEY ""
+#endif
+#ifndef QUILM_VERSION
+#define QUILM_VERSION "0"
 #endif
 
 namespace QuilmPrint {
@@ -20,9 +24,8 @@ std::optional<int> liveUnsentSheets() {
     return std::nullopt;
 }
 
-// No updater framework exists on Linux: a configured build still has nothing to run the check.
-std::unique_ptr<UpdateController> noPlatformUpdater(Updates&) {
-    return nullptr;
+std::unique_ptr<UpdateController> feedUpdater(Updates& updates) {
+    return std::make_unique<FeedUpdater>(updates, updates.buildSettings(), Updates::installedVersion());
 }
 
 } // namespace
@@ -40,9 +43,13 @@ Updates::BuildSettings Updates::builtSettings() {
     return {QStringLiteral(QUILM_UPDATE_FEED_URL), QStringLiteral(QUILM_UPDATE_PUBLIC_KEY)};
 }
 
+QString Updates::installedVersion() {
+    return QStringLiteral(QUILM_VERSION);
+}
+
 void Updates::reset() {
     settings_ = builtSettings();
-    factory_ = noPlatformUpdater;
+    factory_ = feedUpdater;
     unsent_ = liveUnsentSheets;
     controller_.reset();
     started_ = false;
@@ -79,7 +86,7 @@ void Updates::checkCommand(QWidget* parent) {
         Desktop::shared().alert(parent, QStringLiteral("지금은 업데이트를 확인할 수 없습니다"), *reason);
         return;
     }
-    controller_->checkForUpdates();
+    controller_->checkForUpdates(parent);
 }
 
 } // namespace QuilmPrint

@@ -1,6 +1,7 @@
 // Update checks. A build that is set up for updates (a feed address and its signing key, both build settings)
-// gets an updater from the platform; every other build answers the menu command with an alert. No check
-// starts while sheets wait to be sent to the printer, so an update cannot restart the program under them.
+// gets an updater, which reads the signed feed when the user asks and tells whether a newer version is out;
+// every other build answers the menu command with an alert. No check starts while sheets wait to be sent to
+// the printer, so an update cannot take the user away from them.
 #pragma once
 
 #include <QString>
@@ -12,12 +13,12 @@ class QWidget;
 
 namespace QuilmPrint {
 
-// The platform's updater: shows its own windows once asked to check, and asks `Updates::updaterMayCheck()`
-// before it looks for an update.
+// The updater: answers in its own dialogs once asked to check, and asks `Updates::updaterMayCheck()` before
+// it looks for an update.
 class UpdateController {
 public:
     virtual ~UpdateController() = default;
-    virtual void checkForUpdates() = 0;
+    virtual void checkForUpdates(QWidget* parent) = 0;
 };
 
 class Updates {
@@ -30,10 +31,12 @@ public:
 
     static Updates& shared();
 
-    // The settings this program was built with; Linux builds have them empty unless configured.
+    // The settings this program was built with; empty unless the build was configured with them.
     static BuildSettings builtSettings();
+    // The program's version, dotted numbers.
+    static QString installedVersion();
 
-    // Creates the controller once, when both settings are present and the platform offers an updater.
+    // Creates the controller once, when both settings are present.
     void start();
     UpdateController* controller() const { return controller_.get(); }
 
@@ -47,6 +50,7 @@ public:
 
     // What start() reads and makes; the platform (or a test) replaces them before start().
     void setBuildSettings(BuildSettings settings) { settings_ = std::move(settings); }
+    const BuildSettings& buildSettings() const { return settings_; }
     void setControllerFactory(ControllerFactory factory) { factory_ = std::move(factory); }
     // Where the count of unsent sheets comes from: the live model unless replaced.
     void setUnsentSheets(std::function<std::optional<int>()> source) { unsent_ = std::move(source); }

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QTimer>
 #include <clocale>
+#include <cstdio>
 
 using namespace QuilmPrint;
 
@@ -15,14 +16,16 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Quilm Print"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quilm Print"));
-    QApplication::setDesktopFileName(QStringLiteral("quilm-print"));
+    QApplication::setDesktopFileName(AppDelegate::desktopFileName());
 
     AppDelegate delegate;
     const auto files = AppDelegate::filesFromArguments(QApplication::arguments());
-    // A window is already open: it takes the files, and this launch ends.
-    if (AppDelegate::handOver(files))
-        return 0;
-    delegate.listen();
+    // A window is already open: it takes the files, and this launch ends without a window of its own.
+    if (const AppDelegate::Launch launch = delegate.claim(files); launch != AppDelegate::Launch::first) {
+        if (const std::optional<QString> message = AppDelegate::launchMessage(launch))
+            std::fprintf(stderr, "%s\n", message->toLocal8Bit().constData());
+        return launch == AppDelegate::Launch::handedOver ? 0 : 1;
+    }
     delegate.open(files);
 
     Theme::apply(application);

@@ -104,10 +104,32 @@ TEST(SplitMemoryTest, NamesTheInnermostSplitOnceItsPaneIsPlaced) {
     SplitMemory::remember(pane, "Test.split", sandbox.settings()); // not yet placed: named once it is
     inner->addWidget(pane);
     inner->addWidget(new QWidget);
-    EXPECT_EQ(inner->objectName(), "");
     QApplication::processEvents();
     EXPECT_EQ(std::make_pair(inner->objectName(), outer.objectName()),
               std::make_pair(QString("Test.split"), QString()));
+}
+
+TEST(SplitMemoryTest, APanePlacedInASplitLateIsNamedAtItsNextUpdateAndTakesTheStoredPositions) {
+    AppTestSupport::Sandbox sandbox;
+    const std::shared_ptr<QSettings> settings = sandbox.settings();
+    QSplitter stored;
+    stored.addWidget(new QWidget);
+    stored.addWidget(new QWidget);
+    stored.setSizes({120, 180});
+    settings->setValue("Late.split", stored.saveState());
+
+    auto* holder = new QWidget;
+    auto* pane = new QWidget(holder);
+    SplitMemory::remember(pane, "Late.split", settings);
+    QApplication::processEvents(); // the first tries find no split
+    QSplitter split;
+    split.addWidget(holder); // the pane's holder moves; the pane learns of it when it is shown
+    split.addWidget(new QWidget);
+    split.resize(120 + 180 + split.handleWidth(), 80);
+    split.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&split));
+    EXPECT_EQ(split.objectName(), "Late.split");
+    EXPECT_EQ(split.sizes().value(0), 120);
 }
 
 TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndTheSetUpSheet) {
