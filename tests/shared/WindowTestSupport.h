@@ -3,6 +3,7 @@
 #pragma once
 
 #include "QuilmPrint/shared/Theme.h"
+#include "QuilmPrint/shared/Translations.h"
 
 #include <QApplication>
 #include <QColor>
@@ -22,9 +23,13 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace WindowTest {
 
-// The tests see the windows as the application shows them: Fusion, the palette and the fonts.
+// The tests see the windows as the application shows them: Fusion, the palette, the fonts and Qt's own
+// words in Korean.
 struct ApplicationLook : ::testing::Environment {
-    void SetUp() override { QuilmPrint::Theme::apply(*qApp); }
+    void SetUp() override {
+        QuilmPrint::Theme::apply(*qApp);
+        QuilmPrint::Translations::installQtKorean(*qApp);
+    }
 };
 inline const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);
 
