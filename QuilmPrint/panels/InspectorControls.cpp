@@ -27,7 +27,10 @@ InspectorSection::InspectorSection(const QString& title, QWidget* parent) : QWid
     rows_->setContentsMargins(0, 0, 0, 0);
     rows_->setSpacing(10);
     layout->addLayout(rows_);
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // Not capped at the size hint: that counts the wrapping captions at their preferred width, fewer lines
+    // than at the panel's, and the rows would be squeezed over each other. The panel's stretch keeps the
+    // section from growing past what it needs.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 QString InspectorSection::title() const {

@@ -431,6 +431,33 @@ TEST_F(InspectorTest, FieldsAndTheSavedDateFollowTheLocaleWhileStoredNumbersDoNo
     EXPECT_TRUE(koreanDate.match(text("savedCaption")).hasMatch()) << text("savedCaption").toStdString();
 }
 
+TEST_F(InspectorTest, RowsKeepTheirHeightWhenRowsAppearAboveThem) {
+    OPEN(AppTestSupport::p900Queue);
+    ASSERT_TRUE(shown("qualityDetails"));
+    // The custom size rows and their wrapping caption appear above the quality details.
+    model->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
+    model->setPhotosPerSheet(PhotosPerSheet::many);
+    WindowTest::grab(inspector.get());
+    for (InspectorSection* section : inspector->findChildren<InspectorSection*>()) {
+        std::vector<QWidget*> rows;
+        for (QWidget* widget : section->findChildren<QWidget*>())
+            if (widget->isVisible() && (widget->parentWidget() == section ||
+                                        widget->parentWidget()->objectName() == "qualityDetails"))
+                rows.push_back(widget);
+        for (QWidget* row : rows) {
+            const int needed = row->hasHeightForWidth() ? row->heightForWidth(row->width())
+                                                        : row->minimumSizeHint().height();
+            EXPECT_GE(row->height(), needed)
+                << section->title().toStdString() << " " << row->objectName().toStdString();
+            for (QWidget* other : rows)
+                if (other != row && other->parentWidget() == row->parentWidget())
+                    EXPECT_FALSE(row->geometry().intersects(other->geometry()))
+                        << row->objectName().toStdString() << " overlaps "
+                        << other->objectName().toStdString();
+        }
+    }
+}
+
 TEST_F(InspectorTest, GridRowsClampTheirFieldsAndSummariseThePlan) {
     OPEN(AppTestSupport::p900Queue);
     click(get<ChipRow>("perSheet")->chip(1));
