@@ -372,8 +372,9 @@ namespace {
 // A German desktop: the C library's locale and Qt's, for the length of a test.
 struct GermanDesktop {
     GermanLocale process;
+    QLocale saved;
     GermanDesktop() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-    ~GermanDesktop() { QLocale::setDefault(QLocale::c()); }
+    ~GermanDesktop() { QLocale::setDefault(saved); }
 };
 
 std::string settingsText(const AppTestSupport::Sandbox& sandbox) {

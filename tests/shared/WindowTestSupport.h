@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QImage>
 #include <QLayout>
+#include <QLocale>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -29,6 +30,8 @@ struct ApplicationLook : ::testing::Environment {
     void SetUp() override {
         QuilmPrint::Theme::apply(*qApp);
         QuilmPrint::Translations::installQtKorean(*qApp);
+        // Numbers in fields follow the locale: the tests choose theirs rather than the machine's.
+        QLocale::setDefault(QLocale::c());
     }
 };
 inline const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);

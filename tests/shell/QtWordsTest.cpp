@@ -78,6 +78,7 @@ QStringList qtTextsOf(QFileDialog& dialog) {
 
 struct QtWordsTest : ::testing::Test {
     GermanLocale german;
+    QLocale saved;
     TestSupport::TemporaryDirectory folder;
     QtWordsTest() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -85,7 +86,7 @@ struct QtWordsTest : ::testing::Test {
         TestSupport::writeFile(folder / "IMG_0001.jpg", std::string(3000, 'x'));
         TestSupport::writeFile(folder / "IMG_0001.xmp", "<x:xmpmeta/>");
     }
-    ~QtWordsTest() override { QLocale::setDefault(QLocale::c()); }
+    ~QtWordsTest() override { QLocale::setDefault(saved); }
 
     // The dialog opened on the test folder, once its file list shows `rows` entries.
     void open(QFileDialog& dialog, int rows) {
