@@ -99,10 +99,18 @@ struct QtWordsTest : ::testing::Test {
     static void listed(QFileDialog& dialog, int rows) {
         auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
         ASSERT_TRUE(files);
-        // The file list is read on a thread of its own; generously bounded.
-        ASSERT_TRUE(
-            QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) == rows; }, 10000));
-        QTest::qWait(50); // the types arrive after the names
+        // The file list, and then each file's type, are read on a thread of their own; generously bounded.
+        const QAbstractItemModel* model = files->model();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                if (model->rowCount(files->rootIndex()) != rows)
+                    return false;
+                for (int row = 0; row < rows; ++row)
+                    if (model->index(row, 2, files->rootIndex()).data().toString().isEmpty())
+                        return false;
+                return true;
+            },
+            10000));
     }
 };
 
