@@ -10,8 +10,8 @@ fi
 
 packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-    qt6-base-dev liblcms2-dev liblcms2-utils libcups2-dev cups cups-client cups-filters ghostscript
-    libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
+    qt6-base-dev qt6-translations-l10n liblcms2-dev liblcms2-utils libcups2-dev cups cups-client cups-filters
+    ghostscript libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
     libavahi-client-dev avahi-daemon avahi-utils dbus libcurl4-openssl-dev iproute2 util-linux
     nlohmann-json3-dev libssl-dev libicu-dev libpango1.0-dev libcairo2-dev fonts-noto-cjk
     xvfb xdotool imagemagick poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time

@@ -199,9 +199,12 @@ public:
 
 
     // ---- Notices and failures ----
+    // A notice that is not working passes: it goes after noticeLifetime, unless a newer one has taken its
+    // place. A working notice stays until its work ends, also beneath passing ones shown meanwhile.
     const std::optional<Notice>& notice() const;
     void showNotice(const Notice& notice);
     void clearNotice();
+    std::chrono::milliseconds noticeLifetime{8000}; // long enough to read a notice and press its button
     const QString& failure() const; // empty: no alert
     void setFailure(const QString& message);
     void clearFailure();

@@ -327,11 +327,19 @@ void PrintModel::State::sheetEnded(PrintModel& model, const RoadSheet& sheet, co
 }
 
 void PrintModel::State::exportEnded(PrintModel& model, ExportRun& run) {
-    if (run.written.empty()) {
-        model.clearNotice();
-    } else {
+    // Another export queued behind this one keeps the road working, and its notice with it.
+    const bool moreExports = std::any_of(road.waiting.begin(), road.waiting.end(),
+                                         [](const RoadSheet& sheet) { return sheet.exportRun != nullptr; });
+    if (!moreExports)
+        noticeOfWork.reset();
+    if (!run.written.empty()) {
         model.showNotice(
             Notice{exportedText(static_cast<int>(run.written.size())), false, run.written.front()});
+    } else if (!moreExports && notice && notice->working) {
+        // Nothing to tell but the failure; a passing notice shown meanwhile keeps its time.
+        ++noticeGeneration;
+        notice.reset();
+        emit model.noticeChanged();
     }
     if (!run.firstError.isEmpty())
         model.setFailure(run.firstError);
@@ -501,12 +509,34 @@ const std::optional<Notice>& PrintModel::notice() const {
     return d->notice;
 }
 void PrintModel::showNotice(const Notice& notice) {
-    d->notice = notice;
-    emit noticeChanged();
+    d->present(notice, !notice.working);
 }
 void PrintModel::clearNotice() {
+    ++d->noticeGeneration;
     d->notice.reset();
+    d->noticeOfWork.reset();
     emit noticeChanged();
+}
+
+void PrintModel::State::present(const Notice& shown, bool passes) {
+    const std::uint64_t generation = ++noticeGeneration;
+    notice = shown;
+    if (shown.working)
+        noticeOfWork = shown;
+    if (passes) {
+        PrintModel* target = self;
+        QTimer::singleShot(self->noticeLifetime, self,
+                           [target, generation] { target->d->noticePassed(generation); });
+    }
+    emit self->noticeChanged();
+}
+
+void PrintModel::State::noticePassed(std::uint64_t generation) {
+    if (generation != noticeGeneration)
+        return; // a newer notice took its place, with a time of its own
+    ++noticeGeneration;
+    notice = noticeOfWork;
+    emit self->noticeChanged();
 }
 
 // ---- Demonstrations ----
@@ -546,7 +576,8 @@ void PrintModel::State::applyPrintDemonstrations() {
             std::string(showNotice) == "1" ? exportedText(1) : QString::fromUtf8(showNotice), false, {}};
         if (const char* file = std::getenv("QUILM_PRINT_NOTICE_FILE"); file && *file)
             demo.reveal = std::filesystem::path(file);
-        model.showNotice(demo);
+        // Shown to be looked at (and photographed), so it stays until a real notice replaces it.
+        present(demo, false);
     }
 }
 

@@ -108,6 +108,11 @@ struct PrintModel::State {
     // Jobs, notices and the bleed measurements (PrintModelJobs.cpp, PrintModelBleed.cpp)
     std::vector<PrintJobItem> jobs;
     std::optional<Notice> notice;
+    std::optional<Notice> noticeOfWork; // the working notice, back once passing ones over it have gone
+    std::uint64_t noticeGeneration = 0; // the notice a pending expiry was started for
+    // Shows `shown`; one that `passes` goes by itself after the model's notice lifetime.
+    void present(const Notice& shown, bool passes);
+    void noticePassed(std::uint64_t generation);
     PrintRoad road;
     PrintJobItem* job(const QUuid& id);
     void setJob(PrintModel& model, const PrintJobItem& job);

@@ -3,7 +3,13 @@
 #include "PrintKit/settings/EpsonInkjet2Adapter.h"
 #include "PrintKit/support/Numbers.h"
 
+#include <QLocale>
 #include <algorithm>
+#include <memory>
+#include <unicode/datefmt.h>
+#include <unicode/locid.h>
+#include <unicode/simpletz.h>
+#include <unicode/unistr.h>
 
 namespace QuilmPrint::PaperText {
 
@@ -56,20 +62,31 @@ QString choiceTitle(const PrintKit::PPDFile& ppd, std::string_view keyword, cons
     return QString::fromStdString(key);
 }
 
-QString shortDateTime(const QDateTime& time) {
-    QDate date = time.date();
-    QTime clock = time.time();
-    int hour = clock.hour() % 12;
-    return QString::number(date.year()) + ". " + QString::number(date.month()) + ". " +
-           QString::number(date.day()) + ". " + (clock.hour() < 12 ? "오전 " : "오후 ") +
-           QString::number(hour == 0 ? 12 : hour) + ":" +
-           QString::number(clock.minute()).rightJustified(2, '0');
+QString shortDateTime(const QDateTime& time, const QLocale& locale) {
+    // The C locale states no preference: the window's own language then decides.
+    const QString name = locale.language() == QLocale::C ? QStringLiteral("ko_KR") : locale.name();
+    // Made once per locale: the caption is worked out again on every keystroke in the recipe name.
+    static QString formatterLocale;
+    static std::unique_ptr<icu::DateFormat> formatter;
+    if (!formatter || formatterLocale != name) {
+        formatter.reset(icu::DateFormat::createDateTimeInstance(
+            icu::DateFormat::kMedium, icu::DateFormat::kShort, icu::Locale(name.toUtf8().constData())));
+        formatterLocale = name;
+    }
+    if (!formatter)
+        return time.toString(Qt::ISODate);
+    // The wall clock that Qt reads for this moment, whatever time zone database ICU would consult.
+    formatter->adoptTimeZone(
+        new icu::SimpleTimeZone(time.offsetFromUtc() * 1000, icu::UnicodeString(u"local")));
+    icu::UnicodeString text;
+    formatter->format(static_cast<UDate>(time.toMSecsSinceEpoch()), text);
+    return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());
 }
 
-QString savedCaption(bool saved, std::int64_t version, const QDateTime& updatedAt) {
+QString savedCaption(bool saved, std::int64_t version, const QDateTime& updatedAt, const QLocale& locale) {
     if (!saved)
         return QStringLiteral("저장하면 다음에도 똑같은 설정으로 인쇄됩니다.");
-    return QString::number(version) + QStringLiteral("번째 저장 · ") + shortDateTime(updatedAt);
+    return QString::number(version) + QStringLiteral("번째 저장 · ") + shortDateTime(updatedAt, locale);
 }
 
 QString sheetTitle(const PrintKit::PaperRecipe& recipe, const PrintKit::PPDFile& ppd) {

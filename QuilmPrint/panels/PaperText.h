@@ -9,6 +9,7 @@
 #include "QuilmPrint/panels/MenuEntry.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <optional>
 #include <string>
@@ -39,9 +40,11 @@ std::vector<PrintKit::PPDChoice> sourceChoices(const PrintKit::PaperRecipe& reci
 QString choiceTitle(const PrintKit::PPDFile& ppd, std::string_view keyword, const std::string& key);
 
 // The caption under the recipe name: whether the recipe was ever saved, and if so which save and when.
-QString savedCaption(bool saved, std::int64_t version, const QDateTime& updatedAt);
-// A date and time as the Korean calendar writes them in short: "2024. 5. 1. 오후 3:04".
-QString shortDateTime(const QDateTime& time);
+QString savedCaption(bool saved, std::int64_t version, const QDateTime& updatedAt,
+                     const QLocale& locale = QLocale());
+// A date in its medium form and the time without seconds, the way the user's locale writes them:
+// "2024. 5. 1. 오후 3:04" in Korean, "01.05.2024, 15:04" in German. The C locale gets the Korean form.
+QString shortDateTime(const QDateTime& time, const QLocale& locale = QLocale());
 
 // The sheet menu's chip: the sheet's Korean label, or the custom size in millimetres.
 QString sheetTitle(const PrintKit::PaperRecipe& recipe, const PrintKit::PPDFile& ppd);

@@ -8,6 +8,7 @@
 #include <QDBusPendingReply>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
@@ -47,6 +48,33 @@ void dress(QMessageBox* box) {
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(340, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
                       0, 1, grid->columnCount());
+}
+
+// The file list's "type" column in Korean. Qt's own provider names a folder in English and a file by the
+// desktop's description in the locale's language, which would be German in a Korean dialog on a German
+// desktop. The file list asks from its own thread, so this only looks at the name.
+class KoreanFileTypes : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir())
+            return QStringLiteral("폴더");
+        const QString suffix = info.suffix().toUpper();
+        if (suffix == "JPG" || suffix == "JPEG")
+            return QStringLiteral("JPEG 이미지");
+        if (suffix == "TIF" || suffix == "TIFF")
+            return QStringLiteral("TIFF 이미지");
+        if (suffix == "PNG")
+            return QStringLiteral("PNG 이미지");
+        if (suffix == "HEIC" || suffix == "HEIF")
+            return QStringLiteral("HEIF 이미지");
+        return suffix.isEmpty() ? QStringLiteral("파일") : suffix + QStringLiteral(" 파일");
+    }
+};
+
+// One for the whole run: the file list's thread may still ask it while a closed dialog is torn down.
+QAbstractFileIconProvider* koreanFileTypes() {
+    static auto* provider = new KoreanFileTypes;
+    return provider;
 }
 
 } // namespace
@@ -99,6 +127,7 @@ bool QtDesktop::confirm(QWidget* parent, const QString& title, const QString& te
 
 PhotoFileDialog::PhotoFileDialog(QWidget* parent, const QString& prompt) : QFileDialog(parent, prompt) {
     setOption(QFileDialog::DontUseNativeDialog);
+    setIconProvider(koreanFileTypes());
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
     setNameFilters({QStringLiteral("사진 (*.jpg *.jpeg *.png *.tif *.tiff *.heic *.heif *.JPG *.JPEG *.PNG "
@@ -133,14 +162,18 @@ std::vector<std::filesystem::path> QtDesktop::choosePhotos(QWidget* parent, cons
     return chosen;
 }
 
+FolderFileDialog::FolderFileDialog(QWidget* parent, const QString& prompt) : QFileDialog(parent, prompt) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setIconProvider(koreanFileTypes());
+    setFileMode(QFileDialog::Directory);
+    setOption(QFileDialog::ShowDirsOnly);
+    setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
+    setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
+    setDirectory(QDir::homePath());
+}
+
 std::optional<std::filesystem::path> QtDesktop::chooseFolder(QWidget* parent, const QString& prompt) {
-    QFileDialog dialog(parent, prompt);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("선택"));
-    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
-    dialog.setDirectory(QDir::homePath());
+    FolderFileDialog dialog(parent, prompt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return toPath(dialog.selectedFiles().front());

@@ -40,4 +40,10 @@ public slots:
     void accept() override;
 };
 
+// Qt's own file dialog choosing one folder: where exported PDFs go.
+class FolderFileDialog : public QFileDialog {
+public:
+    FolderFileDialog(QWidget* parent, const QString& prompt);
+};
+
 } // namespace QuilmPrint

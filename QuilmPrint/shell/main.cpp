@@ -1,5 +1,6 @@
 // Quilm Print: one window that prints photographs on inkjet photo printers.
 #include "QuilmPrint/shared/Theme.h"
+#include "QuilmPrint/shared/Translations.h"
 #include "QuilmPrint/shell/AppDelegate.h"
 #include "QuilmPrint/shell/MainWindow.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // QApplication takes the number format from the user's locale; nothing here may print numbers through it.
     std::setlocale(LC_NUMERIC, "C");
+    Translations::installQtKorean(application);
     QApplication::setApplicationName(QStringLiteral("Quilm Print"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quilm Print"));
     QApplication::setDesktopFileName(AppDelegate::desktopFileName());

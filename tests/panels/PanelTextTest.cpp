@@ -1,5 +1,5 @@
-// The inspector's texts and menus as pure functions: numbers without the locale, preset and template titles,
-// paper and quality texts, the profile menu and the driver option rows.
+// The inspector's texts and menus as pure functions: numbers and dates in the user's locale, preset and
+// template titles, paper and quality texts, the profile menu and the driver option rows.
 #include "QuilmPrint/panels/ColorText.h"
 #include "QuilmPrint/panels/DriverText.h"
 #include "QuilmPrint/panels/LayoutText.h"
@@ -17,23 +17,69 @@ using PrintKit::PPDChoice;
 using PrintKit::PPDOption;
 using PrintKit::ProfileMatch;
 
-TEST(NumberTextTest, ShowsAtMostOneDecimalAndReadsNumbersOfTheLocaleOnly) {
-    QLocale::setDefault(QLocale(QLocale::German));
-    const std::pair<double, const char*> shown[] = {{210, "210"},    {101.6, "101.6"},    {101.64, "101.6"},
-                                                    {101.96, "102"}, {-2, "-2"},          {-0.04, "0"},
-                                                    {0.05, "0.1"},   {1234567, "1234567"}};
-    for (auto [value, text] : shown)
-        EXPECT_EQ(NumberText::format(value), text) << value;
+TEST(NumberTextTest, ShowsAtMostOneDecimalTheWayTheLocaleWritesIt) {
+    const QLocale de(QLocale::German, QLocale::Germany), arabic(QLocale::Arabic, QLocale::Egypt);
+    const std::tuple<double, QLocale, const char*> shown[] = {
+        {210, de, "210"},         {101.6, de, "101,6"},         {101.64, de, "101,6"},
+        {101.96, de, "102"},      {-2.5, de, "-2,5"},           {-0.04, de, "0"},
+        {0.05, de, "0,1"},        {1234567.5, de, "1234567,5"}, {101.6, QLocale::c(), "101.6"},
+        {-2, QLocale::c(), "-2"}, {12.5, arabic, "١٢٫٥"}};
+    for (const auto& [value, locale, text] : shown)
+        EXPECT_EQ(NumberText::format(value, locale), text) << value << " in " << locale.name().toStdString();
+    // Without a locale named: the user's.
+    QLocale::setDefault(de);
+    EXPECT_EQ(NumberText::format(12.5), "12,5");
     QLocale::setDefault(QLocale::c());
-    const QLocale de(QLocale::German), en(QLocale::English);
+    EXPECT_EQ(NumberText::format(12.5), "12.5");
+}
+
+TEST(NumberTextTest, ReadsEitherDecimalMarkAndRefusesGroupedThousandsAndGarbage) {
+    const QLocale de(QLocale::German, QLocale::Germany), en(QLocale::English, QLocale::UnitedStates),
+        c = QLocale::c(), arabic(QLocale::Arabic, QLocale::Egypt);
     const auto no = std::nullopt;
     const std::tuple<const char*, QLocale, std::optional<double>> read[] = {
-        {"101.6", de, 101.6}, {"101,6", de, 101.6},  {" 3 ", en, 3.0},  {"-2", en, -2.0},
-        {"1e2", en, 100.0},   {"101,6", en, no},     {"1,500", en, no}, {"1.500,5", de, no},
-        {"", de, no},         {"abc", de, no},       {"12mm", en, no},  {"nan", en, no},
-        {"inf", de, no},      {"-infinity", en, no}, {"1e999", de, no}, {"1,0e999", de, no}};
+        // Either mark in every locale.
+        {"12,5", de, 12.5},
+        {"12.5", de, 12.5},
+        {"12,5", en, 12.5},
+        {"12.5", en, 12.5},
+        {"12,5", c, 12.5},
+        {" 3 ", en, 3.0},
+        {"-2", en, -2.0},
+        {"-2,5", de, -2.5},
+        {"1e2", en, 100.0},
+        {"0.500", de, 0.5},
+        {"1,50", en, 1.5},
+        {"101,6", c, 101.6},
+        {"١٢٫٥", arabic, 12.5},
+        // What the locale would read as grouped thousands: 1500 or 1.5, one cannot tell.
+        {"1,500", en, no},
+        {"1,500", c, no},
+        {"1.500", de, no},
+        {"-250.000", de, no},
+        {"1,500", de, 1.5},
+        {"1.500", en, 1.5},
+        // Garbage, as before.
+        {"1.500,5", de, no},
+        {"1,500.5", en, no},
+        {"1 500", en, no},
+        {"", de, no},
+        {"abc", de, no},
+        {"12mm", en, no},
+        {"nan", en, no},
+        {"inf", de, no},
+        {"-infinity", en, no},
+        {"1e999", de, no},
+        {"1,0e999", de, no},
+        {",", de, no},
+        {"1-2", en, no}};
     for (const auto& [text, locale, value] : read)
         EXPECT_EQ(NumberText::parse(text, locale), value) << text << " in " << locale.name().toStdString();
+    // What a field shows reads back as the value it shows.
+    for (const QLocale& locale : {de, en, c, arabic})
+        for (double value : {0.0, 5.0, 101.6, -2.5, 1234.5})
+            EXPECT_EQ(NumberText::parse(NumberText::format(value, locale), locale), value)
+                << value << " in " << locale.name().toStdString();
 }
 
 TEST(NumberTextTest, IdentityChangesWithTheTenths) {
@@ -133,11 +179,20 @@ TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) 
 }
 
 TEST(PaperTextTest, CaptionsQualityDetailsSwitchesAndTheSelectedPPD) {
+    const QLocale korean(QLocale::Korean, QLocale::SouthKorea), german(QLocale::German, QLocale::Germany);
     EXPECT_EQ(PaperText::savedCaption(false, 3, {}), "저장하면 다음에도 똑같은 설정으로 인쇄됩니다.");
-    EXPECT_EQ(PaperText::savedCaption(true, 3, QDateTime(QDate(2024, 5, 1), QTime(15, 4))),
-              "3번째 저장 · 2024. 5. 1. 오후 3:04");
-    EXPECT_EQ(PaperText::shortDateTime(QDateTime(QDate(2023, 12, 31), QTime(0, 30))),
+    const QDateTime afternoon(QDate(2024, 5, 1), QTime(15, 4, 59));
+    EXPECT_EQ(PaperText::savedCaption(true, 3, afternoon, korean), "3번째 저장 · 2024. 5. 1. 오후 3:04");
+    EXPECT_EQ(PaperText::savedCaption(true, 3, afternoon, german), "3번째 저장 · 01.05.2024, 15:04");
+    EXPECT_EQ(PaperText::shortDateTime(afternoon, QLocale(QLocale::French, QLocale::France)),
+              "1 mai 2024, 15:04");
+    // The C locale states no preference: the window's language decides.
+    EXPECT_EQ(PaperText::shortDateTime(QDateTime(QDate(2023, 12, 31), QTime(0, 30)), QLocale::c()),
               "2023. 12. 31. 오전 12:30");
+    // The wall clock Qt reads, also for a moment given in another zone.
+    EXPECT_EQ(PaperText::shortDateTime(
+                  QDateTime(QDate(2024, 5, 1), QTime(23, 30), Qt::OffsetFromUTC, 9 * 3600), german),
+              "01.05.2024, 23:30");
     using Q = PrintKit::PrintQuality;
     const QString custom = "드라이버 옵션 그대로. 바꾼 항목만 레시피에 저장.",
                   hidden = "Epson 공식 설정. 이 용지는 세부값 미공개 · 바꾸려면 직접 지정.",

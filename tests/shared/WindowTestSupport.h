@@ -3,12 +3,14 @@
 #pragma once
 
 #include "QuilmPrint/shared/Theme.h"
+#include "QuilmPrint/shared/Translations.h"
 
 #include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QImage>
 #include <QLayout>
+#include <QLocale>
 #include <QString>
 #include <QWidget>
 #include <algorithm>
@@ -22,9 +24,15 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 
 namespace WindowTest {
 
-// The tests see the windows as the application shows them: Fusion, the palette and the fonts.
+// The tests see the windows as the application shows them: Fusion, the palette, the fonts and Qt's own
+// words in Korean.
 struct ApplicationLook : ::testing::Environment {
-    void SetUp() override { QuilmPrint::Theme::apply(*qApp); }
+    void SetUp() override {
+        QuilmPrint::Theme::apply(*qApp);
+        QuilmPrint::Translations::installQtKorean(*qApp);
+        // Numbers in fields follow the locale: the tests choose theirs rather than the machine's.
+        QLocale::setDefault(QLocale::c());
+    }
 };
 inline const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);
 

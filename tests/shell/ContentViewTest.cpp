@@ -1,5 +1,5 @@
-// The main view: split memory, drops, alerts and notices, the header's menus, the action bar, the jobs
-// popover and the question before quitting.
+// The main view: split memory, drops, alerts and notices that pass, the header's menus, the action bar, the
+// jobs popover and the question before quitting.
 #include "QuilmPrint/shell/ContentView.h"
 
 #include "AppTestSupport.h"
@@ -183,6 +183,16 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     EXPECT_FALSE(view.revealButton()->isVisible());
     view.model()->clearNotice();
     EXPECT_EQ(view.noticeText(), "");
+    // A notice passes from the header by itself, its button with it; a working one stays.
+    view.model()->noticeLifetime = std::chrono::milliseconds(100);
+    view.model()->showNotice(Notice{"PDF 1장을 만들었습니다", false, file});
+    ASSERT_TRUE(view.revealButton()->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.noticeText().isEmpty(); }, 10000));
+    EXPECT_FALSE(view.revealButton()->isVisible());
+    view.model()->showNotice(Notice{"PDF를 만드는 중입니다…", true, std::nullopt});
+    QTest::qWait(500);
+    EXPECT_EQ(view.noticeText(), "PDF를 만드는 중입니다…");
+    view.model()->clearNotice();
     // The set-up sheet is presented while the model asks for it; closing it, or the model, ends it.
     view.model()->setShowingSetup(true);
     QTRY_VERIFY(view.setupSheet() && view.setupSheet()->isVisible());
