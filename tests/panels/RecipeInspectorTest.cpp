@@ -249,8 +249,9 @@ TEST_F(InspectorTest, QualitySharpeningAndEdgeCompensationRows) {
     click(get<ChipButton>("resetOverrides"));
     EXPECT_TRUE(recipe().driverOverrides.empty());
     EXPECT_FALSE(shown("resetOverrides"));
-    if (!recipe().sharpening)
+    if (!recipe().sharpening) {
         EXPECT_EQ(selected("sharpening"), 0); // none counts as off
+    }
     click(get<ChipRow>("sharpening")->chip(2));
     EXPECT_EQ(recipe().sharpening, PrintKit::OutputSharpening::standard);
     EXPECT_EQ(selected("sharpening"), 2);
@@ -451,11 +452,13 @@ TEST_F(InspectorTest, RowsKeepTheirHeightWhenRowsAppearAboveThem) {
                                                         : row->minimumSizeHint().height();
             EXPECT_GE(row->height(), needed)
                 << section->title().toStdString() << " " << row->objectName().toStdString();
-            for (QWidget* other : rows)
-                if (other != row && other->parentWidget() == row->parentWidget())
+            for (QWidget* other : rows) {
+                if (other != row && other->parentWidget() == row->parentWidget()) {
                     EXPECT_FALSE(row->geometry().intersects(other->geometry()))
                         << row->objectName().toStdString() << " overlaps "
                         << other->objectName().toStdString();
+                }
+            }
         }
     }
 }

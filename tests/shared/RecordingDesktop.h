@@ -18,7 +18,7 @@ struct RecordingDesktop : QuilmPrint::Desktop {
     std::vector<QUrl> opened;
     std::vector<std::filesystem::path> revealed;
     void alert(QWidget*, const QString& title, const QString& text) override {
-        asked.push_back({"alert", title, text});
+        asked.push_back({"alert", title, text, {}, {}});
     }
     bool confirm(QWidget*, const QString& title, const QString& text, const QString& accept,
                  const QString& reject) override {

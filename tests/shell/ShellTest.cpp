@@ -177,8 +177,9 @@ TEST(PhotoFileDialogTest, AcceptsAChosenFolderInsteadOfOpeningIt) {
         for (const QString& file : dialog.selectedFiles())
             names << QFileInfo(file).fileName();
         names.sort();
-        if (!chosen.isEmpty())
+        if (!chosen.isEmpty()) {
             EXPECT_EQ(names, chosen); // listed in sorted order
+        }
         dialog.close();
     }
 }
@@ -285,8 +286,9 @@ TEST(ProgressBarTest, FillIsClampedToTheTrack) {
         EXPECT_EQ(std::make_tuple(filled(w / 4), filled(w * 3 / 4), filled(w - 5)),
                   std::make_tuple(quarter, threeQuarters, end))
             << value;
-        if (!quarter)
+        if (!quarter) {
             EXPECT_LE(distance(Stage::at(image, bars[i], {w / 4, 4}), Theme::over(Theme::control())), 2);
+        }
     }
 }
 
