@@ -8,6 +8,8 @@
 #include "QuilmPrint/model/ModelSettings.h"
 
 #include <QLocale>
+#include <algorithm>
+#include <nlohmann/json.hpp>
 #include <QSignalSpy>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -243,6 +245,61 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     PrintModel third(sandbox.environment());
     startAndWait(third);
     EXPECT_EQ(*third.recipe(), saved);
+}
+
+// Both JSON values of the settings are written as the recipe files are (keys sorted, indented, ISO 8601
+// dates, a schema number read first); what earlier builds wrote still loads, what a newer one wrote does not.
+TEST(ModelLayoutTest, StoredJSONIsSortedIndentedVersionedAndEarlierValuesStillLoad) {
+    REQUIRE_PRINT_SERVER(server);
+    Sandbox sandbox;
+    auto environment = sandbox.environment();
+    environment.settings->setValue(ModelSettings::printer, p900Queue);
+    {
+        PrintModel model(environment);
+        startAndWait(model);
+        model.applyGridTemplate(GridTemplate::all()[5]);
+        model.setMedia("PGPP");
+    }
+    EXPECT_EQ(sandbox.settings()->value("layout.grid").toString(),
+              "{\n  \"autoTurn\": true,\n  \"captions\": true,\n  \"cutMarks\": false,\n  \"fitsWhole\": true,\n"
+              "  \"gapMM\": 4.0,\n  \"heightMM\": 27.0,\n  \"repeatsOne\": false,\n  \"rotatesToFit\": false,\n"
+              "  \"schemaVersion\": 1,\n  \"widthMM\": 36.0\n}");
+    const std::string working = sandbox.settings()->value("workingRecipe.TestbedP900").toString().toStdString();
+    const auto document = nlohmann::ordered_json::parse(working);
+    std::vector<std::string> keys;
+    for (const auto& member : document.items())
+        keys.push_back(member.key());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(working.rfind("{\n  \"", 0), 0u);
+    EXPECT_EQ(document["schemaVersion"], 1);
+    EXPECT_TRUE(PrintKit::Dates::parseRFC3339(document["updatedAt"].get<std::string>()));
+    // As the build before this one wrote them: compact, in declaration order, the grid without a number.
+    const std::string earlierRecipe =
+        R"({"schemaVersion":1,"id":"00000000-0000-4000-8000-00000000000A","version":1,"name":"Glossy",)"
+        R"("printer":{"queue":"TestbedP900","model":"EPSON SC-P900 Series"},"media":"PGPP","sheet":"A4",)"
+        R"("source":"STD","quality":"high","ink":"color","color":{"driver":{}},"driverOverrides":{},)"
+        R"("notes":"","updatedAt":"2024-05-01T09:30:00Z"})";
+    const auto start = [&](const std::string& recipe, const std::string& grid) {
+        sandbox.settings()->setValue("workingRecipe.TestbedP900", QString::fromStdString(recipe));
+        sandbox.settings()->setValue("layout.grid", QString::fromStdString(grid));
+        auto model = std::make_unique<PrintModel>(sandbox.environment());
+        startAndWait(*model);
+        return model;
+    };
+    auto earlier = start(earlierRecipe, R"({"widthMM":63.5,"heightMM":88.9,"gapMM":3,"autoTurn":true,)"
+                                        R"("fitsWhole":false,"rotatesToFit":true,"cutMarks":true,)"
+                                        R"("captions":false,"repeatsOne":true})");
+    EXPECT_EQ(std::make_tuple(earlier->recipe()->name, earlier->recipe()->quality),
+              std::make_tuple(std::string("Glossy"), PrintKit::PrintQuality::high));
+    EXPECT_EQ(std::make_tuple(earlier->grid().widthMM, earlier->grid().repeatsOne), std::make_tuple(63.5, true));
+    // A newer schema is not read on: the printer's own recipe and the default grid stand in.
+    std::string newerRecipe = earlierRecipe;
+    newerRecipe.replace(newerRecipe.find("\"schemaVersion\":1"), 17, "\"schemaVersion\":2");
+    for (const char* grid : {R"({"schemaVersion":2,"widthMM":63.5})", R"({"schemaVersion":"1","widthMM":63.5})"}) {
+        auto newer = start(newerRecipe, grid);
+        EXPECT_EQ(newer->recipe()->name, "보통 용지");
+        EXPECT_EQ(newer->grid(), GridSettings{}) << grid;
+    }
 }
 
 TEST(ModelLayoutTest, PrinterNamesAndKinds) {
