@@ -1,6 +1,6 @@
 // Start-up against the private CUPS server (the printer chosen, the set-up sheet, the reasons that block
 // printing), layout and grid settings with their bounds and keys, a second run restoring the first's
-// choices, printer names and kinds, and the system's custom paper list.
+// choices, printer names and kinds, stored JSON, and the print dialog's custom paper list.
 #include "AppTestSupport.h"
 #include "GermanLocale.h"
 #include "PrintKit/settings/RecipeStore.h"
@@ -327,27 +327,45 @@ TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     EXPECT_EQ(PrintModel::printerSettings(), "http://localhost:631/printers/");
 }
 
-TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
+// The print dialog's list as GTK 3 writes it (and as people edit it by hand): names, sizes and margins in
+// millimetres, read in points; an entry the dialog could not read either is left out, the others kept.
+TEST(ModelLayoutTest, CustomPapersComeFromTheDesktopPrintDialogsList) {
     Sandbox sandbox;
-    const std::filesystem::path home = sandbox.root() / "home";
-    const std::filesystem::path list = home / "Library/Preferences/com.apple.print.custompapers.plist";
-    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
-    std::filesystem::create_directories(list.parent_path());
-    auto paper = [](const char* key, const char* custom, const char* name, const char* size) {
-        return std::string("<key>") + key + "</key><dict><key>custom</key><" + custom +
-               "/><key>name</key><string>" + name + "</string>" + size + "</dict>";
+    const std::filesystem::path config = sandbox.root() / "config";
+    EXPECT_TRUE(PrintModel::loadCustomPapers(config).empty());
+    std::filesystem::create_directories(config / "gtk-3.0");
+    const auto paper = [](const char* group, const std::string& keys) {
+        return std::string("[") + group + "]\n" + keys +
+               "MarginTop=6.35\nMarginBottom=14.224\nMarginLeft=3.175\nMarginRight=0\nOrientation=portrait\n\n";
     };
     TestSupport::writeFile(
-        list, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" +
-                  paper("b", "true", "파노라마",
-                        "<key>width</key><real>612</real><key>height</key><integer>288</integer>") +
-                  paper("a", "true", "Art 13x19",
-                        "<key>width</key><real>936</real><key>height</key><real>1368</real>") +
-                  paper("c", "false", "Not custom",
-                        "<key>width</key><real>1</real><key>height</key><real>1</real>") +
-                  paper("d", "true", "No size", "") + "</dict></plist>");
-    EXPECT_EQ(PrintModel::loadCustomPapers(home),
-              (std::vector<SavedCustomPaper>{{"Art 13x19", {936, 1368}}, {"파노라마", {612, 288}}}));
-    TestSupport::writeFile(list, "bplist00garbage");
-    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
+        config / "gtk-3.0" / "custom-papers",
+        "# kept by the print dialog\n" +
+            paper("Paper0", "Name=custom_a\nDisplayName=파노라마\\s2:1\nWidth=210\nHeight=105\n") +
+            paper("Paper1", "Name=Art 13x19\r\nWidth = 330.2\r\nHeight=482.60000000000002\r\n") +
+            paper("Paper2", "Name=No height\nWidth=100\n") + paper("Paper3", "Name=Words\nWidth=wide\nHeight=1\n") +
+            paper("Paper4", "Width=100\nHeight=100\n") + paper("Paper5", "Name=Flat\nWidth=100\nHeight=0\n") +
+            paper("Paper6", "Name=Stray\nthis line is no key\nWidth=100\nHeight=100\n") +
+            paper("Paper7", "Name=Bad\\qescape\nWidth=100\nHeight=100\n") +
+            paper("Paper8", "Name=\xff\xfe\nWidth=100\nHeight=100\n") + "[Paper9]\nName=No margins\nWidth=1\nHeight=1\n" +
+            paper("Paper10", "PPDName=Postcard.Fullbleed\nWidth=100\nHeight=148\nHeight=150\n"));
+    const auto size = PrintKit::CustomSheetSize::fromMillimetres;
+    const std::vector<SavedCustomPaper> read = PrintModel::loadCustomPapers(config);
+    std::vector<std::pair<QString, PrintKit::CustomSheetSize>> sizes;
+    for (const SavedCustomPaper& one : read)
+        sizes.emplace_back(one.name, one.size);
+    EXPECT_EQ(sizes, (std::vector<std::pair<QString, PrintKit::CustomSheetSize>>{
+                         {"Art 13x19", size(330.2, 482.6)},
+                         {"Postcard.Fullbleed", size(100, 150)},
+                         {"파노라마 2:1", size(210, 105)}}));
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].margins,
+              (PrintKit::Margins{6.35 * 72.0 / 25.4, 3.175 * 72.0 / 25.4, 14.224 * 72.0 / 25.4, 0}));
+    // The user's own list is found through the configuration folder, and never written.
+    const auto before = std::filesystem::last_write_time(config / "gtk-3.0" / "custom-papers");
+    TestSupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", config.string());
+    EXPECT_EQ(PrintModel::loadCustomPapers().size(), 3u);
+    EXPECT_EQ(std::filesystem::last_write_time(config / "gtk-3.0" / "custom-papers"), before);
+    TestSupport::writeFile(config / "gtk-3.0" / "custom-papers", "\x89PNG not a key file");
+    EXPECT_TRUE(PrintModel::loadCustomPapers().empty());
 }
