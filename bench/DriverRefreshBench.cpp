@@ -36,8 +36,8 @@ std::filesystem::path collection() {
         return folder.path();
     made = true;
     std::vector<std::filesystem::path> sources;
-    for (const std::filesystem::path& root : {std::filesystem::path("/usr/share/ppd"),
-                                              std::filesystem::path(QUILM_FIXTURES) / "ppd"}) {
+    for (const std::filesystem::path& root :
+         {std::filesystem::path("/usr/share/ppd"), std::filesystem::path(QUILM_FIXTURES) / "ppd"}) {
         std::error_code error;
         for (std::filesystem::recursive_directory_iterator walk(root, error), end; !error && walk != end;
              walk.increment(error))
@@ -51,8 +51,8 @@ std::filesystem::path collection() {
             compressed.push_back(bytes);
     }
     for (std::size_t index = 0; index < 3000 && !compressed.empty(); ++index) {
-        const std::filesystem::path file = folder / ("maker-" + std::to_string(index % 40)) /
-                                           ("model-" + std::to_string(index) + ".ppd.gz");
+        const std::filesystem::path file =
+            folder / ("maker-" + std::to_string(index % 40)) / ("model-" + std::to_string(index) + ".ppd.gz");
         std::filesystem::create_directories(file.parent_path());
         TestSupport::writeFile(file, compressed[index % compressed.size()]);
     }
@@ -114,8 +114,8 @@ void refresh(benchmark::State& state, bool first, bool withCollection) {
         }
         drivers = PrinterSetup::installedDrivers().size();
     }
-    state.counters["server_ms"] =
-        benchmark::Counter((serverSeconds(*server) - serverBefore) * 1000.0 / static_cast<double>(state.iterations()));
+    state.counters["server_ms"] = benchmark::Counter((serverSeconds(*server) - serverBefore) * 1000.0 /
+                                                     static_cast<double>(state.iterations()));
     state.counters["ppd_files"] = static_cast<double>(ppdFiles(folders));
     state.counters["drivers"] = static_cast<double>(drivers);
 }

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cups/cups.h>
 #include <cups/ppd.h>
-#include <memory>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -154,7 +154,8 @@ std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
         return std::nullopt;
     }
     return FileStamp{static_cast<std::uintmax_t>(status.st_size),
-                     static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
+                     static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
+                         status.st_mtim.tv_nsec};
 }
 
 std::vector<EpsonDriver> folderDrivers() {

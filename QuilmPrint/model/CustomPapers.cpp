@@ -80,8 +80,10 @@ std::optional<SavedCustomPaper> paperOf(const Group& group) {
     }
     const std::optional<std::string> title = name(group);
     const std::optional<double> width = millimetres(group, "Width"), height = millimetres(group, "Height");
-    const std::optional<double> top = millimetres(group, "MarginTop"), bottom = millimetres(group, "MarginBottom"),
-                                left = millimetres(group, "MarginLeft"), right = millimetres(group, "MarginRight");
+    const std::optional<double> top = millimetres(group, "MarginTop"),
+                                bottom = millimetres(group, "MarginBottom"),
+                                left = millimetres(group, "MarginLeft"),
+                                right = millimetres(group, "MarginRight");
     if (!title || !width || !height || !top || !bottom || !left || !right || *width <= 0 || *height <= 0) {
         return std::nullopt;
     }
@@ -141,8 +143,8 @@ std::vector<SavedCustomPaper> parse(std::string_view text) {
             continue;
         }
         const std::string_view key = PrintKit::Text::trimmedSpacesAndTabs(line.substr(0, equals));
-        current->values.insert_or_assign(std::string(key),
-                                         std::string(PrintKit::Text::trimmedSpacesAndTabs(line.substr(equals + 1))));
+        current->values.insert_or_assign(
+            std::string(key), std::string(PrintKit::Text::trimmedSpacesAndTabs(line.substr(equals + 1))));
     }
     std::vector<SavedCustomPaper> papers;
     for (const std::string& groupName : order) {

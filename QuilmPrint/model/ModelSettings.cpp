@@ -122,12 +122,11 @@ std::string gridJSON(const GridSettings& grid) {
     };
     // nlohmann::json keeps an object's members sorted by key.
     nlohmann::json json = {
-        {"schemaVersion", gridSchemaVersion},
-        {"widthMM", number(grid.widthMM)}, {"heightMM", number(grid.heightMM)},
-        {"gapMM", number(grid.gapMM)},     {"autoTurn", grid.autoTurn},
-        {"fitsWhole", grid.fitsWhole},     {"rotatesToFit", grid.rotatesToFit},
-        {"cutMarks", grid.cutMarks},       {"captions", grid.captions},
-        {"repeatsOne", grid.repeatsOne},
+        {"schemaVersion", gridSchemaVersion}, {"widthMM", number(grid.widthMM)},
+        {"heightMM", number(grid.heightMM)},  {"gapMM", number(grid.gapMM)},
+        {"autoTurn", grid.autoTurn},          {"fitsWhole", grid.fitsWhole},
+        {"rotatesToFit", grid.rotatesToFit},  {"cutMarks", grid.cutMarks},
+        {"captions", grid.captions},          {"repeatsOne", grid.repeatsOne},
     };
     return json.dump(2);
 }

@@ -330,9 +330,8 @@ QString PrintModel::printerSettings() {
 void PrintModel::State::assignRecipe(PaperRecipe value) {
     if (printerID) {
         try {
-            settings().setValue(
-                ModelSettings::workingRecipeKey(*printerID),
-                text(PrintKit::RecipeJSON::encode(value)));
+            settings().setValue(ModelSettings::workingRecipeKey(*printerID),
+                                text(PrintKit::RecipeJSON::encode(value)));
         } catch (const PrintKit::Error&) {
             // A size that is no number cannot be written; the last copy that could stays, and prepare()
             // tells the user what is wrong with this one.

@@ -199,7 +199,7 @@ public:
     // Renders the sheets that printAll() would print into `folder` as print-ready PDFs.
     void exportPDFs(const std::filesystem::path& folder);
     std::chrono::milliseconds watchInterval{2000}; // how often a job's state is read
-    std::chrono::milliseconds watchLimit{5000};    // the longest wait between readings while no server answers
+    std::chrono::milliseconds watchLimit{5000}; // the longest wait between readings while no server answers
 
     // ---- Notices and failures ----
     const std::optional<Notice>& notice() const;

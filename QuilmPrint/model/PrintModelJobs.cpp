@@ -337,7 +337,8 @@ void PrintModel::State::exportEnded(PrintModel& model, ExportRun& run) {
         model.setFailure(run.firstError);
 }
 
-void PrintModel::State::watch(PrintModel& model, const QUuid& id, std::optional<std::chrono::milliseconds> delay) {
+void PrintModel::State::watch(PrintModel& model, const QUuid& id,
+                              std::optional<std::chrono::milliseconds> delay) {
     if (road.watched.count(id))
         return;
     road.watched.insert(id);

@@ -439,7 +439,8 @@ std::vector<SavedCustomPaper> PrintModel::loadCustomPapers(const std::filesystem
     std::vector<SavedCustomPaper> papers;
     try {
         papers = CustomPapers::parse(PrintKit::FileIO::readFile(
-            CustomPapers::file(configFolder.empty() ? PrintKit::Folders::userConfig() : configFolder), largestList));
+            CustomPapers::file(configFolder.empty() ? PrintKit::Folders::userConfig() : configFolder),
+            largestList));
     } catch (const std::exception&) {
         return {}; // no list, or none that can be read: the menu offers the printer's sheets alone
     }

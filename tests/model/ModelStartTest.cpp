@@ -8,12 +8,12 @@
 #include "QuilmPrint/model/ModelSettings.h"
 
 #include <QLocale>
-#include <algorithm>
-#include <nlohmann/json.hpp>
 #include <QSignalSpy>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 using namespace QuilmPrint;
 using namespace AppTestSupport;
@@ -260,11 +260,13 @@ TEST(ModelLayoutTest, StoredJSONIsSortedIndentedVersionedAndEarlierValuesStillLo
         model.applyGridTemplate(GridTemplate::all()[5]);
         model.setMedia("PGPP");
     }
-    EXPECT_EQ(sandbox.settings()->value("layout.grid").toString(),
-              "{\n  \"autoTurn\": true,\n  \"captions\": true,\n  \"cutMarks\": false,\n  \"fitsWhole\": true,\n"
-              "  \"gapMM\": 4.0,\n  \"heightMM\": 27.0,\n  \"repeatsOne\": false,\n  \"rotatesToFit\": false,\n"
-              "  \"schemaVersion\": 1,\n  \"widthMM\": 36.0\n}");
-    const std::string working = sandbox.settings()->value("workingRecipe.TestbedP900").toString().toStdString();
+    EXPECT_EQ(
+        sandbox.settings()->value("layout.grid").toString(),
+        "{\n  \"autoTurn\": true,\n  \"captions\": true,\n  \"cutMarks\": false,\n  \"fitsWhole\": true,\n"
+        "  \"gapMM\": 4.0,\n  \"heightMM\": 27.0,\n  \"repeatsOne\": false,\n  \"rotatesToFit\": false,\n"
+        "  \"schemaVersion\": 1,\n  \"widthMM\": 36.0\n}");
+    const std::string working =
+        sandbox.settings()->value("workingRecipe.TestbedP900").toString().toStdString();
     const auto document = nlohmann::ordered_json::parse(working);
     std::vector<std::string> keys;
     for (const auto& member : document.items())
@@ -291,11 +293,13 @@ TEST(ModelLayoutTest, StoredJSONIsSortedIndentedVersionedAndEarlierValuesStillLo
                                         R"("captions":false,"repeatsOne":true})");
     EXPECT_EQ(std::make_tuple(earlier->recipe()->name, earlier->recipe()->quality),
               std::make_tuple(std::string("Glossy"), PrintKit::PrintQuality::high));
-    EXPECT_EQ(std::make_tuple(earlier->grid().widthMM, earlier->grid().repeatsOne), std::make_tuple(63.5, true));
+    EXPECT_EQ(std::make_tuple(earlier->grid().widthMM, earlier->grid().repeatsOne),
+              std::make_tuple(63.5, true));
     // A newer schema is not read on: the printer's own recipe and the default grid stand in.
     std::string newerRecipe = earlierRecipe;
     newerRecipe.replace(newerRecipe.find("\"schemaVersion\":1"), 17, "\"schemaVersion\":2");
-    for (const char* grid : {R"({"schemaVersion":2,"widthMM":63.5})", R"({"schemaVersion":"1","widthMM":63.5})"}) {
+    for (const char* grid :
+         {R"({"schemaVersion":2,"widthMM":63.5})", R"({"schemaVersion":"1","widthMM":63.5})"}) {
         auto newer = start(newerRecipe, grid);
         EXPECT_EQ(newer->recipe()->name, "보통 용지");
         EXPECT_EQ(newer->grid(), GridSettings{}) << grid;
@@ -336,18 +340,21 @@ TEST(ModelLayoutTest, CustomPapersComeFromTheDesktopPrintDialogsList) {
     std::filesystem::create_directories(config / "gtk-3.0");
     const auto paper = [](const char* group, const std::string& keys) {
         return std::string("[") + group + "]\n" + keys +
-               "MarginTop=6.35\nMarginBottom=14.224\nMarginLeft=3.175\nMarginRight=0\nOrientation=portrait\n\n";
+               "MarginTop=6.35\nMarginBottom=14.224\nMarginLeft=3.175\nMarginRight=0\nOrientation="
+               "portrait\n\n";
     };
     TestSupport::writeFile(
         config / "gtk-3.0" / "custom-papers",
         "# kept by the print dialog\n" +
             paper("Paper0", "Name=custom_a\nDisplayName=파노라마\\s2:1\nWidth=210\nHeight=105\n") +
             paper("Paper1", "Name=Art 13x19\r\nWidth = 330.2\r\nHeight=482.60000000000002\r\n") +
-            paper("Paper2", "Name=No height\nWidth=100\n") + paper("Paper3", "Name=Words\nWidth=wide\nHeight=1\n") +
+            paper("Paper2", "Name=No height\nWidth=100\n") +
+            paper("Paper3", "Name=Words\nWidth=wide\nHeight=1\n") +
             paper("Paper4", "Width=100\nHeight=100\n") + paper("Paper5", "Name=Flat\nWidth=100\nHeight=0\n") +
             paper("Paper6", "Name=Stray\nthis line is no key\nWidth=100\nHeight=100\n") +
             paper("Paper7", "Name=Bad\\qescape\nWidth=100\nHeight=100\n") +
-            paper("Paper8", "Name=\xff\xfe\nWidth=100\nHeight=100\n") + "[Paper9]\nName=No margins\nWidth=1\nHeight=1\n" +
+            paper("Paper8", "Name=\xff\xfe\nWidth=100\nHeight=100\n") +
+            "[Paper9]\nName=No margins\nWidth=1\nHeight=1\n" +
             paper("Paper10", "PPDName=Postcard.Fullbleed\nWidth=100\nHeight=148\nHeight=150\n"));
     const auto size = PrintKit::CustomSheetSize::fromMillimetres;
     const std::vector<SavedCustomPaper> read = PrintModel::loadCustomPapers(config);

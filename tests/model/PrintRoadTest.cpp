@@ -274,9 +274,9 @@ TEST_F(PrintRoadTest, JobsAreFollowedThroughARestartOfCups) {
     ASSERT_EQ(TestSupport::run(std::string("cupsenable ") + heldQueue), 0);
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::done; }, 120000));
     EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-    EXPECT_EQ(seen_[printing->jobs()[1].id], (std::vector<JobState>{JobState::waiting, JobState::rendering,
-                                                                     JobState::sending, JobState::printing,
-                                                                     JobState::done}));
+    EXPECT_EQ(seen_[printing->jobs()[1].id],
+              (std::vector<JobState>{JobState::waiting, JobState::rendering, JobState::sending,
+                                     JobState::printing, JobState::done}));
 }
 
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {

@@ -63,15 +63,13 @@ TEST(RecipeJSONTest, WritingRefusesWhatCouldNotBeReadBack) {
         tall.customSheet->height = bad;
         for (const PaperRecipe& recipe : {wide, tall}) {
             expectFailure<RecipeJSONError>(
-                [&] { RecipeJSON::encode(recipe); },
-                RecipeJSONErrorCode::nonFiniteSize,
+                [&] { RecipeJSON::encode(recipe); }, RecipeJSONErrorCode::nonFiniteSize,
                 "사용자 지정 용지 크기가 올바른 숫자가 아니어서 레시피를 저장할 수 없습니다");
         }
     }
     PaperRecipe recipe = RecipeSamples::plain();
     recipe.driverOverrides["EPIJ_Medi"] = "\xff\xfe";
-    expectFailure<RecipeJSONError>([&] { RecipeJSON::encode(recipe); },
-                                   RecipeJSONErrorCode::invalidText,
+    expectFailure<RecipeJSONError>([&] { RecipeJSON::encode(recipe); }, RecipeJSONErrorCode::invalidText,
                                    "레시피에 올바른 UTF-8이 아닌 글자가 있어 저장할 수 없습니다");
 }
 

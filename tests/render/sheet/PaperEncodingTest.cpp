@@ -32,19 +32,21 @@ TEST(PaperEncodingTest, ThePhotoReachesThePaperFromItsOwnSpace) {
     for (const auto& [icc, colour, bits] : photos) {
         TestImages::write(folder / "photo.png",
                           TestImages::png(TestImages::solid(40, 40, colour, bits), {.icc = icc}));
-        SheetRenderer::render(folder / "photo.png", page, ImageFit::fit(), Margins::all(18), 50, {},
-                              SheetColor::paper(folder / "paper.icc", RenderingIntent::relativeColorimetric, false),
-                              OutputSharpening::off, std::nullopt, false, folder / "sheet.pdf");
+        SheetRenderer::render(
+            folder / "photo.png", page, ImageFit::fit(), Margins::all(18), 50, {},
+            SheetColor::paper(folder / "paper.icc", RenderingIntent::relativeColorimetric, false),
+            OutputSharpening::off, std::nullopt, false, folder / "sheet.pdf");
         const std::vector<SheetProbe::Image> images = SheetProbe::images(folder / "sheet.pdf");
         ASSERT_EQ(images.size(), 1u);
         const int scale = bits == 8 ? 257 : 1;
         const std::uint16_t pixel[3] = {std::uint16_t(colour[0] * scale), std::uint16_t(colour[1] * scale),
                                         std::uint16_t(colour[2] * scale)};
-        const auto expected = TestProfiles::convert<std::uint16_t>(icc, TYPE_RGB_16, paper, TYPE_RGB_16,
-                                                                   INTENT_RELATIVE_COLORIMETRIC, false, pixel, 1);
+        const auto expected = TestProfiles::convert<std::uint16_t>(
+            icc, TYPE_RGB_16, paper, TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC, false, pixel, 1);
         const SheetProbe::Image& image = images[0];
         for (int c = 0; c < 3; ++c)
             EXPECT_NEAR(image.at(image.width / 2, image.height / 2, c), expected[c], 300)
-                << (icc == ColorProfiles::displayP3() ? "Display P3" : "gamma 1.2 tables") << ", channel " << c;
+                << (icc == ColorProfiles::displayP3() ? "Display P3" : "gamma 1.2 tables") << ", channel "
+                << c;
     }
 }
