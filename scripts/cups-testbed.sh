@@ -4,8 +4,11 @@
 #   scripts/cups-testbed.sh start ROOT           start a server with its own folders under ROOT and three queues
 #   scripts/cups-testbed.sh add ROOT NAME PPD    add one more queue (file output) from a PPD file
 #   scripts/cups-testbed.sh stop ROOT            stop the server started under ROOT (by its process id)
+#   scripts/cups-testbed.sh restart ROOT         start it again on the same folders and port, as after a
+#                                                restart of the service: the queues and jobs it kept come back
 #
-# With TESTBED_OWNER=PID in the environment, `start` also stops the server as soon as that process ends.
+# With TESTBED_OWNER=PID in the environment, `start` also stops the server as soon as that process ends
+# (`restart` keeps that owner).
 # `start` prints, and writes to ROOT/testbed.env, the lines CUPS_SERVER=127.0.0.1:PORT and
 # TESTBED_PORT=PORT; `export CUPS_SERVER=…` points lp, lpstat and the engine at the server.
 # The queues:
@@ -29,7 +32,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 fixtures="$here/../tests/fixtures/ppd"
 
 usage() {
-    echo "usage: $0 start ROOT | add ROOT NAME PPD | stop ROOT" >&2
+    echo "usage: $0 start ROOT | add ROOT NAME PPD | stop ROOT | restart ROOT" >&2
     exit 2
 }
 
@@ -181,13 +184,15 @@ EOF
 
 # Another process may have taken the port after it was chosen; cupsd then keeps running on its domain
 # socket alone while the port leads to someone else's server. Only our own log tells the two apart.
+# Only the log written since this start counts (from byte `from` on): a restarted server's log holds the
+# lines of the runs before.
 wait_until_answering() {
-    local root=$1 port=$2 pid=$3 tries=0 log=$1/log/error_log
+    local root=$1 port=$2 pid=$3 from=${4:-1} tries=0 log=$1/log/error_log
     while kill -0 "$pid" 2>/dev/null; do
-        if grep -qF "Unable to open listen socket for address 127.0.0.1:$port " "$log" 2>/dev/null; then
+        if tail -c "+$from" "$log" 2>/dev/null | grep -qF "Unable to open listen socket for address 127.0.0.1:$port "; then
             return 1
         fi
-        if grep -qF "Listening to 127.0.0.1:$port on fd" "$log" 2>/dev/null &&
+        if tail -c "+$from" "$log" 2>/dev/null | grep -qF "Listening to 127.0.0.1:$port on fd" &&
             lpstat -h "127.0.0.1:$port" -r >/dev/null 2>&1; then
             return 0
         fi
@@ -261,7 +266,32 @@ start() {
     if [ -n "${TESTBED_OWNER:-}" ]; then
         # The process that asked for the server may end without stopping it (a test program that
         # crashed): the server then ends with it.
+        echo "$TESTBED_OWNER" >"$root/run/owner"
         setsid "$0" watch "$root" "$TESTBED_OWNER" </dev/null >/dev/null 2>&1 &
+    fi
+    cat "$root/testbed.env"
+}
+
+restart() {
+    local root port pid owner from
+    [ "$(id -u)" -eq 0 ] || fail "the private CUPS server needs root (it runs filters as the user lp)"
+    root=$(cd "$1" 2>/dev/null && pwd) || fail "no server was set up under $1"
+    port=$(sed -n 's/^TESTBED_PORT=//p' "$root/testbed.env" 2>/dev/null) || true
+    [ -n "$port" ] && [ -f "$root/etc/cupsd.conf" ] || fail "no server was set up under $root"
+    owner=${TESTBED_OWNER:-$(cat "$root/run/owner" 2>/dev/null || true)}
+    stop "$root"
+    from=$(($(stat -c %s "$root/log/error_log" 2>/dev/null || echo 0) + 1))
+    setsid cupsd -f -c "$root/etc/cupsd.conf" -s "$root/etc/cups-files.conf" \
+        </dev/null >>"$root/log/cupsd.out" 2>&1 &
+    pid=$!
+    echo "$pid" >"$root/run/cupsd.pid"
+    if ! wait_until_answering "$root" "$port" "$pid" "$from"; then
+        stop "$root"
+        fail "cupsd did not start again on port $port; see $root/log/error_log"
+    fi
+    if [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null; then
+        echo "$owner" >"$root/run/owner"
+        setsid "$0" watch "$root" "$owner" </dev/null >/dev/null 2>&1 &
     fi
     cat "$root/testbed.env"
 }
@@ -308,6 +338,7 @@ add)
     add_queue "$(absolute "$2")" "$3" "$4"
     ;;
 stop) stop "$2" ;;
+restart) restart "$2" ;;
 watch)
     [ $# -eq 3 ] || usage
     watch "$2" "$3"

@@ -58,7 +58,7 @@ if [ "$use_system" -eq 0 ] && ! system_has_photo_queue; then
             # The server ends with this process, which becomes the application below.
             TESTBED_OWNER=$$ "$top/scripts/cups-testbed.sh" start "$root" >/dev/null
             # A printer with the driver's full description, the default so the window chooses it first.
-            "$top/scripts/testbed-printer.sh" "$root" TestbedP900 >/dev/null
+            "$top/scripts/testbed-printer.sh" "$root" TestbedP900 --default >/dev/null
         fi
         CUPS_SERVER=$(sed -n 's/^CUPS_SERVER=//p' "$root/testbed.env")
         export CUPS_SERVER

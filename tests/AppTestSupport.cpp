@@ -12,7 +12,6 @@
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,21 +41,6 @@ public:
 
 [[maybe_unused]] const auto* freshPoolThreads = testing::AddGlobalTestEnvironment(new FreshPoolThreads);
 
-// The driver's full description with the test bed's raster filter in place of the driver's own programs.
-std::string printableP900() {
-    std::istringstream lines(TestSupport::readFile(TestSupport::fixture("ppd/qx-p900.ppd")));
-    std::string result, line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("*cupsFilter", 0) == 0 || line.rfind("*cupsPreFilter", 0) == 0)
-            continue;
-        result += line + "\n";
-        if (line.rfind("*ColorDevice", 0) == 0)
-            result += "*cupsFilter2: \"application/vnd.cups-raster application/vnd.testbed-raster 0 "
-                      "testbed-raster\"\n";
-    }
-    return result;
-}
-
 std::string addressIn(const std::string& output) {
     std::smatch match;
     static const std::regex line("CUPS_SERVER=([^\\s]+)");
@@ -73,11 +57,10 @@ TestSupport::TestServer* printServer(std::string* reason) {
     if (!server || prepared)
         return failure.empty() ? server : nullptr;
     prepared = true;
-    const fs::path ppd = server->root() / "ppd" / "testbed-p900.ppd";
-    TestSupport::writeFile(ppd, printableP900());
+    // The test bed's one printable photo printer, as scripts/run.sh and the end-to-end test add it.
     std::string output;
-    if (TestSupport::run(script() + " add " + shellQuoted(server->root().string()) + " " + p900Queue + " " +
-                             shellQuoted(ppd.string()) + " 2>&1",
+    if (TestSupport::run(shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/testbed-printer.sh") + " " +
+                             shellQuoted(server->root().string()) + " " + p900Queue + " 2>&1",
                          &output) != 0 ||
         TestSupport::run(std::string("lpadmin -p ") + rawQueue + " -E -v file:///dev/null 2>&1", &output) !=
             0) {

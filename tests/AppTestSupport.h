@@ -17,9 +17,10 @@
 
 namespace AppTestSupport {
 
-// Queues added to the shared server besides TestbedPhoto, TestbedOffice and TestbedBroken: the driver's whole
-// description (sheets, sources, quality presets, borderless and custom sizes) printing through the test
-// bed's raster filter, and a queue without a PPD file.
+// Queues added to the shared server besides TestbedPhoto, TestbedOffice and TestbedBroken: the test bed's
+// printable photo printer (scripts/testbed-printer.sh: the driver's whole description with sheets, sources,
+// quality presets, borderless and custom sizes, printing in 16-bit colour through the test bed's raster
+// filter), and a queue without a PPD file.
 inline constexpr const char* p900Queue = "TestbedP900";
 inline constexpr const char* rawQueue = "TestbedRaw";
 

@@ -28,6 +28,8 @@ std::string errorMessage(CupsClientErrorCode code, const std::string& detail) {
         return "인쇄 작업을 보내지 못했습니다: " + detail;
     case CupsClientErrorCode::jobStatusFailed:
         return "작업 상태를 읽지 못했습니다: " + detail;
+    case CupsClientErrorCode::serverUnreachable:
+        return "CUPS 서버에 연결할 수 없습니다: " + detail;
     case CupsClientErrorCode::cancelFailed:
         return "작업을 취소하지 못했습니다: " + detail;
     case CupsClientErrorCode::unreadableDocument:
@@ -55,6 +57,14 @@ std::string lastError() {
 
 bool failed(ipp_status_t status) {
     return status > IPP_STATUS_OK_EVENTS_COMPLETE;
+}
+
+// What libcups reports when the request never got an answer: the connection dropped or the reply was cut
+// short (internal), the server could not be reached or said it is going away (service unavailable), or it
+// was too busy to take the request. None of these says anything about the job itself.
+bool noAnswer(ipp_status_t status) {
+    return status == IPP_STATUS_ERROR_INTERNAL || status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE ||
+           status == IPP_STATUS_ERROR_BUSY;
 }
 
 std::string errnoText(int error) {
@@ -357,7 +367,7 @@ JobAttributes jobAttributes(int jobID) {
     if (jobID <= 0) {
         throw CupsClientError(CupsClientErrorCode::jobStatusFailed, errnoText(EINVAL));
     }
-    Connection server(CupsClientErrorCode::jobStatusFailed);
+    Connection server(CupsClientErrorCode::serverUnreachable);
 
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/jobs/%d",
@@ -371,7 +381,13 @@ JobAttributes jobAttributes(int jobID) {
 
     std::unique_ptr<ipp_t, decltype(&ippDelete)> response(cupsDoRequest(server.get(), request, "/jobs/"),
                                                           &ippDelete);
-    if (!response || failed(cupsLastError())) {
+    const ipp_status_t status = cupsLastError();
+    // A server that replies it is busy or going away has not answered about the job either.
+    if (response ? status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_BUSY
+                 : noAnswer(status)) {
+        throw CupsClientError(CupsClientErrorCode::serverUnreachable, lastError());
+    }
+    if (!response || failed(status)) {
         throw CupsClientError(CupsClientErrorCode::jobStatusFailed, lastError());
     }
     // A job whose state the server does not give cannot be followed: that is never a finished job.

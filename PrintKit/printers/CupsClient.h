@@ -19,7 +19,8 @@ namespace PrintKit {
 enum class CupsClientErrorCode {
     queuesUnavailable,  // the printer list could not be read
     submissionFailed,   // the server did not take the job
-    jobStatusFailed,    // the job's state could not be read (among others: CUPS no longer knows the job)
+    jobStatusFailed,    // the server answered, but not with the job's state (it no longer knows the job)
+    serverUnreachable,  // the job's state could not be asked for: the server did not answer
     cancelFailed,       // the server did not cancel the job
     unreadableDocument, // the file to print could not be read
 };
@@ -68,9 +69,10 @@ std::string ppdText(const std::string& queue, const std::filesystem::path& folde
 int submit(const std::string& queue, const std::filesystem::path& document, const std::string& title,
            const std::vector<PrintOption>& options, bool hold);
 
-// The job's state and the printer's message about it. Throws CupsClientError(jobStatusFailed) when the
-// server cannot be reached or does not know the job (purged, or never there): a job that cannot be read
-// is never reported as finished.
+// The job's state and the printer's message about it. A job that cannot be read is never reported as
+// finished; the two failures are told apart because only one of them can pass: CupsClientError
+// (serverUnreachable) when no server answered (stopped, restarting, or busy), CupsClientError
+// (jobStatusFailed) when the server answered without the job's state (purged, never there, or refused).
 JobAttributes jobAttributes(int jobID);
 
 // Cancels the job (it stays in the server's history as canceled). Throws CupsClientError(cancelFailed),

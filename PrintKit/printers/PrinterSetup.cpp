@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cups/cups.h>
 #include <cups/ppd.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace PrintKit {
@@ -67,6 +69,24 @@ constexpr const char* pkexec = "/usr/bin/pkexec";
 
 std::mutex foldersLock;
 std::vector<std::filesystem::path> driverFolders{"/usr/share/ppd", "/usr/share/cups/model"};
+
+// What was learnt of each PPD file: the set-up sheet asks for the installed drivers every few seconds, and a
+// driver collection holds thousands of files that almost never change. A file is read again only when its
+// size or modification time is no longer what it was; a driver the server hands out is fetched again only
+// when the server lists it under another name or model.
+struct FileStamp {
+    std::uintmax_t size = 0;
+    std::int64_t modified = 0; // nanoseconds since the epoch
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+struct FileRead {
+    FileStamp stamp;
+    std::optional<EpsonDriver> driver; // none: not one of the family's
+};
+std::mutex readLock;
+std::map<std::string, FileRead> filesRead;                                        // by path
+std::map<std::pair<std::string, std::string>, std::optional<EpsonDriver>> served; // by name and model
 
 std::string asciiLower(std::string_view text) {
     std::string lower(text);
@@ -128,12 +148,28 @@ std::optional<EpsonDriver> driverOf(const std::string& bytes, const std::string&
     }
 }
 
+std::optional<FileStamp> stampOf(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return FileStamp{static_cast<std::uintmax_t>(status.st_size),
+                     static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 +
+                         status.st_mtim.tv_nsec};
+}
+
 std::vector<EpsonDriver> folderDrivers() {
     std::vector<std::filesystem::path> folders;
     {
         std::lock_guard lock(foldersLock);
         folders = driverFolders;
     }
+    std::map<std::string, FileRead> known;
+    {
+        std::lock_guard lock(readLock);
+        known = filesRead;
+    }
+    std::map<std::string, FileRead> seen; // what the folders hold now; files gone are forgotten
     std::vector<EpsonDriver> drivers;
     for (const std::filesystem::path& folder : folders) {
         std::error_code error;
@@ -142,20 +178,35 @@ std::vector<EpsonDriver> folderDrivers() {
         std::vector<std::filesystem::path> files;
         for (; !error && walk != std::filesystem::recursive_directory_iterator(); walk.increment(error)) {
             const std::string name = asciiLower(walk->path().filename().string());
-            if ((endsWith(name, ".ppd") || endsWith(name, ".ppd.gz")) && walk->is_regular_file(error)) {
+            if (endsWith(name, ".ppd") || endsWith(name, ".ppd.gz")) {
                 files.push_back(walk->path());
             }
         }
         std::sort(files.begin(), files.end());
         for (const std::filesystem::path& file : files) {
-            if (std::optional<std::string> bytes = readPPD(file)) {
-                if (std::optional<EpsonDriver> driver =
-                        driverOf(*bytes, std::filesystem::absolute(file).string())) {
-                    drivers.push_back(std::move(*driver));
-                }
+            const std::optional<FileStamp> stamp = stampOf(file);
+            if (!stamp) {
+                continue;
             }
+            const std::string path = std::filesystem::absolute(file).string();
+            auto found = known.find(path);
+            if (found == known.end() || found->second.stamp != *stamp) {
+                FileRead read{*stamp, std::nullopt};
+                if (std::optional<std::string> bytes = readPPD(file)) {
+                    read.driver = driverOf(*bytes, path);
+                } else {
+                    continue; // unreadable now, perhaps not later: nothing is remembered
+                }
+                found = known.insert_or_assign(path, std::move(read)).first;
+            }
+            if (found->second.driver) {
+                drivers.push_back(*found->second.driver);
+            }
+            seen.insert(*found);
         }
     }
+    std::lock_guard lock(readLock);
+    filesRead = std::move(seen);
     return drivers;
 }
 
@@ -219,8 +270,22 @@ std::vector<EpsonDriver> serverDrivers() {
     }
     take();
 
+    std::map<std::pair<std::string, std::string>, std::optional<EpsonDriver>> known;
+    {
+        std::lock_guard lock(readLock);
+        known = served;
+    }
+    std::map<std::pair<std::string, std::string>, std::optional<EpsonDriver>> listedNow;
     std::vector<EpsonDriver> drivers;
-    for (const auto& [ppdName, listedModel] : listed) {
+    for (const auto& entry : listed) {
+        const auto& [ppdName, listedModel] = entry;
+        if (auto found = known.find(entry); found != known.end()) {
+            if (found->second) {
+                drivers.push_back(*found->second);
+            }
+            listedNow.insert(*found);
+            continue;
+        }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
         // The driver's options live only in its PPD file; the server hands it out into a temporary file.
@@ -233,10 +298,16 @@ std::vector<EpsonDriver> serverDrivers() {
         std::optional<std::string> bytes = readPPD(path);
         ::unlink(path.c_str());
         if (bytes) {
-            if (std::optional<EpsonDriver> driver = driverOf(*bytes, ppdName)) {
-                drivers.push_back(std::move(*driver));
+            std::optional<EpsonDriver> driver = driverOf(*bytes, ppdName);
+            if (driver) {
+                drivers.push_back(*driver);
             }
+            listedNow.emplace(entry, std::move(driver));
         }
+    }
+    {
+        std::lock_guard lock(readLock);
+        served = std::move(listedNow);
     }
     std::sort(drivers.begin(), drivers.end(),
               [](const EpsonDriver& a, const EpsonDriver& b) { return a.ppdName < b.ppdName; });
@@ -378,8 +449,13 @@ std::vector<EpsonDriver> installedDrivers() {
 }
 
 void setDriverFolders(std::vector<std::filesystem::path> folders) {
-    std::lock_guard lock(foldersLock);
-    driverFolders = std::move(folders);
+    {
+        std::lock_guard lock(foldersLock);
+        driverFolders = std::move(folders);
+    }
+    std::lock_guard lock(readLock);
+    filesRead.clear();
+    served.clear();
 }
 
 std::string serviceName(const std::string& deviceURI) {

@@ -66,8 +66,11 @@ std::vector<FoundPrinter> discover(std::chrono::milliseconds duration = std::chr
 
 // The family's drivers CUPS offers (those whose PPD carries "EPIJDriverSystem") and those whose PPD files
 // lie in the driver folders, one per model, sorted by model. A server that cannot be reached adds nothing.
+// What was read is kept for the next call: a file is read again only when its size or modification time
+// changed, a driver the server hands out only when the server lists it under another name or model.
 std::vector<EpsonDriver> installedDrivers();
-// Replaces the driver folders (by default /usr/share/ppd and /usr/share/cups/model).
+// Replaces the driver folders (by default /usr/share/ppd and /usr/share/cups/model) and forgets what was
+// read.
 void setDriverFolders(std::vector<std::filesystem::path> folders);
 
 // The printer's state. queues: the queues that the family's driver runs (see queueKind); one of them whose

@@ -62,22 +62,21 @@ void checkWritable(const PaperRecipe& recipe) {
     text(recipe.notes, "notes");
 }
 
-// Members are inserted in declaration order: nlohmann::ordered_json keeps that order (the compact working
-// copy), nlohmann::json sorts every object by key (the files).
-template <typename Json> Json document(const PaperRecipe& recipe) {
-    Json doc = Json::object();
+// nlohmann::json keeps every object's members sorted by key, whatever the order they are inserted in.
+json document(const PaperRecipe& recipe) {
+    json doc = json::object();
     doc["schemaVersion"] = recipe.schemaVersion;
     doc["id"] = recipe.id.string();
     doc["version"] = recipe.version;
     doc["name"] = recipe.name;
-    Json printer = Json::object();
+    json printer = json::object();
     printer["queue"] = recipe.printer.queue;
     printer["model"] = recipe.printer.model;
     doc["printer"] = std::move(printer);
     doc["media"] = recipe.media;
     doc["sheet"] = recipe.sheet;
     if (recipe.customSheet) {
-        Json size = Json::object();
+        json size = json::object();
         size["width"] = recipe.customSheet->width;
         size["height"] = recipe.customSheet->height;
         doc["customSheet"] = std::move(size);
@@ -85,20 +84,20 @@ template <typename Json> Json document(const PaperRecipe& recipe) {
     doc["source"] = recipe.source;
     doc["quality"] = std::string(rawValue(recipe.quality));
     doc["ink"] = std::string(rawValue(recipe.ink));
-    Json color = Json::object();
+    json color = json::object();
     if (recipe.color.app) {
         const AppColorManagement& app = *recipe.color.app;
-        Json profile = Json::object();
+        json profile = json::object();
         profile["path"] = app.profile.path;
         profile["description"] = app.profile.description;
         profile["md5"] = app.profile.md5;
-        Json payload = Json::object();
+        json payload = json::object();
         payload["profile"] = std::move(profile);
         payload["intent"] = std::string(rawValue(app.intent));
         payload["blackPointCompensation"] = app.blackPointCompensation;
         color["app"] = std::move(payload);
     } else {
-        color["driver"] = Json::object();
+        color["driver"] = json::object();
     }
     doc["color"] = std::move(color);
     if (recipe.sharpening) {
@@ -107,7 +106,7 @@ template <typename Json> Json document(const PaperRecipe& recipe) {
     if (recipe.bleedCompensation) {
         doc["bleedCompensation"] = *recipe.bleedCompensation;
     }
-    Json overrides = Json::object();
+    json overrides = json::object();
     for (const auto& [keyword, choice] : recipe.driverOverrides) {
         overrides[keyword] = choice;
     }
@@ -277,12 +276,9 @@ ColorManagement readColor(const json& object, const std::string& at) {
 
 } // namespace
 
-std::string encode(const PaperRecipe& recipe, Style style) {
+std::string encode(const PaperRecipe& recipe) {
     checkWritable(recipe);
-    if (style == Style::file) {
-        return document<nlohmann::json>(recipe).dump(2);
-    }
-    return document<nlohmann::ordered_json>(recipe).dump();
+    return document(recipe).dump(2);
 }
 
 nlohmann::json parseDocument(std::string_view bytes) {

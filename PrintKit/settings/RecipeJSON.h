@@ -1,6 +1,6 @@
-// The one JSON form of a paper recipe, used by the recipe files (pretty-printed, keys sorted) and by the
-// application's working copy (compact). The reader is strict: a document either gives a complete recipe or
-// fails as a whole, and only the three optional members may be missing or null.
+// The one JSON form of a paper recipe, used by the recipe files and by the application's working copy:
+// pretty-printed, keys sorted, dates in ISO 8601. The reader is strict: a document either gives a complete
+// recipe or fails as a whole, and only the three optional members may be missing or null.
 #pragma once
 
 #include "PrintKit/settings/PaperRecipe.h"
@@ -28,19 +28,16 @@ using RecipeJSONError = ServiceError<RecipeJSONErrorCode>;
 
 namespace RecipeJSON {
 
-enum class Style {
-    file,    // pretty-printed, members sorted by key, slashes unescaped: the recipe files
-    compact, // no whitespace, members in declaration order: the application's working copy
-};
-
-// The document as UTF-8 bytes. Throws RecipeJSONError (nonFiniteSize, invalidText) before producing
-// anything when the recipe cannot be written so that it reads back.
-std::string encode(const PaperRecipe& recipe, Style style);
+// The document as UTF-8 bytes: indented by two spaces, members sorted by key, slashes unescaped. Throws
+// RecipeJSONError (nonFiniteSize, invalidText) before producing anything when the recipe cannot be written
+// so that it reads back.
+std::string encode(const PaperRecipe& recipe);
 
 // Parses bytes into a JSON document; RecipeJSONError(invalidDocument) with the parser's text on bad JSON.
 nlohmann::json parseDocument(std::string_view bytes);
 
-// The required integer "schemaVersion" of a document, read alone (the store checks it before the rest).
+// The required integer "schemaVersion" of a document, read alone: readers compare it with
+// PaperRecipe::currentSchemaVersion before the rest is decoded.
 std::int64_t schemaVersion(const nlohmann::json& document);
 
 // The whole recipe; throws RecipeJSONError on the first problem. (Two names, because a JSON value can be

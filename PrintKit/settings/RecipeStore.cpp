@@ -95,7 +95,7 @@ PaperRecipe RecipeStore::save(const PaperRecipe& recipe, Timestamp now) const {
 
     // Encoding first: a recipe that cannot be written (a size that is not a finite number) is refused before
     // the folder or any file is touched.
-    std::string bytes = RecipeJSON::encode(copy, RecipeJSON::Style::file);
+    std::string bytes = RecipeJSON::encode(copy);
     fs::create_directories(directory);
     FileIO::writeFileAtomically(fileFor(copy.id), bytes);
     return copy;

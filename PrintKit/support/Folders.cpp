@@ -34,6 +34,17 @@ std::filesystem::path userData() {
 #endif
 }
 
+std::filesystem::path userConfig() {
+#ifdef __APPLE__
+    return home() / "Library" / "Preferences";
+#else
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg && xdg[0] == '/') {
+        return xdg;
+    }
+    return home() / ".config";
+#endif
+}
+
 std::filesystem::path userCache() {
 #ifdef __APPLE__
     return home() / "Library" / "Caches";

@@ -1,5 +1,7 @@
 #include "QuilmPrint/model/JobWatch.h"
 
+#include <algorithm>
+
 namespace QuilmPrint::JobWatch {
 
 using State = PrintJobItem::State;
@@ -9,6 +11,9 @@ bool isFollowed(State state) {
 }
 
 PrintJobItem read(PrintJobItem job, const PrintKit::JobAttributes& attributes) {
+    if (job.note == unreachableNote) {
+        job.note.clear(); // the server answers again, whatever it says of the job
+    }
     const std::string& state = attributes.state;
     if (state == "completed") {
         job.state = State::done;
@@ -40,6 +45,18 @@ PrintJobItem unreadable(PrintJobItem job, const QString& reason) {
     job.processing = false;
     job.note = reason;
     return job;
+}
+
+PrintJobItem unreachable(PrintJobItem job) {
+    return unreadable(std::move(job), unreachableNote);
+}
+
+std::chrono::milliseconds nextReading(std::chrono::milliseconds waited, bool answered,
+                                      std::chrono::milliseconds interval, std::chrono::milliseconds limit) {
+    if (answered) {
+        return interval;
+    }
+    return std::clamp(waited * 2, interval, std::max(interval, limit));
 }
 
 } // namespace QuilmPrint::JobWatch

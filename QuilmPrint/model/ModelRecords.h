@@ -8,6 +8,7 @@
 #include "PrintKit/settings/PPDFile.h"
 #include "PrintKit/settings/PaperRecipe.h"
 #include "PrintKit/settings/PrintOption.h"
+#include "PrintKit/support/Geometry.h"
 
 #include <QImage>
 #include <QString>
@@ -145,10 +146,11 @@ struct DriverInstall {
     friend bool operator==(const DriverInstall&, const DriverInstall&) = default;
 };
 
-// A custom paper size defined in the system.
+// A custom paper size defined in the system, lengths in points.
 struct SavedCustomPaper {
     QString name;
     PrintKit::CustomSheetSize size;
+    PrintKit::Margins margins; // as the system keeps them with the size; the layout sets a print's own
 
     friend bool operator==(const SavedCustomPaper&, const SavedCustomPaper&) = default;
 };

@@ -3,6 +3,7 @@
 #include "PrintKit/support/Numbers.h"
 
 #include <cmath>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 
 namespace QuilmPrint::ModelSettings {
@@ -119,20 +120,28 @@ std::string gridJSON(const GridSettings& grid) {
     auto number = [](double value) {
         return std::isfinite(value) ? nlohmann::json(value) : nlohmann::json();
     };
+    // nlohmann::json keeps an object's members sorted by key.
     nlohmann::json json = {
-        {"widthMM", number(grid.widthMM)}, {"heightMM", number(grid.heightMM)},
-        {"gapMM", number(grid.gapMM)},     {"autoTurn", grid.autoTurn},
-        {"fitsWhole", grid.fitsWhole},     {"rotatesToFit", grid.rotatesToFit},
-        {"cutMarks", grid.cutMarks},       {"captions", grid.captions},
-        {"repeatsOne", grid.repeatsOne},
+        {"schemaVersion", gridSchemaVersion}, {"widthMM", number(grid.widthMM)},
+        {"heightMM", number(grid.heightMM)},  {"gapMM", number(grid.gapMM)},
+        {"autoTurn", grid.autoTurn},          {"fitsWhole", grid.fitsWhole},
+        {"rotatesToFit", grid.rotatesToFit},  {"cutMarks", grid.cutMarks},
+        {"captions", grid.captions},          {"repeatsOne", grid.repeatsOne},
     };
-    return json.dump();
+    return json.dump(2);
 }
 
 std::optional<GridSettings> gridFromJSON(std::string_view text) {
     nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
     if (!json.is_object()) {
         return std::nullopt;
+    }
+    // Read before anything else: a grid written by a newer build may mean other things by the same members.
+    // Builds before the number was written stored the same members, so its absence reads as the first form.
+    if (auto version = json.find("schemaVersion"); version != json.end()) {
+        if (!version->is_number_integer() || version->get<std::int64_t>() > gridSchemaVersion) {
+            return std::nullopt;
+        }
     }
     GridSettings grid;
     auto number = [&](const char* key, double& into) {

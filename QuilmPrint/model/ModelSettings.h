@@ -1,6 +1,7 @@
 // How the model's choices are written into the user defaults: the dotted keys, the texts of the layout
-// choices, numbers in a form no locale changes, and the grid as a small JSON object. Reading is forgiving:
-// a missing or damaged value gives nothing, and the model keeps its default for it.
+// choices, numbers in a form no locale changes, and the grid as a small JSON object written as all stored
+// JSON of the program is (keys sorted, indented, with its schema number). Reading is forgiving: a missing
+// or damaged value, or one from a newer build, gives nothing, and the model keeps its default for it.
 #pragma once
 
 #include "QuilmPrint/model/ModelRecords.h"
@@ -41,9 +42,14 @@ std::optional<LayoutMode> layoutModeNamed(const QString& name);
 std::optional<CanvasOrientation> canvasNamed(const QString& name);
 std::optional<PhotosPerSheet> perSheetNamed(const QString& name);
 
-// Keys sorted; a number that is not finite is written as null and read back as the default.
+// The form of "layout.grid" this build writes; older values carry no number and read as this form.
+inline constexpr int gridSchemaVersion = 1;
+
+// Keys sorted, indented, "schemaVersion" among them; a number that is not finite is written as null and
+// read back as the default.
 std::string gridJSON(const GridSettings& grid);
-// Every member that is missing or of the wrong type keeps the default; none when the text is no object.
+// Every member that is missing or of the wrong type keeps the default; none when the text is no object or
+// its "schemaVersion" is no integer or newer than this build's.
 std::optional<GridSettings> gridFromJSON(std::string_view text);
 
 } // namespace QuilmPrint::ModelSettings

@@ -330,9 +330,8 @@ QString PrintModel::printerSettings() {
 void PrintModel::State::assignRecipe(PaperRecipe value) {
     if (printerID) {
         try {
-            settings().setValue(
-                ModelSettings::workingRecipeKey(*printerID),
-                text(PrintKit::RecipeJSON::encode(value, PrintKit::RecipeJSON::Style::compact)));
+            settings().setValue(ModelSettings::workingRecipeKey(*printerID),
+                                text(PrintKit::RecipeJSON::encode(value)));
         } catch (const PrintKit::Error&) {
             // A size that is no number cannot be written; the last copy that could stays, and prepare()
             // tells the user what is wrong with this one.
@@ -404,9 +403,13 @@ void PrintModel::State::restoreRecipe() {
     if (printerID) {
         if (auto working = ModelSettings::readText(settings(), ModelSettings::workingRecipeKey(*printerID))) {
             try {
-                recipe = PrintKit::RecipeJSON::decode(*working);
+                // A copy written by a newer build is read no further; it, like a damaged one, gives way to
+                // the chosen recipe (and stays until this build writes the working copy again).
+                const nlohmann::json document = PrintKit::RecipeJSON::parseDocument(*working);
+                if (PrintKit::RecipeJSON::schemaVersion(document) <= PaperRecipe::currentSchemaVersion) {
+                    recipe = PrintKit::RecipeJSON::decodeDocument(document);
+                }
             } catch (const std::exception&) {
-                // A damaged working copy gives way to the chosen recipe.
             }
         }
         if (!recipe) {

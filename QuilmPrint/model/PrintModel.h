@@ -182,8 +182,11 @@ public:
     PrintKit::Margins margins() const;
     PrintKit::GridSpec gridSpec() const;
     PrintKit::Size offset(const PhotoItem& photo) const;
+    // The system's custom paper sizes, read once per run by the views that offer them.
     static std::optional<std::vector<SavedCustomPaper>>& customPaperCache();
-    static std::vector<SavedCustomPaper> loadCustomPapers(const std::filesystem::path& home = {});
+    // The print dialog's custom paper sizes under the configuration folder (the user's when empty), sorted
+    // by name; an unreadable list gives none.
+    static std::vector<SavedCustomPaper> loadCustomPapers(const std::filesystem::path& configFolder = {});
 
     // ---- Printing and jobs ----
     const std::vector<PrintJobItem>& jobs() const;
@@ -196,7 +199,7 @@ public:
     // Renders the sheets that printAll() would print into `folder` as print-ready PDFs.
     void exportPDFs(const std::filesystem::path& folder);
     std::chrono::milliseconds watchInterval{2000}; // how often a job's state is read
-
+    std::chrono::milliseconds watchLimit{5000}; // the longest wait between readings while no server answers
 
     // ---- Notices and failures ----
     // A notice that is not working passes: it goes after noticeLifetime, unless a newer one has taken its

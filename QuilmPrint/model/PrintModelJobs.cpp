@@ -345,12 +345,14 @@ void PrintModel::State::exportEnded(PrintModel& model, ExportRun& run) {
         model.setFailure(run.firstError);
 }
 
-void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
+void PrintModel::State::watch(PrintModel& model, const QUuid& id,
+                              std::optional<std::chrono::milliseconds> delay) {
     if (road.watched.count(id))
         return;
     road.watched.insert(id);
+    const std::chrono::milliseconds waited = delay.value_or(model.watchInterval);
     PrintModel* target = &model;
-    QTimer::singleShot(model.watchInterval, &model, [target, id] {
+    QTimer::singleShot(waited, &model, [target, id, waited] {
         State& d = *target->d;
         PrintJobItem* item = d.job(id);
         if (!item || !JobWatch::isFollowed(item->state)) {
@@ -359,28 +361,41 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id) {
         }
         const int cupsJobID = item->cupsJobID;
         QPointer<PrintModel> guard(target);
-        QThreadPool::globalInstance()->start([guard, id, cupsJobID] {
+        QThreadPool::globalInstance()->start([guard, id, cupsJobID, waited] {
             std::optional<PrintKit::JobAttributes> attributes;
             QString unreadable;
+            bool unanswered = false;
             try {
                 attributes = PrintKit::CupsClient::jobAttributes(cupsJobID);
+            } catch (const PrintKit::CupsClientError& error) {
+                unanswered = error.code() == PrintKit::CupsClientErrorCode::serverUnreachable;
+                unreadable = messageOf(error);
             } catch (const std::exception& error) {
                 unreadable = messageOf(error);
             }
-            post(guard, [id, attributes, unreadable](PrintModel* target) {
+            post(guard, [id, attributes, unreadable, unanswered, waited](PrintModel* target) {
                 State& d = *target->d;
                 d.road.watched.erase(id);
                 PrintJobItem* item = d.job(id);
                 if (!item)
                     return;
+                const std::chrono::milliseconds next =
+                    JobWatch::nextReading(waited, !unanswered, target->watchInterval, target->watchLimit);
+                if (unanswered) {
+                    // The server is restarting or gone for a while; it keeps its jobs, so the job is followed
+                    // on until it answers.
+                    d.setJob(*target, JobWatch::unreachable(*item));
+                    d.watch(*target, id, next);
+                    return;
+                }
                 if (!attributes) {
                     d.setJob(*target, JobWatch::unreadable(*item, unreadable));
-                    return; // nothing more can be learnt about this job
+                    return; // the server no longer knows the job: nothing more can be learnt about it
                 }
                 const PrintJobItem read = JobWatch::read(*item, *attributes);
                 d.setJob(*target, read);
                 if (JobWatch::isFollowed(read.state))
-                    d.watch(*target, id);
+                    d.watch(*target, id, next);
             });
         });
     });

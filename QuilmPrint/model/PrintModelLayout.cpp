@@ -3,15 +3,14 @@
 #include "PrintKit/render/layout/GridLayout.h"
 #include "PrintKit/render/layout/Layout.h"
 #include "PrintKit/settings/EpsonInkjet2Adapter.h"
+#include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Folders.h"
 #include "PrintKit/support/Numbers.h"
 #include "PrintKit/support/Text.h"
+#include "QuilmPrint/model/CustomPapers.h"
 #include "QuilmPrint/model/ModelSettings.h"
 #include "QuilmPrint/model/PrintModelState.h"
 
-#include <QFile>
-#include <QVariant>
-#include <QXmlStreamReader>
 #include <algorithm>
 #include <cmath>
 
@@ -32,43 +31,6 @@ double exactSide(double mm) {
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
-}
-
-// A property-list value in its XML form: dictionaries, arrays, texts, numbers and Booleans. Nothing else
-// is needed to read the system's custom paper list.
-QVariant readPlistValue(QXmlStreamReader& xml) {
-    const QString kind = xml.name().toString();
-    if (kind == QLatin1String("dict")) {
-        QVariantMap map;
-        QString key;
-        while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("key")) {
-                key = xml.readElementText();
-            } else {
-                map.insert(key, readPlistValue(xml));
-            }
-        }
-        return map;
-    }
-    if (kind == QLatin1String("array")) {
-        QVariantList list;
-        while (xml.readNextStartElement()) {
-            list.append(readPlistValue(xml));
-        }
-        return list;
-    }
-    if (kind == QLatin1String("true") || kind == QLatin1String("false")) {
-        xml.skipCurrentElement();
-        return kind == QLatin1String("true");
-    }
-    const QString value = xml.readElementText();
-    if (kind == QLatin1String("real") || kind == QLatin1String("integer")) {
-        if (auto number = PrintKit::Numbers::parseDouble(value.trimmed().toStdString())) {
-            return *number;
-        }
-        return {};
-    }
-    return value;
 }
 
 } // namespace
@@ -472,41 +434,15 @@ std::optional<std::vector<SavedCustomPaper>>& PrintModel::customPaperCache() {
     return cache;
 }
 
-std::vector<SavedCustomPaper> PrintModel::loadCustomPapers(const std::filesystem::path& home) {
-    const std::filesystem::path folder = home.empty() ? PrintKit::Folders::home() : home;
-    QFile file(
-        QString::fromStdString((folder / "Library/Preferences/com.apple.print.custompapers.plist").string()));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    QXmlStreamReader xml(&file);
-    QVariant root;
-    // The list is a dictionary inside <plist>; a binary list or any other document gives nothing.
-    while (xml.readNextStartElement()) {
-        if (xml.name() == QLatin1String("plist")) {
-            if (xml.readNextStartElement()) {
-                root = readPlistValue(xml);
-            }
-            break;
-        }
-        xml.skipCurrentElement();
-    }
-    if (xml.hasError() || root.typeId() != QMetaType::QVariantMap) {
-        return {};
-    }
+std::vector<SavedCustomPaper> PrintModel::loadCustomPapers(const std::filesystem::path& configFolder) {
+    constexpr std::uint64_t largestList = 1 << 20; // the dialog writes a few hundred bytes per size
     std::vector<SavedCustomPaper> papers;
-    const QVariantMap entries = root.toMap();
-    for (const QVariant& entry : entries) {
-        const QVariantMap paper = entry.toMap();
-        const QVariant custom = paper.value(QStringLiteral("custom"));
-        const QVariant name = paper.value(QStringLiteral("name"));
-        const QVariant width = paper.value(QStringLiteral("width"));
-        const QVariant height = paper.value(QStringLiteral("height"));
-        if (custom.typeId() != QMetaType::Bool || !custom.toBool() || name.typeId() != QMetaType::QString ||
-            width.typeId() != QMetaType::Double || height.typeId() != QMetaType::Double) {
-            continue;
-        }
-        papers.push_back({name.toString(), {width.toDouble(), height.toDouble()}});
+    try {
+        papers = CustomPapers::parse(PrintKit::FileIO::readFile(
+            CustomPapers::file(configFolder.empty() ? PrintKit::Folders::userConfig() : configFolder),
+            largestList));
+    } catch (const std::exception&) {
+        return {}; // no list, or none that can be read: the menu offers the printer's sheets alone
     }
     std::stable_sort(papers.begin(), papers.end(), [](const SavedCustomPaper& a, const SavedCustomPaper& b) {
         return PrintKit::Text::compareNames(a.name.toStdString(), b.name.toStdString()) < 0;

@@ -126,7 +126,9 @@ struct PrintModel::State {
     void startNextSheet(PrintModel& model);
     void sheetEnded(PrintModel& model, const RoadSheet& sheet, const SheetEnd& end);
     void exportEnded(PrintModel& model, ExportRun& run);
-    void watch(PrintModel& model, const QUuid& id);
+    // Reads the job's state after `delay` (the model's watch interval when none), again and again while it
+    // is followed.
+    void watch(PrintModel& model, const QUuid& id, std::optional<std::chrono::milliseconds> delay = {});
     void cancelInCups(PrintModel& model, const QUuid& id);
     std::filesystem::path temporaryFolder() const;
     void measured(const std::string& queue, const std::string& page, std::optional<double> expansion);

@@ -114,7 +114,7 @@ TESTBED_OWNER=$$ "$source_dir/scripts/cups-testbed.sh" start "$work/testbed" >/d
 CUPS_SERVER=$(sed -n 's/^CUPS_SERVER=//p' "$work/testbed/testbed.env")
 export CUPS_SERVER
 # A photo printer with the driver's full description, the server's default as on a real machine.
-"$source_dir/scripts/testbed-printer.sh" "$work/testbed" >/dev/null || fail "cannot add the photo printer"
+"$source_dir/scripts/testbed-printer.sh" "$work/testbed" TestbedP900 --default >/dev/null || fail "cannot add the photo printer"
 
 convert -size 900x600 gradient:'#c04040'-'#f0dcc8' "$work/photo.jpg"
 mkdir -p "$work"/{home,config,data,cache,run}

@@ -1,6 +1,6 @@
 // Start-up against the private CUPS server (the printer chosen, the set-up sheet, the reasons that block
 // printing), layout and grid settings with their bounds and keys, a second run restoring the first's
-// choices, printer names and kinds, and the system's custom paper list.
+// choices, printer names and kinds, stored JSON, and the print dialog's custom paper list.
 #include "AppTestSupport.h"
 #include "GermanLocale.h"
 #include "PrintKit/settings/RecipeStore.h"
@@ -9,9 +9,11 @@
 
 #include <QLocale>
 #include <QSignalSpy>
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 using namespace QuilmPrint;
 using namespace AppTestSupport;
@@ -245,6 +247,65 @@ TEST(ModelLayoutTest, ASecondRunRestoresLayoutGridPrinterRecipeAndWorkingCopy) {
     EXPECT_EQ(*third.recipe(), saved);
 }
 
+// Both JSON values of the settings are written as the recipe files are (keys sorted, indented, ISO 8601
+// dates, a schema number read first); what earlier builds wrote still loads, what a newer one wrote does not.
+TEST(ModelLayoutTest, StoredJSONIsSortedIndentedVersionedAndEarlierValuesStillLoad) {
+    REQUIRE_PRINT_SERVER(server);
+    Sandbox sandbox;
+    auto environment = sandbox.environment();
+    environment.settings->setValue(ModelSettings::printer, p900Queue);
+    {
+        PrintModel model(environment);
+        startAndWait(model);
+        model.applyGridTemplate(GridTemplate::all()[5]);
+        model.setMedia("PGPP");
+    }
+    EXPECT_EQ(
+        sandbox.settings()->value("layout.grid").toString(),
+        "{\n  \"autoTurn\": true,\n  \"captions\": true,\n  \"cutMarks\": false,\n  \"fitsWhole\": true,\n"
+        "  \"gapMM\": 4.0,\n  \"heightMM\": 27.0,\n  \"repeatsOne\": false,\n  \"rotatesToFit\": false,\n"
+        "  \"schemaVersion\": 1,\n  \"widthMM\": 36.0\n}");
+    const std::string working =
+        sandbox.settings()->value("workingRecipe.TestbedP900").toString().toStdString();
+    const auto document = nlohmann::ordered_json::parse(working);
+    std::vector<std::string> keys;
+    for (const auto& member : document.items())
+        keys.push_back(member.key());
+    EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+    EXPECT_EQ(working.rfind("{\n  \"", 0), 0u);
+    EXPECT_EQ(document["schemaVersion"], 1);
+    EXPECT_TRUE(PrintKit::Dates::parseRFC3339(document["updatedAt"].get<std::string>()));
+    // As the build before this one wrote them: compact, in declaration order, the grid without a number.
+    const std::string earlierRecipe =
+        R"({"schemaVersion":1,"id":"00000000-0000-4000-8000-00000000000A","version":1,"name":"Glossy",)"
+        R"("printer":{"queue":"TestbedP900","model":"EPSON SC-P900 Series"},"media":"PGPP","sheet":"A4",)"
+        R"("source":"STD","quality":"high","ink":"color","color":{"driver":{}},"driverOverrides":{},)"
+        R"("notes":"","updatedAt":"2024-05-01T09:30:00Z"})";
+    const auto start = [&](const std::string& recipe, const std::string& grid) {
+        sandbox.settings()->setValue("workingRecipe.TestbedP900", QString::fromStdString(recipe));
+        sandbox.settings()->setValue("layout.grid", QString::fromStdString(grid));
+        auto model = std::make_unique<PrintModel>(sandbox.environment());
+        startAndWait(*model);
+        return model;
+    };
+    auto earlier = start(earlierRecipe, R"({"widthMM":63.5,"heightMM":88.9,"gapMM":3,"autoTurn":true,)"
+                                        R"("fitsWhole":false,"rotatesToFit":true,"cutMarks":true,)"
+                                        R"("captions":false,"repeatsOne":true})");
+    EXPECT_EQ(std::make_tuple(earlier->recipe()->name, earlier->recipe()->quality),
+              std::make_tuple(std::string("Glossy"), PrintKit::PrintQuality::high));
+    EXPECT_EQ(std::make_tuple(earlier->grid().widthMM, earlier->grid().repeatsOne),
+              std::make_tuple(63.5, true));
+    // A newer schema is not read on: the printer's own recipe and the default grid stand in.
+    std::string newerRecipe = earlierRecipe;
+    newerRecipe.replace(newerRecipe.find("\"schemaVersion\":1"), 17, "\"schemaVersion\":2");
+    for (const char* grid :
+         {R"({"schemaVersion":2,"widthMM":63.5})", R"({"schemaVersion":"1","widthMM":63.5})"}) {
+        auto newer = start(newerRecipe, grid);
+        EXPECT_EQ(newer->recipe()->name, "보통 용지");
+        EXPECT_EQ(newer->grid(), GridSettings{}) << grid;
+    }
+}
+
 TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     REQUIRE_PRINT_SERVER(server);
     Sandbox sandbox;
@@ -270,27 +331,48 @@ TEST(ModelLayoutTest, PrinterNamesAndKinds) {
     EXPECT_EQ(PrintModel::printerSettings(), "http://localhost:631/printers/");
 }
 
-TEST(ModelLayoutTest, CustomPapersComeFromThePropertyListWhenThereIsOne) {
+// The print dialog's list as GTK 3 writes it (and as people edit it by hand): names, sizes and margins in
+// millimetres, read in points; an entry the dialog could not read either is left out, the others kept.
+TEST(ModelLayoutTest, CustomPapersComeFromTheDesktopPrintDialogsList) {
     Sandbox sandbox;
-    const std::filesystem::path home = sandbox.root() / "home";
-    const std::filesystem::path list = home / "Library/Preferences/com.apple.print.custompapers.plist";
-    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
-    std::filesystem::create_directories(list.parent_path());
-    auto paper = [](const char* key, const char* custom, const char* name, const char* size) {
-        return std::string("<key>") + key + "</key><dict><key>custom</key><" + custom +
-               "/><key>name</key><string>" + name + "</string>" + size + "</dict>";
+    const std::filesystem::path config = sandbox.root() / "config";
+    EXPECT_TRUE(PrintModel::loadCustomPapers(config).empty());
+    std::filesystem::create_directories(config / "gtk-3.0");
+    const auto paper = [](const char* group, const std::string& keys) {
+        return std::string("[") + group + "]\n" + keys +
+               "MarginTop=6.35\nMarginBottom=14.224\nMarginLeft=3.175\nMarginRight=0\nOrientation="
+               "portrait\n\n";
     };
     TestSupport::writeFile(
-        list, "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>" +
-                  paper("b", "true", "파노라마",
-                        "<key>width</key><real>612</real><key>height</key><integer>288</integer>") +
-                  paper("a", "true", "Art 13x19",
-                        "<key>width</key><real>936</real><key>height</key><real>1368</real>") +
-                  paper("c", "false", "Not custom",
-                        "<key>width</key><real>1</real><key>height</key><real>1</real>") +
-                  paper("d", "true", "No size", "") + "</dict></plist>");
-    EXPECT_EQ(PrintModel::loadCustomPapers(home),
-              (std::vector<SavedCustomPaper>{{"Art 13x19", {936, 1368}}, {"파노라마", {612, 288}}}));
-    TestSupport::writeFile(list, "bplist00garbage");
-    EXPECT_TRUE(PrintModel::loadCustomPapers(home).empty());
+        config / "gtk-3.0" / "custom-papers",
+        "# kept by the print dialog\n" +
+            paper("Paper0", "Name=custom_a\nDisplayName=파노라마\\s2:1\nWidth=210\nHeight=105\n") +
+            paper("Paper1", "Name=Art 13x19\r\nWidth = 330.2\r\nHeight=482.60000000000002\r\n") +
+            paper("Paper2", "Name=No height\nWidth=100\n") +
+            paper("Paper3", "Name=Words\nWidth=wide\nHeight=1\n") +
+            paper("Paper4", "Width=100\nHeight=100\n") + paper("Paper5", "Name=Flat\nWidth=100\nHeight=0\n") +
+            paper("Paper6", "Name=Stray\nthis line is no key\nWidth=100\nHeight=100\n") +
+            paper("Paper7", "Name=Bad\\qescape\nWidth=100\nHeight=100\n") +
+            paper("Paper8", "Name=\xff\xfe\nWidth=100\nHeight=100\n") +
+            "[Paper9]\nName=No margins\nWidth=1\nHeight=1\n" +
+            paper("Paper10", "PPDName=Postcard.Fullbleed\nWidth=100\nHeight=148\nHeight=150\n"));
+    const auto size = PrintKit::CustomSheetSize::fromMillimetres;
+    const std::vector<SavedCustomPaper> read = PrintModel::loadCustomPapers(config);
+    std::vector<std::pair<QString, PrintKit::CustomSheetSize>> sizes;
+    for (const SavedCustomPaper& one : read)
+        sizes.emplace_back(one.name, one.size);
+    EXPECT_EQ(sizes, (std::vector<std::pair<QString, PrintKit::CustomSheetSize>>{
+                         {"Art 13x19", size(330.2, 482.6)},
+                         {"Postcard.Fullbleed", size(100, 150)},
+                         {"파노라마 2:1", size(210, 105)}}));
+    ASSERT_FALSE(read.empty());
+    EXPECT_EQ(read[0].margins,
+              (PrintKit::Margins{6.35 * 72.0 / 25.4, 3.175 * 72.0 / 25.4, 14.224 * 72.0 / 25.4, 0}));
+    // The user's own list is found through the configuration folder, and never written.
+    const auto before = std::filesystem::last_write_time(config / "gtk-3.0" / "custom-papers");
+    TestSupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", config.string());
+    EXPECT_EQ(PrintModel::loadCustomPapers().size(), 3u);
+    EXPECT_EQ(std::filesystem::last_write_time(config / "gtk-3.0" / "custom-papers"), before);
+    TestSupport::writeFile(config / "gtk-3.0" / "custom-papers", "\x89PNG not a key file");
+    EXPECT_TRUE(PrintModel::loadCustomPapers().empty());
 }

@@ -244,6 +244,41 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShown
     EXPECT_FALSE(printing->jobs()[0].processing);
 }
 
+// CUPS restarts while two jobs wait in a stopped queue, and one of them is purged from its spool while the
+// server is down: the kept job is followed on until it is printed, the purged one keeps its last state and
+// says why, and neither is ever shown done on the way.
+TEST_F(PrintRoadTest, JobsAreFollowedThroughARestartOfCups) {
+    auto printing = model(heldQueue, 2);
+    printing->watchLimit = std::chrono::milliseconds(400);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::printing; }, 60000));
+    const std::string testbed =
+        AppTestSupport::shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " ";
+    const std::string root = AppTestSupport::shellQuoted(server->root().string());
+    ASSERT_EQ(TestSupport::run(testbed + "stop " + root), 0);
+    ASSERT_TRUE(waitFor([&] {
+        return printing->jobs()[0].note == JobWatch::unreachableNote &&
+               printing->jobs()[1].note == JobWatch::unreachableNote;
+    }));
+    char spool[32];
+    std::snprintf(spool, sizeof spool, "%05d", printing->jobs()[0].cupsJobID);
+    for (const std::filesystem::path& file : {server->root() / "spool" / ("c" + std::string(spool)),
+                                              server->root() / "spool" / ("d" + std::string(spool) + "-001"),
+                                              server->root() / "cache" / "job.cache"})
+        std::filesystem::remove(file);
+    ASSERT_EQ(TestSupport::run(testbed + "restart " + root + " >/dev/null"), 0);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].note.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].note != JobWatch::unreachableNote; }));
+    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: "))
+        << printing->jobs()[0].note.toStdString();
+    ASSERT_EQ(TestSupport::run(std::string("cupsenable ") + heldQueue), 0);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::done; }, 120000));
+    EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
+    EXPECT_EQ(seen_[printing->jobs()[1].id],
+              (std::vector<JobState>{JobState::waiting, JobState::rendering, JobState::sending,
+                                     JobState::printing, JobState::done}));
+}
+
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
     auto printing = model(photoQueue, 2);
     std::filesystem::remove(printing->photos()[0].url);
@@ -290,7 +325,8 @@ TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
             << read.state;
         EXPECT_EQ(JobWatch::isFollowed(job.state), followed) << read.state;
     }
-    // A job that cannot be read keeps its state, never done, and is no longer shown as processing.
+    // A job that cannot be read keeps its state, never done, and is no longer shown as processing; the note
+    // of a server that did not answer goes as soon as one answers, whatever it says.
     for (JobState state : {JobState::printing, JobState::cancelling}) {
         PrintJobItem job;
         job.state = state;
@@ -298,7 +334,19 @@ TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
         job = JobWatch::unreadable(job, "작업 상태를 읽지 못했습니다: Not found");
         EXPECT_EQ(std::tie(job.state, job.processing, job.note),
                   std::make_tuple(state, false, QString("작업 상태를 읽지 못했습니다: Not found")));
+        job.processing = true;
+        job = JobWatch::unreachable(job);
+        EXPECT_EQ(std::tie(job.state, job.processing, job.note),
+                  std::make_tuple(state, false, JobWatch::unreachableNote));
+        EXPECT_EQ(JobWatch::read(job, {"something-new", ""}).note, "");
     }
+    // Unanswered readings wait twice as long each time, up to the limit; an answer brings the interval back.
+    using ms = std::chrono::milliseconds;
+    std::vector<ms> waits{ms(2000)};
+    for (bool answered : {false, false, false, true})
+        waits.push_back(JobWatch::nextReading(waits.back(), answered, ms(2000), ms(5000)));
+    EXPECT_EQ(waits, (std::vector<ms>{ms(2000), ms(4000), ms(5000), ms(5000), ms(2000)}));
+    EXPECT_EQ(JobWatch::nextReading(ms(50), false, ms(50), ms(10)), ms(50));
 }
 
 namespace {

@@ -308,9 +308,9 @@ TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {
                 "프린터 목록을 읽지 못했습니다: ");
     expectError([&] { CupsClient::submit(photoQueue, document, "t", {}, false); },
                 CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
-    // A job that was printing when the server went away is not a finished job.
-    expectError([] { CupsClient::jobAttributes(1); }, CupsClientErrorCode::jobStatusFailed,
-                "작업 상태를 읽지 못했습니다: ");
+    // A job that was printing when the server went away is not a finished job, nor one the server forgot.
+    expectError([] { CupsClient::jobAttributes(1); }, CupsClientErrorCode::serverUnreachable,
+                "CUPS 서버에 연결할 수 없습니다: ");
     expectError([] { CupsClient::cancel(photoQueue, 1); }, CupsClientErrorCode::cancelFailed,
                 "작업을 취소하지 못했습니다: ");
 }

@@ -87,6 +87,50 @@ TEST_F(PrinterSetupServerTest, ListsTheServersAndTheFoldersDrivers) {
                   serverP900, {"EPSON Testbed Borderless", (folder / "vendor" / "bless.ppd.gz").string()}}));
 }
 
+// The set-up sheet asks every few seconds: a file is read again only when its size or modification time
+// changed, and a driver the server hands out only when the server lists another one.
+TEST_F(PrinterSetupServerTest, KeepsWhatWasReadUntilAFileOrTheServersListChanges) {
+    REQUIRE_TEST_SERVER(server);
+    TemporaryDirectory folder;
+    const std::filesystem::path file = folder / "bless.ppd";
+    const std::string original = readFile(fixture("ppd/testbed-borderless.ppd"));
+    writeFile(file, original);
+    PrinterSetup::setDriverFolders({folder.path()});
+    auto models = [] {
+        std::vector<std::string> names;
+        for (const EpsonDriver& driver : PrinterSetup::installedDrivers())
+            names.push_back(driver.model);
+        return names;
+    };
+    ASSERT_EQ(models(), (std::vector<std::string>{"EPSON SC-P900 Series", "EPSON Testbed Borderless"}));
+    // Other bytes of the same size and time, in the folder and behind the server's driver program.
+    const auto stamp = std::filesystem::last_write_time(file);
+    std::string renamed = original;
+    for (std::size_t at; (at = renamed.find("Borderless\"")) != std::string::npos;)
+        renamed.replace(at, 10, "Borderlass");
+    writeFile(file, renamed);
+    std::filesystem::last_write_time(file, stamp);
+    const std::filesystem::path served = server->root() / "ppd" / "driver-sc-p900.ppd";
+    const std::string servedOriginal = readFile(served);
+    std::string servedRenamed = servedOriginal;
+    const std::string model = "*ModelName: \"EPSON SC-P900";
+    servedRenamed.replace(servedRenamed.find(model), model.size(), "*ModelName: \"EPSON SC-P901");
+    writeFile(served, servedRenamed);
+    EXPECT_EQ(models(), (std::vector<std::string>{"EPSON SC-P900 Series", "EPSON Testbed Borderless"}));
+    std::filesystem::last_write_time(file, stamp + std::chrono::seconds(1));
+    EXPECT_EQ(models(), (std::vector<std::string>{"EPSON SC-P900 Series", "EPSON Testbed Borderlass"}));
+    // A file that went is forgotten: back with its old time, it is read again.
+    std::filesystem::remove(file);
+    EXPECT_EQ(models(), std::vector<std::string>{"EPSON SC-P900 Series"});
+    writeFile(file, original);
+    std::filesystem::last_write_time(file, stamp + std::chrono::seconds(1));
+    EXPECT_EQ(models(), (std::vector<std::string>{"EPSON SC-P900 Series", "EPSON Testbed Borderless"}));
+    // Folders set anew forget everything read.
+    PrinterSetup::setDriverFolders({folder.path()});
+    EXPECT_EQ(models(), (std::vector<std::string>{"EPSON SC-P901 Series", "EPSON Testbed Borderless"}));
+    writeFile(served, servedOriginal);
+}
+
 TEST_F(PrinterSetupServerTest, CreatesQueuesThatConnectTheirPrinters) {
     REQUIRE_TEST_SERVER(server);
     const FoundPrinter first{"Kim's \"P900\" 작업실", "EPSON SC-P900 Series"};

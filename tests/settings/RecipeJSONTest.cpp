@@ -50,18 +50,9 @@ const json appColor = json::parse(R"({"app": {
 
 } // namespace
 
-TEST(RecipeJSONTest, FileStyleIsSortedIndentedAndKeepsSlashes) {
-    EXPECT_EQ(RecipeJSON::encode(RecipeSamples::fineArt(), RecipeJSON::Style::file) + "\n",
+TEST(RecipeJSONTest, WrittenSortedIndentedAndWithSlashesKept) {
+    EXPECT_EQ(RecipeJSON::encode(RecipeSamples::fineArt()) + "\n",
               TestSupport::readFile(TestSupport::fixture("recipes/fine-art.json")));
-}
-
-TEST(RecipeJSONTest, CompactStyleHasNoWhitespaceDeclarationOrderAndNoAbsentMembers) {
-    EXPECT_EQ(
-        RecipeJSON::encode(RecipeSamples::plain(), RecipeJSON::Style::compact),
-        R"({"schemaVersion":1,"id":"00000000-0000-4000-8000-00000000000A","version":1,"name":"Glossy",)"
-        R"("printer":{"queue":"ET_8550","model":"ET-8550"},"media":"PGPP","sheet":"A4","source":"AUTO",)"
-        R"("quality":"high","ink":"color","color":{"driver":{}},"driverOverrides":{},"notes":"",)"
-        R"("updatedAt":"2024-05-01T09:30:00Z"})");
 }
 
 TEST(RecipeJSONTest, WritingRefusesWhatCouldNotBeReadBack) {
@@ -72,15 +63,13 @@ TEST(RecipeJSONTest, WritingRefusesWhatCouldNotBeReadBack) {
         tall.customSheet->height = bad;
         for (const PaperRecipe& recipe : {wide, tall}) {
             expectFailure<RecipeJSONError>(
-                [&] { RecipeJSON::encode(recipe, RecipeJSON::Style::compact); },
-                RecipeJSONErrorCode::nonFiniteSize,
+                [&] { RecipeJSON::encode(recipe); }, RecipeJSONErrorCode::nonFiniteSize,
                 "사용자 지정 용지 크기가 올바른 숫자가 아니어서 레시피를 저장할 수 없습니다");
         }
     }
     PaperRecipe recipe = RecipeSamples::plain();
     recipe.driverOverrides["EPIJ_Medi"] = "\xff\xfe";
-    expectFailure<RecipeJSONError>([&] { RecipeJSON::encode(recipe, RecipeJSON::Style::file); },
-                                   RecipeJSONErrorCode::invalidText,
+    expectFailure<RecipeJSONError>([&] { RecipeJSON::encode(recipe); }, RecipeJSONErrorCode::invalidText,
                                    "레시피에 올바른 UTF-8이 아닌 글자가 있어 저장할 수 없습니다");
 }
 
@@ -118,9 +107,9 @@ TEST(RecipeJSONTest, ReadsWhatOtherWritersMayWrite) {
     const PaperRecipe read = RecipeJSON::decode(text);
     EXPECT_EQ(read, expected);
     // Written back in upper case and in whole seconds of UTC.
-    const std::string written = RecipeJSON::encode(read, RecipeJSON::Style::compact);
-    EXPECT_NE(written.find(R"("id":"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8")"), std::string::npos);
-    EXPECT_NE(written.find(R"("updatedAt":"2024-05-01T09:30:00Z")"), std::string::npos);
+    const std::string written = RecipeJSON::encode(read);
+    EXPECT_NE(written.find(R"("id": "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8")"), std::string::npos);
+    EXPECT_NE(written.find(R"("updatedAt": "2024-05-01T09:30:00Z")"), std::string::npos);
     EXPECT_TRUE(
         RecipeJSON::decode(with("/color", json::parse(R"({"driver": {"profile": 1}})"))).color.isDriver());
 }

@@ -31,7 +31,7 @@ std::size_t entries(const fs::path& folder) {
 }
 
 void writeRecipe(const RecipeStore& store, const PaperRecipe& recipe) {
-    TestSupport::writeFile(store.fileFor(recipe.id), RecipeJSON::encode(recipe, RecipeJSON::Style::file));
+    TestSupport::writeFile(store.fileFor(recipe.id), RecipeJSON::encode(recipe));
 }
 
 const Timestamp june = Timestamp(std::chrono::seconds(1717230600)); // 2024-06-01T08:30:00Z
@@ -59,7 +59,7 @@ TEST(RecipeStoreTest, SavesTheNextRevisionWhichSaturatesAndReturnsWhatWasWritten
     EXPECT_EQ(first.updatedAt, june); // whole seconds, as the file holds them
     EXPECT_EQ(store.load(recipe.id), first);
     EXPECT_EQ(TestSupport::readFile(store.directory / "6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8.json"),
-              RecipeJSON::encode(first, RecipeJSON::Style::file));
+              RecipeJSON::encode(first));
     recipe.notes = "second coat";
     EXPECT_EQ(store.save(recipe, june).version, 2);
     EXPECT_EQ(store.load(recipe.id).notes, "second coat");
@@ -81,7 +81,7 @@ TEST(RecipeStoreTest, ListsJsonFilesByNameLikeAFileBrowserAndDeletesOneRecipe) {
         saved.push_back(store.save(named(name), june));
     }
     TestSupport::writeFile(dir / "00000000-0000-4000-8000-000000000001.JSON",
-                           RecipeJSON::encode(named("Capitals"), RecipeJSON::Style::file));
+                           RecipeJSON::encode(named("Capitals")));
     TestSupport::writeFile(dir / "QuilmPrint-interrupted.tmp", "{");
     fs::create_directory(dir / "backup");
     store.remove(saved[0].id);

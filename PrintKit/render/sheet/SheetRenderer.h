@@ -99,12 +99,12 @@ void round(const Pixel* from, std::size_t count, std::uint16_t* into, bool padde
 void inSlices(const Colorizer::Transforms& transforms, int rows,
               const std::function<void(const ColorTransform&, int, int)>& body);
 
-// Float pixels to float pixels (`into` may be `from`), and 16-bit little-endian pixels (padded with a
-// fourth value, or not) to big-endian output pixels, `rows` rows of `width` pixels, slice by slice.
+// Float pixels to float pixels, and 16-bit little-endian RGB pixels to big-endian output pixels (`into`
+// may be `from` in both), `rows` rows of `width` pixels, slice by slice.
 void convertInSlices(const Colorizer::Transforms& transforms, const Pixel* from, Pixel* into, int width,
                      int rows);
 void convertInSlices(const Colorizer::Transforms& transforms, const std::uint16_t* from, std::uint16_t* into,
-                     int width, int rows, bool padded = true);
+                     int width, int rows);
 
 // The caption as an opaque sRGB image of width × height pixels: one line, centred, grey on white, its
 // middle replaced by "…" when it is too long. Throws SheetRenderError (cannotCreateImage).

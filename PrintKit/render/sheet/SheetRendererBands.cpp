@@ -235,11 +235,10 @@ void convertInSlices(const Colorizer::Transforms& transforms, const Pixel* from,
 }
 
 void convertInSlices(const Colorizer::Transforms& transforms, const std::uint16_t* from, std::uint16_t* into,
-                     int width, int rows, bool padded) {
-    const auto stride = static_cast<std::ptrdiff_t>(width);
-    const std::ptrdiff_t perPixel = padded ? 4 : 3;
+                     int width, int rows) {
+    const auto offset = static_cast<std::ptrdiff_t>(width) * 3;
     inSlices(transforms, rows, [&](const ColorTransform& t, int start, int count) {
-        t.convert(from + start * stride * perPixel, padded, into + start * stride * 3, true, width, count);
+        t.convert(from + start * offset, false, into + start * offset, true, width, count);
     });
 }
 
@@ -356,7 +355,7 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
             roundInChunks(rendered, static_cast<std::size_t>(n) * width, out, layout, tables);
         }
         if (toPaper) {
-            convertInSlices(*conversion.paper, out, out, width, n, false);
+            convertInSlices(*conversion.paper, out, out, width, n);
         }
         if (writing.valid()) {
             writing.get();

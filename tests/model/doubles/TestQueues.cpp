@@ -5,11 +5,14 @@
 namespace TestQueues {
 
 namespace {
-// Adds a queue to the shared server from the PPD with `from` replaced by `to`; returns the problem, if any.
-std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::string& from,
-                     const std::string& to) {
-    std::string ppd = TestSupport::readFile(server.root() / "ppd" / "testbed-p900.ppd");
-    ppd.replace(ppd.find(from), from.size(), to);
+// Adds a queue to the shared server from the test bed's printable description with `from` replaced by `to`;
+// returns the problem, if any.
+std::string addQueue(TestSupport::TestServer& server, const std::string& name, const std::string& from = {},
+                     const std::string& to = {}) {
+    std::string ppd =
+        TestSupport::readFile(server.root() / "ppd" / (std::string(AppTestSupport::p900Queue) + ".ppd"));
+    if (!from.empty())
+        ppd.replace(ppd.find(from), from.size(), to);
     const std::filesystem::path file = server.root() / "ppd" / (name + ".ppd");
     TestSupport::writeFile(file, ppd);
     std::string output;
@@ -21,20 +24,10 @@ std::string addQueue(TestSupport::TestServer& server, const std::string& name, c
         return "cannot add " + name + ": " + output;
     return "";
 }
-
-// The driver's whole description in 16-bit colour.
-std::string addStudioQueue(TestSupport::TestServer& server, const std::string& name) {
-    return addQueue(server, name, "*OpenUI *Resolution/",
-                    "*OpenUI *ColorModel/Colour Mode: PickOne\n*OrderDependency: 20 AnySetup *ColorModel\n"
-                    "*DefaultColorModel: RGB16\n*ColorModel RGB16/16-bit Colour: \"<</cupsColorSpace 1/"
-                    "cupsColorOrder 0/cupsBitsPerColor 16>>setpagedevice\"\n*CloseUI: *ColorModel\n\n"
-                    "*OpenUI *Resolution/");
-}
 } // namespace
 
 Queues::Queues(TestSupport::TestServer& server) {
-    problem_ = addStudioQueue(server, photoQueue) + addStudioQueue(server, heldQueue) +
-               addStudioQueue(server, goneQueue) +
+    problem_ = addQueue(server, heldQueue) + addQueue(server, goneQueue) +
                addQueue(server, brokenQueue, "testbed-raster\"", "testbed-failing\"") +
                addQueue(server, pdfQueue, "application/vnd.cups-raster application/vnd.testbed-raster",
                         "application/pdf application/vnd.testbed-raster");
@@ -44,7 +37,7 @@ Queues::Queues(TestSupport::TestServer& server) {
 
 // The other tests of the program share the server and count on its own queues only.
 Queues::~Queues() {
-    for (const char* queue : {photoQueue, heldQueue, goneQueue, brokenQueue, pdfQueue})
+    for (const char* queue : {heldQueue, goneQueue, brokenQueue, pdfQueue})
         TestSupport::run(std::string("lpadmin -x ") + queue + " 2>/dev/null");
 }
 

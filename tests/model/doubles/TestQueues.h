@@ -1,6 +1,7 @@
-// Printers for the print road's tests, added to the shared private cupsd: the driver's whole description
-// printing through the test bed's raster filter in 16-bit colour, the same printer stopped (its jobs wait in
-// CUPS), one whose filter refuses every job, and one that hands the submitted PDF itself to its output file.
+// Printers for the print road's tests on the shared private cupsd: the test bed's printable photo printer
+// (scripts/testbed-printer.sh) and variants of its description added beside it: the same printer stopped
+// (its jobs wait in CUPS), one whose filter refuses every job, and one that hands the submitted PDF itself
+// to its output file.
 #pragma once
 
 #include "AppTestSupport.h"
@@ -11,7 +12,7 @@
 
 namespace TestQueues {
 
-inline constexpr const char* photoQueue = "TestbedStudio";
+inline constexpr const char* photoQueue = AppTestSupport::p900Queue;
 inline constexpr const char* heldQueue = "TestbedHeld";
 inline constexpr const char* brokenQueue = "TestbedStudioBroken";
 inline constexpr const char* pdfQueue = "TestbedPDF";

@@ -216,6 +216,21 @@ TEST(ImageDecoderTest, HeifDepthsAlphaAndNclxColour) {
     heif[transfer] = 0;
     heif[transfer + 1] = static_cast<char>(128);
     EXPECT_EQ(fromBytes(heif).icc, "");
+    // Wide primaries (BT.2020, Display P3) with the sRGB curve get a profile of their own, whose curve keeps
+    // sRGB's straight segment below 0.04045: the shadows of such photos print as dark as they are.
+    heif[transfer + 1] = 13;
+    for (char primaries : {char(9), char(12)}) {
+        heif[transfer - 1] = primaries;
+        const std::string icc = fromBytes(heif).icc;
+        cmsHPROFILE profile = cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()));
+        ASSERT_NE(profile, nullptr) << int(primaries);
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile, cmsSigGreenTRCTag));
+        ASSERT_NE(curve, nullptr);
+        for (float code : {0.005f, 0.01f, 0.03f, 0.2f, 0.8f})
+            EXPECT_NEAR(cmsEvalToneCurveFloat(curve, code), TestProfiles::srgbToLinear(code), 2e-5)
+                << int(primaries) << " at " << code;
+        cmsCloseProfile(profile);
+    }
 }
 
 TEST(ImageDecoderTest, LimitsRefuseLargeImagesBeforeDecoding) {
