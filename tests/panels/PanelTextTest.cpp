@@ -169,7 +169,7 @@ TEST(PaperTextTest, DiscsNeverAppearAndCustomSizesOnlyWhereThePrinterTakesThem) 
     EXPECT_EQ(PaperText::oriented(Size{420, 283}, true), (Size{283, 420}));
     EXPECT_EQ(PaperText::oriented(Size{283, 420}, false), (Size{420, 283}));
     const std::vector<SavedCustomPaper> saved{
-        {"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594)}};
+        {"Panorama", PrintKit::CustomSheetSize::fromMillimetres(210, 594), {}}};
     const MenuEntries withSaved = PaperText::sheetMenu(sheets, true, saved);
     ASSERT_EQ(withSaved.size(), 6u);
     EXPECT_EQ(withSaved[2], E::divider());

@@ -4,7 +4,7 @@
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/RecipeInspector.h"
-#include "window/WindowTestSupport.h"
+#include "shared/WindowTestSupport.h"
 
 #include <QMenu>
 #include <gtest/gtest.h>
