@@ -1,7 +1,7 @@
 // The test programs of the application run their tests inside a Qt application object, on the offscreen
-// platform unless the caller chose another, with a private runtime folder. A program built with a screen
-// description (the whole window's tests) gets that screen from the offscreen platform instead of its default
-// 800 × 800 one, which is smaller than the window.
+// platform unless the caller chose another, with private runtime and configuration folders. A program built
+// with a screen description (the whole window's tests) gets that screen from the offscreen platform instead
+// of its default 800 × 800 one, which is smaller than the window.
 #include <gtest/gtest.h>
 
 #ifdef QUILM_TEST_WIDGETS
@@ -26,8 +26,10 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
 #endif
     }
-    QTemporaryDir runtime;
+    QTemporaryDir runtime, config;
     setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+    // The user's own settings and custom papers never reach a test; tests that need some write their own.
+    setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
     TestApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     ::testing::InitGoogleTest(&argc, argv);
