@@ -3,17 +3,14 @@
 // the verification step that refuses what it cannot check.
 #include "PrintKit/printers/EpsonDriverDownload.h"
 
+#include "HttpTestServer.h"
 #include "TestSupport.h"
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace PrintKit;
 using namespace TestSupport;
@@ -22,84 +19,14 @@ using Code = EpsonDriverDownloadErrorCode;
 namespace {
 
 // Serves /drivers/Good.dmg whole, /drivers/Drop.dmg only half before closing the connection, never answers
-// for /drivers/Stall.dmg, and 404 for anything else. HEAD gets the headers alone.
-class LoopbackServer {
-public:
-    explicit LoopbackServer(std::string body) : body_(std::move(body)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(listener_, 8) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-            throw std::runtime_error("no loopback port");
-        }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+// for /drivers/Stall.dmg, and 404 for anything else.
+struct DriverServer : HttpTestServer {
+    explicit DriverServer(const std::string& body) {
+        answer("/drivers/Good.dmg", 200, body);
+        cutShort("/drivers/Drop.dmg", body);
+        stall("/drivers/Stall.dmg");
     }
-    ~LoopbackServer() {
-        ::shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        ::close(listener_);
-        for (int held : held_) {
-            ::close(held);
-        }
-    }
-    std::string base() const { return "http://127.0.0.1:" + std::to_string(port_) + "/drivers/"; }
-
-private:
-    void serve() {
-        for (;;) {
-            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0) {
-                return;
-            }
-            std::string request;
-            char buffer[4096];
-            ssize_t count;
-            while (request.find("\r\n\r\n") == std::string::npos &&
-                   (count = ::read(client, buffer, sizeof buffer)) > 0) {
-                request.append(buffer, static_cast<std::size_t>(count));
-            }
-            const bool head = request.rfind("HEAD ", 0) == 0;
-            const std::string path =
-                request.substr(request.find(' ') + 1, request.find(" HTTP/") - request.find(' ') - 1);
-            if (path == "/drivers/Stall.dmg") {
-                held_.push_back(client);
-                continue;
-            }
-            std::string reply;
-            std::string body;
-            if (path == "/drivers/Good.dmg" || path == "/drivers/Drop.dmg") {
-                reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) + "\r\n";
-                body = path == "/drivers/Good.dmg" ? body_ : body_.substr(0, body_.size() / 2);
-            } else {
-                reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n";
-                body = "not found";
-            }
-            reply += "Connection: close\r\n\r\n";
-            if (!head) {
-                reply += body;
-            }
-            for (std::size_t sent = 0; sent < reply.size();) {
-                const ssize_t written =
-                    ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-                if (written <= 0) {
-                    break;
-                }
-                sent += static_cast<std::size_t>(written);
-            }
-            ::close(client);
-        }
-    }
-
-    std::string body_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::vector<int> held_;
+    std::string base() const { return url("/drivers/"); }
 };
 
 template <typename Call> void expectError(Call call, Code code, const std::string& message) {
@@ -132,7 +59,7 @@ protected:
 };
 
 TEST_F(EpsonDriverDownloadTest, FindsDownloadsAndRefusesToOpenWhatItCannotVerify) {
-    LoopbackServer server(body_);
+    DriverServer server(body_);
     EpsonDriverDownload::setServer(server.base());
     EXPECT_EQ(EpsonDriverDownload::cacheFolder(), cache_ / "local.quilm.print" / "EpsonDrivers");
 
@@ -160,7 +87,7 @@ TEST_F(EpsonDriverDownloadTest, FindsDownloadsAndRefusesToOpenWhatItCannotVerify
 TEST_F(EpsonDriverDownloadTest, FailuresLeaveNothingUnderTheFinalName) {
     expectError([] { EpsonDriverDownload::find("Good.dmg"); }, Code::noServer,
                 "이 빌드에는 드라이버 서버가 지정되어 있지 않습니다");
-    LoopbackServer server(body_);
+    DriverServer server(body_);
     EpsonDriverDownload::setServer(server.base());
 
     expectError([&] { EpsonDriverDownload::download(server.base() + "Drop.dmg", nullptr); }, Code::network,

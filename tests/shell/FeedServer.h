@@ -1,122 +1,20 @@
-// What the update tests need of the outside world, made at test time: an HTTP server on 127.0.0.1 that
-// answers each path with what the test set (or holds the connection without answering) and counts the
-// requests, and the feed's signing key, an Ed25519 key pair that OpenSSL generates, with the signing helper
-// that wraps a feed into its signed envelope.
+// What the update tests need of the outside world, made at test time: a loopback HTTP server, and the feed's
+// signing key, an Ed25519 key pair that OpenSSL generates, with the signing helper that wraps a feed into its
+// signed envelope.
 #pragma once
 
-#include <arpa/inet.h>
-#include <atomic>
-#include <map>
+#include "HttpTestServer.h"
+
 #include <memory>
-#include <mutex>
-#include <netinet/in.h>
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
 #include <stdexcept>
 #include <string>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
-#include <vector>
 
 namespace FeedTest {
 
-class FeedServer {
-public:
-    FeedServer() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-            ::listen(listener_, 8) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-            throw std::runtime_error("no loopback port");
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~FeedServer() {
-        ::shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        ::close(listener_);
-        for (int held : held_)
-            ::close(held);
-    }
-    FeedServer(const FeedServer&) = delete;
-    FeedServer& operator=(const FeedServer&) = delete;
-
-    void answer(const std::string& path, int status, std::string body) {
-        std::lock_guard guard(lock_);
-        routes_[path] = {status, std::move(body)};
-    }
-    // Takes the request and never answers.
-    void stall(const std::string& path) { answer(path, 0, {}); }
-    std::string url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
-    }
-    int requests() const { return requests_; }
-
-    // An address on loopback where nothing listens.
-    static std::string closedURL() {
-        const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ::bind(probe, reinterpret_cast<sockaddr*>(&address), size);
-        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size);
-        ::close(probe); // bound, never listening, now closed: connections to it are refused
-        return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/feed.json";
-    }
-
-private:
-    void serve() {
-        for (;;) {
-            const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                return;
-            ++requests_;
-            std::string request;
-            char buffer[4096];
-            ssize_t count;
-            while (request.find("\r\n\r\n") == std::string::npos &&
-                   (count = ::read(client, buffer, sizeof buffer)) > 0)
-                request.append(buffer, static_cast<std::size_t>(count));
-            const std::size_t start = request.find(' ') + 1;
-            const std::string path = request.substr(start, request.find(' ', start) - start);
-            std::pair<int, std::string> route{404, "not found"};
-            {
-                std::lock_guard guard(lock_);
-                if (auto found = routes_.find(path); found != routes_.end())
-                    route = found->second;
-            }
-            if (route.first == 0) {
-                held_.push_back(client);
-                continue;
-            }
-            const std::string reply = "HTTP/1.1 " + std::to_string(route.first) +
-                                      " Answer\r\nContent-Length: " + std::to_string(route.second.size()) +
-                                      "\r\nConnection: close\r\n\r\n" + route.second;
-            for (std::size_t sent = 0; sent < reply.size();) {
-                const ssize_t written =
-                    ::send(client, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
-                if (written <= 0)
-                    break;
-                sent += static_cast<std::size_t>(written);
-            }
-            ::close(client);
-        }
-    }
-
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread thread_;
-    std::mutex lock_;
-    std::map<std::string, std::pair<int, std::string>> routes_;
-    std::vector<int> held_;
-    std::atomic<int> requests_{0};
-};
+// The update server of the tests.
+using FeedServer = TestSupport::HttpTestServer;
 
 inline std::string base64(const unsigned char* bytes, std::size_t size) {
     std::string text(4 * ((size + 2) / 3), '\0');

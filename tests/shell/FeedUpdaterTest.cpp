@@ -129,7 +129,7 @@ TEST_F(FeedUpdaterTest, ATamperedOrUnreachableFeedSaysWhyAndOffersNothing) {
         if (answer)
             asked = serve(*answer);
         else
-            asked = command(configured(FeedServer::closedURL(), key.publicKey()));
+            asked = command(configured(FeedServer::closedURL("/feed.json"), key.publicKey()));
         ASSERT_EQ(asked.size(), 1u) << reason.toStdString();
         EXPECT_EQ(std::tie(asked[0].kind, asked[0].title, asked[0].text),
                   std::make_tuple(QString("alert"), QString("업데이트를 확인하지 못했습니다"),

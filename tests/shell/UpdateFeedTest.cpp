@@ -44,8 +44,9 @@ TEST(UpdateFeedTest, VersionsCompareAsDottedNumbers) {
     };
     for (const auto& [a, b, order] : cases) {
         EXPECT_EQ(UpdateFeed::compareVersions(a, b), order) << a << " " << b;
-        if (order) // the other way round
+        if (order) { // the other way round
             EXPECT_EQ(UpdateFeed::compareVersions(b, a), -*order) << b << " " << a;
+        }
     }
 }
 
@@ -121,7 +122,8 @@ TEST(UpdateFeedTest, FetchingEndsWithTheBodyOrWithWhyNot) {
         {server.url("/big.json"), Code::tooLarge, "받은 업데이트 정보가 너무 큽니다"},
         {server.url("/gone.json"), Code::serverError, "업데이트 서버가 요청에 답하지 못했습니다: HTTP 404"},
         {server.url("/stall.json"), Code::timedOut, "업데이트 서버가 제때 응답하지 않았습니다"},
-        {FeedServer::closedURL(), Code::unreachable, "업데이트 서버에 연결하지 못했습니다: 127.0.0.1"},
+        {FeedServer::closedURL("/feed.json"), Code::unreachable,
+         "업데이트 서버에 연결하지 못했습니다: 127.0.0.1"},
         {"ftp://127.0.0.1/feed.json", Code::unreachable, "업데이트 서버에 연결하지 못했습니다: 127.0.0.1"},
     };
     for (const auto& [url, code, message] : cases) {
