@@ -5,17 +5,26 @@
 # (/usr/bin/time -v).
 # The cases:
 #   headline   6000 × 4000 8-bit JPEG filling a 13 × 19 in sheet at 720 ppi, turned, LUT paper profile
-#   adobe16    6000 × 4000 16-bit TIFF in its own RGB space on the same sheet, printer-managed colour
+#   jpeg       the headline photo and sheet with printer-managed colour (sRGB out)
+#   adobe16    6000 × 4000 16-bit TIFF in an Adobe RGB-like space on the same sheet, printer-managed colour
+#   prophoto16 6000 × 4000 16-bit TIFF in a ProPhoto-like space on the same sheet, printer-managed colour
 #   float32    6000 × 4000 32-bit floating-point TIFF on the headline sheet, paper profile
 #   cmyk       6000 × 4000 untagged CMYK JPEG on the headline sheet, paper profile
 #   small      3000 × 2000 JPEG on a 4 × 6 in sheet at 360 ppi, paper profile
 #   grid35     35 photos of 4000 × 3000 with captions and cut marks on one 13 × 19 in page at 720 ppi
 #   long       the headline photo on a sheet twice as long (38 in): memory must stay that of `tall`
 #   tall       the headline photo on the 19 in sheet, not turned, the partner of `long`
+# Further photo kinds on the headline sheet, not run unless named: table16 (16-bit TIFF with a table-based
+# RGB profile), lab16 (16-bit CIELab TIFF), gray (untagged greyscale JPEG), each printer-managed; a
+# "-paper" suffix (adobe16-paper, prophoto16-paper, table16-paper, lab16-paper, gray-paper) prints through
+# the paper profile instead, a "-srgb" suffix (float32-srgb, cmyk-srgb) printer-managed.
+# Every case on the headline sheet shows the processor time of the JPEG on the same sheet and colour mode
+# (headline for the paper profile, jpeg for printer-managed colour) beside its own, and the ratio of the two.
 # A sheet's SHA-256 is printed too, so that a change meant to alter only speed or memory shows at once when
 # it altered a byte.
 #
-# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 float32 cmyk small grid35 long tall
+# Usage: bench/sheet-memory.sh [CASE ...]     default: headline jpeg adobe16 prophoto16 float32 cmyk small
+#                                                      grid35 long tall
 # Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
 #              (/tmp/quilm-memory).
@@ -28,7 +37,7 @@ work=${QUILM_MEMORY_WORK:-/tmp/quilm-memory}
 runs=${RUNS:-3}
 cores_list=${CORES:-"1 2 all"}
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 float32 cmyk small grid35 long tall)
+[ ${#cases[@]} -gt 0 ] || cases=(headline jpeg adobe16 prophoto16 float32 cmyk small grid35 long tall)
 
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
 if [ -z "${QUILM_RENDER:-}" ] && { [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ]; }; then
@@ -41,16 +50,24 @@ mkdir -p "$work"
 all=$(nproc)
 
 paper=(--paper "$inputs/paper.icc" --intent perceptual --bpc)
+headline_sheet=(--page 936,1368 --resolution 720 --fit fill --turned --sharpen standard)
+# Sets args (and photos for the grid) for a case, and reference: the case whose processor time it is
+# compared with (empty for none).
 case_args() {
+    reference=""
+    local photo="" colour=()
     case "$1" in
-    headline) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-24mp.jpg") ;;
-    adobe16) args=(--page 936,1368 --resolution 720 --fit fill --turned --sharpen standard
-        "$inputs/photo-adobe16.tif") ;;
-    float32) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-float.tif") ;;
-    cmyk) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-cmyk.jpg") ;;
+    headline) photo=photo-24mp.jpg colour=("${paper[@]}") ;;
+    jpeg) photo=photo-24mp.jpg ;;
+    adobe16 | prophoto16 | table16 | lab16) photo=photo-$1.tif ;;
+    adobe16-paper | prophoto16-paper | table16-paper | lab16-paper)
+        photo=photo-${1%-paper}.tif colour=("${paper[@]}") ;;
+    gray) photo=photo-gray.jpg ;;
+    gray-paper) photo=photo-gray.jpg colour=("${paper[@]}") ;;
+    float32) photo=photo-float.tif colour=("${paper[@]}") ;;
+    float32-srgb) photo=photo-float.tif ;;
+    cmyk) photo=photo-cmyk.jpg colour=("${paper[@]}") ;;
+    cmyk-srgb) photo=photo-cmyk.jpg ;;
     small) args=(--page 288,432 --resolution 360 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-6mp.jpg") ;;
     tall) args=(--page 936,1368 --resolution 720 --fit fill "${paper[@]}" --sharpen standard
@@ -68,6 +85,12 @@ case_args() {
         ;;
     *) echo "unknown case $1" >&2; exit 2 ;;
     esac
+    if [ -n "$photo" ]; then
+        args=("${headline_sheet[@]}" "${colour[@]}" "$inputs/$photo")
+        if [ ${#colour[@]} -gt 0 ]; then reference=headline; else reference=jpeg; fi
+        [ "$1" = "$reference" ] && reference=""
+    fi
+    return 0
 }
 
 # Renders one case on the given cores RUNS times; prints "median-seconds median-cpu-seconds peak-MB sha256".
@@ -91,15 +114,28 @@ measure() {
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
-printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB)\n\n' \
+printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB);\n' \
     "$render" "$runs"
-printf '%-9s %5s | %8s %8s %7s | %s\n' case cores seconds "cpu s" MB sha256
-printf '%s\n' "----------------+---------------------------+-----------------"
+printf 'beside each, the processor time of the JPEG on the same sheet and colour mode and the ratio\n\n'
+printf '%-16s %5s | %8s %8s %7s | %8s %6s | %s\n' case cores seconds "cpu s" MB "JPEG cpu" ratio sha256
+printf '%s\n' "-----------------------+---------------------------+-----------------+-----------------"
+declare -A cpu_of
 for name in "${cases[@]}"; do
+    case_args "$name"
+    ref=$reference
     for c in $cores_list; do
         [ "$c" = all ] && c=$all
         [ "$c" -gt "$all" ] && continue
         read -r t cpu m sum <<<"$(measure "$name" "$c")"
-        printf '%-9s %5s | %8.2f %8.2f %7d | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$sum"
+        cpu_of[$name:$c]=$cpu
+        ref_cpu="-" ratio="-"
+        if [ -n "$ref" ]; then
+            if [ -z "${cpu_of[$ref:$c]:-}" ]; then
+                read -r _ cpu_of[$ref:$c] _ _ <<<"$(measure "$ref" "$c")"
+            fi
+            ref_cpu=$(printf '%.2f' "${cpu_of[$ref:$c]}")
+            ratio=$(awk -v a="$cpu" -v b="${cpu_of[$ref:$c]}" 'BEGIN { printf "%.2f", a / b }')
+        fi
+        printf '%-16s %5s | %8.2f %8.2f %7d | %8s %6s | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$ref_cpu" "$ratio" "$sum"
     done
 done
