@@ -21,13 +21,15 @@
 # Every case on the headline sheet shows the processor time of the JPEG on the same sheet and colour mode
 # (headline for the paper profile, jpeg for printer-managed colour) beside its own, and the ratio of the two.
 # A sheet's SHA-256 is printed too, so that a change meant to alter only speed or memory shows at once when
-# it altered a byte.
+# it altered a byte. With QUILM_REFERENCE_RENDER set to another build's render_sheet, each case is also
+# rendered once by it and the two sheets are compared sample by sample (bench/SheetDiff): the largest
+# difference in 16-bit codes and the share of samples that differ at all.
 #
 # Usage: bench/sheet-memory.sh [CASE ...]     default: headline jpeg adobe16 prophoto16 float32 cmyk small
 #                                                      grid35 long tall
 # Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
-#              (/tmp/quilm-memory).
+#              (/tmp/quilm-memory), QUILM_REFERENCE_RENDER (none).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -40,10 +42,11 @@ cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(headline jpeg adobe16 prophoto16 float32 cmyk small grid35 long tall)
 
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
-if [ -z "${QUILM_RENDER:-}" ] && { [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ]; }; then
+if [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ] || [ ! -x "$build/bench/SheetDiff" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j4 --target render_sheet SheetRenderBench >/dev/null
+    cmake --build "$build" -j4 --target render_sheet SheetRenderBench SheetDiff >/dev/null
 fi
+reference_render=${QUILM_REFERENCE_RENDER:-}
 render=${QUILM_RENDER:-$build/tests/render_sheet}
 QUILM_BENCH_INPUTS=$inputs QUILM_BUILD=$build "$top/bench/make-inputs.sh" "$inputs" >/dev/null
 mkdir -p "$work"
@@ -112,12 +115,30 @@ measure() {
     done
     echo "$(median "${times[@]}") $(median "${cpus[@]}") $((peak / 1024)) $(sha256sum "$out" | cut -c1-16)"
 }
+# Renders a case once with the reference program and compares it with the last sheet measure made of it;
+# prints "largest-difference differing-percent".
+compare_with_reference() {
+    local name=$1 out="$work/$1.reference.pdf"
+    case_args "$name"
+    local command=("$reference_render" "${args[@]}" "$out")
+    [ "$name" = grid35 ] && command=("$reference_render" "${args[@]}" "$out" "${photos[@]}")
+    "${command[@]}" >/dev/null 2>"$work/stderr.txt" || { echo "failed: ${command[*]}" >&2; exit 1; }
+    local largest differing beyond samples
+    read -r largest differing beyond samples <<<"$("$build/bench/SheetDiff" "$out" "$work/$name.pdf" || true)"
+    rm -f "$out"
+    [ -n "$samples" ] || { echo "SheetDiff could not compare $name" >&2; exit 1; }
+    echo "$largest $(awk -v d="$differing" -v n="$samples" 'BEGIN { printf "%.3f", 100 * d / n }')"
+}
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
 printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB);\n' \
     "$render" "$runs"
-printf 'beside each, the processor time of the JPEG on the same sheet and colour mode and the ratio\n\n'
-printf '%-16s %5s | %8s %8s %7s | %8s %6s | %s\n' case cores seconds "cpu s" MB "JPEG cpu" ratio sha256
+printf 'beside each, the processor time of the JPEG on the same sheet and colour mode and the ratio\n'
+if [ -n "$reference_render" ]; then
+    printf 'compared with the sheets of %s: largest difference in 16-bit codes, share of samples that differ\n' \
+        "$reference_render"
+fi
+printf '\n%-16s %5s | %8s %8s %7s | %8s %6s | %s\n' case cores seconds "cpu s" MB "JPEG cpu" ratio sha256
 printf '%s\n' "-----------------------+---------------------------+-----------------+-----------------"
 declare -A cpu_of
 for name in "${cases[@]}"; do
@@ -138,4 +159,9 @@ for name in "${cases[@]}"; do
         fi
         printf '%-16s %5s | %8.2f %8.2f %7d | %8s %6s | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$ref_cpu" "$ratio" "$sum"
     done
+    if [ -n "$reference_render" ]; then
+        read -r largest share <<<"$(compare_with_reference "$name")"
+        printf '%-16s       | against the reference: largest difference %s codes, %s %% of samples differ\n' \
+            "$name" "$largest" "$share"
+    fi
 done
