@@ -42,13 +42,14 @@ struct Matrix {
 // The pipeline's own curves: the transform keeps its pipeline as long as it lives.
 using Curve = const cmsToneCurve*;
 
-// The tables of a destination's three curves: one channel of channelSize floats per distinct curve (the
-// three curves of an RGB space are most often one), and where each channel's starts.
+// The tables of a destination's three curves, one channel per distinct curve (the three curves of an RGB
+// space are most often one): each node as the pair of its value and the step to the next node's value, so
+// that one read gives both ends of an interpolation.
 struct Tables {
-    std::vector<float> values;
-    std::array<int, 3> offset{};
+    std::vector<float> pairs;
+    std::array<int, 3> offset{}; // where each channel's nodes start, in nodes
 
-    const float* channel(int c) const { return values.data() + offset[static_cast<std::size_t>(c)]; }
+    const float* channel(int c) const { return pairs.data() + 2 * offset[static_cast<std::size_t>(c)]; }
 };
 
 struct Evaluator {
@@ -98,14 +99,15 @@ inline void linearPart(const Evaluator& e, const float* x, float* y) {
 }
 
 // The table lookup of one value inside the tables' reach (t < span): linear interpolation between the
-// nodes either side of √|x|. It gives NaN between nodes where the interpolation strays too far from the
-// curve (where a curve of two pieces joins with a step), and the value is then taken from the curve.
+// nodes either side of √|x|, value + fraction × step. It gives NaN between nodes where the interpolation
+// strays too far from the curve (where a curve of two pieces joins with a step), and the value is then
+// taken from the curve.
 inline float lookup(const float* channel, float y, float t) {
     const float clamped = t < static_cast<float>(span - 1) ? t : static_cast<float>(span - 1);
     const int i = static_cast<int>(clamped);
     const float f = t - static_cast<float>(i);
-    const float* side = channel + (y < 0.0f ? sideSize : 0);
-    return side[i] + f * (side[i + 1] - side[i]);
+    const float* node = channel + 2 * ((y < 0.0f ? sideSize : 0) + i);
+    return node[0] + f * node[1];
 }
 
 inline float reach(float y) {
@@ -138,98 +140,136 @@ void rowPortable(const Evaluator& e, const float* in, float* out, std::size_t pi
 }
 
 #if defined(__x86_64__)
-// The same arithmetic with the matrix rows side by side in one vector (a pixel at a time) and the table
-// reads of two pixels gathered at once. Values the tables do not reach are redone from the exact curve.
+// Eight pixels at a time, channel by channel: red, green and blue of the eight side by side (in the order
+// 0, 2, 4, 6, 1, 3, 5, 7 that the transposition leaves them in), the matrices summed in double precision four
+// values at a time, and each channel's table nodes gathered as pairs. The arithmetic of every value is the
+// one-pixel arithmetic above. Pixels with unusual inputs go through the one-pixel code, values the tables do
+// not serve are redone from the exact curve.
+struct Lanes {
+    __m256 v[3];
+};
+
+// One matrix stage on eight pixels: each row summed from zero in column order, in double precision four
+// lanes at a time, the offset last, then rounded to single precision.
+__attribute__((target("avx2"))) inline Lanes multiply(const __m256d* m, const Matrix& matrix, const Lanes& x) {
+    __m256d in[2][3];
+    for (int j = 0; j < 3; ++j) {
+        in[0][j] = _mm256_cvtps_pd(_mm256_castps256_ps128(x.v[j]));
+        in[1][j] = _mm256_cvtps_pd(_mm256_extractf128_ps(x.v[j], 1));
+    }
+    Lanes y;
+    for (int row = 0; row < 3; ++row) {
+        __m128 half[2];
+        for (int h = 0; h < 2; ++h) {
+            __m256d sum = _mm256_setzero_pd();
+            for (int j = 0; j < 3; ++j) {
+                sum = _mm256_add_pd(sum, _mm256_mul_pd(in[h][j], m[3 * row + j]));
+            }
+            if (matrix.hasOffset) {
+                sum = _mm256_add_pd(sum, _mm256_set1_pd(matrix.offset[static_cast<std::size_t>(row)]));
+            }
+            half[h] = _mm256_cvtpd_ps(sum);
+        }
+        y.v[row] = _mm256_set_m128(half[1], half[0]);
+    }
+    return y;
+}
+
 __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in, float* out,
                                              std::size_t pixels) {
-    constexpr std::size_t block = 256;
-    alignas(32) float y[block * 4];
-    struct Columns {
-        __m256d c0, c1, c2, offset;
-        bool hasOffset;
-    };
-    std::array<Columns, 4> columns{};
-    const std::size_t matrixCount = std::min<std::size_t>(e.matrices.size(), columns.size());
-    if (matrixCount != e.matrices.size()) {
+    constexpr std::size_t mostMatrices = 4;
+    if (e.matrices.size() > mostMatrices) {
         rowPortable(e, in, out, pixels);
         return;
     }
-    for (std::size_t k = 0; k < matrixCount; ++k) {
-        const auto& m = e.matrices[k].m;
-        const auto& o = e.matrices[k].offset;
-        columns[k] = {_mm256_setr_pd(m[0], m[3], m[6], 0), _mm256_setr_pd(m[1], m[4], m[7], 0),
-                      _mm256_setr_pd(m[2], m[5], m[8], 0), _mm256_setr_pd(o[0], o[1], o[2], 0),
-                      e.matrices[k].hasOffset};
+    __m256d m[mostMatrices][9];
+    for (std::size_t k = 0; k < e.matrices.size(); ++k) {
+        for (std::size_t j = 0; j < 9; ++j) {
+            m[k][j] = _mm256_set1_pd(e.matrices[k].m[j]);
+        }
     }
-    const std::array<int, 3>& at = e.tables->offset;
-    const __m256i lanes = _mm256_setr_epi32(at[0], at[1], at[2], at[0], at[0], at[1], at[2], at[0]);
-    const __m256i negativeSide = _mm256_set1_epi32(sideSize);
     const __m256 signBit = _mm256_set1_ps(-0.0f);
     const __m256 zero = _mm256_setzero_ps();
     const __m256 scale = _mm256_set1_ps(static_cast<float>(steps));
     const __m256 last = _mm256_set1_ps(static_cast<float>(span - 1));
     const __m256 limit = _mm256_set1_ps(static_cast<float>(span));
-    const float* tables = e.tables->values.data();
+    const __m256 largest = _mm256_set1_ps(largestInput);
+    const __m256i negativeSide = _mm256_set1_epi32(sideSize);
+    const __m256i pairOrder = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+    const __m256d every = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    const auto* nodes = reinterpret_cast<const double*>(e.tables->pairs.data());
+    // Which pixel of the eight each lane holds.
+    static constexpr int pixelOf[8] = {0, 2, 4, 6, 1, 3, 5, 7};
 
-    for (std::size_t first = 0; first < pixels; first += block) {
-        const std::size_t n = std::min(block, pixels - first);
-        const float* x = in + 4 * first;
-        float* o = out + 4 * first;
-        for (std::size_t p = 0; p < n; ++p) {
-            const float* px = x + 4 * p;
-            if (!usualInput(px)) {
-                linearPart(e, px, y + 4 * p);
-                y[4 * p + 3] = 0;
-                continue;
-            }
-            __m128 v = _mm_setr_ps(px[0], px[1], px[2], 0);
-            for (std::size_t k = 0; k < matrixCount; ++k) {
-                const Columns& m = columns[k];
-                alignas(16) float lane[4];
-                _mm_store_ps(lane, v);
-                // (0 + x0·m0) + x1·m1 + x2·m2 per row, as the engine sums.
-                __m256d sum = _mm256_add_pd(_mm256_setzero_pd(), _mm256_mul_pd(_mm256_set1_pd(lane[0]), m.c0));
-                sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(lane[1]), m.c1));
-                sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(lane[2]), m.c2));
-                if (m.hasOffset) {
-                    sum = _mm256_add_pd(sum, m.offset);
-                }
-                v = _mm256_cvtpd_ps(sum);
-            }
-            _mm_store_ps(y + 4 * p, v);
+    std::size_t p = 0;
+    for (; p + 8 <= pixels; p += 8) {
+        const float* x = in + 4 * p;
+        float* o = out + 4 * p;
+        __m256 a[4];
+        for (int k = 0; k < 4; ++k) {
+            a[k] = _mm256_loadu_ps(x + 8 * k);
         }
-        std::size_t p = 0;
-        for (; p + 2 <= n; p += 2) {
-            const __m256 v = _mm256_load_ps(y + 4 * p);
-            const __m256 t = _mm256_mul_ps(_mm256_sqrt_ps(_mm256_andnot_ps(signBit, v)), scale);
-            const __m256 inside = _mm256_cmp_ps(t, limit, _CMP_LT_OQ);
+        const __m256 t0 = _mm256_unpacklo_ps(a[0], a[1]), t1 = _mm256_unpackhi_ps(a[0], a[1]);
+        const __m256 t2 = _mm256_unpacklo_ps(a[2], a[3]), t3 = _mm256_unpackhi_ps(a[2], a[3]);
+        Lanes v{{_mm256_shuffle_ps(t0, t2, 0x44), _mm256_shuffle_ps(t0, t2, 0xEE), _mm256_shuffle_ps(t1, t3, 0x44)}};
+        __m256 usual = _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[0]), largest, _CMP_LT_OQ);
+        usual = _mm256_and_ps(usual, _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[1]), largest, _CMP_LT_OQ));
+        usual = _mm256_and_ps(usual, _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[2]), largest, _CMP_LT_OQ));
+        if (_mm256_movemask_ps(usual) != 0xFF) {
+            rowPortable(e, x, o, 8);
+            continue;
+        }
+        for (std::size_t k = 0; k < e.matrices.size(); ++k) {
+            v = multiply(m[k], e.matrices[k], v);
+        }
+        Lanes result;
+        int unserved[3];
+        for (int c = 0; c < 3; ++c) {
+            const __m256 y = v.v[c];
+            const __m256 t = _mm256_mul_ps(_mm256_sqrt_ps(_mm256_andnot_ps(signBit, y)), scale);
             // A value past the tables (or not a number) reads the last node; it is redone below.
             const __m256i i = _mm256_cvttps_epi32(_mm256_min_ps(t, last));
             const __m256 f = _mm256_sub_ps(t, _mm256_cvtepi32_ps(i));
-            const __m256i negative = _mm256_castps_si256(_mm256_cmp_ps(v, zero, _CMP_LT_OQ));
-            const __m256i index =
-                _mm256_add_epi32(_mm256_add_epi32(i, lanes), _mm256_and_si256(negative, negativeSide));
-            const __m256 a = _mm256_i32gather_ps(tables, index, 4);
-            const __m256 b = _mm256_i32gather_ps(tables + 1, index, 4);
-            const __m256 result = _mm256_add_ps(a, _mm256_mul_ps(f, _mm256_sub_ps(b, a)));
-            const __m256 kept = _mm256_loadu_ps(o + 4 * p);
-            _mm256_storeu_ps(o + 4 * p, _mm256_blend_ps(result, kept, 0x88));
-            const __m256 served = _mm256_and_ps(inside, _mm256_cmp_ps(result, result, _CMP_ORD_Q));
-            if (int outside = ~_mm256_movemask_ps(served) & 0x77) {
+            const __m256i negative = _mm256_castps_si256(_mm256_cmp_ps(y, zero, _CMP_LT_OQ));
+            const __m256i node = _mm256_permutevar8x32_epi32(
+                _mm256_add_epi32(_mm256_add_epi32(i, _mm256_set1_epi32(e.tables->offset[static_cast<std::size_t>(c)])),
+                                 _mm256_and_si256(negative, negativeSide)),
+                pairOrder);
+            // Lanes 0, 1, 4, 5 and then 2, 3, 6, 7, so that the pairs unzip into lane order.
+            const __m256 low = _mm256_castpd_ps(
+                _mm256_mask_i32gather_pd(_mm256_setzero_pd(), nodes, _mm256_castsi256_si128(node), every, 8));
+            const __m256 high = _mm256_castpd_ps(
+                _mm256_mask_i32gather_pd(_mm256_setzero_pd(), nodes, _mm256_extracti128_si256(node, 1), every, 8));
+            const __m256 value = _mm256_shuffle_ps(low, high, 0x88);
+            const __m256 step = _mm256_shuffle_ps(low, high, 0xDD);
+            result.v[c] = _mm256_add_ps(value, _mm256_mul_ps(f, step));
+            const __m256 served = _mm256_and_ps(_mm256_cmp_ps(t, limit, _CMP_LT_OQ),
+                                                _mm256_cmp_ps(result.v[c], result.v[c], _CMP_ORD_Q));
+            unserved[c] = ~_mm256_movemask_ps(served) & 0xFF;
+        }
+        const __m256 r0 = _mm256_unpacklo_ps(result.v[0], result.v[1]);
+        const __m256 r1 = _mm256_unpackhi_ps(result.v[0], result.v[1]);
+        const __m256 r2 = _mm256_unpacklo_ps(result.v[2], zero);
+        const __m256 r3 = _mm256_unpackhi_ps(result.v[2], zero);
+        const __m256 back[4] = {_mm256_shuffle_ps(r0, r2, 0x44), _mm256_shuffle_ps(r0, r2, 0xEE),
+                                _mm256_shuffle_ps(r1, r3, 0x44), _mm256_shuffle_ps(r1, r3, 0xEE)};
+        for (int k = 0; k < 4; ++k) {
+            // The destination's fourth values are kept (in place, they are the source's).
+            _mm256_storeu_ps(o + 8 * k, _mm256_blend_ps(back[k], _mm256_loadu_ps(o + 8 * k), 0x88));
+        }
+        if (unserved[0] | unserved[1] | unserved[2]) {
+            for (int c = 0; c < 3; ++c) {
+                alignas(32) float y[8];
+                _mm256_store_ps(y, v.v[c]);
                 for (int lane = 0; lane < 8; ++lane) {
-                    if (outside & (1 << lane)) {
-                        const std::size_t at = 4 * p + static_cast<std::size_t>(lane);
-                        o[at] = cmsEvalToneCurveFloat(e.output[static_cast<std::size_t>(lane & 3)], y[at]);
+                    if (unserved[c] & (1 << lane)) {
+                        o[4 * pixelOf[lane] + c] = cmsEvalToneCurveFloat(e.output[static_cast<std::size_t>(c)], y[lane]);
                     }
                 }
             }
         }
-        for (; p < n; ++p) {
-            for (int c = 0; c < 3; ++c) {
-                o[4 * p + static_cast<std::size_t>(c)] = curve(e, c, y[4 * p + static_cast<std::size_t>(c)]);
-            }
-        }
     }
+    rowPortable(e, in + 4 * p, out + 4 * p, pixels - p);
 }
 
 bool hasAVX2() {
@@ -380,12 +420,18 @@ bool close(float value, float exact, float within) {
 // than that is not tabulated at all.
 bool tabulate(const cmsToneCurve* curve, float* channel) {
     constexpr int mostExactSpans = 16;
+    std::vector<float> values(sideSize);
     for (int side = 0; side < 2; ++side) {
-        float* values = channel + side * sideSize;
+        float* pairs = channel + 2 * side * sideSize;
         const float sign = side == 0 ? 1.0f : -1.0f;
         for (int k = 0; k <= span; ++k) {
             const float s = static_cast<float>(k) * (1.0f / steps);
-            values[k] = cmsEvalToneCurveFloat(curve, sign * (s * s));
+            values[static_cast<std::size_t>(k)] = cmsEvalToneCurveFloat(curve, sign * (s * s));
+        }
+        for (int k = 0; k < sideSize; ++k) {
+            const float value = values[static_cast<std::size_t>(k)];
+            pairs[2 * k] = value;
+            pairs[2 * k + 1] = k < span ? values[static_cast<std::size_t>(k) + 1] - value : 0.0f;
         }
         std::vector<int> strays;
         for (int k = 0; k < span; ++k) {
@@ -405,9 +451,8 @@ bool tabulate(const cmsToneCurve* curve, float* channel) {
                 return false;
             }
         }
-        // The span's first node, so that every lookup in it gives NaN (the span before it too).
         for (int k : strays) {
-            values[k] = std::numeric_limits<float>::quiet_NaN();
+            pairs[2 * k] = std::numeric_limits<float>::quiet_NaN();
         }
     }
     return true;
@@ -438,9 +483,9 @@ std::shared_ptr<const Tables> tabulateAll(const std::array<Curve, 3>& curves) {
             tables->offset[c] = tables->offset[same];
             continue;
         }
-        tables->offset[c] = static_cast<int>(tables->values.size());
-        tables->values.resize(tables->values.size() + channelSize);
-        if (!tabulate(curves[c], tables->values.data() + tables->offset[c])) {
+        tables->offset[c] = static_cast<int>(tables->pairs.size() / 2);
+        tables->pairs.resize(tables->pairs.size() + 2 * channelSize);
+        if (!tabulate(curves[c], tables->pairs.data() + 2 * tables->offset[c])) {
             return nullptr;
         }
     }
