@@ -147,7 +147,8 @@ inline void writeTIFF(const std::filesystem::path& path, int width, int height, 
     if (lab) {
         cmsHPROFILE srgb = cmsCreate_sRGBProfile();
         cmsHPROFILE d50 = cmsCreateLab4Profile(nullptr);
-        toLab.reset(cmsCreateTransform(srgb, TYPE_RGB_DBL, d50, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
+        toLab.reset(
+            cmsCreateTransform(srgb, TYPE_RGB_DBL, d50, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
         cmsCloseProfile(srgb);
         cmsCloseProfile(d50);
     }

@@ -201,7 +201,8 @@ inline std::string channelMixing(int gridPoints = 17, const std::string& over = 
         rgb[2] = 0.30 * d[1] + 0.70 * d[2];
     };
     auto fromSRGB = [](const double* rgb, double* d) { std::copy(rgb, rgb + 3, d); };
-    return lutProfile(cmsSigDisplayClass, gridPoints, toSRGB, fromSRGB, "Channel-mixing display", false, over);
+    return lutProfile(cmsSigDisplayClass, gridPoints, toSRGB, fromSRGB, "Channel-mixing display", false,
+                      over);
 }
 
 // An inkjet-like paper profile: a table-based output profile whose device response is a curve away from

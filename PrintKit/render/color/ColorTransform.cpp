@@ -170,8 +170,9 @@ ColorTransform::ColorTransform(std::string_view sourceICC, std::string_view dest
     e.flags = blackPointCompensation ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0;
     // The engine offers no float pipeline to a plug-in when told not to optimise; it evaluates float
     // pipelines the same way either way.
-    e.floatTransform = cmsCreateTransformTHR(e.context, e.source, floatRGBX, e.destination, floatRGBX, e.intent,
-                                             e.flags | (evaluation == Evaluation::exact ? cmsFLAGS_NOOPTIMIZE : 0));
+    e.floatTransform =
+        cmsCreateTransformTHR(e.context, e.source, floatRGBX, e.destination, floatRGBX, e.intent,
+                              e.flags | (evaluation == Evaluation::exact ? cmsFLAGS_NOOPTIMIZE : 0));
     if (!e.floatTransform) {
         fail(ColorTransformErrorCode::cannotCreateTransform);
     }

@@ -7,10 +7,10 @@
 #include <lcms2_plugin.h>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <memory>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -151,7 +151,8 @@ struct Lanes {
 
 // One matrix stage on eight pixels: each row summed from zero in column order, in double precision four
 // lanes at a time, the offset last, then rounded to single precision.
-__attribute__((target("avx2"))) inline Lanes multiply(const __m256d* m, const Matrix& matrix, const Lanes& x) {
+__attribute__((target("avx2"))) inline Lanes multiply(const __m256d* m, const Matrix& matrix,
+                                                      const Lanes& x) {
     __m256d in[2][3];
     for (int j = 0; j < 3; ++j) {
         in[0][j] = _mm256_cvtps_pd(_mm256_castps256_ps128(x.v[j]));
@@ -211,7 +212,8 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
         }
         const __m256 t0 = _mm256_unpacklo_ps(a[0], a[1]), t1 = _mm256_unpackhi_ps(a[0], a[1]);
         const __m256 t2 = _mm256_unpacklo_ps(a[2], a[3]), t3 = _mm256_unpackhi_ps(a[2], a[3]);
-        Lanes v{{_mm256_shuffle_ps(t0, t2, 0x44), _mm256_shuffle_ps(t0, t2, 0xEE), _mm256_shuffle_ps(t1, t3, 0x44)}};
+        Lanes v{{_mm256_shuffle_ps(t0, t2, 0x44), _mm256_shuffle_ps(t0, t2, 0xEE),
+                 _mm256_shuffle_ps(t1, t3, 0x44)}};
         __m256 usual = _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[0]), largest, _CMP_LT_OQ);
         usual = _mm256_and_ps(usual, _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[1]), largest, _CMP_LT_OQ));
         usual = _mm256_and_ps(usual, _mm256_cmp_ps(_mm256_andnot_ps(signBit, v.v[2]), largest, _CMP_LT_OQ));
@@ -232,14 +234,15 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
             const __m256 f = _mm256_sub_ps(t, _mm256_cvtepi32_ps(i));
             const __m256i negative = _mm256_castps_si256(_mm256_cmp_ps(y, zero, _CMP_LT_OQ));
             const __m256i node = _mm256_permutevar8x32_epi32(
-                _mm256_add_epi32(_mm256_add_epi32(i, _mm256_set1_epi32(e.tables->offset[static_cast<std::size_t>(c)])),
-                                 _mm256_and_si256(negative, negativeSide)),
+                _mm256_add_epi32(
+                    _mm256_add_epi32(i, _mm256_set1_epi32(e.tables->offset[static_cast<std::size_t>(c)])),
+                    _mm256_and_si256(negative, negativeSide)),
                 pairOrder);
             // Lanes 0, 1, 4, 5 and then 2, 3, 6, 7, so that the pairs unzip into lane order.
             const __m256 low = _mm256_castpd_ps(
                 _mm256_mask_i32gather_pd(_mm256_setzero_pd(), nodes, _mm256_castsi256_si128(node), every, 8));
-            const __m256 high = _mm256_castpd_ps(
-                _mm256_mask_i32gather_pd(_mm256_setzero_pd(), nodes, _mm256_extracti128_si256(node, 1), every, 8));
+            const __m256 high = _mm256_castpd_ps(_mm256_mask_i32gather_pd(
+                _mm256_setzero_pd(), nodes, _mm256_extracti128_si256(node, 1), every, 8));
             const __m256 value = _mm256_shuffle_ps(low, high, 0x88);
             const __m256 step = _mm256_shuffle_ps(low, high, 0xDD);
             result.v[c] = _mm256_add_ps(value, _mm256_mul_ps(f, step));
@@ -263,7 +266,8 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
                 _mm256_store_ps(y, v.v[c]);
                 for (int lane = 0; lane < 8; ++lane) {
                     if (unserved[c] & (1 << lane)) {
-                        o[4 * pixelOf[lane] + c] = cmsEvalToneCurveFloat(e.output[static_cast<std::size_t>(c)], y[lane]);
+                        o[4 * pixelOf[lane] + c] =
+                            cmsEvalToneCurveFloat(e.output[static_cast<std::size_t>(c)], y[lane]);
                     }
                 }
             }
@@ -331,7 +335,8 @@ Matrix product(const Matrix& b, const Matrix& a) {
 bool nearIdentity(const Matrix& matrix) {
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
-            if (!(std::fabs(matrix.m[static_cast<std::size_t>(3 * i + j)] - (i == j ? 1.0 : 0.0)) < 0.00001f)) {
+            if (!(std::fabs(matrix.m[static_cast<std::size_t>(3 * i + j)] - (i == j ? 1.0 : 0.0)) <
+                  0.00001f)) {
                 return false;
             }
         }
@@ -527,9 +532,9 @@ bool agrees(const Evaluator& e, cmsContext context) {
         return false;
     }
     for (const Matrix& m : e.matrices) {
-        if (!cmsPipelineInsertStage(matrices.get(), cmsAT_END,
-                                    cmsStageAllocMatrix(context, 3, 3, m.m.data(),
-                                                        m.hasOffset ? m.offset.data() : nullptr))) {
+        if (!cmsPipelineInsertStage(
+                matrices.get(), cmsAT_END,
+                cmsStageAllocMatrix(context, 3, 3, m.m.data(), m.hasOffset ? m.offset.data() : nullptr))) {
             return false;
         }
     }
@@ -547,8 +552,8 @@ bool agrees(const Evaluator& e, cmsContext context) {
             out[c] = cmsEvalToneCurveFloat(e.output[c], y[c]);
         }
     };
-    static constexpr float values[] = {-0.3f, -0.05f, 0.0f, 0.001f, 0.02f, 0.1f, 0.25f, 0.5f, 0.75f, 0.9f,
-                                       1.0f,  1.1f,   1.6f};
+    static constexpr float values[] = {-0.3f, -0.05f, 0.0f, 0.001f, 0.02f, 0.1f, 0.25f,
+                                       0.5f,  0.75f,  0.9f, 1.0f,   1.1f,  1.6f};
     constexpr std::size_t n = std::size(values);
     // A row of the grid at a time, on the stack: a transform is made on a worker thread, whose heap would
     // keep what it freed.
@@ -622,7 +627,8 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
                 cmsUInt32Number* inputFormat, cmsUInt32Number* outputFormat, cmsUInt32Number* flags) {
     // Only the float format the engine converts rows in, and no extra work asked of the transform.
     if (*inputFormat != TYPE_RGBA_FLT || *outputFormat != TYPE_RGBA_FLT ||
-        (*flags & (cmsFLAGS_GAMUTCHECK | cmsFLAGS_SOFTPROOFING | cmsFLAGS_COPY_ALPHA | cmsFLAGS_NULLTRANSFORM))) {
+        (*flags &
+         (cmsFLAGS_GAMUTCHECK | cmsFLAGS_SOFTPROOFING | cmsFLAGS_COPY_ALPHA | cmsFLAGS_NULLTRANSFORM))) {
         return FALSE;
     }
     try {

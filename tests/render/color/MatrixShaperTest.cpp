@@ -1,7 +1,8 @@
 // The faster float conversions (matrix and tone tables) against Little CMS's own, on the conversions the
 // band pipeline makes from a photo's linear space, and the profiles they must leave to Little CMS.
-#include "PrintKit/render/color/ColorTransform.h"
 #include "PrintKit/render/color/MatrixShaper.h"
+
+#include "PrintKit/render/color/ColorTransform.h"
 #include "PrintKit/render/decode/ColorProfiles.h"
 #include "TestProfiles.h"
 
@@ -40,15 +41,15 @@ std::vector<Pixel> ramp() {
 
 std::vector<Pixel> throughLittleCMS(const std::string& from, const std::string& to, RenderingIntent intent,
                                     bool compensation, const std::vector<Pixel>& pixels) {
-    return TestProfiles::convert<Pixel>(
-        from, TYPE_RGBA_FLT, to, TYPE_RGBA_FLT,
-        intent == RenderingIntent::perceptual ? INTENT_PERCEPTUAL : INTENT_RELATIVE_COLORIMETRIC, compensation,
-        pixels.data(), static_cast<int>(pixels.size()));
+    return TestProfiles::convert<Pixel>(from, TYPE_RGBA_FLT, to, TYPE_RGBA_FLT,
+                                        intent == RenderingIntent::perceptual ? INTENT_PERCEPTUAL
+                                                                              : INTENT_RELATIVE_COLORIMETRIC,
+                                        compensation, pixels.data(), static_cast<int>(pixels.size()));
 }
 
 std::vector<Pixel> through(const ColorTransform& t, std::vector<Pixel> pixels) {
-    t.convert(pixels.data(), ColorTransform::Layout::floatRGBA, pixels.data(), ColorTransform::Layout::floatRGBA,
-              static_cast<int>(pixels.size()), 1);
+    t.convert(pixels.data(), ColorTransform::Layout::floatRGBA, pixels.data(),
+              ColorTransform::Layout::floatRGBA, static_cast<int>(pixels.size()), 1);
     return pixels;
 }
 
@@ -115,10 +116,12 @@ TEST(MatrixShaperTest, ProfilesItCannotRepresentExactlyAreLeftToLittleCMS) {
         ColorTransform::Evaluation evaluation;
     } cases[] = {
         {"tables beside a matrix and curves", proPhoto, tablesOverMatrix, ColorTransform::Evaluation::fast},
-        {"a table-based printer profile", proPhoto, TestProfiles::lutPrinter(), ColorTransform::Evaluation::fast},
+        {"a table-based printer profile", proPhoto, TestProfiles::lutPrinter(),
+         ColorTransform::Evaluation::fast},
         // Curves given as 16-bit tables, which the engine evaluates in steps of a code.
         {"tabulated curves", proPhoto, TestProfiles::tabulatedSRGB().own, ColorTransform::Evaluation::fast},
-        {"a source that is not linear", TestProfiles::adobeRGBLike().own, srgb, ColorTransform::Evaluation::fast},
+        {"a source that is not linear", TestProfiles::adobeRGBLike().own, srgb,
+         ColorTransform::Evaluation::fast},
         {"exact evaluation asked for", proPhoto, srgb, ColorTransform::Evaluation::exact},
     };
     for (const auto& c : cases) {
