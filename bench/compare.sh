@@ -5,8 +5,10 @@
 #   ImageMagick  convert (IM 6, Q16): linear light, Lanczos, unsharp, ICC, 16-bit TIFF
 #   libvips      bench/vips-chain.c: one streamed pipeline: ICC import to linear light, bicubic enlargement,
 #                sharpen, ICC export at 16 bits, TIFF
-# Each case runs under taskset on 1, 2 and all cores, RUNS times (median reported), with peak memory from
-# /usr/bin/time -v; then a table of times, memory and ratios is printed. A quality cross-check follows: our
+# Each case runs under taskset on 1, 2 and all cores, RUNS times (median reported) after WARMUP untimed runs,
+# with peak memory from /usr/bin/time -v; then a table of times, memory and ratios is printed. (The first
+# runs after another program wrote its sheet can take twice the system time while the kernel hands memory
+# back out; the untimed runs let each program start from the same state.) A quality cross-check follows: our
 # image stream against ImageMagick's output of the same sheet (sharpening off on both sides, since the two
 # sharpen differently), with a PSNR floor, and deliberately faulty ImageMagick variants (resampled in gamma
 # space, shifted half a pixel, turned the wrong way) to show the floor catches such faults.
@@ -14,7 +16,7 @@
 # Usage: bench/compare.sh [CASE ...]     cases: headline adobe16 prophoto16 small (default: headline adobe16
 #                                        small); adobe16 and prophoto16 are 16-bit TIFFs in wide spaces,
 #                                        printed with printer-managed colour (sRGB out)
-# Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_BENCH_INPUTS
+# Environment: RUNS (3), WARMUP (1), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_BENCH_INPUTS
 #              (/tmp/quilm-bench-inputs), QUILM_COMPARE_WORK (/tmp/quilm-compare), PSNR_FLOOR (42),
 #              PEERS ("magick vips": the peers to time; the quality check always uses ImageMagick).
 set -euo pipefail
@@ -24,6 +26,7 @@ build=${QUILM_BUILD:-$top/build/release}
 inputs=${QUILM_BENCH_INPUTS:-/tmp/quilm-bench-inputs}
 work=${QUILM_COMPARE_WORK:-/tmp/quilm-compare}
 runs=${RUNS:-3}
+warmup=${WARMUP:-1}
 cores_list=${CORES:-"1 2 all"}
 peers=${PEERS:-"magick vips"}
 psnr_floor=${PSNR_FLOOR:-42}
@@ -125,6 +128,10 @@ vips_cmd() {
 measure() {
     local cores=$1; shift
     local cpus=0-$((cores - 1)) times=() peak=0
+    for ((i = 0; i < warmup; i++)); do
+        sync
+        taskset -c "$cpus" "$@" >/dev/null 2>&1 || true
+    done
     for ((i = 0; i < runs; i++)); do
         sync
         /usr/bin/time -v -o "$work/time.txt" taskset -c "$cpus" "$@" >/dev/null 2>"$work/stderr.txt" || {
