@@ -154,15 +154,19 @@ struct Lanes {
 __attribute__((target("avx2"))) inline Lanes multiply(const __m256d* m, const Matrix& matrix,
                                                       const Lanes& x) {
     __m256d in[2][3];
+#pragma GCC unroll 3
     for (int j = 0; j < 3; ++j) {
         in[0][j] = _mm256_cvtps_pd(_mm256_castps256_ps128(x.v[j]));
         in[1][j] = _mm256_cvtps_pd(_mm256_extractf128_ps(x.v[j], 1));
     }
     Lanes y;
+#pragma GCC unroll 3
     for (int row = 0; row < 3; ++row) {
         __m128 half[2];
+#pragma GCC unroll 2
         for (int h = 0; h < 2; ++h) {
             __m256d sum = _mm256_setzero_pd();
+#pragma GCC unroll 3
             for (int j = 0; j < 3; ++j) {
                 sum = _mm256_add_pd(sum, _mm256_mul_pd(in[h][j], m[3 * row + j]));
             }
@@ -207,6 +211,7 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
         const float* x = in + 4 * p;
         float* o = out + 4 * p;
         __m256 a[4];
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             a[k] = _mm256_loadu_ps(x + 8 * k);
         }
@@ -226,6 +231,7 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
         }
         Lanes result;
         int unserved[3];
+#pragma GCC unroll 3
         for (int c = 0; c < 3; ++c) {
             const __m256 y = v.v[c];
             const __m256 t = _mm256_mul_ps(_mm256_sqrt_ps(_mm256_andnot_ps(signBit, y)), scale);
@@ -256,6 +262,7 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
         const __m256 r3 = _mm256_unpackhi_ps(result.v[2], zero);
         const __m256 back[4] = {_mm256_shuffle_ps(r0, r2, 0x44), _mm256_shuffle_ps(r0, r2, 0xEE),
                                 _mm256_shuffle_ps(r1, r3, 0x44), _mm256_shuffle_ps(r1, r3, 0xEE)};
+#pragma GCC unroll 4
         for (int k = 0; k < 4; ++k) {
             // The destination's fourth values are kept (in place, they are the source's).
             _mm256_storeu_ps(o + 8 * k, _mm256_blend_ps(back[k], _mm256_loadu_ps(o + 8 * k), 0x88));
