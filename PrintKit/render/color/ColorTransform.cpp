@@ -168,8 +168,8 @@ ColorTransform::ColorTransform(std::string_view sourceICC, std::string_view dest
     }
     e.intent = intent == RenderingIntent::perceptual ? INTENT_PERCEPTUAL : INTENT_RELATIVE_COLORIMETRIC;
     e.flags = blackPointCompensation ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0;
-    // The engine offers no float pipeline to a plug-in when told not to optimise; it evaluates float
-    // pipelines the same way either way.
+    // Told not to optimise, Little CMS offers no pipeline to a plug-in; it evaluates a float pipeline the
+    // same way either way.
     e.floatTransform =
         cmsCreateTransformTHR(e.context, e.source, floatRGBX, e.destination, floatRGBX, e.intent,
                               e.flags | (evaluation == Evaluation::exact ? cmsFLAGS_NOOPTIMIZE : 0));

@@ -1,15 +1,15 @@
 // The engine's one wrapper around a colour conversion between two ICC profiles: the source profile's
 // device-to-connection-space step followed by the destination's connection-space-to-device step, with one
 // rendering intent and black-point-compensation setting. Little CMS does the work, in a context of the
-// object's own (its messages silenced: the program writes no log), except for float conversions from a
-// linear matrix-shaper space to another matrix-shaper space, which the engine's own matrix and tone tables
-// evaluate faster and within a small fraction of a 16-bit code (MatrixShaper), unless asked not to.
+// object's own (its messages silenced: the program writes no log). Float conversions from a linear
+// matrix-shaper space to another matrix-shaper space are the exception: unless asked not to, they run
+// through MatrixShaper's matrices and tone tables, faster and within a small fraction of a 16-bit code.
 #pragma once
 
 #include "PrintKit/render/color/ColorSpace.h"
-#include "PrintKit/support/Pixel.h"
 #include "PrintKit/settings/RenderingIntent.h"
 #include "PrintKit/support/Error.h"
+#include "PrintKit/support/Pixel.h"
 
 #include <array>
 #include <cstdint>
@@ -72,7 +72,7 @@ public:
 
     // Every conversion is safe to call from several threads at once; the 16-bit ones are built on first use.
 
-    // Whether float conversions run through the engine's own matrix and tone tables rather than Little CMS.
+    // Whether float conversions run through MatrixShaper's matrices and tone tables rather than Little CMS.
     bool evaluatesItself() const;
 
 private:

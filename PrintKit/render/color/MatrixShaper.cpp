@@ -30,11 +30,11 @@ constexpr int sideSize = span + 1;
 constexpr int channelSize = 2 * sideSize;
 
 // Inputs beyond this (or not numbers) are not what the identity curves of a linear space pass through
-// unchanged: the engine's curves end at ±1e22.
+// unchanged: Little CMS's curves end at ±1e22.
 constexpr float largestInput = 1e20f;
 
 struct Matrix {
-    std::array<double, 9> m{}; // rows are outputs, as the engine stores them
+    std::array<double, 9> m{}; // rows are outputs, as Little CMS stores them
     std::array<double, 3> offset{};
     bool hasOffset = false;
 };
@@ -56,14 +56,14 @@ struct Evaluator {
     static constexpr std::uint32_t tag = 0x4D534850; // tells this plug-in's transforms from any other
     std::uint32_t mark = tag;
     std::array<Curve, 3> input{}; // identities for every usual value, applied exactly for unusual ones
-    std::vector<Matrix> matrices; // in order, each rounded to single precision as the engine does
+    std::vector<Matrix> matrices; // in order, each rounded to single precision as Little CMS does
     std::array<Curve, 3> output{};
     std::shared_ptr<const Tables> tables;
 };
 
-// --- the engine's arithmetic, step by step ---
+// --- Little CMS's arithmetic, step by step ---
 
-// One matrix stage as the engine evaluates it: each output summed in double precision from zero, in
+// One matrix stage as Little CMS evaluates it: each output summed in double precision from zero, in
 // column order, the offset last, then rounded to single precision.
 inline void multiply(const Matrix& matrix, const float in[3], float out[3]) {
     float result[3];
@@ -84,7 +84,7 @@ inline bool usualInput(const float* x) {
     return std::fabs(x[0]) < largestInput && std::fabs(x[1]) < largestInput && std::fabs(x[2]) < largestInput;
 }
 
-// The pixel's values before the output curves, exactly as the engine computes them.
+// The pixel's values before the output curves, exactly as Little CMS computes them.
 inline void linearPart(const Evaluator& e, const float* x, float* y) {
     float v[3] = {x[0], x[1], x[2]};
     if (!usualInput(x)) {
@@ -326,7 +326,7 @@ struct Stage {
     const cmsToneCurve* const* curves = nullptr;
 };
 
-// The product b · a, summed as the engine multiplies matrices.
+// The product b · a, summed as Little CMS multiplies matrices.
 Matrix product(const Matrix& b, const Matrix& a) {
     Matrix r;
     for (int i = 0; i < 3; ++i) {
@@ -351,7 +351,7 @@ bool nearIdentity(const Matrix& matrix) {
     return true;
 }
 
-// The engine joins neighbouring matrices before it evaluates a float pipeline, and drops a product that is
+// Little CMS joins neighbouring matrices before it evaluates a float pipeline, and drops a product that is
 // nearly the identity; the evaluation must see the same stages to give the same values. A pair with an
 // offset ends the joining, as it does there.
 void joinMatrices(std::vector<Stage>& stages) {
@@ -527,9 +527,9 @@ std::shared_ptr<const Tables> tablesFor(const std::array<Curve, 3>& curves) {
     return tables;
 }
 
-// The evaluator against the engine's own evaluation of the same stages (the matrices joined as it joins
+// The evaluator against Little CMS's own evaluation of the same stages (the matrices joined as it joins
 // them) on a grid through and past the unit cube: the matrix arithmetic and the tables together. The
-// curves are evaluated as the engine's curve stages do, one value at a time.
+// curves are evaluated as Little CMS's curve stages do, one value at a time.
 bool agrees(const Evaluator& e, cmsContext context) {
     struct PipelineFree {
         void operator()(cmsPipeline* p) const { cmsPipelineFree(p); }
@@ -632,7 +632,7 @@ void release(cmsContext, void* data) {
 
 cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* freeData, cmsPipeline** lut,
                 cmsUInt32Number* inputFormat, cmsUInt32Number* outputFormat, cmsUInt32Number* flags) {
-    // Only the float format the engine converts rows in, and no extra work asked of the transform.
+    // Only the float format the band pipeline converts rows in, and no extra work asked of the transform.
     if (*inputFormat != TYPE_RGBA_FLT || *outputFormat != TYPE_RGBA_FLT ||
         (*flags &
          (cmsFLAGS_GAMUTCHECK | cmsFLAGS_SOFTPROOFING | cmsFLAGS_COPY_ALPHA | cmsFLAGS_NULLTRANSFORM))) {
@@ -648,7 +648,7 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
         *freeData = release;
         return TRUE;
     } catch (...) {
-        // Out of memory while building: the engine's own evaluation serves.
+        // Out of memory while building: Little CMS's own evaluation serves.
         return FALSE;
     }
 }

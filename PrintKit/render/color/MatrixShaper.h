@@ -1,9 +1,9 @@
 // A faster evaluation of the floating-point conversions that Little CMS builds from a linear matrix-shaper
-// RGB space to another matrix-shaper RGB space: the same 3 × 3 matrices, evaluated exactly as the engine
+// RGB space to another matrix-shaper RGB space: the same 3 × 3 matrices, evaluated exactly as Little CMS
 // evaluates them, followed by tables for the destination's tone curves in place of a power function per
-// sample. It is offered to Little CMS as a transform plug-in of a context; the engine hands it each float
+// sample. It is offered to Little CMS as a transform plug-in of a context; Little CMS hands it each float
 // pipeline it links in that context, and it takes only the ones it can evaluate to within a small fraction
-// of a 16-bit code, checked against the engine's own evaluation when the transform is made. Every other
+// of a 16-bit code, checked against Little CMS's own evaluation when the transform is made. Every other
 // transform (16-bit formats, table-based profiles, curves it cannot tabulate closely) stays Little CMS's.
 #pragma once
 
