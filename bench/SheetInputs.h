@@ -7,6 +7,7 @@
 #include "PrintKit/render/color/ColorSpace.h"
 #include "tests/render/TestProfiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -62,10 +63,14 @@ inline void scene(int x, int y, int width, int height, std::uint32_t seed, doubl
     }
 }
 
-// RGB, or CMYK (stored inverted, with the Adobe marker libjpeg writes for it) when cmyk is set: the ink of
-// the darkest channel goes to black, the rest to the colour inks.
+// RGB, grey (the scene's luma), or CMYK (stored inverted, with the Adobe marker libjpeg writes for it): the
+// ink of the darkest channel goes to black, the rest to the colour inks.
+enum class JpegColours { rgb, gray, cmyk };
+
 inline void writeJPEG(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
-                      const std::string& icc, int quality = 92, bool cmyk = false) {
+                      const std::string& icc, int quality = 92, JpegColours colours = JpegColours::rgb) {
+    const bool cmyk = colours == JpegColours::cmyk;
+    const bool gray = colours == JpegColours::gray;
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
     if (!file) {
         throw std::runtime_error("cannot write " + path.string());
@@ -75,11 +80,11 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     info.err = jpeg_std_error(&errors);
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file.get());
-    const int channels = cmyk ? 4 : 3;
+    const int channels = cmyk ? 4 : gray ? 1 : 3;
     info.image_width = static_cast<JDIMENSION>(width);
     info.image_height = static_cast<JDIMENSION>(height);
     info.input_components = channels;
-    info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    info.in_color_space = cmyk ? JCS_CMYK : gray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
@@ -98,6 +103,8 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
                     v[c] = k < 1 ? 1 - (1 - v[c] - k) / (1 - k) : 1;
                 }
                 v[3] = 1 - k;
+            } else if (gray) {
+                v[0] = 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2];
             }
             for (int c = 0; c < channels; ++c) {
                 row[static_cast<std::size_t>(x * channels + c)] =
@@ -111,35 +118,63 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     jpeg_destroy_compress(&info);
 }
 
-// 16-bit integer samples, or 32-bit floating-point ones when asked.
+// How a TIFF stores the scene: RGB at 16 bits or in 32-bit floating point, or CIELab at 16 bits (L* in
+// 0…65535, a* and b* signed in 1/256 units, as libtiff's CIELab photometric has it).
+enum class TiffSamples { rgb16, rgbFloat, lab16 };
+
 inline void writeTIFF(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
-                      const std::string& icc, bool floating = false) {
+                      const std::string& icc, TiffSamples kind = TiffSamples::rgb16) {
     std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(TIFFOpen(path.c_str(), "w"), TIFFClose);
     if (!tiff) {
         throw std::runtime_error("cannot write " + path.string());
     }
+    const bool floating = kind == TiffSamples::rgbFloat;
+    const bool lab = kind == TiffSamples::lab16;
     TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
     TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, floating ? 32 : 16);
     TIFFSetField(tiff.get(), TIFFTAG_SAMPLEFORMAT, floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
-    TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, lab ? PHOTOMETRIC_CIELAB : PHOTOMETRIC_RGB);
     TIFFSetField(tiff.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, 16);
-    TIFFSetField(tiff.get(), TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
+    if (!icc.empty()) {
+        TIFFSetField(tiff.get(), TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(icc.size()), icc.data());
+    }
+    // The scene's values are sRGB; Lab files hold the same colours.
+    std::unique_ptr<void, void (*)(void*)> toLab(nullptr, [](void* t) { cmsDeleteTransform(t); });
+    if (lab) {
+        cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+        cmsHPROFILE d50 = cmsCreateLab4Profile(nullptr);
+        toLab.reset(
+            cmsCreateTransform(srgb, TYPE_RGB_DBL, d50, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0));
+        cmsCloseProfile(srgb);
+        cmsCloseProfile(d50);
+    }
     std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * 3);
     std::vector<float> floats(floating ? row.size() : 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             double rgb[3];
             scene(x, y, width, height, seed, rgb);
-            for (int c = 0; c < 3; ++c) {
-                const std::size_t i = static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(c);
+            const std::size_t i = static_cast<std::size_t>(x) * 3;
+            if (lab) {
+                cmsCIELab value;
+                cmsDoTransform(toLab.get(), rgb, &value, 1);
+                row[i] = static_cast<std::uint16_t>(std::lround(std::clamp(value.L, 0.0, 100.0) * 655.35));
+                for (int c = 1; c < 3; ++c) {
+                    const double v = std::clamp(c == 1 ? value.a : value.b, -128.0, 127.99);
+                    row[i + static_cast<std::size_t>(c)] =
+                        static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v * 256)));
+                }
+                continue;
+            }
+            for (std::size_t c = 0; c < 3; ++c) {
                 if (floating) {
-                    floats[i] = static_cast<float>(rgb[c]);
+                    floats[i + c] = static_cast<float>(rgb[c]);
                 } else {
-                    row[i] = static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                    row[i + c] = static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
                 }
             }
         }
@@ -163,10 +198,15 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 //   photo-adobe16.tif 6000 × 4000 16-bit TIFF in an Adobe RGB-like space
 //   photo-float.tif  6000 × 4000 32-bit floating-point sRGB TIFF (painted window by window, not read raw)
 //   photo-cmyk.jpg   6000 × 4000 untagged CMYK JPEG (colour-matched window by window)
+//   photo-prophoto16.tif 6000 × 4000 16-bit TIFF in a ProPhoto-like space (its greens and blues lie far
+//                    outside sRGB)
+//   photo-table16.tif 6000 × 4000 16-bit TIFF whose profile is table-based (no matrix, no curves)
+//   photo-lab16.tif  6000 × 4000 16-bit CIELab TIFF
+//   photo-gray.jpg   6000 × 4000 untagged greyscale JPEG
 //   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
 //   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
 //   paper.icc        a table-based inkjet paper profile (33-point tables)
-//   srgb.icc, adobe-rgb-like.icc   the two photos' profiles, for the peers' command lines
+//   srgb.icc, adobe-rgb-like.icc, prophoto-like.icc   photos' profiles, for the peers' command lines
 inline void make(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
     const std::string& srgb = PrintKit::ColorSpace::sRGB().icc;
@@ -187,10 +227,28 @@ inline void make(const std::filesystem::path& folder) {
         writeTIFF(folder / "photo-adobe16.tif", 6000, 4000, 2, TestProfiles::adobeRGBLike().own);
     }
     if (missing("photo-float.tif")) {
-        writeTIFF(folder / "photo-float.tif", 6000, 4000, 4, srgb, true);
+        writeTIFF(folder / "photo-float.tif", 6000, 4000, 4, srgb, TiffSamples::rgbFloat);
     }
     if (missing("photo-cmyk.jpg")) {
-        writeJPEG(folder / "photo-cmyk.jpg", 6000, 4000, 5, "", 92, true);
+        writeJPEG(folder / "photo-cmyk.jpg", 6000, 4000, 5, "", 92, JpegColours::cmyk);
+    }
+    if (missing("prophoto-like.icc")) {
+        writeBytes(folder / "prophoto-like.icc", TestProfiles::proPhotoLike().own);
+    }
+    if (missing("photo-prophoto16.tif")) {
+        writeTIFF(folder / "photo-prophoto16.tif", 6000, 4000, 6, TestProfiles::proPhotoLike().own);
+    }
+    if (missing("photo-table16.tif")) {
+        // Device values are sRGB's, but only a table says so.
+        auto same = [](const double* from, double* to) { std::copy(from, from + 3, to); };
+        writeTIFF(folder / "photo-table16.tif", 6000, 4000, 7,
+                  TestProfiles::lutProfile(cmsSigDisplayClass, 33, same, same, "Table-based display"));
+    }
+    if (missing("photo-lab16.tif")) {
+        writeTIFF(folder / "photo-lab16.tif", 6000, 4000, 8, "", TiffSamples::lab16);
+    }
+    if (missing("photo-gray.jpg")) {
+        writeJPEG(folder / "photo-gray.jpg", 6000, 4000, 9, "", 92, JpegColours::gray);
     }
     if (missing("photo-6mp.jpg")) {
         writeJPEG(folder / "photo-6mp.jpg", 3000, 2000, 3, srgb);

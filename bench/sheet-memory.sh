@@ -5,20 +5,31 @@
 # (/usr/bin/time -v).
 # The cases:
 #   headline   6000 × 4000 8-bit JPEG filling a 13 × 19 in sheet at 720 ppi, turned, LUT paper profile
-#   adobe16    6000 × 4000 16-bit TIFF in its own RGB space on the same sheet, printer-managed colour
+#   jpeg       the headline photo and sheet with printer-managed colour (sRGB out)
+#   adobe16    6000 × 4000 16-bit TIFF in an Adobe RGB-like space on the same sheet, printer-managed colour
+#   prophoto16 6000 × 4000 16-bit TIFF in a ProPhoto-like space on the same sheet, printer-managed colour
 #   float32    6000 × 4000 32-bit floating-point TIFF on the headline sheet, paper profile
 #   cmyk       6000 × 4000 untagged CMYK JPEG on the headline sheet, paper profile
 #   small      3000 × 2000 JPEG on a 4 × 6 in sheet at 360 ppi, paper profile
 #   grid35     35 photos of 4000 × 3000 with captions and cut marks on one 13 × 19 in page at 720 ppi
 #   long       the headline photo on a sheet twice as long (38 in): memory must stay that of `tall`
 #   tall       the headline photo on the 19 in sheet, not turned, the partner of `long`
+# Further photo kinds on the headline sheet, not run unless named: table16 (16-bit TIFF with a table-based
+# RGB profile), lab16 (16-bit CIELab TIFF), gray (untagged greyscale JPEG), each printer-managed; a
+# "-paper" suffix (adobe16-paper, prophoto16-paper, table16-paper, lab16-paper, gray-paper) prints through
+# the paper profile instead, a "-srgb" suffix (float32-srgb, cmyk-srgb) printer-managed.
+# Every case on the headline sheet shows the processor time of the JPEG on the same sheet and colour mode
+# (headline for the paper profile, jpeg for printer-managed colour) beside its own, and the ratio of the two.
 # A sheet's SHA-256 is printed too, so that a change meant to alter only speed or memory shows at once when
-# it altered a byte.
+# it altered a byte. With QUILM_REFERENCE_RENDER set to another build's render_sheet, each case is also
+# rendered once by it and the two sheets are compared sample by sample (bench/SheetDiff): the largest
+# difference in 16-bit codes and the share of samples that differ at all.
 #
-# Usage: bench/sheet-memory.sh [CASE ...]     default: headline adobe16 float32 cmyk small grid35 long tall
+# Usage: bench/sheet-memory.sh [CASE ...]     default: headline jpeg adobe16 prophoto16 float32 cmyk small
+#                                                      grid35 long tall
 # Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
-#              (/tmp/quilm-memory).
+#              (/tmp/quilm-memory), QUILM_REFERENCE_RENDER (none).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,29 +39,38 @@ work=${QUILM_MEMORY_WORK:-/tmp/quilm-memory}
 runs=${RUNS:-3}
 cores_list=${CORES:-"1 2 all"}
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 float32 cmyk small grid35 long tall)
+[ ${#cases[@]} -gt 0 ] || cases=(headline jpeg adobe16 prophoto16 float32 cmyk small grid35 long tall)
 
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
-if [ -z "${QUILM_RENDER:-}" ] && { [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ]; }; then
+if [ ! -x "$build/tests/render_sheet" ] || [ ! -x "$build/bench/SheetRenderBench" ] || [ ! -x "$build/bench/SheetDiff" ]; then
     cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build" -j4 --target render_sheet SheetRenderBench >/dev/null
+    cmake --build "$build" -j4 --target render_sheet SheetRenderBench SheetDiff >/dev/null
 fi
+reference_render=${QUILM_REFERENCE_RENDER:-}
 render=${QUILM_RENDER:-$build/tests/render_sheet}
 QUILM_BENCH_INPUTS=$inputs QUILM_BUILD=$build "$top/bench/make-inputs.sh" "$inputs" >/dev/null
 mkdir -p "$work"
 all=$(nproc)
 
 paper=(--paper "$inputs/paper.icc" --intent perceptual --bpc)
+headline_sheet=(--page 936,1368 --resolution 720 --fit fill --turned --sharpen standard)
+# Sets args (and photos for the grid) for a case, and reference: the case whose processor time it is
+# compared with (empty for none).
 case_args() {
+    reference=""
+    local photo="" colour=()
     case "$1" in
-    headline) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-24mp.jpg") ;;
-    adobe16) args=(--page 936,1368 --resolution 720 --fit fill --turned --sharpen standard
-        "$inputs/photo-adobe16.tif") ;;
-    float32) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-float.tif") ;;
-    cmyk) args=(--page 936,1368 --resolution 720 --fit fill --turned "${paper[@]}" --sharpen standard
-        "$inputs/photo-cmyk.jpg") ;;
+    headline) photo=photo-24mp.jpg colour=("${paper[@]}") ;;
+    jpeg) photo=photo-24mp.jpg ;;
+    adobe16 | prophoto16 | table16 | lab16) photo=photo-$1.tif ;;
+    adobe16-paper | prophoto16-paper | table16-paper | lab16-paper)
+        photo=photo-${1%-paper}.tif colour=("${paper[@]}") ;;
+    gray) photo=photo-gray.jpg ;;
+    gray-paper) photo=photo-gray.jpg colour=("${paper[@]}") ;;
+    float32) photo=photo-float.tif colour=("${paper[@]}") ;;
+    float32-srgb) photo=photo-float.tif ;;
+    cmyk) photo=photo-cmyk.jpg colour=("${paper[@]}") ;;
+    cmyk-srgb) photo=photo-cmyk.jpg ;;
     small) args=(--page 288,432 --resolution 360 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-6mp.jpg") ;;
     tall) args=(--page 936,1368 --resolution 720 --fit fill "${paper[@]}" --sharpen standard
@@ -68,6 +88,12 @@ case_args() {
         ;;
     *) echo "unknown case $1" >&2; exit 2 ;;
     esac
+    if [ -n "$photo" ]; then
+        args=("${headline_sheet[@]}" "${colour[@]}" "$inputs/$photo")
+        if [ ${#colour[@]} -gt 0 ]; then reference=headline; else reference=jpeg; fi
+        [ "$1" = "$reference" ] && reference=""
+    fi
+    return 0
 }
 
 # Renders one case on the given cores RUNS times; prints "median-seconds median-cpu-seconds peak-MB sha256".
@@ -89,17 +115,53 @@ measure() {
     done
     echo "$(median "${times[@]}") $(median "${cpus[@]}") $((peak / 1024)) $(sha256sum "$out" | cut -c1-16)"
 }
+# Renders a case once with the reference program and compares it with the last sheet measure made of it;
+# prints "largest-difference differing-percent".
+compare_with_reference() {
+    local name=$1 out="$work/$1.reference.pdf"
+    case_args "$name"
+    local command=("$reference_render" "${args[@]}" "$out")
+    [ "$name" = grid35 ] && command=("$reference_render" "${args[@]}" "$out" "${photos[@]}")
+    "${command[@]}" >/dev/null 2>"$work/stderr.txt" || { echo "failed: ${command[*]}" >&2; exit 1; }
+    local largest differing beyond samples
+    read -r largest differing beyond samples <<<"$("$build/bench/SheetDiff" "$out" "$work/$name.pdf" || true)"
+    rm -f "$out"
+    [ -n "$samples" ] || { echo "SheetDiff could not compare $name" >&2; exit 1; }
+    echo "$largest $(awk -v d="$differing" -v n="$samples" 'BEGIN { printf "%.3f", 100 * d / n }')"
+}
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
-printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB)\n\n' \
+printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB);\n' \
     "$render" "$runs"
-printf '%-9s %5s | %8s %8s %7s | %s\n' case cores seconds "cpu s" MB sha256
-printf '%s\n' "----------------+---------------------------+-----------------"
+printf 'beside each, the processor time of the JPEG on the same sheet and colour mode and the ratio\n'
+if [ -n "$reference_render" ]; then
+    printf 'compared with the sheets of %s: largest difference in 16-bit codes, share of samples that differ\n' \
+        "$reference_render"
+fi
+printf '\n%-16s %5s | %8s %8s %7s | %8s %6s | %s\n' case cores seconds "cpu s" MB "JPEG cpu" ratio sha256
+printf '%s\n' "-----------------------+---------------------------+-----------------+-----------------"
+declare -A cpu_of
 for name in "${cases[@]}"; do
+    case_args "$name"
+    ref=$reference
     for c in $cores_list; do
         [ "$c" = all ] && c=$all
         [ "$c" -gt "$all" ] && continue
         read -r t cpu m sum <<<"$(measure "$name" "$c")"
-        printf '%-9s %5s | %8.2f %8.2f %7d | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$sum"
+        cpu_of[$name:$c]=$cpu
+        ref_cpu="-" ratio="-"
+        if [ -n "$ref" ]; then
+            if [ -z "${cpu_of[$ref:$c]:-}" ]; then
+                read -r _ cpu_of[$ref:$c] _ _ <<<"$(measure "$ref" "$c")"
+            fi
+            ref_cpu=$(printf '%.2f' "${cpu_of[$ref:$c]}")
+            ratio=$(awk -v a="$cpu" -v b="${cpu_of[$ref:$c]}" 'BEGIN { printf "%.2f", a / b }')
+        fi
+        printf '%-16s %5s | %8.2f %8.2f %7d | %8s %6s | %s\n' "$name" "$c" "$t" "$cpu" "$m" "$ref_cpu" "$ratio" "$sum"
     done
+    if [ -n "$reference_render" ]; then
+        read -r largest share <<<"$(compare_with_reference "$name")"
+        printf '%-16s       | against the reference: largest difference %s codes, %s %% of samples differ\n' \
+            "$name" "$largest" "$share"
+    fi
 done

@@ -135,10 +135,12 @@ template <typename Map> void writeLUT(cmsHPROFILE profile, cmsTagSignature tag, 
 
 // A table-based RGB profile (Lab connection space) of the given class whose device values relate to sRGB
 // through `toSRGB` (device RGB 0…1 → sRGB 0…1) and `fromSRGB`. With a separate perceptual table, the
-// perceptual intent first pulls colours a little towards grey, so that the two intents differ.
+// perceptual intent first pulls colours a little towards grey, so that the two intents differ. Given the
+// bytes of a matrix-shaper profile as `over`, the tables are written into that profile, which keeps its
+// colorants and curves beside them (colour engines read the tables first).
 template <typename ToSRGB, typename FromSRGB>
 std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToSRGB toSRGB, FromSRGB fromSRGB,
-                       const char* name, bool separatePerceptual = false) {
+                       const char* name, bool separatePerceptual = false, const std::string& over = {}) {
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
     cmsHTRANSFORM rgbToLab =
@@ -147,7 +149,9 @@ std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToS
         cmsCreateTransform(lab, TYPE_Lab_DBL, srgb, TYPE_RGB_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
     cmsCloseProfile(srgb);
     cmsCloseProfile(lab);
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsHPROFILE profile = over.empty()
+                              ? cmsCreateProfilePlaceholder(nullptr)
+                              : cmsOpenProfileFromMem(over.data(), static_cast<cmsUInt32Number>(over.size()));
     cmsSetProfileVersion(profile, 4.3);
     cmsSetDeviceClass(profile, deviceClass);
     cmsSetColorSpace(profile, cmsSigRgbData);
@@ -188,15 +192,17 @@ std::string lutProfile(cmsProfileClassSignature deviceClass, int gridPoints, ToS
 }
 
 // A display profile whose device channels are mixed before they reach the connection space: greys stay
-// grey, but its conversion to a linear space is no curve per channel. (Its way back does not unmix.)
-inline std::string channelMixing(int gridPoints = 17) {
+// grey, but its conversion to a linear space is no curve per channel. (Its way back does not unmix.) With a
+// matrix-shaper's bytes as `over`, its tables sit beside that profile's own matrix and curves.
+inline std::string channelMixing(int gridPoints = 17, const std::string& over = {}) {
     auto toSRGB = [](const double* d, double* rgb) {
         rgb[0] = 0.70 * d[0] + 0.30 * d[1];
         rgb[1] = 0.15 * d[0] + 0.70 * d[1] + 0.15 * d[2];
         rgb[2] = 0.30 * d[1] + 0.70 * d[2];
     };
     auto fromSRGB = [](const double* rgb, double* d) { std::copy(rgb, rgb + 3, d); };
-    return lutProfile(cmsSigDisplayClass, gridPoints, toSRGB, fromSRGB, "Channel-mixing display");
+    return lutProfile(cmsSigDisplayClass, gridPoints, toSRGB, fromSRGB, "Channel-mixing display", false,
+                      over);
 }
 
 // An inkjet-like paper profile: a table-based output profile whose device response is a curve away from

@@ -1,13 +1,15 @@
 // The engine's one wrapper around a colour conversion between two ICC profiles: the source profile's
 // device-to-connection-space step followed by the destination's connection-space-to-device step, with one
 // rendering intent and black-point-compensation setting. Little CMS does the work, in a context of the
-// object's own (its messages silenced: the program writes no log).
+// object's own (its messages silenced: the program writes no log). Float conversions from a linear
+// matrix-shaper space to another matrix-shaper space are the exception: unless asked not to, they run
+// through MatrixShaper's matrices and tone tables, faster and within a small fraction of a 16-bit code.
 #pragma once
 
 #include "PrintKit/render/color/ColorSpace.h"
-#include "PrintKit/support/Pixel.h"
 #include "PrintKit/settings/RenderingIntent.h"
 #include "PrintKit/support/Error.h"
+#include "PrintKit/support/Pixel.h"
 
 #include <array>
 #include <cstdint>
@@ -35,10 +37,14 @@ public:
     // written (a destination keeps whatever its fourth value held).
     enum class Layout { floatRGBA };
 
+    // How float conversions are evaluated: faster where the two profiles allow it, or always by Little CMS
+    // itself, for values that must be the engine's to the last bit (tables measured against it).
+    enum class Evaluation { fast, exact };
+
     // From the bytes of two ICC profiles. The float conversion is built here, so a pair that cannot be
     // chained fails now rather than in the middle of a render.
     ColorTransform(std::string_view sourceICC, std::string_view destinationICC, RenderingIntent intent,
-                   bool blackPointCompensation);
+                   bool blackPointCompensation, Evaluation evaluation = Evaluation::fast);
     // From a colour space (its ICC bytes are the source) to the profile file at destinationProfile.
     ColorTransform(const ColorSpace& source, const std::filesystem::path& destinationProfile,
                    RenderingIntent intent, bool blackPointCompensation);
@@ -65,6 +71,9 @@ public:
     std::vector<std::array<double, 3>> convert(const std::vector<std::array<int, 3>>& rgb8) const;
 
     // Every conversion is safe to call from several threads at once; the 16-bit ones are built on first use.
+
+    // Whether float conversions run through MatrixShaper's matrices and tone tables rather than Little CMS.
+    bool evaluatesItself() const;
 
 private:
     struct Engine;

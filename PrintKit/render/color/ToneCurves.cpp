@@ -116,8 +116,11 @@ std::shared_ptr<const ToneCurves> ToneCurves::build(std::string_view own, std::s
         return nullptr;
     }
     try {
-        const ColorTransform forward(own, linear, RenderingIntent::relativeColorimetric, false);
-        const ColorTransform backward(linear, own, RenderingIntent::relativeColorimetric, false);
+        // The tables stand in for the engine's own conversions, so they are made and checked against
+        // those, never against a faster approximation of them.
+        constexpr auto exact = ColorTransform::Evaluation::exact;
+        const ColorTransform forward(own, linear, RenderingIntent::relativeColorimetric, false, exact);
+        const ColorTransform backward(linear, own, RenderingIntent::relativeColorimetric, false, exact);
         std::shared_ptr<ToneCurves> curves(new ToneCurves());
         curves->levels_ = levels;
 

@@ -324,17 +324,29 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
             if (first < bottom) {
                 const int fresh = bottom - first;
                 resampler.render(IndexRange{first, bottom}, rendered);
-                if (!tables) {
-                    convertInSlices(conversion.encode, rendered, rendered, width, fresh);
-                }
-                LanczosResampler::parallel(fresh, [&](int j) {
-                    float* row = floats(rendered + j * stride);
-                    if (tables) {
-                        BandKernels::encode(row, row, 4 * static_cast<std::size_t>(width), *tables);
-                    }
-                    BandKernels::sharpenRow(row, floats(sharpened + (first - top + j) * stride), width,
+                auto sharpenRow = [&](int j) {
+                    BandKernels::sharpenRow(floats(rendered + j * stride),
+                                            floats(sharpened + (first - top + j) * stride), width,
                                             sharpen->weights.data(), sharpen->taps(), sharpen->amount);
-                });
+                };
+                if (tables) {
+                    LanczosResampler::parallel(fresh, [&](int j) {
+                        float* row = floats(rendered + j * stride);
+                        BandKernels::encode(row, row, 4 * static_cast<std::size_t>(width), *tables);
+                        sharpenRow(j);
+                    });
+                } else {
+                    // Each transform encodes its own slice of rows, a row at a time, and the row is sharpened
+                    // while it is still in the cache.
+                    inSlices(conversion.encode, fresh, [&](const ColorTransform& t, int start, int count) {
+                        for (int j = start; j < start + count; ++j) {
+                            Pixel* row = rendered + j * stride;
+                            t.convert(row, ColorTransform::Layout::floatRGBA, row,
+                                      ColorTransform::Layout::floatRGBA, width, 1);
+                            sharpenRow(j);
+                        }
+                    });
+                }
                 heldBottom = bottom;
             }
             const int m = bottom - top;
@@ -347,12 +359,24 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
                                        out + row * stride * 3, layout);
             });
         } else {
-            // Without sharpening the tone tables encode inside the rounding; the colour engine encodes first.
+            // Without sharpening the tone tables encode inside the rounding; the colour engine encodes each
+            // row just before it is rounded.
             resampler.render(IndexRange{y, y + n}, rendered);
-            if (!tables) {
-                convertInSlices(conversion.encode, rendered, rendered, width, n);
+            if (tables) {
+                roundInChunks(rendered, static_cast<std::size_t>(n) * width, out, layout, tables);
+            } else {
+                const auto samplesPerRow =
+                    stride * static_cast<std::ptrdiff_t>(BandKernels::valuesPerPixel(layout));
+                inSlices(conversion.encode, n, [&](const ColorTransform& t, int start, int count) {
+                    for (int j = start; j < start + count; ++j) {
+                        Pixel* row = rendered + j * stride;
+                        t.convert(row, ColorTransform::Layout::floatRGBA, row,
+                                  ColorTransform::Layout::floatRGBA, width, 1);
+                        roundRun(row, out + j * samplesPerRow, static_cast<std::size_t>(width), layout,
+                                 nullptr);
+                    }
+                });
             }
-            roundInChunks(rendered, static_cast<std::size_t>(n) * width, out, layout, tables);
         }
         if (toPaper) {
             convertInSlices(*conversion.paper, out, out, width, n);

@@ -132,6 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Display P3 to sRGB: the colour engine encodes, then the rows are sharpened.
         Case{"engine encodes, sharpened", true, 16, false, OutputSharpening::high, 300, Rect(0, 0, 1, 1), 40,
              30, 97, 71},
+        // Not sharpened: each row is rounded right after the colour engine encodes it.
+        Case{"engine encodes, unsharpened", true, 16, false, OutputSharpening::off, 300, Rect(0, 0, 1, 1), 40,
+             30, 97, 71},
         // Paper: the photo's own space by tables, then through the paper profile; a reduced crop.
         Case{"paper, reduced crop", false, 8, true, OutputSharpening::standard, 720, Rect(0.1, 0.2, 0.7, 0.6),
              200, 150, 61, 45},
