@@ -3,7 +3,6 @@
 #include "QuilmPrint/panels/RecipeInspector.h"
 
 #include "AppTestSupport.h"
-#include "GermanLocale.h"
 #include "QuilmPrint/model/PrintModel.h"
 #include "QuilmPrint/panels/DriverSection.h"
 #include "QuilmPrint/panels/InspectorControls.h"
@@ -20,7 +19,6 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
-#include <regex>
 
 using namespace QuilmPrint;
 
@@ -370,97 +368,53 @@ TEST_F(InspectorTest, ExactSizeRowsFollowPresetsOrientationTypingAndDrags) {
     EXPECT_EQ(model->marginMM(), -2);
 }
 
-namespace {
-// A German desktop: the C library's locale and Qt's, for the length of a test.
-struct GermanDesktop {
-    GermanLocale process;
-    QLocale saved;
-    GermanDesktop() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-    ~GermanDesktop() { QLocale::setDefault(saved); }
-};
-
-std::string settingsText(const AppTestSupport::Sandbox& sandbox) {
-    sandbox.settings()->sync();
-    return TestSupport::readFile(sandbox.settingsFile());
-}
-} // namespace
-
-TEST_F(InspectorTest, FieldsAndTheSavedDateFollowTheLocaleWhileStoredNumbersDoNot) {
-    GermanDesktop german;
+TEST_F(InspectorTest, FieldsAndTheSavedDateFollowTheLocale) {
+    WindowTest::GermanDesktop german;
     OPEN(AppTestSupport::p900Queue);
     model->setMarginMM(2.5);
     auto* margin = get<NumberField>("margin");
     EXPECT_EQ(margin->text(), "2,5");
-    type(margin, "12,5");
-    EXPECT_EQ(std::make_pair(model->marginMM(), margin->text()), std::make_pair(12.5, QString("12,5")));
-    EXPECT_NE(settingsText(sandbox).find("layout.marginMM=12.5\n"), std::string::npos)
-        << settingsText(sandbox);
-    type(margin, "7.5"); // the other mark means the same
-    EXPECT_EQ(model->marginMM(), 7.5);
-    for (const char* typed :
-         {"1.500", "1.500,5", "7,5 mm"}) { // grouped thousands or garbage: kept, shown again
-        type(margin, typed);
-        EXPECT_EQ(std::make_pair(model->marginMM(), margin->text()), std::make_pair(7.5, QString("7,5")))
-            << typed;
+    // Either mark reads; what the locale would take for grouped thousands is refused and the value shown
+    // again.
+    const std::tuple<const char*, double, const char*> typed[] = {
+        {"12,5", 12.5, "12,5"}, {"7.5", 7.5, "7,5"}, {"1.500", 7.5, "7,5"}};
+    for (const auto& [text, value, shown] : typed) {
+        type(margin, text);
+        EXPECT_EQ(std::make_pair(model->marginMM(), margin->text()), std::make_pair(value, QString(shown)))
+            << text;
     }
-    model->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
-    type(get<NumberField>("customWidth"), "101,6");
-    EXPECT_NEAR(recipe().customSheet->widthMM(), 101.6, 1e-9);
-    EXPECT_EQ(get<NumberField>("customWidth")->text(), "101,6");
-    model->setPhotosPerSheet(PhotosPerSheet::many);
-    EXPECT_EQ(get<NumberField>("cellWidth")->text(), "101,6");
-    // Saved: the caption writes the moment the German way; the file keeps numbers and the moment plainly.
     model->saveRecipe();
     WindowTest::settle();
     const QRegularExpression germanDate(
         QStringLiteral("^1번째 저장 · \\d\\d\\.\\d\\d\\.\\d{4}, \\d\\d:\\d\\d$"));
     EXPECT_TRUE(germanDate.match(text("savedCaption")).hasMatch()) << text("savedCaption").toStdString();
     WindowTest::saveArtifact(inspector.get(), "inspector-german-locale");
-    const std::vector<std::string> files = TestSupport::filesIn(sandbox.recipeFolder());
-    ASSERT_EQ(files.size(), 1u);
-    const std::string json = TestSupport::readFile(sandbox.recipeFolder() / files[0]);
-    EXPECT_TRUE(std::regex_search(json, std::regex(R"("updatedAt"\s*:\s*"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d)")))
-        << json;
-    EXPECT_TRUE(std::regex_search(json, std::regex(R"("width"\s*:\s*288\.0)"))) << json; // 101.6 mm
-    // The C locale: a point, and the window's own (Korean) way of writing the date.
-    QLocale::setDefault(QLocale::c());
-    model->setMarginMM(2.5);
-    model->rename("무광");
-    EXPECT_EQ(get<NumberField>("margin")->text(), "2.5");
-    type(get<NumberField>("margin"), "12,5");
-    EXPECT_EQ(model->marginMM(), 12.5);
-    const QRegularExpression koreanDate(
-        QStringLiteral("^1번째 저장 · \\d{4}\\. \\d{1,2}\\. \\d{1,2}\\. (오전|오후) \\d{1,2}:\\d\\d$"));
-    EXPECT_TRUE(koreanDate.match(text("savedCaption")).hasMatch()) << text("savedCaption").toStdString();
 }
 
-TEST_F(InspectorTest, RowsKeepTheirHeightWhenRowsAppearAboveThem) {
+TEST_F(InspectorTest, TheDialogsCustomSizesReachTheSheetMenuAndAreChosenAsTheCustomSheet) {
+    // Written by hand, with an entry the print dialog could not read between two it can.
+    const std::filesystem::path config = sandbox.root() / "config";
+    std::filesystem::create_directories(config / "gtk-3.0");
+    const std::string margins = "MarginTop=5\nMarginBottom=5\nMarginLeft=5\nMarginRight=5\n";
+    TestSupport::writeFile(config / "gtk-3.0" / "custom-papers",
+                           "[Paper0]\nName=Panorama\nWidth=210\nHeight=594\n" + margins +
+                               "[Paper1]\nName=Broken\nWidth=?\nHeight=1\n" + margins +
+                               "[Paper2]\nDisplayName=엽서 100x148\nName=custom-2\nWidth=100\nHeight=148\n" +
+                               margins);
+    TestSupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", config.string());
+    // The list is read once per run: this test reads its own, and the tests after it theirs.
+    struct Forget {
+        Forget() { PrintModel::customPaperCache().reset(); }
+        ~Forget() { PrintModel::customPaperCache().reset(); }
+    } forget;
     OPEN(AppTestSupport::p900Queue);
-    ASSERT_TRUE(shown("qualityDetails"));
-    // The custom size rows and their wrapping caption appear above the quality details.
-    model->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
-    model->setPhotosPerSheet(PhotosPerSheet::many);
-    WindowTest::grab(inspector.get());
-    for (InspectorSection* section : inspector->findChildren<InspectorSection*>()) {
-        std::vector<QWidget*> rows;
-        for (QWidget* widget : section->findChildren<QWidget*>())
-            if (widget->isVisible() && (widget->parentWidget() == section ||
-                                        widget->parentWidget()->objectName() == "qualityDetails"))
-                rows.push_back(widget);
-        for (QWidget* row : rows) {
-            const int needed = row->hasHeightForWidth() ? row->heightForWidth(row->width())
-                                                        : row->minimumSizeHint().height();
-            EXPECT_GE(row->height(), needed)
-                << section->title().toStdString() << " " << row->objectName().toStdString();
-            for (QWidget* other : rows) {
-                if (other != row && other->parentWidget() == row->parentWidget()) {
-                    EXPECT_FALSE(row->geometry().intersects(other->geometry()))
-                        << row->objectName().toStdString() << " overlaps "
-                        << other->objectName().toStdString();
-                }
-            }
-        }
-    }
+    const QStringList shown = menu(get<MenuChip>("sheet"));
+    const qsizetype heading = shown.indexOf("[시스템에 만들어 둔 크기]");
+    ASSERT_GE(heading, 0) << shown.join(" | ").toStdString();
+    EXPECT_EQ(shown.mid(heading + 1),
+              (QStringList{"Panorama — 210.0×594.0mm", "엽서 100x148 — 100.0×148.0mm", "사용자 지정…"}));
+    choose(get<MenuChip>("sheet"), "엽서 100x148 — 100.0×148.0mm");
+    EXPECT_EQ(recipe().customSheet, PrintKit::CustomSheetSize::fromMillimetres(100, 148));
 }
 
 TEST_F(InspectorTest, GridRowsClampTheirFieldsAndSummariseThePlan) {

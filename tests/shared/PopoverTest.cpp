@@ -7,42 +7,31 @@
 using namespace QuilmPrint;
 using Popover::Side;
 
-namespace {
-const QSize driverList(520, 460), jobsPanel(340, 515);
-} // namespace
-
-TEST(PopoverTest, ABesideListStaysInsideTheWindowWhenItCanAndOnTheScreenAlways) {
-    // A button near the bottom of a 1280 × 820 window on a large screen: centred on the button the list
-    // would hang 170 px below the window.
-    const QRect screen(0, 0, 1600, 1000), window(0, 0, 1280, 820);
-    EXPECT_EQ(Popover::frame(driverList, QRect(1230, 760, 44, 24), screen, window, Side::leading),
-              QRect(1230 - 6 - 520, 820 - 460, 520, 460));
-    EXPECT_EQ(Popover::frame(driverList, QRect(1230, 400, 44, 24), screen, window, Side::leading),
-              QRect(704, 412 - 230, 520, 460)); // centred where there is room
-    // A window lower than the list: the screen holds it.
-    EXPECT_EQ(
-        Popover::frame(driverList, QRect(1230, 950, 44, 24), screen, QRect(0, 600, 1280, 400), Side::leading),
-        QRect(704, 1000 - 460, 520, 460));
-    // A screen lower than the list: the list takes all of its height and scrolls.
-    const QRect low(0, 20, 1024, 400);
-    EXPECT_EQ(Popover::frame(driverList, QRect(900, 300, 44, 24), low, low, Side::leading),
-              QRect(374, 20, 520, 400));
-    // No room on the leading side: the other side.
-    EXPECT_EQ(Popover::frame(driverList, QRect(100, 400, 44, 24), screen, screen, Side::leading),
-              QRect(150, 182, 520, 460));
-}
-
-TEST(PopoverTest, AnAboveListOpensBelowWithoutRoomAboveAndScrollsInTheLargerSideWhenNeitherHoldsIt) {
-    const QRect screen(0, 0, 1366, 768);
-    EXPECT_EQ(
-        Popover::frame(jobsPanel, QRect(880, 700, 52, 30), screen, QRect(40, 24, 1280, 720), Side::above),
-        QRect(932 - 340, 700 - 6 - 515, 340, 515));
-    EXPECT_EQ(Popover::frame(jobsPanel, QRect(20, 700, 52, 30), screen, QRect(), Side::above).left(), 0);
-    EXPECT_EQ(Popover::frame(jobsPanel, QRect(880, 40, 52, 30), screen, QRect(), Side::above),
-              QRect(592, 76, 340, 515));
-    const QRect low(0, 0, 1366, 600);
-    EXPECT_EQ(Popover::frame(jobsPanel, QRect(880, 320, 52, 30), low, QRect(), Side::above),
-              QRect(592, 0, 340, 314));
-    EXPECT_EQ(Popover::frame(jobsPanel, QRect(880, 250, 52, 30), low, QRect(), Side::above),
-              QRect(592, 286, 340, 314));
+TEST(PopoverTest, OpensBesideOrAboveItsButtonInsideTheWindowWhenItCanAndOnTheScreenAlways) {
+    const QSize driverList(520, 460), jobsPanel(340, 515);
+    const QRect large(0, 0, 1600, 1000), laptop(0, 0, 1366, 768), low(0, 20, 1024, 400),
+        lowWide(0, 0, 1366, 600);
+    // size, button, screen, window, side; the frame
+    const std::tuple<QSize, QRect, QRect, QRect, Side, QRect> cases[] = {
+        // Near the bottom of a window on a large screen: centred on the button the list would hang 170 px
+        // below the window.
+        {driverList, {1230, 760, 44, 24}, large, {0, 0, 1280, 820}, Side::leading, {704, 360, 520, 460}},
+        {driverList, {1230, 400, 44, 24}, large, {0, 0, 1280, 820}, Side::leading, {704, 182, 520, 460}},
+        // A window lower than the list: the screen holds it.
+        {driverList, {1230, 950, 44, 24}, large, {0, 600, 1280, 400}, Side::leading, {704, 540, 520, 460}},
+        // A screen lower than the list: all of its height, and the list scrolls.
+        {driverList, {900, 300, 44, 24}, low, low, Side::leading, {374, 20, 520, 400}},
+        // No room on the leading side: the other side.
+        {driverList, {100, 400, 44, 24}, large, large, Side::leading, {150, 182, 520, 460}},
+        {jobsPanel, {880, 700, 52, 30}, laptop, {40, 24, 1280, 720}, Side::above, {592, 179, 340, 515}},
+        {jobsPanel, {20, 700, 52, 30}, laptop, {}, Side::above, {0, 179, 340, 515}},
+        // No room above: below.
+        {jobsPanel, {880, 40, 52, 30}, laptop, {}, Side::above, {592, 76, 340, 515}},
+        // Neither side holds it: the larger one, and the list scrolls.
+        {jobsPanel, {880, 320, 52, 30}, lowWide, {}, Side::above, {592, 0, 340, 314}},
+        {jobsPanel, {880, 250, 52, 30}, lowWide, {}, Side::above, {592, 286, 340, 314}},
+    };
+    for (const auto& [size, button, screen, window, side, expected] : cases)
+        EXPECT_EQ(Popover::frame(size, button, screen, window, side), expected)
+            << button.x() << "," << button.y() << " on " << screen.height() << " px";
 }

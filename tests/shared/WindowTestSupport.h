@@ -2,6 +2,7 @@
 // readable Qt texts in failure messages, letting queued refreshes run, and where screenshots go.
 #pragma once
 
+#include "GermanLocale.h"
 #include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/shared/Translations.h"
 
@@ -35,6 +36,14 @@ struct ApplicationLook : ::testing::Environment {
     }
 };
 inline const auto* look = ::testing::AddGlobalTestEnvironment(new ApplicationLook);
+
+// A German desktop for the length of a scope: the C library's locale and Qt's default one.
+struct GermanDesktop {
+    GermanLocale process;
+    QLocale saved;
+    GermanDesktop() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    ~GermanDesktop() { QLocale::setDefault(saved); }
+};
 
 // Runs what model changes queued for the views (they refresh once per turn of the event loop).
 inline void settle() {

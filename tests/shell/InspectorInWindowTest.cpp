@@ -140,33 +140,33 @@ TEST_F(InspectorInWindowTest, FieldsKeepTheirRoundedPlatesAndPaddingInsideTheSpl
         EXPECT_EQ(widget->style(), QApplication::style())
             << widget->metaObject()->className() << " " << widget->objectName().toStdString();
 
-    auto check = [&](const char* name, int padding) {
-        QLineEdit* field = get<QLineEdit>(name);
-        field->clearFocus(); // no cursor in the picture
-        const QImage window = showing(field);
-        expectPlate(window, inWindow(field), padding, name);
+    // Each field in a picture of the window scrolled to it; the picture of the last one.
+    auto check = [&](std::initializer_list<const char*> names, int padding) {
+        QImage window;
+        for (const char* name : names) {
+            QLineEdit* field = get<QLineEdit>(name);
+            field->clearFocus(); // no cursor in the picture
+            window = showing(field);
+            expectPlate(window, inWindow(field), padding, name);
+        }
         // Every section is as tall as its rows need at its width, so no row is squeezed over the next.
         for (InspectorSection* section : view->findChildren<InspectorSection*>()) {
             if (section->isVisible() && section->hasHeightForWidth()) {
                 EXPECT_GE(section->height(), section->heightForWidth(section->width()))
-                    << name << ": " << section->title().toStdString();
+                    << section->title().toStdString();
             }
         }
         return window;
     };
-    check("recipeName", 9);
-    check("margin", 8);
+    check({"recipeName"}, 9);
+    check({"margin"}, 8);
     model()->chooseCustomSheet(PrintKit::CustomSheetSize::fromMillimetres(100, 148));
-    check("customWidth", 8);
-    check("customHeight", 8);
+    check({"customWidth", "customHeight"}, 8);
     model()->setPhotosPerSheet(PhotosPerSheet::one);
     model()->setLayoutMode(LayoutMode::exact);
-    check("exactWidth", 8);
-    WindowTest::saveArtifact(check("exactHeight", 8), "window-inspector-fields");
+    WindowTest::saveArtifact(check({"exactWidth", "exactHeight"}, 8), "window-inspector-fields");
     model()->setPhotosPerSheet(PhotosPerSheet::many);
-    check("cellWidth", 8);
-    check("cellHeight", 8);
-    WindowTest::saveArtifact(check("gap", 8), "window-inspector-grid-fields");
+    WindowTest::saveArtifact(check({"cellWidth", "cellHeight", "gap"}, 8), "window-inspector-grid-fields");
 }
 
 TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftToListUnderIt) {
