@@ -1,12 +1,11 @@
 // The print road against the private cupsd: photos and grid pages rendered, sent and followed until CUPS
 // says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; export;
 // the borderless measurement; the demonstration jobs; and no temporary file left behind on any road.
-#include "QuilmPrint/model/PrintRoad.h"
-
 #include "AppTestSupport.h"
 #include "QuilmPrint/model/JobWatch.h"
 #include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModel.h"
+#include "QuilmPrint/model/PrintRoad.h"
 #include "QuilmPrint/model/SheetWork.h"
 #include "TestSupport.h"
 #include "doubles/SetupDouble.h"
@@ -236,12 +235,10 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShown
     EXPECT_EQ(printing->jobs()[1].state, JobState::cancelling);
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::cancelled; }));
     // Purged from the server while it is being followed: the last state stays, with a note.
-    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, forgotten.cupsJobID, 1),
-              IPP_STATUS_REDIRECTION_OTHER_SITE);
+    ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, forgotten.cupsJobID, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
     ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }));
     EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: "))
-        << printing->jobs()[0].note.toStdString();
+    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: ")) << printing->jobs()[0].note.toStdString();
     QTest::qWait(300); // the watcher has stopped: nothing changes any more
     EXPECT_EQ(seen_[forgotten.id].back(), JobState::printing);
     EXPECT_FALSE(printing->jobs()[0].processing);
@@ -473,9 +470,8 @@ TEST(PrintRoadBleedSettleTest, WaitingSheetTakesTheMeasurementItWaitedFor) {
     SheetWork measured = waiting, unmeasured = waiting;
     measured.settleBleed(1.04);
     unmeasured.settleBleed(std::nullopt);
-    EXPECT_EQ(
-        std::make_tuple(measured.sheet.bleedPending, unmeasured.sheet.bleedPending, unmeasured.sheet.bleed),
-        std::make_tuple(false, false, std::optional<PrintKit::BorderlessBleed>()));
+    EXPECT_EQ(std::make_tuple(measured.sheet.bleedPending, unmeasured.sheet.bleedPending, unmeasured.sheet.bleed),
+              std::make_tuple(false, false, std::optional<PrintKit::BorderlessBleed>()));
     EXPECT_EQ(measured.sheet.bleed, PrintKit::BorderlessBleed::autoExpand(a4, 1.04));
     SheetWork settled = measured;
     settled.settleBleed(1.5); // a sheet that was not waiting keeps what it was prepared with

@@ -41,10 +41,7 @@ protected:
         WindowTest::settle();
     }
     template <typename T = QWidget> T* get(const char* name) const {
-        WindowTest::settle();
-        if (T* widget = inspector->findChild<T*>(name))
-            return widget;
-        throw std::runtime_error(std::string("no widget named ") + name);
+        return WindowTest::child<T>(inspector.get(), name);
     }
     QString text(const char* label) const { return get<QLabel>(label)->text(); }
     bool shown(const char* name) const { return get(name)->isVisibleTo(inspector.get()); }

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <stdexcept>
 
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
@@ -49,6 +50,14 @@ struct GermanDesktop {
 inline void settle() {
     for (int turn = 0; turn < 3; ++turn)
         QApplication::processEvents();
+}
+
+// The child of `root` named `name`, once queued refreshes have run; a test that asks for a missing one ends.
+template <typename T = QWidget> T* child(const QWidget* root, const char* name) {
+    settle();
+    if (T* widget = root->findChild<T*>(name))
+        return widget;
+    throw std::runtime_error(std::string("no widget named ") + name);
 }
 
 // The widget laid out, polished and drawn at device pixel ratio 1.

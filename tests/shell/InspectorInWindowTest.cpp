@@ -42,10 +42,7 @@ protected:
     }
     PrintModel* model() const { return view->model(); }
     template <typename T = QWidget> T* get(const char* name) const {
-        WindowTest::settle();
-        if (T* widget = view->findChild<T*>(name))
-            return widget;
-        throw std::runtime_error(std::string("no widget named ") + name);
+        return WindowTest::child<T>(view.get(), name);
     }
     // Scrolls the inspector to `widget` and takes a picture of the whole window.
     QImage showing(QWidget* widget) const {
@@ -55,7 +52,6 @@ protected:
     QRect inWindow(const QWidget* widget) const {
         return {widget->mapTo(view.get(), QPoint(0, 0)), widget->size()};
     }
-    QRect global(const QWidget* widget) const { return {widget->mapToGlobal(QPoint(0, 0)), widget->size()}; }
 
     AppTestSupport::Sandbox sandbox;
     RecordingDesktop& desktop = RecordingDesktop::install();
@@ -67,19 +63,12 @@ protected:
     if (IsSkipped() || HasFatalFailure())                                                                    \
     return
 
-QColor composite(const QColor& top, const QColor& under) {
-    const double alpha = top.alphaF();
-    auto mix = [alpha](int a, int b) { return int(std::lround(a * alpha + b * (1 - alpha))); };
-    return QColor(mix(top.red(), under.red()), mix(top.green(), under.green()),
-                  mix(top.blue(), under.blue()));
-}
-
 // Checks one field in the window's picture: outside its rounded corner the panel shows through, inside its
 // padding lies the plate, and no text reaches into the padding on either side.
 void expectPlate(const QImage& window, const QRect& field, int padding, const char* name) {
     SCOPED_TRACE(name);
     const QColor panel = window.pixelColor(field.center().x(), field.top() - 3);
-    const QColor plate = composite(Theme::control(), panel);
+    const QColor plate = Theme::over(Theme::control(), panel);
     EXPECT_LE(WindowTest::distance(window.pixelColor(field.topLeft()), panel), 2) << "square corner";
     EXPECT_LE(WindowTest::distance(window.pixelColor(field.bottomRight()), panel), 2) << "square corner";
     EXPECT_LE(WindowTest::distance(window.pixelColor(field.left() + 3, field.center().y()), plate), 3);
@@ -219,7 +208,7 @@ TEST_F(InspectorInWindowTest, DriverOptionsOpenBesideTheirButtonInsideTheWindowA
     EXPECT_EQ(frame.size(), QSize(520, 460)); // the window has room for all of it
     EXPECT_TRUE(view->geometry().contains(frame)) << "beyond the window";
     EXPECT_TRUE(view->screen()->availableGeometry().contains(frame)) << "beyond the screen";
-    EXPECT_EQ(frame.right() + 1 + 6, global(button).left()); // on the button's leading side
+    EXPECT_EQ(frame.right() + 1 + 6, button->mapToGlobal(QPoint(0, 0)).x()); // on the button's leading side
     WindowTest::saveArtifact(screenPicture(view.get(), window, list), "window-driver-options");
     list->close();
 }

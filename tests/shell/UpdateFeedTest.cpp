@@ -104,27 +104,26 @@ TEST(UpdateFeedTest, AFeedIsReadOnlyUnderTheBuildsKey) {
               (UpdateFeedEntry{"1.4.0", "새 용지 프로파일", "https://example.invalid/get"}));
     std::string tampered = feed;
     tampered.replace(tampered.find("1.4.0"), 5, "9.4.0");
-    // envelope, key; the failure
-    const std::tuple<std::string, std::string, Code> cases[] = {
-        {envelope(tampered, key.signature(feed)), key.publicKey(), Code::badSignature},
-        {other.envelope(feed), key.publicKey(), Code::badSignature},
-        {envelope(feed, ""), key.publicKey(), Code::badSignature},
-        {envelope(feed, "not base64!"), key.publicKey(), Code::badSignature},
-        {key.envelope(feed), "AAAA", Code::badKey},
-        {"<html>not a feed</html>", key.publicKey(), Code::unreadable},
-        {R"({"feed": 1, "signature": "AAAA"})", key.publicKey(), Code::unreadable},
-        {key.envelope("not json"), key.publicKey(), Code::unreadable},
-        {key.envelope(
-             R"({"schemaVersion": 2, "version": "2", "notes": "", "downloadPage": "https://a.invalid"})"),
-         key.publicKey(), Code::unreadable},
-        {key.envelope(R"({"schemaVersion": 1, "version": "2", "downloadPage": "https://a.invalid"})"),
-         key.publicKey(), Code::unreadable},
-        {key.envelope(feedText("2.0 beta")), key.publicKey(), Code::unreadable},
-        {key.envelope(feedText("2.0", "", "file:///etc/passwd")), key.publicKey(), Code::unreadable},
+    EXPECT_EQ(failure([&] { UpdateFeed::read(key.envelope(feed), "AAAA"); }), Code::badKey);
+    const std::string page = R"("downloadPage": "https://a.invalid")";
+    // the envelope; the failure
+    const std::pair<std::string, Code> cases[] = {
+        {envelope(tampered, key.signature(feed)), Code::badSignature},
+        {other.envelope(feed), Code::badSignature},
+        {envelope(feed, ""), Code::badSignature},
+        {envelope(feed, "not base64!"), Code::badSignature},
+        {"<html>not a feed</html>", Code::unreadable},
+        {R"({"feed": 1, "signature": "AAAA"})", Code::unreadable},
+        {key.envelope("not json"), Code::unreadable},
+        {key.envelope(R"({"schemaVersion": 2, "version": "2", "notes": "", )" + page + "}"),
+         Code::unreadable},
+        {key.envelope(R"({"schemaVersion": 1, "version": "2", )" + page + "}"), Code::unreadable},
+        {key.envelope(feedText("2.0 beta")), Code::unreadable},
+        {key.envelope(feedText("2.0", "", "file:///etc/passwd")), Code::unreadable},
     };
-    for (const auto& [text, publicKey, code] : cases) {
-        const std::string &given = text, &givenKey = publicKey;
-        EXPECT_EQ(failure([&] { UpdateFeed::read(given, givenKey); }), code) << text;
+    for (const auto& [text, code] : cases) {
+        const std::string& given = text;
+        EXPECT_EQ(failure([&] { UpdateFeed::read(given, key.publicKey()); }), code) << text;
     }
 }
 
@@ -200,16 +199,18 @@ struct FeedUpdaterTest : ::testing::Test {
     const QString installed = Updates::installedVersion();
     ~FeedUpdaterTest() override { Updates::shared().reset(); }
 
-    // A build configured with this feed and the key, started as the launch starts it, whose updater gives a
-    // silent server a second.
-    Updates& configured(const std::string& url) {
+    // A build configured with this feed and the key, started as the launch starts it; unless it is the
+    // build's own, its updater gives a silent server a second.
+    Updates& configured(const std::string& url, bool own = false) {
         Updates& updates = Updates::shared();
         updates.reset();
         updates.setBuildSettings({QString::fromStdString(url), QString::fromStdString(key.publicKey())});
-        updates.setControllerFactory([this](Updates& self) {
-            return std::make_unique<FeedUpdater>(self, self.buildSettings(), installed,
-                                                 UpdateFeed::FetchLimits{1, 1});
-        });
+        if (!own) {
+            updates.setControllerFactory([this](Updates& self) {
+                return std::make_unique<FeedUpdater>(self, self.buildSettings(), installed,
+                                                     UpdateFeed::FetchLimits{1, 1});
+            });
+        }
         updates.start();
         return updates;
     }
@@ -278,12 +279,7 @@ TEST_F(FeedUpdaterTest, UnsentSheetsHoldBackTheCommandAndTheUpdaterAskedByItself
         model.start();
     }
     ASSERT_GE(model.unsentSheets(), 1);
-    // The build's own updater, as the launch makes it.
-    Updates& updates = Updates::shared();
-    updates.reset();
-    updates.setBuildSettings(
-        {QString::fromStdString(server.url("/feed.json")), QString::fromStdString(key.publicKey())});
-    updates.start();
+    Updates& updates = configured(server.url("/feed.json"), true);
     auto* updater = dynamic_cast<FeedUpdater*>(updates.controller());
     ASSERT_TRUE(updater);
     updates.checkCommand(nullptr);
