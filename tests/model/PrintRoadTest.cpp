@@ -429,36 +429,6 @@ TEST_F(PrintRoadBleedTest, FailedMeasurementPrintsWithoutCompensationAndSaysSo) 
     EXPECT_EQ(setup_->measurements(), 1);
     EXPECT_FALSE(sandbox_.settings()->contains("bleed.expansion.TestbedP900.A4.Borderless"));
 }
-
-TEST_F(PrintRoadBleedTest, ExportKeepsItsNoticeBeneathPassingOnesUntilItEnds) {
-    REQUIRE_PRINT_SERVER(server);
-    TestDoubles::Gate measuring;
-    measuring.close();
-    setup_->measureCall = [&](const std::string&, const PrintKit::PPDPageSize&) {
-        measuring.pass();
-        return std::optional<double>(1.04);
-    };
-    const std::filesystem::path photo = sandbox_.photoFolder() / "wide.jpg";
-    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(300, 200));
-    auto model = borderless(nullptr, {photo});
-    struct Opens {
-        TestDoubles::Gate& gate;
-        ~Opens() { gate.open(); } // before the model goes, whatever failed
-    } opens{measuring};
-    model->noticeLifetime = std::chrono::milliseconds(50);
-    const std::filesystem::path folder = sandbox_.root() / "export";
-    std::filesystem::create_directories(folder);
-    model->exportPDFs(folder); // the sheet waits for its measurement
-    ASSERT_TRUE(model->notice() && model->notice()->working);
-    const Notice exporting = *model->notice();
-    model->showNotice(Notice{"사진을 읽지 못했습니다: x.jpg", false, std::nullopt});
-    ASSERT_TRUE(waitFor([&] { return model->notice() == exporting; }));
-    measuring.open();
-    ASSERT_TRUE(waitFor([&] { return model->notice() && !model->notice()->working; }));
-    EXPECT_EQ(*model->notice(), (Notice{"PDF 1개를 저장했습니다", false, folder / "wide.pdf"}));
-    // The result passes too, and the export's notice, its work done, does not come back.
-    EXPECT_TRUE(waitFor([&] { return !model->notice(); }));
-}
 } // namespace
 
 namespace {
@@ -528,6 +498,10 @@ TEST(ExportModelTest, ExportsWhatPrintingSubmitsUnderNamesThatReplaceNothing) {
     ASSERT_TRUE(AppTestSupport::waitFor([&] { return !model->failure().isEmpty(); }));
     EXPECT_FALSE(model->notice());
     EXPECT_FALSE(std::filesystem::exists(sandbox_.root() / "missing"));
+    // Its work ended, the export's notice does not come back when a later notice passes.
+    model->noticeLifetime = std::chrono::milliseconds(1);
+    model->showNotice(Notice{"사진을 읽지 못했습니다: x.jpg", false, std::nullopt});
+    EXPECT_TRUE(AppTestSupport::waitFor([&] { return !model->notice(); }));
 }
 } // namespace
 
