@@ -85,30 +85,6 @@ void expectPlate(const QImage& window, const QRect& field, int padding, const ch
     EXPECT_GT(textInk, 10) << "no text drawn";
 }
 
-// The entries an open menu shows, top to bottom: items by title, "[title]" for headings, "-" for dividers.
-// An entry Qt hides has no place in the menu.
-QStringList shownEntries(const QMenu* menu) {
-    QStringList shown;
-    for (QAction* action : menu->actions()) {
-        const QRect place = menu->actionGeometry(action);
-        if (!action->isVisible() || place.isEmpty())
-            continue;
-        EXPECT_TRUE(menu->rect().contains(place)) << action->text().toStdString();
-        shown << (action->isSeparator() ? (action->text().isEmpty() ? "-" : "[" + action->text() + "]")
-                                        : action->text());
-    }
-    return shown;
-}
-
-// Opens the chip's menu where the chip itself opens it, and returns what it shows.
-QMenu* openMenu(MenuChip* chip) {
-    QMenu* menu = chip->menu();
-    menu->popup(chip->mapToGlobal(QPoint(0, chip->height())));
-    WindowTest::settle();
-    EXPECT_TRUE(menu->isVisible());
-    return menu;
-}
-
 // The screen as the user sees it: the window at its place and an open popup window at its own place, which
 // may reach beyond the window.
 QImage screenPicture(QWidget* view, const QImage& window, QWidget* popup) {
@@ -118,6 +94,38 @@ QImage screenPicture(QWidget* view, const QImage& window, QWidget* popup) {
     painter.drawImage(view->geometry().topLeft(), window);
     painter.drawImage(popup->geometry().topLeft(), WindowTest::grab(popup));
     return screen;
+}
+
+// Opens the chip's menu where the chip opens it, over the window's picture saved as `artifact`, and returns
+// the entries it shows, top to bottom: items by title, "[title]" for headings, "-" for dividers. An entry Qt
+// hides has no place in the menu; a heading is drawn, not only placed.
+QStringList shownEntries(QWidget* view, MenuChip* chip, const QImage& window, const QString& artifact) {
+    QMenu* menu = chip->menu();
+    menu->popup(chip->mapToGlobal(QPoint(0, chip->height())));
+    WindowTest::settle();
+    EXPECT_TRUE(menu->isVisible());
+    const QImage picture = WindowTest::grab(menu);
+    QStringList shown;
+    for (QAction* action : menu->actions()) {
+        const QRect place = menu->actionGeometry(action);
+        if (!action->isVisible() || place.isEmpty())
+            continue;
+        EXPECT_TRUE(menu->rect().contains(place)) << action->text().toStdString();
+        if (!action->isSeparator() || action->text().isEmpty()) {
+            shown << (action->isSeparator() ? "-" : action->text());
+            continue;
+        }
+        shown << "[" + action->text() + "]";
+        const QColor ground = picture.pixelColor(place.left() + 1, place.center().y());
+        int ink = 0;
+        for (int y = place.top(); y <= place.bottom(); ++y)
+            for (int x = place.left(); x <= place.right(); ++x)
+                ink += WindowTest::distance(picture.pixelColor(x, y), ground) > 60;
+        EXPECT_GT(ink, 20) << action->text().toStdString();
+    }
+    WindowTest::saveArtifact(screenPicture(view, window, menu), artifact);
+    menu->close();
+    return shown;
 }
 
 } // namespace
@@ -167,33 +175,17 @@ TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftTo
     ASSERT_TRUE(model()->recipe()->color.app);
     // The printer's only profile is the suggestion: the second heading ends the menu, with no item under it.
     MenuChip* chip = get<MenuChip>("profile");
-    QImage window = showing(chip);
-    QMenu* menu = openMenu(chip);
-    EXPECT_EQ(shownEntries(menu), (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper",
-                                               "[모든 프린터 프로파일]"}));
-    // The last heading is drawn, not only placed: its line of the open menu carries text.
-    const QImage picture = WindowTest::grab(menu);
-    const QRect heading = menu->actionGeometry(menu->actions().back());
-    const QColor ground = picture.pixelColor(heading.left() + 1, heading.center().y());
-    int ink = 0;
-    for (int y = heading.top(); y <= heading.bottom(); ++y)
-        for (int x = heading.left(); x <= heading.right(); ++x)
-            ink += WindowTest::distance(picture.pixelColor(x, y), ground) > 60;
-    EXPECT_GT(ink, 20);
-    WindowTest::saveArtifact(screenPicture(view.get(), window, menu), "window-profile-menu");
-    menu->close();
-
+    EXPECT_EQ(
+        shownEntries(view.get(), chip, showing(chip), "window-profile-menu"),
+        (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper", "[모든 프린터 프로파일]"}));
     // The profile file is gone: the printer has no profile at all, and the menu still opens on its heading.
     std::filesystem::remove(profile);
     AppTestSupport::selectAndWait(*model(), AppTestSupport::p900Queue);
     ASSERT_TRUE(model()->profiles().empty());
     ASSERT_TRUE(model()->recipe()->color.app);
     EXPECT_EQ(get<QLabel>("profileWarning")->text(), "이 용지에 맞는 프로파일을 찾지 못했습니다.");
-    window = showing(chip);
-    menu = openMenu(chip);
-    EXPECT_EQ(shownEntries(menu), QStringList{"[모든 프린터 프로파일]"});
-    WindowTest::saveArtifact(screenPicture(view.get(), window, menu), "window-profile-menu-no-profiles");
-    menu->close();
+    EXPECT_EQ(shownEntries(view.get(), chip, showing(chip), "window-profile-menu-no-profiles"),
+              QStringList{"[모든 프린터 프로파일]"});
 }
 
 TEST_F(InspectorInWindowTest, DriverOptionsOpenBesideTheirButtonInsideTheWindowAndOnTheScreen) {
