@@ -142,6 +142,9 @@ EOF
 #!/bin/sh
 cat >/dev/null
 echo "ERROR: The test printer refuses every job" >&2
+# cupsd reads a filter's messages and its exit in whichever order they reach it; an exit read first leaves
+# the job with cupsd's own "Filter failed". The pause lets the message arrive first.
+sleep 1
 exit 1
 EOF
     # Enlarges the page image of a borderless page size by 1.04 about the page's centre, the way an
