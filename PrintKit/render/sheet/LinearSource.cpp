@@ -222,12 +222,15 @@ void paintWindow(const DecodedImage& image, const LinearSourcePainter& painter,
                                    3, painter.alphaIndex, painter.premultiplied, painter.swap);
             });
     } else {
-        // Canonical pixels wider than the bitmap's (CMYK, Lab) go through a scratch block per group of rows.
+        // Canonical pixels wider than the bitmap's (CMYK, Lab) go through a scratch block per group of rows:
+        // a few rows, since every job running holds its block, and those of a wide window add up to megabytes
+        // at the moment the window's bitmap and the sheet's bands are held too.
+        constexpr int matchedRows = 8;
         const int channels = painter.canonicalChannels();
-        const int groups = (count + Orientation::walkGroup - 1) / Orientation::walkGroup;
+        const int groups = (count + matchedRows - 1) / matchedRows;
         LanczosResampler::parallel(groups, [&](int group) {
-            const int top = group * Orientation::walkGroup;
-            const int groupRows = std::min(Orientation::walkGroup, count - top);
+            const int top = group * matchedRows;
+            const int groupRows = std::min(matchedRows, count - top);
             std::vector<Out> scratch(static_cast<std::size_t>(groupRows) * static_cast<std::size_t>(cols) *
                                      static_cast<std::size_t>(channels));
             Orientation::walk(origin + static_cast<std::ptrdiff_t>(top) * stepY, stepX, stepY, cols,
