@@ -209,8 +209,8 @@ void rowPortable(const Evaluator& e, const float* in, std::uint16_t* out, std::s
 
 #if defined(__x86_64__)
 // Four pixels at a time, each value in its own lane with the one-pixel arithmetic above, in double precision
-// where that is double. Pixels with values the encoding does not keep go through Little CMS; codes the
-// estimate misses by more than one are found one lane at a time.
+// where that is double. Pixels with values the encoding does not keep go through Little CMS; a code the
+// estimate does not hit at once, or one inside a curve's window, is found one lane at a time.
 
 // Little CMS's rounding of four values to 16-bit codes, as saturateWord: (d − 32767) rounded to a multiple
 // of 2⁻¹⁶ through the same double addition, then floored.
@@ -236,8 +236,8 @@ __attribute__((target("avx2"))) inline __m256d inverseLightness(__m256d t) {
 // The first and second halves of four pairs of floats read at the given indices of a table (scale in bytes),
 // in four loads of two floats each, which the processor overlaps better than one gather.
 template <int Scale>
-__attribute__((target("avx2"))) inline void gatherPairs(const float* table, __m128i index, __m128& first,
-                                                        __m128& second) {
+__attribute__((target("avx2"))) inline void loadPairs(const float* table, __m128i index, __m128& first,
+                                                      __m128& second) {
     const auto* base = reinterpret_cast<const char*>(table);
     const auto pair = [base](int i) {
         return reinterpret_cast<const double*>(base + std::ptrdiff_t{Scale} * i);
@@ -331,12 +331,12 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
             const __m128i i =
                 _mm_cvttps_epi32(_mm_min_ps(t, _mm_set1_ps(static_cast<float>(estimateSteps - 1))));
             __m128 value, step;
-            gatherPairs<8>(codes.estimate.data(), i, value, step);
+            loadPairs<8>(codes.estimate.data(), i, value, step);
             const __m128 estimate = _mm_add_ps(value, _mm_mul_ps(_mm_sub_ps(t, _mm_cvtepi32_ps(i)), step));
             __m128i k = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(estimate, _mm_setzero_ps()),
                                                     _mm_set1_ps(static_cast<float>(lastCode))));
             __m128 low, high;
-            gatherPairs<4>(codes.thresholds.data(), k, low, high);
+            loadPairs<4>(codes.thresholds.data(), k, low, high);
             const __m128 up = _mm_cmpge_ps(y, high);
             const __m128 down = _mm_cmplt_ps(y, low);
             k = _mm_add_epi32(_mm_sub_epi32(k, _mm_castps_si128(up)), _mm_castps_si128(down));
