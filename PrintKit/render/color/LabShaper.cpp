@@ -658,6 +658,12 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
         (*flags & (cmsFLAGS_GAMUTCHECK | cmsFLAGS_SOFTPROOFING | cmsFLAGS_NULLTRANSFORM))) {
         return FALSE;
     }
+    // The arithmetic reproduced is that of Little CMS 2.14, which rounds float Lab to its 16-bit encoding
+    // when the output has 16-bit samples; other versions may convert such a transform in floating point
+    // throughout, and are left to do so until they are checked too.
+    if (cmsGetEncodedCMMversion() / 10 != 214) {
+        return FALSE;
+    }
     try {
         std::unique_ptr<Evaluator> e = build(*lut);
         if (!e) {
