@@ -8,15 +8,20 @@
 # Each case runs under taskset on 1, 2 and all cores, RUNS times (median reported) after WARMUP untimed runs,
 # with peak memory from /usr/bin/time -v; then a table of times, memory and ratios is printed. (The first
 # runs after another program wrote its sheet can take twice the system time while the kernel hands memory
-# back out; the untimed runs let each program start from the same state.) A quality cross-check follows: our
-# image stream against ImageMagick's output of the same sheet (sharpening off on both sides, since the two
-# sharpen differently), with a PSNR floor, and deliberately faulty ImageMagick variants (resampled in gamma
-# space, shifted half a pixel, turned the wrong way) to show the floor catches such faults.
+# back out; the untimed runs let each program start from the same state.) With COLD=1 every timed run starts
+# cold instead, without untimed runs: the sheets of earlier runs are deleted, the page cache is dropped (as
+# root) and the machine waits COLD_WAIT seconds, long enough for a virtual machine to hand the freed memory
+# back to its host, so that each program finds its memory afresh and reads its photo from the disk.
+# A quality cross-check follows: our image stream against ImageMagick's output of the same sheet (sharpening
+# off on both sides, since the two sharpen differently), with a PSNR floor, and deliberately faulty
+# ImageMagick variants (resampled in gamma space, shifted half a pixel, turned the wrong way) to show the
+# floor catches such faults.
 #
 # Usage: bench/compare.sh [CASE ...]     cases: headline adobe16 prophoto16 small (default: headline adobe16
 #                                        small); adobe16 and prophoto16 are 16-bit TIFFs in wide spaces,
 #                                        printed with printer-managed colour (sRGB out)
-# Environment: RUNS (3), WARMUP (1), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_BENCH_INPUTS
+# Environment: RUNS (3), WARMUP (1), COLD (0), COLD_WAIT (20), CORES ("1 2 all"), QUILM_BUILD (build/release),
+#              QUILM_BENCH_INPUTS
 #              (/tmp/quilm-bench-inputs), QUILM_COMPARE_WORK (/tmp/quilm-compare), PSNR_FLOOR (42),
 #              PEERS ("magick vips": the peers to time; the quality check always uses ImageMagick).
 set -euo pipefail
@@ -27,11 +32,18 @@ inputs=${QUILM_BENCH_INPUTS:-/tmp/quilm-bench-inputs}
 work=${QUILM_COMPARE_WORK:-/tmp/quilm-compare}
 runs=${RUNS:-3}
 warmup=${WARMUP:-1}
+cold=${COLD:-0}
+cold_wait=${COLD_WAIT:-20}
 cores_list=${CORES:-"1 2 all"}
 peers=${PEERS:-"magick vips"}
 psnr_floor=${PSNR_FLOOR:-42}
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(headline adobe16 small)
+
+if [ "$cold" = 1 ]; then
+    [ "$(id -u)" -eq 0 ] || { echo "COLD=1 drops the page cache, which needs root" >&2; exit 1; }
+    warmup=0
+fi
 
 # ---- tools ----
 SUDO=""
@@ -133,7 +145,14 @@ measure() {
         taskset -c "$cpus" "$@" >/dev/null 2>&1 || true
     done
     for ((i = 0; i < runs; i++)); do
-        sync
+        if [ "$cold" = 1 ]; then
+            rm -f "$work/ours.pdf" "$work/vips.tif" "$work/magick.tif"
+            sync
+            echo 3 >/proc/sys/vm/drop_caches
+            sleep "$cold_wait"
+        else
+            sync
+        fi
         /usr/bin/time -v -o "$work/time.txt" taskset -c "$cpus" "$@" >/dev/null 2>"$work/stderr.txt" || {
             echo "failed: $*" >&2
             cat "$work/stderr.txt" >&2
@@ -151,7 +170,8 @@ measure() {
 }
 
 # ---- timing ----
-printf '\nSheet renders, median of %d runs (seconds; peak memory in MB)\n\n' "$runs"
+printf '\nSheet renders, median of %d runs (seconds; peak memory in MB)%s\n\n' "$runs" \
+    "$([ "$cold" = 1 ] && echo ", each starting cold")"
 printf '%-10s %4s | %8s %6s | %8s %6s | %8s %6s | %8s %8s\n' case cores ours MB magick MB vips MB "IM/ours" "vips/ours"
 printf '%s\n' "----------------+-----------------+-----------------+-----------------+------------------"
 for name in "${cases[@]}"; do

@@ -1,5 +1,6 @@
 #include "PrintKit/render/sheet/LinearSource.h"
 
+#include "PrintKit/render/color/LabShaper.h"
 #include "PrintKit/render/decode/ColorProfiles.h"
 #include "PrintKit/render/decode/ImageDecoder.h"
 #include "PrintKit/render/decode/SheetRenderError.h"
@@ -113,6 +114,22 @@ struct LinearSourcePainter {
 
 namespace {
 
+void ignoreColorEngineMessage(cmsContext, cmsUInt32Number, const char*) {}
+
+// The colour matching of painted windows: Little CMS in a context of the process's own, where a Lab photo's
+// conversion to its working space runs through LabShaper (the same codes, without a power function per
+// sample). Never destroyed, like Little CMS's global context, which serves if this one cannot be made.
+cmsContext paintingContext() {
+    static const cmsContext context = [] {
+        cmsContext c = cmsCreateContext(LabShaper::plugin(), nullptr);
+        if (c) {
+            cmsSetLogErrorHandlerTHR(c, ignoreColorEngineMessage);
+        }
+        return c;
+    }();
+    return context;
+}
+
 // The profile that describes the samples: the embedded one when it suits the image's model, otherwise the
 // default for that model.
 const std::string& sourceProfile(const DecodedImage& image) {
@@ -205,12 +222,15 @@ void paintWindow(const DecodedImage& image, const LinearSourcePainter& painter,
                                    3, painter.alphaIndex, painter.premultiplied, painter.swap);
             });
     } else {
-        // Canonical pixels wider than the bitmap's (CMYK, Lab) go through a scratch block per group of rows.
+        // Canonical pixels wider than the bitmap's (CMYK, Lab) go through a scratch block per group of rows:
+        // a few rows, since every job running holds its block, and those of a wide window add up to megabytes
+        // at the moment the window's bitmap and the sheet's bands are held too.
+        constexpr int matchedRows = 8;
         const int channels = painter.canonicalChannels();
-        const int groups = (count + Orientation::walkGroup - 1) / Orientation::walkGroup;
+        const int groups = (count + matchedRows - 1) / matchedRows;
         LanczosResampler::parallel(groups, [&](int group) {
-            const int top = group * Orientation::walkGroup;
-            const int groupRows = std::min(Orientation::walkGroup, count - top);
+            const int top = group * matchedRows;
+            const int groupRows = std::min(matchedRows, count - top);
             std::vector<Out> scratch(static_cast<std::size_t>(groupRows) * static_cast<std::size_t>(cols) *
                                      static_cast<std::size_t>(channels));
             Orientation::walk(origin + static_cast<std::ptrdiff_t>(top) * stepY, stepX, stepY, cols,
@@ -373,10 +393,11 @@ void LinearSource::preparePainter() {
         const std::string& profile = sourceProfile(image);
         painter->match = image.model != ColorModel::rgb || profile != space_.icc;
         if (painter->match) {
-            cmsHPROFILE from =
-                cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
-            cmsHPROFILE to =
-                cmsOpenProfileFromMem(space_.icc.data(), static_cast<cmsUInt32Number>(space_.icc.size()));
+            const cmsContext context = paintingContext();
+            cmsHPROFILE from = cmsOpenProfileFromMemTHR(context, profile.data(),
+                                                        static_cast<cmsUInt32Number>(profile.size()));
+            cmsHPROFILE to = cmsOpenProfileFromMemTHR(context, space_.icc.data(),
+                                                      static_cast<cmsUInt32Number>(space_.icc.size()));
             const cmsUInt32Number space = image.model == ColorModel::gray   ? PT_GRAY
                                           : image.model == ColorModel::cmyk ? PT_CMYK
                                           : image.model == ColorModel::lab  ? PT_Lab
@@ -388,8 +409,8 @@ void LinearSource::preparePainter() {
                                           (painter->kind == LinearSourcePainter::Kind::f32 ? FLOAT_SH(1) : 0);
             if (from && to) {
                 painter->transform =
-                    cmsCreateTransform(from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8, INTENT_PERCEPTUAL,
-                                       cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
+                    cmsCreateTransformTHR(context, from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8,
+                                          INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
             }
             if (from) {
                 cmsCloseProfile(from);

@@ -2,8 +2,10 @@
 
 #include "PrintKit/support/Numbers.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <system_error>
@@ -108,6 +110,31 @@ int atomicDescriptor(const FileIO::AtomicFile& file) {
     return file.fd();
 }
 
+// Direct writes start and end on boundaries of the device's logical blocks, from memory aligned alike: this
+// covers the common block sizes. A file system that asks for more refuses the first write, and the samples
+// go through the page cache.
+constexpr std::size_t directBlock = PDFImageWriter::inPlaceRoom;
+
+bool blockAligned(const void* memory) {
+    return reinterpret_cast<std::uintptr_t>(memory) % directBlock == 0;
+}
+
+// Writes every byte at the offset, retrying partial and interrupted writes.
+void writeAllAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
+    while (size > 0) {
+        const ssize_t count = ::pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw std::system_error(errno, std::generic_category(), "write failed");
+        }
+        data += count;
+        size -= static_cast<std::size_t>(count);
+        offset += count;
+    }
+}
+
 int borrowedDescriptor(int fd) {
     if (fd < 0) {
         throw std::system_error(EBADF, std::generic_category(), "PDF output descriptor");
@@ -125,6 +152,7 @@ PDFImageWriter::PDFImageWriter(int fd, bool owned, Size pageSize, std::string cr
 // completed, so the destructor runs and closes an owned file.
 PDFImageWriter::PDFImageWriter(const std::filesystem::path& path, Size pageSize, std::string creator)
     : PDFImageWriter(openFile(path, pageSize), true, pageSize, std::move(creator)) {
+    path_ = path;
     write(header);
 }
 
@@ -135,6 +163,7 @@ PDFImageWriter::PDFImageWriter(int fd, Size pageSize, std::string creator)
 
 PDFImageWriter::PDFImageWriter(FileIO::AtomicFile& file, Size pageSize, std::string creator)
     : PDFImageWriter(atomicDescriptor(file), false, checkedPageSize(pageSize), std::move(creator)) {
+    path_ = file.temporaryPath();
     write(header);
 }
 
@@ -142,6 +171,7 @@ PDFImageWriter::~PDFImageWriter() {
     if (owned_ && fd_ >= 0) {
         ::close(fd_); // an abandoned file: its close error has nobody to go to
     }
+    releaseDirect();
 }
 
 void PDFImageWriter::requireOpenForWriting() const {
@@ -341,6 +371,109 @@ void PDFImageWriter::writeImageBytes(const void* bytes, std::size_t count) {
     open_->written += static_cast<std::int64_t>(count);
 }
 
+bool PDFImageWriter::directDescriptor() {
+    if (!directTried_) {
+        directTried_ = true;
+#if defined(O_DIRECT)
+        if (!path_.empty()) {
+            direct_ = ::open(path_.c_str(), O_WRONLY | O_DIRECT | O_CLOEXEC);
+        }
+#endif
+    }
+    return direct_ >= 0;
+}
+
+void PDFImageWriter::releaseDirect() noexcept {
+    if (direct_ >= 0) {
+        ::close(direct_); // it only ever wrote what fd_ could have written
+        direct_ = -1;
+    }
+}
+
+// Writes whole blocks through the direct descriptor; returns how many bytes went. Less than all when the file
+// system refuses a direct write (unaligned for it, or cut short off a block boundary): the descriptor is then
+// given up and the caller writes the rest the ordinary way.
+std::size_t PDFImageWriter::writeDirect(const char* blocks, std::size_t count, std::int64_t offset) {
+    std::size_t done = 0;
+    while (direct_ >= 0 && done < count) {
+        const ssize_t written = ::pwrite(direct_, blocks + done, count - done,
+                                         static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0 && errno != EINVAL) {
+            throw std::system_error(errno, std::generic_category(), "write failed");
+        }
+        if (written > 0) {
+            done += static_cast<std::size_t>(written);
+        }
+        if (written <= 0 || done % directBlock != 0) {
+            releaseDirect();
+        }
+    }
+    return done;
+}
+
+// The samples up to the image's first block boundary go through the page cache with the objects before them.
+// From there on each call writes, from the start of its buffer, the samples carried from the call before
+// followed by its own, as far as the last whole block, and carries the rest.
+void PDFImageWriter::writeImageBytesInPlace(void* bytes, std::size_t count) {
+    requireOpenForWriting();
+    if (!open_) {
+        throw std::logic_error("PDFImageWriter::writeImageBytes with no image open");
+    }
+    char* buffer = static_cast<char*>(bytes);
+    const char* samples = buffer;
+    if (!streaming_) {
+        if (!blockAligned(buffer) || !directDescriptor()) {
+            writeImageBytes(bytes, count);
+            return;
+        }
+        const std::size_t past = static_cast<std::size_t>(position_) % directBlock;
+        const std::size_t head = std::min(count, past == 0 ? 0 : directBlock - past);
+        writeImageBytes(samples, head);
+        samples += head;
+        count -= head;
+        if (count == 0) {
+            return;
+        }
+        streaming_ = true;
+        carried_ = 0;
+    }
+    const std::int64_t at = position_ - static_cast<std::int64_t>(carried_); // on a block boundary
+    if (direct_ >= 0 && blockAligned(buffer)) {
+        std::memmove(buffer + carried_, samples, count);
+        std::memcpy(buffer, carry_.data(), carried_);
+        const std::size_t total = carried_ + count;
+        const std::size_t whole = total / directBlock * directBlock;
+        const std::size_t done = writeDirect(buffer, whole, at);
+        writeAllAt(fd_, buffer + done, whole - done, at + static_cast<std::int64_t>(done));
+        carried_ = total - whole;
+        std::memcpy(carry_.data(), buffer + whole, carried_);
+    } else {
+        // Direct writes given up (or a buffer they cannot start from): from here on through the page cache.
+        releaseDirect();
+        writeAllAt(fd_, carry_.data(), carried_, at);
+        writeAllAt(fd_, samples, count, position_);
+        carried_ = 0;
+    }
+    position_ += static_cast<std::int64_t>(count);
+    open_->written += static_cast<std::int64_t>(count);
+}
+
+// Writes the carried samples and brings fd_ to the end of the image's stream.
+void PDFImageWriter::settleDirect() {
+    if (!streaming_) {
+        return;
+    }
+    writeAllAt(fd_, carry_.data(), carried_, position_ - static_cast<std::int64_t>(carried_));
+    carried_ = 0;
+    streaming_ = false;
+    if (::lseek(fd_, static_cast<off_t>(position_), SEEK_SET) < 0) {
+        throw std::system_error(errno, std::generic_category(), "write failed");
+    }
+}
+
 void PDFImageWriter::endImage() {
     if (!open_) {
         return;
@@ -349,6 +482,7 @@ void PDFImageWriter::endImage() {
         throw PDFImageWriterError(PDFImageWriterErrorCode::wrongImageSize,
                                   integer(open_->written) + "/" + integer(open_->expected));
     }
+    settleDirect();
     write(streamEnd);
     open_.reset();
 }
@@ -392,6 +526,7 @@ void PDFImageWriter::finish() {
     table += trailerText(objects, catalog, info, xrefOffset);
     write(table);
 
+    releaseDirect();
     if (owned_) {
         int fd = fd_;
         fd_ = -1; // closed exactly once, whatever close reports

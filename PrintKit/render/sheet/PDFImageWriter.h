@@ -8,6 +8,7 @@
 #include "PrintKit/support/FileIO.h"
 #include "PrintKit/support/Geometry.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -69,6 +70,16 @@ public:
     // big-endian.
     void writeImageBytes(const void* bytes, std::size_t count);
     void writeImageBytes(std::string_view bytes) { writeImageBytes(bytes.data(), bytes.size()); }
+    // The room past the samples that writeImageBytesInPlace may use.
+    static constexpr std::size_t inPlaceRoom = 4096;
+    // The same samples from a buffer the writer may rearrange: it starts on a page boundary, inPlaceRoom
+    // bytes past the samples are the writer's too, and nothing in it is needed afterwards. Writers that know
+    // the file's path (the ones made from a path or an AtomicFile) then write the samples past the page cache
+    // where the file system allows it, in whole blocks from the buffer itself: a sheet's hundreds of
+    // megabytes never have to find pages of memory first, which costs more than computing them when that
+    // memory is cold (as in a virtual machine that hands freed memory back to its host), and the program
+    // never reads them back. The file's bytes are the same either way.
+    void writeImageBytesInPlace(void* bytes, std::size_t count);
     // Closes the open image after checking that exactly width × height × 6 bytes came; does nothing when no
     // image is open. On a wrong count it throws and leaves the image open.
     void endImage();
@@ -97,6 +108,10 @@ private:
     PDFImageWriter(int fd, bool owned, Size pageSize, std::string creator);
 
     void write(std::string_view bytes);
+    bool directDescriptor();
+    std::size_t writeDirect(const char* blocks, std::size_t count, std::int64_t offset);
+    void releaseDirect() noexcept;
+    void settleDirect();
     std::int64_t begin();
     std::int64_t object(const std::string& text);
     std::int64_t stream(const std::string& dictionary, std::string_view data);
@@ -120,6 +135,17 @@ private:
     std::vector<ProfileObject> profileObjects_;
     std::optional<OpenImage> open_;
     bool finished_ = false;
+
+    // Direct writes of samples (writeImageBytesInPlace): a second descriptor of the file, opened at the first
+    // such write; -1 when there is none or the file system refused one. While an image streams this way its
+    // samples go to the file by offset and fd_'s position stays behind until the image ends.
+    std::filesystem::path path_;
+    int direct_ = -1;
+    bool directTried_ = false;
+    bool streaming_ = false;
+    // The samples after the last whole block written, carried to the next call.
+    std::array<char, inPlaceRoom> carry_{};
+    std::size_t carried_ = 0;
 };
 
 } // namespace PrintKit

@@ -294,10 +294,12 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
                 : nullptr;
     // Two output buffers: one band is written to the file while the next is computed. Declared before the
     // pending write, so that an error unwinding this frame waits for the write before freeing its buffer.
-    // The paper conversion works in place, on the rounded samples.
+    // The paper conversion works in place, on the rounded samples. Each has the room past its samples that
+    // the writer may use when it writes them in place.
     PageBuffer outputMemory[2];
-    std::uint16_t* output[2] = {bandBuffer<std::uint16_t>(outputMemory[0], product(width, ownRows, 6) * 3),
-                                bandBuffer<std::uint16_t>(outputMemory[1], product(width, ownRows, 6) * 3)};
+    const std::size_t outputSamples = product(width, ownRows, 6) * 3 + PDFImageWriter::inPlaceRoom / 2;
+    std::uint16_t* output[2] = {bandBuffer<std::uint16_t>(outputMemory[0], outputSamples),
+                                bandBuffer<std::uint16_t>(outputMemory[1], outputSamples)};
     std::future<void> writing;
 
     // Rows of `sharpened`: output rows heldTop ..< heldBottom, the first at the buffer's start. The halo
@@ -386,7 +388,7 @@ void write(const std::shared_ptr<LinearSource>& source, const Rect& crop, std::i
         }
         const std::size_t bytes = static_cast<std::size_t>(n) * static_cast<std::size_t>(width) * 6;
         writing = std::async(std::launch::async, [&into, out, bytes, descriptor] {
-            into.writeImageBytes(out, bytes);
+            into.writeImageBytesInPlace(out, bytes);
             startWriteBack(descriptor);
         });
         parity ^= 1;

@@ -1,16 +1,22 @@
 #include "PrintKit/render/sheet/PDFImageWriter.h"
 
 #include "GermanLocale.h"
+#include "PrintKit/support/PageBuffer.h"
 #include "SheetProbe.h"
 #include "TestProfiles.h"
 #include "TestSupport.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
+#include <memory>
+#include <random>
 #include <sstream>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace PrintKit;
@@ -324,4 +330,132 @@ TEST(PDFImageWriterTest, ChecksTheImageByteCountAndAnAbandonedSheetLeavesTheOldF
     // The abandoned sheet left the previous file alone and nothing behind.
     EXPECT_NE(TestSupport::readFile(target).find(std::string(24, '\1') + "\nendstream"), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+namespace {
+
+// Two images of noise, in bands of many sizes (one row, a few rows, more than a block, the rest), the first
+// after a profile stream so that its samples start off any block boundary, the second smaller than a block.
+struct Noise {
+    std::vector<std::string> first, second;
+};
+
+Noise noise() {
+    std::mt19937 random(11);
+    auto band = [&](std::size_t bytes) {
+        std::string b(bytes, '\0');
+        for (char& c : b) {
+            c = static_cast<char>(random());
+        }
+        return b;
+    };
+    Noise n;
+    for (int rows : {1, 3, 37, 100, 159}) {
+        n.first.push_back(band(static_cast<std::size_t>(rows) * 1000 * 6));
+    }
+    n.second = {band(7 * 2 * 6), band(7 * 3 * 6)};
+    return n;
+}
+
+// Memory that starts on a page boundary.
+std::unique_ptr<char, decltype(&std::free)> pageAligned(std::size_t bytes) {
+    return {static_cast<char*>(std::aligned_alloc(4096, (bytes + 4095) / 4096 * 4096)), &std::free};
+}
+
+// Writes the two images; `inPlace` says whether each band goes to writeImageBytesInPlace from a buffer of
+// its own, starting `offset` bytes past a page boundary, with the room the writer may use after it.
+void writeNoise(PDFImageWriter& writer, const Noise& n, bool inPlace, std::size_t offset = 0) {
+    auto image = [&](const std::vector<std::string>& bands, int width, int height, const ColorSpace& space) {
+        writer.beginImage(Rect(0, 0, 10, 10), width, height, space);
+        for (const std::string& b : bands) {
+            if (!inPlace) {
+                writer.writeImageBytes(b);
+                continue;
+            }
+            const std::size_t size = offset + b.size() + PDFImageWriter::inPlaceRoom;
+            auto buffer = pageAligned(size);
+            std::memset(buffer.get(), 0x5A, size);
+            std::memcpy(buffer.get() + offset, b.data(), b.size());
+            writer.writeImageBytesInPlace(buffer.get() + offset, b.size());
+        }
+        writer.endImage();
+    };
+    image(n.first, 1000, 300, ColorSpace::iccBased(srgbProfile()));
+    image(n.second, 7, 5, ColorSpace::deviceRGB());
+    writer.finish();
+}
+
+// Whether the file system of the folder takes direct writes at all.
+bool takesDirectWrites(const std::filesystem::path& folder) {
+    const std::filesystem::path probe = folder / "probe";
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_DIRECT, 0644);
+    bool takes = false;
+    if (fd >= 0) {
+        auto block = pageAligned(4096);
+        std::memset(block.get(), 0, 4096);
+        takes = ::pwrite(fd, block.get(), 4096, 0) == 4096;
+        ::close(fd);
+    }
+    std::filesystem::remove(probe);
+    return takes;
+}
+
+// How many of the file's pages from byte `from` to byte `to` are in the page cache.
+int cachedPages(const std::filesystem::path& path, std::int64_t from, std::int64_t to) {
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(path));
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+    ::close(fd);
+    const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> resident(
+        static_cast<std::size_t>((static_cast<std::int64_t>(size) + page - 1) / page));
+    ::mincore(map, size, resident.data());
+    ::munmap(map, size);
+    int cached = 0;
+    for (std::int64_t p = from / page; p < to / page; ++p) {
+        cached += resident[static_cast<std::size_t>(p)] & 1;
+    }
+    return cached;
+}
+
+} // namespace
+
+TEST(PDFImageWriterTest, SamplesWrittenInPlaceMakeTheSameFileWithoutPassingThroughMemory) {
+    TemporaryDirectory folder;
+    const Noise n = noise();
+    {
+        PDFImageWriter writer(folder / "reference.pdf", Size{100, 100}, "Quilm Print");
+        writeNoise(writer, n, false);
+    }
+    const std::string reference = TestSupport::readFile(folder / "reference.pdf");
+    {
+        FileIO::AtomicFile file(folder / "direct.pdf");
+        PDFImageWriter writer(file, Size{100, 100}, "Quilm Print");
+        writeNoise(writer, n, true);
+        file.commit();
+    }
+    // Where the file system takes direct writes, the first image's samples (but for the pages they share with
+    // the objects around them) went past the page cache.
+    if (takesDirectWrites(folder.path())) {
+        const auto start =
+            static_cast<std::int64_t>(reference.find("stream\n", reference.find("/Width 1000")) + 7);
+        EXPECT_EQ(cachedPages(folder / "direct.pdf", start + 4096, start + 1000 * 300 * 6 - 4096), 0);
+    }
+    // (Compared whole, without printing megabytes of noise when they differ.)
+    EXPECT_TRUE(TestSupport::readFile(folder / "direct.pdf") == reference);
+
+    // Buffers off a page boundary, and a descriptor whose file the writer cannot open again: the ordinary
+    // way.
+    {
+        PDFImageWriter writer(folder / "unaligned.pdf", Size{100, 100}, "Quilm Print");
+        writeNoise(writer, n, true, 6);
+    }
+    EXPECT_TRUE(TestSupport::readFile(folder / "unaligned.pdf") == reference);
+    const int fd = ::open((folder / "borrowed.pdf").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    {
+        PDFImageWriter writer(fd, Size{100, 100}, "Quilm Print");
+        writeNoise(writer, n, true);
+    }
+    ::close(fd);
+    EXPECT_TRUE(TestSupport::readFile(folder / "borrowed.pdf") == reference);
 }
