@@ -1,5 +1,7 @@
 #include "PrintKit/render/color/LabShaper.h"
 
+#include "PrintKit/render/color/TransformPlugin.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -647,10 +649,6 @@ bool agrees(const Evaluator& e) {
     return true;
 }
 
-void release(cmsContext, void* data) {
-    delete static_cast<Evaluator*>(data);
-}
-
 cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* freeData, cmsPipeline** lut,
                 cmsUInt32Number* inputFormat, cmsUInt32Number* outputFormat, cmsUInt32Number* flags) {
     // Only the formats a Lab photo is painted in, and no extra work asked of the transform.
@@ -675,7 +673,7 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
         }
         *xform = transform;
         *userData = e.release();
-        *freeData = release;
+        *freeData = TransformPlugin::release<Evaluator>;
         return TRUE;
     } catch (...) {
         // Out of memory while building: Little CMS's own evaluation serves.
@@ -686,22 +684,11 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
 } // namespace
 
 void* plugin() {
-    static cmsPluginTransform transformPlugin = [] {
-        cmsPluginTransform p{};
-        p.base = {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginTransformSig, nullptr};
-        p.factories.xform = factory;
-        return p;
-    }();
-    return &transformPlugin;
+    return TransformPlugin::record<factory>();
 }
 
 bool evaluates(cmsHTRANSFORM transform) {
-    if (!transform) {
-        return false;
-    }
-    const auto* e = static_cast<const Evaluator*>(
-        _cmsGetTransformUserData(static_cast<struct _cmstransform_struct*>(transform)));
-    return e && e->mark == Evaluator::tag;
+    return TransformPlugin::evaluates<Evaluator>(transform);
 }
 
 } // namespace PrintKit::LabShaper

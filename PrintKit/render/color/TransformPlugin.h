@@ -1,0 +1,39 @@
+// What each of the engine's Little CMS transform plug-ins needs around its own evaluator: the record to
+// register, the release of an evaluator with its transform, and the question whether a transform is one the
+// plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in `mark`) first thing, so that
+// transforms of other plug-ins, or Little CMS's own, are told apart.
+#pragma once
+
+#include <lcms2.h>
+#include <lcms2_plugin.h>
+
+namespace PrintKit::TransformPlugin {
+
+// The plug-in record for cmsCreateContext, one per factory; it lives as long as the program.
+template <_cmsTransform2Factory factory>
+void* record() {
+    static cmsPluginTransform plugin = [] {
+        cmsPluginTransform p{};
+        p.base = {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginTransformSig, nullptr};
+        p.factories.xform = factory;
+        return p;
+    }();
+    return &plugin;
+}
+
+template <typename Evaluator>
+void release(cmsContext, void* data) {
+    delete static_cast<Evaluator*>(data);
+}
+
+template <typename Evaluator>
+bool evaluates(cmsHTRANSFORM transform) {
+    if (!transform) {
+        return false;
+    }
+    const auto* e = static_cast<const Evaluator*>(
+        _cmsGetTransformUserData(static_cast<struct _cmstransform_struct*>(transform)));
+    return e && e->mark == Evaluator::tag;
+}
+
+} // namespace PrintKit::TransformPlugin
