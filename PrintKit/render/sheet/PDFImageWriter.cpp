@@ -366,6 +366,7 @@ void PDFImageWriter::writeImageBytes(const void* bytes, std::size_t count) {
     if (!open_) {
         throw std::logic_error("PDFImageWriter::writeImageBytes with no image open");
     }
+    settleDirect(); // samples written in place before these reach the file first
     FileIO::writeAll(fd_, bytes, count);
     position_ += static_cast<std::int64_t>(count);
     open_->written += static_cast<std::int64_t>(count);

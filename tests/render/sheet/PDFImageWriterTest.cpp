@@ -363,12 +363,16 @@ std::unique_ptr<char, decltype(&std::free)> pageAligned(std::size_t bytes) {
 }
 
 // Writes the two images; `inPlace` says whether each band goes to writeImageBytesInPlace from a buffer of
-// its own, starting `offset` bytes past a page boundary, with the room the writer may use after it.
-void writeNoise(PDFImageWriter& writer, const Noise& n, bool inPlace, std::size_t offset = 0) {
+// its own, starting `offset` bytes past a page boundary, with the room the writer may use after it;
+// `alternate`, whether every second band is written the ordinary way instead.
+void writeNoise(PDFImageWriter& writer, const Noise& n, bool inPlace, std::size_t offset = 0,
+                bool alternate = false) {
     auto image = [&](const std::vector<std::string>& bands, int width, int height, const ColorSpace& space) {
         writer.beginImage(Rect(0, 0, 10, 10), width, height, space);
+        bool ordinary = false;
         for (const std::string& b : bands) {
-            if (!inPlace) {
+            ordinary = alternate && !ordinary;
+            if (!inPlace || ordinary) {
                 writer.writeImageBytes(b);
                 continue;
             }
@@ -443,6 +447,14 @@ TEST(PDFImageWriterTest, SamplesWrittenInPlaceMakeTheSameFileWithoutPassingThrou
     }
     // (Compared whole, without printing megabytes of noise when they differ.)
     EXPECT_TRUE(TestSupport::readFile(folder / "direct.pdf") == reference);
+    // Ordinary writes between writes in place land after the samples before them.
+    {
+        FileIO::AtomicFile file(folder / "mixed.pdf");
+        PDFImageWriter writer(file, Size{100, 100}, "Quilm Print");
+        writeNoise(writer, n, true, 0, true);
+        file.commit();
+    }
+    EXPECT_TRUE(TestSupport::readFile(folder / "mixed.pdf") == reference);
 
     // Buffers off a page boundary, and a descriptor whose file the writer cannot open again: the ordinary
     // way.
