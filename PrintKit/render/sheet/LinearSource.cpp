@@ -1,5 +1,6 @@
 #include "PrintKit/render/sheet/LinearSource.h"
 
+#include "PrintKit/render/color/CmykTable.h"
 #include "PrintKit/render/color/LabShaper.h"
 #include "PrintKit/render/decode/ColorProfiles.h"
 #include "PrintKit/render/decode/ImageDecoder.h"
@@ -116,14 +117,19 @@ namespace {
 
 void ignoreColorEngineMessage(cmsContext, cmsUInt32Number, const char*) {}
 
+// Every painted window is matched to its working space with this intent.
+constexpr cmsUInt32Number paintingIntent = INTENT_PERCEPTUAL;
+
 // The colour matching of painted windows: Little CMS in a context of the process's own, where a Lab photo's
 // conversion to its working space runs through LabShaper (the same codes, without a power function per
-// sample). Never destroyed, like Little CMS's global context, which serves if this one cannot be made.
+// sample) and a CMYK photo's through CmykTable (the same codes, in fewer steps). Never destroyed, like
+// Little CMS's global context, which serves if this one cannot be made.
 cmsContext paintingContext() {
     static const cmsContext context = [] {
-        cmsContext c = cmsCreateContext(LabShaper::plugin(), nullptr);
+        cmsContext c = cmsCreateContext(LabShaper::plugin(), CmykTable::contextData(paintingIntent));
         if (c) {
             cmsSetLogErrorHandlerTHR(c, ignoreColorEngineMessage);
+            cmsPluginTHR(c, CmykTable::plugin());
         }
         return c;
     }();
@@ -410,7 +416,7 @@ void LinearSource::preparePainter() {
             if (from && to) {
                 painter->transform =
                     cmsCreateTransformTHR(context, from, input, to, deep_ ? TYPE_RGBA_16 : TYPE_RGBA_8,
-                                          INTENT_PERCEPTUAL, cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
+                                          paintingIntent, cmsFLAGS_NOCACHE | cmsFLAGS_COPY_ALPHA);
             }
             if (from) {
                 cmsCloseProfile(from);
