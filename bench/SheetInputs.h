@@ -63,8 +63,21 @@ inline void scene(int x, int y, int width, int height, std::uint32_t seed, doubl
     }
 }
 
-// RGB, grey (the scene's luma), or CMYK (stored inverted, with the Adobe marker libjpeg writes for it): the
-// ink of the darkest channel goes to black, the rest to the colour inks.
+// The scene's colour as the amounts of four inks (0 none, 1 full): the ink of the darkest channel goes to
+// black, the rest to the colour inks.
+inline void inks(double v[4]) {
+    const double k = 1 - std::fmax(v[0], std::fmax(v[1], v[2]));
+    for (int c = 0; c < 3; ++c) {
+        v[c] = k < 1 ? (1 - v[c] - k) / (1 - k) : 0;
+    }
+    v[3] = k;
+}
+
+inline double luma(const double rgb[3]) {
+    return 0.2126 * rgb[0] + 0.7152 * rgb[1] + 0.0722 * rgb[2];
+}
+
+// RGB, grey (the scene's luma), or CMYK (stored inverted, with the Adobe marker libjpeg writes for it).
 enum class JpegColours { rgb, gray, cmyk };
 
 inline void writeJPEG(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
@@ -98,13 +111,12 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
             double v[4];
             scene(x, y, width, height, seed, v);
             if (cmyk) {
-                const double k = 1 - std::fmax(v[0], std::fmax(v[1], v[2]));
-                for (int c = 0; c < 3; ++c) {
-                    v[c] = k < 1 ? 1 - (1 - v[c] - k) / (1 - k) : 1;
+                inks(v);
+                for (double& ink : v) {
+                    ink = 1 - ink;
                 }
-                v[3] = 1 - k;
             } else if (gray) {
-                v[0] = 0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2];
+                v[0] = luma(v);
             }
             for (int c = 0; c < channels; ++c) {
                 row[static_cast<std::size_t>(x * channels + c)] =
@@ -118,9 +130,10 @@ inline void writeJPEG(const std::filesystem::path& path, int width, int height, 
     jpeg_destroy_compress(&info);
 }
 
-// How a TIFF stores the scene: RGB at 16 bits or in 32-bit floating point, or CIELab at 16 bits (L* in
-// 0…65535, a* and b* signed in 1/256 units, as libtiff's CIELab photometric has it).
-enum class TiffSamples { rgb16, rgbFloat, lab16 };
+// How a TIFF stores the scene: RGB at 16 bits or in 32-bit floating point, CIELab at 16 bits (L* in
+// 0…65535, a* and b* signed in 1/256 units, as libtiff's CIELab photometric has it), or CMYK inks or grey
+// at 16 bits.
+enum class TiffSamples { rgb16, rgbFloat, lab16, cmyk16, gray16 };
 
 inline void writeTIFF(const std::filesystem::path& path, int width, int height, std::uint32_t seed,
                       const std::string& icc, TiffSamples kind = TiffSamples::rgb16) {
@@ -130,12 +143,22 @@ inline void writeTIFF(const std::filesystem::path& path, int width, int height, 
     }
     const bool floating = kind == TiffSamples::rgbFloat;
     const bool lab = kind == TiffSamples::lab16;
+    const bool cmyk = kind == TiffSamples::cmyk16;
+    const bool gray = kind == TiffSamples::gray16;
+    const int channels = cmyk ? 4 : gray ? 1 : 3;
     TIFFSetField(tiff.get(), TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(width));
     TIFFSetField(tiff.get(), TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(height));
-    TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff.get(), TIFFTAG_SAMPLESPERPIXEL, channels);
     TIFFSetField(tiff.get(), TIFFTAG_BITSPERSAMPLE, floating ? 32 : 16);
     TIFFSetField(tiff.get(), TIFFTAG_SAMPLEFORMAT, floating ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT);
-    TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC, lab ? PHOTOMETRIC_CIELAB : PHOTOMETRIC_RGB);
+    TIFFSetField(tiff.get(), TIFFTAG_PHOTOMETRIC,
+                 lab    ? PHOTOMETRIC_CIELAB
+                 : cmyk ? PHOTOMETRIC_SEPARATED
+                 : gray ? PHOTOMETRIC_MINISBLACK
+                        : PHOTOMETRIC_RGB);
+    if (cmyk) {
+        TIFFSetField(tiff.get(), TIFFTAG_INKSET, INKSET_CMYK);
+    }
     TIFFSetField(tiff.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tiff.get(), TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tiff.get(), TIFFTAG_ROWSPERSTRIP, 16);
@@ -152,13 +175,24 @@ inline void writeTIFF(const std::filesystem::path& path, int width, int height, 
         cmsCloseProfile(srgb);
         cmsCloseProfile(d50);
     }
-    std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * 3);
+    std::vector<std::uint16_t> row(static_cast<std::size_t>(width) * static_cast<std::size_t>(channels));
     std::vector<float> floats(floating ? row.size() : 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            double rgb[3];
+            double rgb[4];
             scene(x, y, width, height, seed, rgb);
-            const std::size_t i = static_cast<std::size_t>(x) * 3;
+            const std::size_t i = static_cast<std::size_t>(x) * static_cast<std::size_t>(channels);
+            if (cmyk || gray) {
+                if (cmyk) {
+                    inks(rgb);
+                } else {
+                    rgb[0] = luma(rgb);
+                }
+                for (std::size_t c = 0; c < static_cast<std::size_t>(channels); ++c) {
+                    row[i + c] = static_cast<std::uint16_t>(std::lround(rgb[c] * 65535));
+                }
+                continue;
+            }
             if (lab) {
                 cmsCIELab value;
                 cmsDoTransform(toLab.get(), rgb, &value, 1);
@@ -203,6 +237,8 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 //   photo-table16.tif 6000 × 4000 16-bit TIFF whose profile is table-based (no matrix, no curves)
 //   photo-lab16.tif  6000 × 4000 16-bit CIELab TIFF
 //   photo-gray.jpg   6000 × 4000 untagged greyscale JPEG
+//   photo-cmyk16.tif 6000 × 4000 untagged 16-bit CMYK TIFF
+//   photo-gray16.tif 6000 × 4000 untagged 16-bit greyscale TIFF
 //   photo-6mp.jpg    3000 × 2000 sRGB JPEG (the small sheet)
 //   grid-NN.jpg      20 different 4000 × 3000 sRGB JPEGs
 //   paper.icc        a table-based inkjet paper profile (33-point tables)
@@ -249,6 +285,12 @@ inline void make(const std::filesystem::path& folder) {
     }
     if (missing("photo-gray.jpg")) {
         writeJPEG(folder / "photo-gray.jpg", 6000, 4000, 9, "", 92, JpegColours::gray);
+    }
+    if (missing("photo-cmyk16.tif")) {
+        writeTIFF(folder / "photo-cmyk16.tif", 6000, 4000, 10, "", TiffSamples::cmyk16);
+    }
+    if (missing("photo-gray16.tif")) {
+        writeTIFF(folder / "photo-gray16.tif", 6000, 4000, 11, "", TiffSamples::gray16);
     }
     if (missing("photo-6mp.jpg")) {
         writeJPEG(folder / "photo-6mp.jpg", 3000, 2000, 3, srgb);

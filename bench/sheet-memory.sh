@@ -15,8 +15,9 @@
 #   long       the headline photo on a sheet twice as long (38 in): memory must stay that of `tall`
 #   tall       the headline photo on the 19 in sheet, not turned, the partner of `long`
 # Further photo kinds on the headline sheet, not run unless named: table16 (16-bit TIFF with a table-based
-# RGB profile), lab16 (16-bit CIELab TIFF), gray (untagged greyscale JPEG), each printer-managed; a
-# "-paper" suffix (adobe16-paper, prophoto16-paper, table16-paper, lab16-paper, gray-paper) prints through
+# RGB profile), lab16 (16-bit CIELab TIFF), gray (untagged greyscale JPEG), cmyk16 and gray16 (untagged
+# 16-bit CMYK and greyscale TIFFs), each printer-managed; a "-paper" suffix (adobe16-paper,
+# prophoto16-paper, table16-paper, lab16-paper, gray-paper, cmyk16-paper, gray16-paper) prints through
 # the paper profile instead, a "-srgb" suffix (float32-srgb, cmyk-srgb) printer-managed.
 # Every case on the headline sheet shows the processor time of the JPEG on the same sheet and colour mode
 # (headline for the paper profile, jpeg for printer-managed colour) beside its own, and the ratio of the two.
@@ -71,6 +72,8 @@ case_args() {
     float32-srgb) photo=photo-float.tif ;;
     cmyk) photo=photo-cmyk.jpg colour=("${paper[@]}") ;;
     cmyk-srgb) photo=photo-cmyk.jpg ;;
+    cmyk16 | gray16) photo=photo-$1.tif ;;
+    cmyk16-paper | gray16-paper) photo=photo-${1%-paper}.tif colour=("${paper[@]}") ;;
     small) args=(--page 288,432 --resolution 360 --fit fill --turned "${paper[@]}" --sharpen standard
         "$inputs/photo-6mp.jpg") ;;
     tall) args=(--page 936,1368 --resolution 720 --fit fill "${paper[@]}" --sharpen standard
