@@ -8,6 +8,7 @@
 #include <memory>
 #include <random>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -473,10 +474,7 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
         if (!agrees(*e)) {
             return FALSE;
         }
-        *xform = transform;
-        *userData = e.release();
-        *freeData = TransformPlugin::release<Evaluator>;
-        return TRUE;
+        return TransformPlugin::hand(std::move(e), transform, xform, userData, freeData);
     } catch (...) {
         // Out of memory while building: Little CMS's own evaluation serves.
         return FALSE;

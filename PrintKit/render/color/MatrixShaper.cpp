@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -637,14 +638,11 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
         return FALSE;
     }
     try {
-        Evaluator* e = build(*lut);
+        std::unique_ptr<Evaluator> e(build(*lut));
         if (!e) {
             return FALSE;
         }
-        *xform = transform;
-        *userData = e;
-        *freeData = TransformPlugin::release<Evaluator>;
-        return TRUE;
+        return TransformPlugin::hand(std::move(e), transform, xform, userData, freeData);
     } catch (...) {
         // Out of memory while building: Little CMS's own evaluation serves.
         return FALSE;

@@ -1,17 +1,17 @@
 // What each of the engine's Little CMS transform plug-ins needs around its own evaluator: the record to
-// register, the release of an evaluator with its transform, and the question whether a transform is one the
-// plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in `mark`) first thing, so that
-// transforms of other plug-ins, or Little CMS's own, are told apart.
+// register, the hand-over and release of an evaluator with its transform, and the question whether a
+// transform is one the plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in `mark`)
+// first thing, so that transforms of other plug-ins, or Little CMS's own, are told apart.
 #pragma once
 
 #include <lcms2.h>
 #include <lcms2_plugin.h>
+#include <memory>
 
 namespace PrintKit::TransformPlugin {
 
 // The plug-in record for cmsCreateContext, one per factory; it lives as long as the program.
-template <_cmsTransform2Factory factory>
-void* record() {
+template <_cmsTransform2Factory factory> void* record() {
     static cmsPluginTransform plugin = [] {
         cmsPluginTransform p{};
         p.base = {cmsPluginMagicNumber, LCMS_VERSION, cmsPluginTransformSig, nullptr};
@@ -21,13 +21,22 @@ void* record() {
     return &plugin;
 }
 
-template <typename Evaluator>
-void release(cmsContext, void* data) {
+template <typename Evaluator> void release(cmsContext, void* data) {
     delete static_cast<Evaluator*>(data);
 }
 
+// Gives Little CMS the plug-in's transform function and the evaluator it runs with, which Little CMS releases
+// with its transform.
 template <typename Evaluator>
-bool evaluates(cmsHTRANSFORM transform) {
+cmsBool hand(std::unique_ptr<Evaluator> evaluator, _cmsTransform2Fn transform, _cmsTransform2Fn* xform,
+             void** userData, _cmsFreeUserDataFn* freeData) {
+    *xform = transform;
+    *userData = evaluator.release();
+    *freeData = release<Evaluator>;
+    return TRUE;
+}
+
+template <typename Evaluator> bool evaluates(cmsHTRANSFORM transform) {
     if (!transform) {
         return false;
     }
