@@ -76,10 +76,14 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes) 
     return bytes;
 }
 
-void writeAll(int fd, const void* data, std::size_t size) {
+namespace {
+
+// Calls write(bytes, size, bytes written so far) until every byte is written.
+template <typename Write> void writeEvery(const void* data, std::size_t size, Write write) {
     const auto* at = static_cast<const char*>(data);
+    std::int64_t done = 0;
     while (size > 0) {
-        ssize_t count = ::write(fd, at, size);
+        const ssize_t count = write(at, size, done);
         if (count < 0) {
             if (errno == EINTR) {
                 continue;
@@ -88,7 +92,20 @@ void writeAll(int fd, const void* data, std::size_t size) {
         }
         at += count;
         size -= static_cast<std::size_t>(count);
+        done += count;
     }
+}
+
+} // namespace
+
+void writeAll(int fd, const void* data, std::size_t size) {
+    writeEvery(data, size, [fd](const char* at, std::size_t n, std::int64_t) { return ::write(fd, at, n); });
+}
+
+void writeAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
+    writeEvery(data, size, [fd, offset](const char* at, std::size_t n, std::int64_t done) {
+        return ::pwrite(fd, at, n, static_cast<off_t>(offset + done));
+    });
 }
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
@@ -117,7 +134,9 @@ AtomicFile::AtomicFile(std::filesystem::path target) : target_(std::move(target)
     }
 }
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
 void AtomicFile::discard() noexcept {
     if (fd_ >= 0) {

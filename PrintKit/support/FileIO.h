@@ -18,6 +18,9 @@ std::string readFile(const std::filesystem::path& path, std::uint64_t maxBytes =
 // Writes every byte to the descriptor, retrying partial and interrupted writes. Throws std::system_error.
 void writeAll(int fd, const void* data, std::size_t size);
 
+// The same at an offset of the file, leaving the descriptor's own position where it was.
+void writeAllAt(int fd, const void* data, std::size_t size, std::int64_t offset);
+
 // Replaces (or creates) the file with the bytes, atomically: see AtomicFile.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 

@@ -207,24 +207,13 @@ store(__m128i codes, std::conditional_t<Deep, std::uint16_t, std::uint8_t>* out)
 struct Evaluator {
     static constexpr std::uint32_t tag = 0x434D594B; // tells this plug-in's transforms from any other
     std::uint32_t mark = tag;
-    cmsPipeline* pipeline = nullptr; // Little CMS's optimised pipeline: the one table
+    // Little CMS's optimised pipeline, which holds the one table, and that table.
+    std::unique_ptr<cmsPipeline, void (*)(cmsPipeline*)> pipeline{nullptr, cmsPipelineFree};
     const cmsInterpParams* table = nullptr;
-    const std::uint16_t* codes = nullptr;
-    std::int32_t lastSafe = 0; // the highest offset at which four codes can be read
-    bool deep = false;         // 16-bit samples, else 8-bit
+    bool deep = false; // 16-bit samples, else 8-bit
     bool copyAlpha = false;
-    bool avx2 = false;
     // Each 8-bit sample's place along each axis (black, then the three colours).
     std::array<std::array<Axis, 256>, 4> axes{};
-
-    Evaluator() = default;
-    Evaluator(const Evaluator&) = delete;
-    Evaluator& operator=(const Evaluator&) = delete;
-    ~Evaluator() {
-        if (pipeline) {
-            cmsPipelineFree(pipeline);
-        }
-    }
 };
 
 // The pixels' colours; source pixels hold four samples and one extra, destination pixels three and one.
@@ -234,6 +223,9 @@ template <bool Deep, bool AVX2>
     using Sample = std::conditional_t<Deep, std::uint16_t, std::uint8_t>;
     const auto* in = reinterpret_cast<const Sample*>(input);
     auto* out = reinterpret_cast<Sample*>(output);
+    const auto* codes = static_cast<const std::uint16_t*>(e.table->Table);
+    // The highest offset at which four codes can be read.
+    const auto lastSafe = static_cast<std::int32_t>(e.table->opta[3] * e.table->nSamples[0]) - 4;
     for (std::size_t i = 0; i < pixels; ++i, in += 5, out += 4) {
         Location at;
         if constexpr (Deep) {
@@ -245,14 +237,14 @@ template <bool Deep, bool AVX2>
         }
 #if defined(__x86_64__)
         if constexpr (AVX2) {
-            if (at.above + at.last <= e.lastSafe) {
-                store<Deep>(evaluateAVX2(e.codes, at), out);
+            if (at.above + at.last <= lastSafe) {
+                store<Deep>(evaluateAVX2(codes, at), out);
                 continue;
             }
         }
 #endif
         std::uint16_t w[3];
-        evaluatePlain(e.codes, at, w);
+        evaluatePlain(codes, at, w);
         if constexpr (Deep) {
             std::memcpy(out, w, sizeof w);
         } else {
@@ -280,7 +272,8 @@ using RowFunction = void (*)(const Evaluator&, const std::uint8_t*, std::uint8_t
 
 RowFunction rowFunction(const Evaluator& e) {
 #if defined(__x86_64__)
-    if (e.avx2) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) {
         return e.deep ? colourRowAVX2<true> : colourRowAVX2<false>;
     }
 #endif
@@ -390,7 +383,7 @@ bool agrees(const Evaluator& e) {
     std::vector<std::uint8_t> expected(out.size());
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         std::array<std::uint16_t, 3> w{};
-        cmsPipelineEval16(inputs[i].data(), w.data(), e.pipeline);
+        cmsPipelineEval16(inputs[i].data(), w.data(), e.pipeline.get());
         for (std::size_t c = 0; c < 4; ++c) {
             if (e.deep) {
                 std::memcpy(&in[(5 * i + c) * 2], &inputs[i][c], 2);
@@ -443,42 +436,33 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
     if (!intentOf(cmsGetContextUserData(context), intent)) {
         return FALSE;
     }
-    try {
-        auto e = std::make_unique<Evaluator>();
-        // Little CMS builds its table from a copy, exactly as it would for itself; the original stays as it
-        // was for Little CMS to optimise if the plug-in declines.
-        e->pipeline = cmsPipelineDup(*lut);
-        cmsUInt32Number in = *inputFormat, out = *outputFormat, optimiseFlags = *flags;
-        if (!e->pipeline || !_cmsOptimizePipeline(context, &e->pipeline, intent, &in, &out, &optimiseFlags)) {
-            return FALSE;
-        }
-        e->table = tableOf(e->pipeline);
-        if (!e->table) {
-            return FALSE;
-        }
-        const cmsInterpParams& t = *e->table;
-        e->codes = static_cast<const std::uint16_t*>(t.Table);
-        e->lastSafe = static_cast<std::int32_t>(t.opta[3] * t.nSamples[0]) - 4;
-        e->deep = deep;
-        e->copyAlpha = (*flags & cmsFLAGS_COPY_ALPHA) != 0;
-#if defined(__x86_64__)
-        e->avx2 = __builtin_cpu_supports("avx2");
-#endif
-        for (int v = 0; v < 256; ++v) {
-            const std::uint16_t w = word(static_cast<std::uint8_t>(v));
-            for (int a = 0; a < 4; ++a) {
-                e->axes[static_cast<std::size_t>(a)][static_cast<std::size_t>(v)] =
-                    axisOf(w, t.Domain[a], t.opta[3 - a]);
+    return TransformPlugin::take(
+        [&]() -> std::unique_ptr<Evaluator> {
+            auto e = std::make_unique<Evaluator>();
+            // Little CMS builds its table from a copy, exactly as it would for itself; the original stays as
+            // it was for Little CMS to optimise if the plug-in declines. Optimising may replace the copy.
+            cmsPipeline* optimised = cmsPipelineDup(*lut);
+            cmsUInt32Number in = *inputFormat, out = *outputFormat, optimiseFlags = *flags;
+            const bool built =
+                optimised && _cmsOptimizePipeline(context, &optimised, intent, &in, &out, &optimiseFlags);
+            e->pipeline.reset(optimised);
+            e->table = built ? tableOf(optimised) : nullptr;
+            if (!e->table) {
+                return nullptr;
             }
-        }
-        if (!agrees(*e)) {
-            return FALSE;
-        }
-        return TransformPlugin::hand(std::move(e), transform, xform, userData, freeData);
-    } catch (...) {
-        // Out of memory while building: Little CMS's own evaluation serves.
-        return FALSE;
-    }
+            const cmsInterpParams& t = *e->table;
+            e->deep = deep;
+            e->copyAlpha = (*flags & cmsFLAGS_COPY_ALPHA) != 0;
+            for (int v = 0; v < 256; ++v) {
+                const std::uint16_t w = word(static_cast<std::uint8_t>(v));
+                for (int a = 0; a < 4; ++a) {
+                    e->axes[static_cast<std::size_t>(a)][static_cast<std::size_t>(v)] =
+                        axisOf(w, t.Domain[a], t.opta[3 - a]);
+                }
+            }
+            return agrees(*e) ? std::move(e) : nullptr;
+        },
+        transform, xform, userData, freeData);
 }
 
 } // namespace

@@ -663,20 +663,15 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
     if (cmsGetEncodedCMMversion() / 10 != 214) {
         return FALSE;
     }
-    try {
-        std::unique_ptr<Evaluator> e = build(*lut);
-        if (!e) {
-            return FALSE;
-        }
-        e->copyAlpha = (*flags & cmsFLAGS_COPY_ALPHA) != 0;
-        if (!agrees(*e)) {
-            return FALSE;
-        }
-        return TransformPlugin::hand(std::move(e), transform, xform, userData, freeData);
-    } catch (...) {
-        // Out of memory while building: Little CMS's own evaluation serves.
-        return FALSE;
-    }
+    return TransformPlugin::take(
+        [&] {
+            std::unique_ptr<Evaluator> e = build(*lut);
+            if (e) {
+                e->copyAlpha = (*flags & cmsFLAGS_COPY_ALPHA) != 0;
+            }
+            return e && agrees(*e) ? std::move(e) : nullptr;
+        },
+        transform, xform, userData, freeData);
 }
 
 } // namespace

@@ -637,16 +637,8 @@ cmsBool factory(_cmsTransform2Fn* xform, void** userData, _cmsFreeUserDataFn* fr
          (cmsFLAGS_GAMUTCHECK | cmsFLAGS_SOFTPROOFING | cmsFLAGS_COPY_ALPHA | cmsFLAGS_NULLTRANSFORM))) {
         return FALSE;
     }
-    try {
-        std::unique_ptr<Evaluator> e(build(*lut));
-        if (!e) {
-            return FALSE;
-        }
-        return TransformPlugin::hand(std::move(e), transform, xform, userData, freeData);
-    } catch (...) {
-        // Out of memory while building: Little CMS's own evaluation serves.
-        return FALSE;
-    }
+    return TransformPlugin::take([&] { return std::unique_ptr<Evaluator>(build(*lut)); }, transform, xform,
+                                 userData, freeData);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // What each of the engine's Little CMS transform plug-ins needs around its own evaluator: the record to
-// register, the hand-over and release of an evaluator with its transform, and the question whether a
-// transform is one the plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in `mark`)
-// first thing, so that transforms of other plug-ins, or Little CMS's own, are told apart.
+// register, the taking of a transform, the release of an evaluator with its transform, and the question
+// whether a transform is one the plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in
+// `mark`) first thing, so that transforms of other plug-ins, or Little CMS's own, are told apart.
 #pragma once
 
 #include <lcms2.h>
@@ -25,15 +25,25 @@ template <typename Evaluator> void release(cmsContext, void* data) {
     delete static_cast<Evaluator*>(data);
 }
 
-// Gives Little CMS the plug-in's transform function and the evaluator it runs with, which Little CMS releases
-// with its transform.
-template <typename Evaluator>
-cmsBool hand(std::unique_ptr<Evaluator> evaluator, _cmsTransform2Fn transform, _cmsTransform2Fn* xform,
-             void** userData, _cmsFreeUserDataFn* freeData) {
-    *xform = transform;
-    *userData = evaluator.release();
-    *freeData = release<Evaluator>;
-    return TRUE;
+// A factory's answer: builds the plug-in's evaluator for a transform (null when the plug-in declines it) and
+// gives it, with the plug-in's transform function, to Little CMS, which releases it with its transform. When
+// memory runs out while building, Little CMS's own evaluation serves.
+template <typename Build>
+cmsBool take(Build build, _cmsTransform2Fn transform, _cmsTransform2Fn* xform, void** userData,
+             _cmsFreeUserDataFn* freeData) {
+    try {
+        auto evaluator = build();
+        if (!evaluator) {
+            return FALSE;
+        }
+        using Evaluator = typename decltype(evaluator)::element_type;
+        *xform = transform;
+        *userData = evaluator.release();
+        *freeData = release<Evaluator>;
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 template <typename Evaluator> bool evaluates(cmsHTRANSFORM transform) {

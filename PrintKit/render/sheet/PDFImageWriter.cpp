@@ -119,22 +119,6 @@ bool blockAligned(const void* memory) {
     return reinterpret_cast<std::uintptr_t>(memory) % directBlock == 0;
 }
 
-// Writes every byte at the offset, retrying partial and interrupted writes.
-void writeAllAt(int fd, const char* data, std::size_t size, std::int64_t offset) {
-    while (size > 0) {
-        const ssize_t count = ::pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw std::system_error(errno, std::generic_category(), "write failed");
-        }
-        data += count;
-        size -= static_cast<std::size_t>(count);
-        offset += count;
-    }
-}
-
 int borrowedDescriptor(int fd) {
     if (fd < 0) {
         throw std::system_error(EBADF, std::generic_category(), "PDF output descriptor");
@@ -448,14 +432,14 @@ void PDFImageWriter::writeImageBytesInPlace(void* bytes, std::size_t count) {
         const std::size_t total = carried_ + count;
         const std::size_t whole = total / directBlock * directBlock;
         const std::size_t done = writeDirect(buffer, whole, at);
-        writeAllAt(fd_, buffer + done, whole - done, at + static_cast<std::int64_t>(done));
+        FileIO::writeAllAt(fd_, buffer + done, whole - done, at + static_cast<std::int64_t>(done));
         carried_ = total - whole;
         std::memcpy(carry_.data(), buffer + whole, carried_);
     } else {
         // Direct writes given up (or a buffer they cannot start from): from here on through the page cache.
         releaseDirect();
-        writeAllAt(fd_, carry_.data(), carried_, at);
-        writeAllAt(fd_, samples, count, position_);
+        FileIO::writeAllAt(fd_, carry_.data(), carried_, at);
+        FileIO::writeAllAt(fd_, samples, count, position_);
         carried_ = 0;
     }
     position_ += static_cast<std::int64_t>(count);
@@ -467,7 +451,7 @@ void PDFImageWriter::settleDirect() {
     if (!streaming_) {
         return;
     }
-    writeAllAt(fd_, carry_.data(), carried_, position_ - static_cast<std::int64_t>(carried_));
+    FileIO::writeAllAt(fd_, carry_.data(), carried_, position_ - static_cast<std::int64_t>(carried_));
     carried_ = 0;
     streaming_ = false;
     if (::lseek(fd_, static_cast<off_t>(position_), SEEK_SET) < 0) {
