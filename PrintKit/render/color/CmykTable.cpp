@@ -1,6 +1,7 @@
 #include "PrintKit/render/color/CmykTable.h"
 
 #include "PrintKit/render/color/TransformPlugin.h"
+#include "PrintKit/support/Processor.h"
 
 #include <array>
 #include <cstddef>
@@ -272,8 +273,7 @@ using RowFunction = void (*)(const Evaluator&, const std::uint8_t*, std::uint8_t
 
 RowFunction rowFunction(const Evaluator& e) {
 #if defined(__x86_64__)
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) {
+    if (Processor::hasAVX2()) {
         return e.deep ? colourRowAVX2<true> : colourRowAVX2<false>;
     }
 #endif
@@ -290,9 +290,7 @@ void transform(struct _cmstransform_struct* cargo, const void* input, void* outp
                cmsUInt32Number lines, const cmsStride* stride) {
     const auto& e = *static_cast<const Evaluator*>(_cmsGetTransformUserData(cargo));
     const RowFunction colour = rowFunction(e);
-    for (cmsUInt32Number line = 0; line < lines; ++line) {
-        const auto* in = static_cast<const std::uint8_t*>(input) + std::size_t{line} * stride->BytesPerLineIn;
-        auto* out = static_cast<std::uint8_t*>(output) + std::size_t{line} * stride->BytesPerLineOut;
+    TransformPlugin::eachLine(input, output, lines, stride, [&](const std::uint8_t* in, std::uint8_t* out) {
         // The extra sample first, as Little CMS copies it, then the colours.
         if (e.copyAlpha) {
             if (e.deep) {
@@ -302,7 +300,7 @@ void transform(struct _cmstransform_struct* cargo, const void* input, void* outp
             }
         }
         colour(e, in, out, pixels);
-    }
+    });
 }
 
 // --- taking a transform ---

@@ -1,6 +1,7 @@
 #include "PrintKit/render/color/LabShaper.h"
 
 #include "PrintKit/render/color/TransformPlugin.h"
+#include "PrintKit/support/Processor.h"
 
 #include <algorithm>
 #include <array>
@@ -378,15 +379,11 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
     rowPortable(e, in + 4 * p, out + 4 * p, pixels - p);
 }
 
-bool hasAVX2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
-}
 #endif
 
 void row(const Evaluator& e, const float* in, std::uint16_t* out, std::size_t pixels) {
 #if defined(__x86_64__)
-    if (hasAVX2()) {
+    if (Processor::hasAVX2()) {
         rowAVX2(e, in, out, pixels);
         return;
     }
@@ -397,13 +394,9 @@ void row(const Evaluator& e, const float* in, std::uint16_t* out, std::size_t pi
 void transform(struct _cmstransform_struct* cargo, const void* input, void* output, cmsUInt32Number pixels,
                cmsUInt32Number lines, const cmsStride* stride) {
     const auto& e = *static_cast<const Evaluator*>(_cmsGetTransformUserData(cargo));
-    const auto* in = static_cast<const std::uint8_t*>(input);
-    auto* out = static_cast<std::uint8_t*>(output);
-    for (cmsUInt32Number line = 0; line < lines; ++line) {
-        row(e, reinterpret_cast<const float*>(in + static_cast<std::size_t>(line) * stride->BytesPerLineIn),
-            reinterpret_cast<std::uint16_t*>(out + static_cast<std::size_t>(line) * stride->BytesPerLineOut),
-            pixels);
-    }
+    TransformPlugin::eachLine(input, output, lines, stride, [&](const std::uint8_t* in, std::uint8_t* out) {
+        row(e, reinterpret_cast<const float*>(in), reinterpret_cast<std::uint16_t*>(out), pixels);
+    });
 }
 
 // --- the curve's codes ---

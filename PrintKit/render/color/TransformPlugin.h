@@ -1,9 +1,12 @@
 // What each of the engine's Little CMS transform plug-ins needs around its own evaluator: the record to
-// register, the taking of a transform, the release of an evaluator with its transform, and the question
-// whether a transform is one the plug-in took. An evaluator carries its plug-in's mark (Evaluator::tag in
-// `mark`) first thing, so that transforms of other plug-ins, or Little CMS's own, are told apart.
+// register, the taking of a transform, its lines, the release of an evaluator with its transform, and the
+// question whether a transform is one the plug-in took. An evaluator carries its plug-in's mark
+// (Evaluator::tag in `mark`) first thing, so that transforms of other plug-ins, or Little CMS's own, are told
+// apart.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <lcms2.h>
 #include <lcms2_plugin.h>
 #include <memory>
@@ -43,6 +46,15 @@ cmsBool take(Build build, _cmsTransform2Fn transform, _cmsTransform2Fn* xform, v
         return TRUE;
     } catch (...) {
         return FALSE;
+    }
+}
+
+// Runs row(in, out) over each line of a transform call, at the byte strides Little CMS gives.
+template <typename Row>
+void eachLine(const void* input, void* output, cmsUInt32Number lines, const cmsStride* stride, Row row) {
+    for (cmsUInt32Number line = 0; line < lines; ++line) {
+        row(static_cast<const std::uint8_t*>(input) + std::size_t{line} * stride->BytesPerLineIn,
+            static_cast<std::uint8_t*>(output) + std::size_t{line} * stride->BytesPerLineOut);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "PrintKit/render/sheet/BandKernels.h"
 
 #include "PrintKit/render/resample/VectorClones.h"
+#include "PrintKit/support/Processor.h"
 
 #include <algorithm>
 #include <bit>
@@ -96,10 +97,6 @@ __attribute__((target("avx2"))) void encodeAVX2(const float* in, float* out, std
     encodePortable(in + j, out + j, floats - j, tables);
 }
 
-bool hasAVX2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
-}
 #endif
 
 } // namespace
@@ -112,7 +109,7 @@ EncodingTables::EncodingTables(const ToneCurves& curves)
 
 void encode(const float* in, float* out, std::size_t floats, const EncodingTables& tables) {
 #if defined(__x86_64__)
-    if (hasAVX2()) {
+    if (Processor::hasAVX2()) {
         encodeAVX2(in, out, floats, tables.data());
         return;
     }
