@@ -378,7 +378,6 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
     }
     rowPortable(e, in + 4 * p, out + 4 * p, pixels - p);
 }
-
 #endif
 
 void row(const Evaluator& e, const float* in, std::uint16_t* out, std::size_t pixels) {

@@ -96,7 +96,6 @@ __attribute__((target("avx2"))) void encodeAVX2(const float* in, float* out, std
     }
     encodePortable(in + j, out + j, floats - j, tables);
 }
-
 #endif
 
 } // namespace
