@@ -6,17 +6,19 @@
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMetaObject>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifndef QUILM_DESKTOP_FILE_NAME
@@ -33,10 +35,33 @@ constexpr qsizetype handOverLimit = qsizetype(16) << 20;
 // The receiver's word that the files are in its list.
 constexpr char taken = '\x06';
 
+// Whoever can write the folder of the lock and the socket can make them first: hold the lock so that no
+// window opens, or answer on the socket and take the files. So only a folder of this user's own that nobody
+// else can write serves, and never through a symbolic link, which anybody may have pointed anywhere.
+bool isPrivateFolder(const QByteArray& path) {
+    struct stat status {};
+    return ::lstat(path.constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The session's runtime folder; without a private one, a folder of the user's own in the temporary folder,
+// made for the user alone and checked like the runtime folder, since somebody else may have made it first.
+// Empty when neither can be had.
+QString privateFolder() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return QFile::decodeName(runtime);
+    const QByteArray own =
+        QFile::encodeName(QDir::tempPath() + QStringLiteral("/quilm-print-%1").arg(getuid()));
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    return isPrivateFolder(own) ? QFile::decodeName(own) : QString();
+}
+
 QString runtimeFile(const QString& suffix) {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString folder = privateFolder();
     if (folder.isEmpty())
-        folder = QDir::tempPath();
+        return {};
     return QDir(folder).filePath(QStringLiteral("quilm-print-%1.%2").arg(getuid()).arg(suffix));
 }
 
@@ -52,9 +77,9 @@ int remaining(const QDeadlineTimer& deadline) {
     return int(std::max<qint64>(deadline.remainingTime(), 0));
 }
 
-Delivery deliver(const QByteArray& message, const QDeadlineTimer& deadline) {
+Delivery deliver(const QString& server, const QByteArray& message, const QDeadlineTimer& deadline) {
     QLocalSocket socket;
-    socket.connectToServer(AppDelegate::serverName());
+    socket.connectToServer(server);
     if (!socket.waitForConnected(remaining(deadline))) {
         // A full queue of connections also ends here, as a timeout: the receiver lives and is busy.
         return socket.error() == QLocalSocket::SocketTimeoutError ? Delivery::notSent : Delivery::nobody;
@@ -183,9 +208,15 @@ std::optional<std::vector<std::filesystem::path>> AppDelegate::readHandOver(cons
 
 AppDelegate::Launch AppDelegate::claim(const std::vector<std::filesystem::path>& files,
                                        std::chrono::milliseconds patience) {
+    const QString lockFile = lockName();
+    const QString server = serverName();
+    // Without a private folder a launch could meet somebody else instead of its window, so it opens its own
+    // window and receives no other launch's files.
+    if (lockFile.isEmpty() || server.isEmpty())
+        return Launch::first;
     const QDeadlineTimer deadline(patience.count());
     const QByteArray message = handOverMessage(files);
-    const int lock = ::open(lockName().toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int lock = ::open(QFile::encodeName(lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     auto release = [&] {
         if (lock >= 0)
             ::close(lock);
@@ -194,7 +225,7 @@ AppDelegate::Launch AppDelegate::claim(const std::vector<std::filesystem::path>&
         // The lock ends with the process that holds it: free, no instance lives. Without a lock file (a
         // runtime folder that cannot hold one) the socket alone tells.
         const bool nobodyLives = lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) == 0;
-        const Delivery delivery = deliver(message, deadline);
+        const Delivery delivery = deliver(server, message, deadline);
         switch (delivery) {
         case Delivery::taken:
             release();
@@ -208,9 +239,9 @@ AppDelegate::Launch AppDelegate::claim(const std::vector<std::filesystem::path>&
         case Delivery::nobody:
             if (nobodyLives) {
                 // A connection attempt found nobody behind the socket: it is what a crashed instance left.
-                QLocalServer::removeServer(serverName());
+                QLocalServer::removeServer(server);
                 instanceLock_ = lock;
-                listen();
+                listen(server);
                 return Launch::first;
             }
             // The instance that lives is not listening yet, or no longer: look again in a moment.
@@ -244,12 +275,12 @@ std::optional<QString> AppDelegate::launchMessage(Launch launch) {
     return std::nullopt;
 }
 
-bool AppDelegate::listen() {
+bool AppDelegate::listen(const QString& name) {
     if (server_)
         return true;
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(serverName())) {
+    if (!server_->listen(name)) {
         // The window still opens; it only cannot receive a later launch's files.
         delete server_;
         server_ = nullptr;

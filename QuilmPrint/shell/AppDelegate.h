@@ -46,7 +46,9 @@ public:
     // ends with its process), the launch hands its files to that instance over a local socket and waits
     // until the instance says it has taken them, however busy it is, up to `patience`; only when no instance
     // lives, and a connection attempt finds nobody behind the socket, does it remove a socket left behind and
-    // become the instance that receives.
+    // become the instance that receives. The lock and the socket live in a folder that is the user's own and
+    // that nobody else can write: the runtime folder, else one made for the user in the temporary folder;
+    // without either the launch opens its window (first) and receives no other launch's files.
     enum class Launch {
         first,      // no window lives: this launch opens it
         handedOver, // the living window took the files and said so
@@ -57,6 +59,7 @@ public:
                  std::chrono::milliseconds patience = std::chrono::seconds(60));
     // What a launch that ends without a window says on its error output, or nothing.
     static std::optional<QString> launchMessage(Launch launch);
+    // Their paths; empty without a private folder for them.
     static QString serverName();
     static QString lockName();
 
@@ -75,7 +78,7 @@ signals:
     void quilmPrintPrint();
 
 private:
-    bool listen();
+    bool listen(const QString& name);
     void receive(QLocalSocket* socket);
 
     std::mutex lock_; // the hand-over may come from another thread (the desktop's or the socket's)

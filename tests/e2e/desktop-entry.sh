@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The program as the desktop gets it. `cmake --install` of the build into a temporary folder must give the
-# program, its desktop entry (valid for desktop-file-validate, naming the program, its icon and the photo
+# The program as the desktop gets it. Building only what scripts/run.sh builds must make every file that
+# `cmake --install` takes from the build folder, as the README's steps go: the run command, then the install.
+# This build has every target built, so the build's own graph shows it: each file that the build makes and
+# the install takes is among the files that building run.sh's targets makes (the rest come with configuring).
+# Then `cmake --install` of the build into a temporary folder must give the program, its desktop entry (valid for desktop-file-validate, naming the program, its icon and the photo
 # types it reads) and the icon files. Then, on Xvfb, the installed program runs with its window open, and its
 # entry is launched with a photo the way a file manager's "Open with" does it (gio launch) while the window is
 # stopped (SIGSTOP, as busy as a window can be): that launch waits, opens no window of its own, and once the
@@ -94,6 +97,25 @@ build=$(cd "${1:?build folder}" && pwd)
 source_dir=$(cd "${2:?source folder}" && pwd)
 command -v desktop-file-validate >/dev/null || skip "desktop-file-validate is not installed (desktop-file-utils)"
 command -v identify >/dev/null || skip "identify is not installed (imagemagick)"
+
+[ -f "$build/build.ninja" ] || skip "the build folder was not made with Ninja, as scripts/run.sh makes it"
+command -v ninja >/dev/null || skip "ninja is not installed"
+targets=$(sed -n 's/^cmake --build build\/release .*--target \(.*\)$/\1/p' "$source_dir/scripts/run.sh")
+# Paths as the build names them, relative to its folder.
+relative() { while read -r path; do echo "${path#"$build"/}"; done; }
+made=$(cd "$build" && ninja -t graph ${targets:-all} | sed -n 's/^"[^"]*" \[label="\(.*\)"\]$/\1/p' | relative | sort -u) ||
+    fail "the build knows no target '${targets}' that scripts/run.sh builds"
+outputs=$(cd "$build" && ninja -t targets all | sed 's/: [^ :]*$//' | relative | sort -u)
+taken=$(find "$build" -name cmake_install.cmake -exec grep -h 'file(INSTALL' {} + | grep -o '"[^"]*"' | tr -d '"' |
+    while read -r path; do case "$path" in "$build"/*) echo "${path#"$build"/}" ;; esac; done)
+for path in $taken; do
+    path=${path%/}
+    for output in $outputs; do
+        case "$output" in "$path" | "$path"/*) ;; *) continue ;; esac
+        grep -qxF "$output" <<<"$made" ||
+            fail "building ${targets:-all} (as scripts/run.sh does) does not make $output, which cmake --install takes"
+    done
+done
 
 work=$(mktemp -d /tmp/QuilmPrint-desktop.XXXXXX)
 trap 'rm -rf "$work"' EXIT

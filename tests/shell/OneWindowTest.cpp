@@ -1,6 +1,7 @@
 // One window per session, with real processes: launches of the program without its window (the instance
 // probe) claim the window through the program's own code, while the first one is kept busy, after it crashed
-// and left its socket behind, and while somebody else answers on the socket.
+// and left its socket behind, while somebody else answers on the socket, and with no runtime folder or one
+// that is not the user's alone.
 #include "QuilmPrint/shell/AppDelegate.h"
 #include "TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -21,9 +23,14 @@ namespace {
 // One launch, in the test's own runtime folder, so that only the launches of one test meet.
 class Launch {
 public:
-    Launch(const QString& runtime, const QStringList& arguments) {
+    // An empty `runtime` leaves the launch without one; `temporary` is its temporary folder.
+    Launch(const QString& runtime, const QStringList& arguments, const QString& temporary = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_RUNTIME_DIR", runtime);
+        environment.remove("XDG_RUNTIME_DIR");
+        if (!runtime.isEmpty())
+            environment.insert("XDG_RUNTIME_DIR", runtime);
+        if (!temporary.isEmpty())
+            environment.insert("TMPDIR", temporary);
         process_.setProcessEnvironment(environment);
         process_.start(QStringLiteral(QUILM_INSTANCE_PROBE), arguments);
         EXPECT_TRUE(process_.waitForStarted(10000)) << process_.errorString().toStdString();
@@ -80,6 +87,36 @@ QStringList sorted(QStringList list) {
 
 QStringList socketsIn(const QString& folder) {
     return QDir(folder).entryList({"*.socket"}, QDir::System | QDir::Files);
+}
+
+QStringList entriesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Whether a second launch hands its file to the first, both with `runtime` and `temporary`.
+bool handsOver(const QString& runtime, const QString& temporary) {
+    Launch first(runtime, {}, temporary);
+    EXPECT_EQ(first.role(), "first");
+    return Launch(runtime, {"/p/a.jpg"}, temporary).role() == "handed-over";
+}
+
+// Folders that must not hold the lock and the socket: another user's (nobody's), one the group or the
+// others may write, and a symbolic link, here to a folder that would otherwise serve.
+struct Unsafe {
+    uid_t owner;
+    mode_t mode;
+    bool link = false;
+};
+const Unsafe unsafeFolders[] = {
+    {65534, 0700}, {::geteuid(), 0770}, {::geteuid(), 0707}, {::geteuid(), 0700, true}};
+
+void make(const QString& path, const Unsafe& kind, const QString& linkTarget) {
+    const QByteArray name = QFile::encodeName(path);
+    if (kind.link)
+        ASSERT_EQ(::symlink(QFile::encodeName(linkTarget).constData(), name.constData()), 0);
+    else
+        ASSERT_TRUE(::mkdir(name.constData(), 0700) == 0 && ::chmod(name.constData(), kind.mode) == 0 &&
+                    ::chown(name.constData(), kind.owner, -1) == 0);
 }
 
 struct OneWindowTest : ::testing::Test {
@@ -153,4 +190,34 @@ TEST(HandOverMessageTest, CarriesAnyPathWholeAndIsReadOnlyOnceComplete) {
         EXPECT_EQ(AppDelegate::readHandOver(message.left(cut)), std::nullopt) << cut;
     EXPECT_EQ(AppDelegate::readHandOver(AppDelegate::handOverMessage({})),
               std::vector<std::filesystem::path>{});
+}
+
+TEST_F(OneWindowTest, TheLockAndTheSocketLiveOnlyInAFolderOfTheUsersAlone) {
+    // Without a runtime folder the launches meet in one made for the user alone in the temporary folder,
+    // which every user shares.
+    QTemporaryDir probed;
+    ::chmod(QFile::encodeName(probed.path()).constData(), 01777);
+    ASSERT_TRUE(handsOver({}, probed.path()));
+    ASSERT_EQ(entriesIn(probed.path()).size(), 1);
+    const QString name = entriesIn(probed.path())[0];
+    struct stat made {};
+    ASSERT_EQ(::lstat(QFile::encodeName(probed.filePath(name)).constData(), &made), 0);
+    EXPECT_TRUE(S_ISDIR(made.st_mode) && made.st_uid == ::geteuid() && (made.st_mode & 07777) == 0700);
+    for (const Unsafe& kind : unsafeFolders) {
+        if (kind.owner != ::geteuid() && ::geteuid() != 0)
+            continue; // only root gives a folder away
+        SCOPED_TRACE(testing::Message() << kind.owner << ' ' << std::oct << kind.mode << ' ' << kind.link);
+        // A runtime folder of this kind is passed over for the user's own; the user's own of this kind too
+        // (somebody else made its name first), and each launch opens its window and receives nothing.
+        QTemporaryDir shared, place, target;
+        const QString runtime = place.filePath("run"), own = shared.filePath(name);
+        make(runtime, kind, target.path());
+        EXPECT_TRUE(handsOver(runtime, shared.path()));
+        ASSERT_TRUE(QDir(own).removeRecursively());
+        make(own, kind, target.path());
+        EXPECT_FALSE(handsOver(runtime, shared.path()));
+        EXPECT_EQ(entriesIn(shared.path()), QStringList{name});
+        EXPECT_TRUE(entriesIn(runtime).isEmpty() && entriesIn(own).isEmpty() &&
+                    entriesIn(target.path()).isEmpty());
+    }
 }
