@@ -21,8 +21,8 @@ struct Table {
     // As BandKernels::quantize, sharpenRow and sharpenColumns.
     void (*quantize)(const float* in, std::uint16_t* out, std::size_t floats);
     void (*sharpenRow)(const float* in, float* out, int pixels, const float* weights, int taps, float amount);
-    void (*sharpenColumns)(const float* const* rows, std::size_t first, std::size_t floats,
-                           const float* weights, int taps, float amount, std::uint16_t* quantized);
+    void (*sharpenColumns)(const float* const* rows, int outputs, std::size_t first, std::size_t floats,
+                           const float* weights, int taps, float amount, std::uint16_t* const* quantized);
     // Output rows [0, count) of the resampler's vertical pass, floats [x0, x0 + span) of each: every float
     // the sum of its taps in tap order from zero (rowTaps[i] the first input row of output i, rowWeights[i]
     // its weights, rowCounts[i] how many, input rows `stride` floats apart), then every fourth float (alpha)

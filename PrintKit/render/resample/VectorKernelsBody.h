@@ -171,13 +171,12 @@ void sharpenRow(const float* in, float* out, int pixels, const float* weights, i
     }
 }
 
+// One output row of sharpenColumns: floats [f, floats) of the row whose taps are rows[0 ..< taps].
 template <int N>
-void sharpenColumns(const float* const* rows, std::size_t first, std::size_t floats, const float* weights,
-                    int taps, float amount, std::uint16_t* out) {
+void sharpenColumn(const float* const* rows, std::size_t first, std::size_t f, std::size_t floats,
+                   const float* weights, int taps, float a, std::uint16_t* out) {
     using Floats = typename Lanes<N>::Floats;
-    const float a = amount;
     const float* own = rows[taps / 2] + first;
-    std::size_t f = 0;
     for (; f + sums * N <= floats; f += sums * N) {
         Floats s[sums];
 #pragma GCC unroll 16
@@ -213,6 +212,71 @@ void sharpenColumns(const float* const* rows, std::size_t first, std::size_t flo
         }
         const float p = own[f];
         out[f] = quantized(p + (p - sum) * a);
+    }
+}
+
+// Output rows in pairs: the two rows' taps are the same rows but one, so each row loaded serves both
+// sums (row j is tap j of the first and tap j - 1 of the second), and each sum still adds its taps in
+// ascending order. Half of the eight sums are each row's.
+template <int N>
+void sharpenColumns(const float* const* rows, int outputs, std::size_t first, std::size_t floats,
+                    const float* weights, int taps, float amount, std::uint16_t* const* quantized) {
+    using Floats = typename Lanes<N>::Floats;
+    constexpr int half = sums / 2;
+    const float a = amount;
+    int o = 0;
+    for (; o + 2 <= outputs; o += 2) {
+        const float* const* tapRows = rows + o;
+        const float* own0 = tapRows[taps / 2] + first;
+        const float* own1 = tapRows[taps / 2 + 1] + first;
+        std::size_t f = 0;
+        for (; f + half * N <= floats; f += half * N) {
+            Floats s0[half], s1[half];
+#pragma GCC unroll 16
+            for (int i = 0; i < half; ++i) {
+                s0[i] = Floats{};
+                s1[i] = Floats{};
+            }
+            {
+                const float* row = tapRows[0] + first + f;
+                const Floats w = splat<N>(weights[0]);
+#pragma GCC unroll 16
+                for (int i = 0; i < half; ++i) {
+                    s0[i] = s0[i] + load<N>(row + i * N) * w;
+                }
+            }
+            for (int j = 1; j < taps; ++j) {
+                const float* row = tapRows[j] + first + f;
+                const Floats w0 = splat<N>(weights[j]);
+                const Floats w1 = splat<N>(weights[j - 1]);
+#pragma GCC unroll 16
+                for (int i = 0; i < half; ++i) {
+                    const Floats t = load<N>(row + i * N);
+                    s0[i] = s0[i] + t * w0;
+                    s1[i] = s1[i] + t * w1;
+                }
+            }
+            {
+                const float* row = tapRows[taps] + first + f;
+                const Floats w = splat<N>(weights[taps - 1]);
+#pragma GCC unroll 16
+                for (int i = 0; i < half; ++i) {
+                    s1[i] = s1[i] + load<N>(row + i * N) * w;
+                }
+            }
+#pragma GCC unroll 16
+            for (int i = 0; i < half; ++i) {
+                const Floats p0 = load<N>(own0 + f + i * N);
+                storeQuantized<N>(quantized[o] + f + i * N, p0 + (p0 - s0[i]) * a);
+                const Floats p1 = load<N>(own1 + f + i * N);
+                storeQuantized<N>(quantized[o + 1] + f + i * N, p1 + (p1 - s1[i]) * a);
+            }
+        }
+        sharpenColumn<N>(tapRows, first, f, floats, weights, taps, a, quantized[o]);
+        sharpenColumn<N>(tapRows + 1, first, f, floats, weights, taps, a, quantized[o + 1]);
+    }
+    if (o < outputs) {
+        sharpenColumn<N>(rows + o, first, 0, floats, weights, taps, a, quantized[o]);
     }
 }
 

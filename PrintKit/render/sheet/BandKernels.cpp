@@ -71,9 +71,9 @@ void sharpenRow(const float* in, float* out, int pixels, const float* weights, i
     VectorKernels::chosen().sharpenRow(in, out, pixels, weights, taps, amount);
 }
 
-void sharpenColumns(const float* const* rows, std::size_t first, std::size_t floats, const float* weights,
-                    int taps, float amount, std::uint16_t* quantized) {
-    VectorKernels::chosen().sharpenColumns(rows, first, floats, weights, taps, amount, quantized);
+void sharpenColumns(const float* const* rows, int outputs, std::size_t first, std::size_t floats,
+                    const float* weights, int taps, float amount, std::uint16_t* const* quantized) {
+    VectorKernels::chosen().sharpenColumns(rows, outputs, first, floats, weights, taps, amount, quantized);
 }
 
 } // namespace PrintKit::BandKernels

@@ -105,8 +105,18 @@ void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int wid
                             int count, std::uint16_t* into, Samples layout) {
     constexpr std::size_t tile = 64; // pixels
     const int n = s.taps();
-    std::vector<const float*> taps(static_cast<std::size_t>(n));
-    alignas(64) std::uint16_t quantized[tile * 4];
+    // Output row i reads taps[i ..< i + n]: rows first + i - radius ..< first + i + radius + 1, clamped.
+    std::vector<const float*> taps(static_cast<std::size_t>(count + n - 1));
+    for (int j = 0; j < count + n - 1; ++j) {
+        const int row = std::clamp(first + j - s.radius, 0, rows - 1);
+        taps[static_cast<std::size_t>(j)] = floats(sharpened + static_cast<std::ptrdiff_t>(row) * width);
+    }
+    std::vector<std::uint16_t> quantizedRows(static_cast<std::size_t>(count) * tile * 4);
+    std::vector<std::uint16_t*> quantized(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        quantized[static_cast<std::size_t>(i)] =
+            quantizedRows.data() + static_cast<std::size_t>(i) * tile * 4;
+    }
     const auto pixels = static_cast<std::size_t>(width);
     const std::size_t perPixel = BandKernels::valuesPerPixel(layout);
     const int top = std::max(first - s.radius, 0);
@@ -126,17 +136,11 @@ void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int wid
                 }
             }
         }
+        BandKernels::sharpenColumns(taps.data(), count, 4 * x, 4 * span, s.weights.data(), n, s.amount,
+                                    quantized.data());
         for (int i = 0; i < count; ++i) {
-            const int y = first + i;
-            for (int k = 0; k < n; ++k) {
-                const int row = std::clamp(y + k - s.radius, 0, rows - 1);
-                taps[static_cast<std::size_t>(k)] =
-                    floats(sharpened + static_cast<std::ptrdiff_t>(row) * width);
-            }
-            BandKernels::sharpenColumns(taps.data(), 4 * x, 4 * span, s.weights.data(), n, s.amount,
-                                        quantized);
-            BandKernels::pack(quantized, span, into + (static_cast<std::size_t>(i) * pixels + x) * perPixel,
-                              layout);
+            BandKernels::pack(quantized[static_cast<std::size_t>(i)], span,
+                              into + (static_cast<std::size_t>(i) * pixels + x) * perPixel, layout);
         }
     }
 }

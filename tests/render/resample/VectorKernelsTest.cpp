@@ -151,10 +151,11 @@ TEST(VectorKernelsTest, EveryLevelSharpensDownTheColumnsAndRoundsAsThePixelByPix
     const std::vector<float> w = kernel(720);
     ASSERT_EQ(w.size(), std::size_t{taps});
     const std::size_t rowFloats = 4200;
+    const int most = 5;
     std::vector<std::vector<float>> rows;
     std::vector<const float*> pointers;
-    for (int k = 0; k < taps; ++k) {
-        rows.push_back(randomFloats(rowFloats, 10 + k));
+    for (int j = 0; j < most + taps - 1; ++j) {
+        rows.push_back(randomFloats(rowFloats, 10 + j));
         pointers.push_back(rows.back().data());
     }
     // One row given twice, as at the top of a band where the taps are clamped.
@@ -162,20 +163,32 @@ TEST(VectorKernelsTest, EveryLevelSharpensDownTheColumnsAndRoundsAsThePixelByPix
     for (VectorLevel level : runnableLevels()) {
         const VectorKernels::Table& k = VectorKernels::forLevel(level);
         SCOPED_TRACE(std::string(Processor::name(level)));
-        for (std::size_t floats : lengths()) {
-            for (std::size_t first : {0u, 4u, 100u}) {
-                std::vector<std::uint16_t> q(floats + 1, 0xABCD);
-                k.sharpenColumns(pointers.data(), first, floats, w.data(), taps, 1.4f, q.data());
-                for (std::size_t f = 0; f < floats; ++f) {
-                    float sum = 0;
-                    for (int t = 0; t < taps; ++t) {
-                        sum = sum + pointers[t][first + f] * w[t];
+        // Rows in pairs and one left over.
+        for (int outputs : {1, 2, most}) {
+            for (std::size_t floats : lengths()) {
+                for (std::size_t first : {0u, 4u, 100u}) {
+                    std::vector<std::vector<std::uint16_t>> q(outputs,
+                                                              std::vector<std::uint16_t>(floats + 1, 0xABCD));
+                    std::vector<std::uint16_t*> into;
+                    for (auto& row : q) {
+                        into.push_back(row.data());
                     }
-                    const float p = pointers[taps / 2][first + f];
-                    ASSERT_EQ(q[f], Rounding::sample16(unit(p + (p - sum) * 1.4f) * 65535.0f))
-                        << floats << " floats from " << first << ", float " << f;
+                    k.sharpenColumns(pointers.data(), outputs, first, floats, w.data(), taps, 1.4f,
+                                     into.data());
+                    for (int i = 0; i < outputs; ++i) {
+                        for (std::size_t f = 0; f < floats; ++f) {
+                            float sum = 0;
+                            for (int t = 0; t < taps; ++t) {
+                                sum = sum + pointers[i + t][first + f] * w[t];
+                            }
+                            const float p = pointers[i + taps / 2][first + f];
+                            ASSERT_EQ(q[i][f], Rounding::sample16(unit(p + (p - sum) * 1.4f) * 65535.0f))
+                                << "output " << i << " of " << outputs << ", " << floats << " floats from "
+                                << first << ", float " << f;
+                        }
+                        ASSERT_EQ(q[i][floats], 0xABCD);
+                    }
                 }
-                ASSERT_EQ(q[floats], 0xABCD);
             }
         }
     }
