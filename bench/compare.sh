@@ -20,7 +20,8 @@
 # Usage: bench/compare.sh [CASE ...]     cases: headline adobe16 prophoto16 small (default: headline adobe16
 #                                        small); adobe16 and prophoto16 are 16-bit TIFFs in wide spaces,
 #                                        printed with printer-managed colour (sRGB out)
-# Environment: RUNS (3), WARMUP (1), COLD (0), COLD_WAIT (20), CORES ("1 2 all"), QUILM_BUILD (build/release),
+# Environment: QUILM_VECTOR_LEVEL (baseline, avx2 or avx512: caps the engine's vector level),
+#              RUNS (3), WARMUP (1), COLD (0), COLD_WAIT (20), CORES ("1 2 all"), QUILM_BUILD (build/release),
 #              QUILM_BENCH_INPUTS
 #              (/tmp/quilm-bench-inputs), QUILM_COMPARE_WORK (/tmp/quilm-compare), PSNR_FLOOR (42),
 #              PEERS ("magick vips": the peers to time; the quality check always uses ImageMagick).
@@ -169,6 +170,10 @@ measure() {
     echo "$median $((peak / 1024))"
 }
 
+# The machine and the vector level the engine's loops run at (QUILM_VECTOR_LEVEL caps it), for the record.
+processor=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
+printf 'Processor: %s (%s processors); engine vector level: %s\n' "${processor:-unknown}" "$(nproc)" \
+    "$("$render" --vector-level 2>/dev/null || echo "not reported by this render_sheet")"
 # ---- timing ----
 printf '\nSheet renders, median of %d runs (seconds; peak memory in MB)%s\n\n' "$runs" \
     "$([ "$cold" = 1 ] && echo ", each starting cold")"

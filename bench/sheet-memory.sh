@@ -28,7 +28,8 @@
 #
 # Usage: bench/sheet-memory.sh [CASE ...]     default: headline jpeg adobe16 prophoto16 float32 cmyk small
 #                                                      grid35 long tall
-# Environment: RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
+# Environment: QUILM_VECTOR_LEVEL (baseline, avx2 or avx512: caps the engine's vector level),
+#              RUNS (3), CORES ("1 2 all"), QUILM_BUILD (build/release), QUILM_RENDER (the render_sheet to
 #              time, default the build's), QUILM_BENCH_INPUTS (/tmp/quilm-bench-inputs), QUILM_MEMORY_WORK
 #              (/tmp/quilm-memory), QUILM_REFERENCE_RENDER (none).
 set -euo pipefail
@@ -134,6 +135,10 @@ compare_with_reference() {
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 
+# The machine and the vector level the engine's loops run at (QUILM_VECTOR_LEVEL caps it), for the record.
+processor=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo 2>/dev/null || true)
+printf 'Processor: %s (%s processors); engine vector level: %s\n' "${processor:-unknown}" "$(nproc)" \
+    "$("$render" --vector-level 2>/dev/null || echo "not reported by this render_sheet")"
 printf 'Sheet renders with %s, median of %d runs (seconds, processor seconds) and peak resident memory (MB);\n' \
     "$render" "$runs"
 printf 'beside each, the processor time of the JPEG on the same sheet and colour mode and the ratio\n'

@@ -5,6 +5,8 @@
 //   render_sheet [options] PHOTO OUT.pdf
 //   render_sheet --grid W,H,GAP [grid options] [options] OUT.pdf PHOTO[=CAPTION] ...   ("-" leaves a cell
 //   empty)
+//   render_sheet --vector-level      prints the vector level the engine's loops run at here (baseline, avx2
+//                                    or avx512, after QUILM_VECTOR_LEVEL) and nothing else
 //
 // Options: --page W,H (points)   --margin M   --resolution PPI   --fit fit|fill|W,H[,turn]   --offset DX,DY
 //          --paper PROFILE [--intent perceptual|relativeColorimetric] [--bpc]   --sharpen
@@ -15,6 +17,7 @@
 #include "PrintKit/render/layout/GridLayout.h"
 #include "PrintKit/render/sheet/SheetRenderer.h"
 #include "PrintKit/support/Numbers.h"
+#include "PrintKit/support/Processor.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +82,10 @@ int main(int argc, char** argv) {
             }
             return argv[++i];
         };
+        if (arg == "--vector-level") {
+            std::cout << Processor::name(Processor::vectorLevel()) << "\n";
+            return 0;
+        }
         if (arg == "--page") {
             auto v = numbers(value());
             if (v.size() != 2) {

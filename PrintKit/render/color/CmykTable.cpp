@@ -273,7 +273,7 @@ using RowFunction = void (*)(const Evaluator&, const std::uint8_t*, std::uint8_t
 
 RowFunction rowFunction(const Evaluator& e) {
 #if defined(__x86_64__)
-    if (Processor::hasAVX2()) {
+    if (Processor::vectorLevel() >= Processor::VectorLevel::avx2) {
         return e.deep ? colourRowAVX2<true> : colourRowAVX2<false>;
     }
 #endif

@@ -290,7 +290,7 @@ __attribute__((target("avx2"))) void rowAVX2(const Evaluator& e, const float* in
 
 void row(const Evaluator& e, const float* in, float* out, std::size_t pixels) {
 #if defined(__x86_64__)
-    if (Processor::hasAVX2()) {
+    if (Processor::vectorLevel() >= Processor::VectorLevel::avx2) {
         rowAVX2(e, in, out, pixels);
         return;
     }

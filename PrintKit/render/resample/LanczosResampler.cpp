@@ -1,6 +1,6 @@
 #include "PrintKit/render/resample/LanczosResampler.h"
 
-#include "PrintKit/render/resample/VectorClones.h"
+#include "PrintKit/render/resample/VectorKernels.h"
 
 #include <algorithm>
 #include <cassert>
@@ -148,62 +148,6 @@ void LanczosResampler::horizontalPass(const FilterWeights& taps, const Pixel* wi
     });
 }
 
-namespace {
-
-// Sixteen floats, four pixels: as wide as the widest build of the loop below takes at once.
-typedef float Floats __attribute__((vector_size(64)));
-
-inline void loadFloats(Floats& v, const float* p) {
-    std::memcpy(&v, p, sizeof v);
-}
-
-// Output rows [0, count) of a group, columns [x0, x0 + span) (span a multiple of 4 pixels' floats or the
-// rest of the row): every float is the sum of its taps in tap order from zero, multiply then add, and every
-// alpha is then 1. rowTaps[i] is the first input row of output row i, rowWeights[i] its weights, rowCounts[i]
-// how many.
-QUILM_VECTOR_CLONES void sumRows(const float* const* rowTaps, const float* const* rowWeights,
-                                 const int* rowCounts, int count, std::ptrdiff_t stride, std::ptrdiff_t x0,
-                                 std::ptrdiff_t span, float* const* outputs) {
-    constexpr std::ptrdiff_t lanes = 16;
-    for (int i = 0; i < count; ++i) {
-        const float* first = rowTaps[i] + x0;
-        const float* w = rowWeights[i];
-        const int n = rowCounts[i];
-        float* out = outputs[i] + x0;
-        std::ptrdiff_t f = 0;
-        for (; f + 4 * lanes <= span; f += 4 * lanes) {
-            Floats s0 = Floats{}, s1 = s0, s2 = s0, s3 = s0, t0, t1, t2, t3;
-            for (int k = 0; k < n; ++k) {
-                const float* in = first + k * stride + f;
-                loadFloats(t0, in);
-                loadFloats(t1, in + lanes);
-                loadFloats(t2, in + 2 * lanes);
-                loadFloats(t3, in + 3 * lanes);
-                s0 = s0 + t0 * w[k];
-                s1 = s1 + t1 * w[k];
-                s2 = s2 + t2 * w[k];
-                s3 = s3 + t3 * w[k];
-            }
-            std::memcpy(out + f, &s0, sizeof s0);
-            std::memcpy(out + f + lanes, &s1, sizeof s1);
-            std::memcpy(out + f + 2 * lanes, &s2, sizeof s2);
-            std::memcpy(out + f + 3 * lanes, &s3, sizeof s3);
-        }
-        for (; f < span; ++f) {
-            float sum = 0.0f;
-            for (int k = 0; k < n; ++k) {
-                sum = sum + first[k * stride + f] * w[k];
-            }
-            out[f] = sum;
-        }
-        for (std::ptrdiff_t a = 3; a < span; a += 4) {
-            out[a] = 1.0f;
-        }
-    }
-}
-
-} // namespace
-
 void LanczosResampler::verticalPass(const FilterWeights& taps, IndexRange rows, const Pixel* input,
                                     int inputFirstRow, int width, Pixel* output) {
     const auto stride = static_cast<std::ptrdiff_t>(width);
@@ -226,9 +170,10 @@ void LanczosResampler::verticalPass(const FilterWeights& taps, IndexRange rows, 
             rowCounts[i] = taps.counts[y];
             outputs[i] = reinterpret_cast<float*>(output + (begin + i) * stride);
         }
+        const VectorKernels::Table& kernels = VectorKernels::chosen();
         for (std::ptrdiff_t x = 0; x < stride; x += tilePixels) {
             const std::ptrdiff_t span = std::min(tilePixels, stride - x);
-            sumRows(rowTaps, rowWeights, rowCounts, count, 4 * stride, 4 * x, 4 * span, outputs);
+            kernels.sumRows(rowTaps, rowWeights, rowCounts, count, 4 * stride, 4 * x, 4 * span, outputs);
         }
     });
 }

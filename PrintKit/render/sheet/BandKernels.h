@@ -44,10 +44,11 @@ void pack(const std::uint16_t* quantized, std::size_t pixels, std::uint16_t* int
 // weights (centre in the middle), taps past either end reading the end pixel.
 void sharpenRow(const float* in, float* out, int width, const float* weights, int taps, float amount);
 
-// The vertical step for floats first ..< first + floats of one row, whose `taps` neighbour rows (itself in
-// the middle) are given: blur = Σ rows[k] × weights[k] (k ascending, from 0), then
-// own + (own − blur) × amount, quantized as quantize() does into quantized[0 ..< floats].
-void sharpenColumns(const float* const* rows, std::size_t first, std::size_t floats, const float* weights,
-                    int taps, float amount, std::uint16_t* quantized);
+// The vertical step for floats first ..< first + floats of `outputs` rows: output row i has the `taps`
+// neighbour rows rows[i ..< i + taps] (itself in the middle). blur = Σ rows[i + k] × weights[k] (k
+// ascending, from 0), then own + (own − blur) × amount, quantized as quantize() does into
+// quantized[i][0 ..< floats].
+void sharpenColumns(const float* const* rows, int outputs, std::size_t first, std::size_t floats,
+                    const float* weights, int taps, float amount, std::uint16_t* const* quantized);
 
 } // namespace PrintKit::BandKernels

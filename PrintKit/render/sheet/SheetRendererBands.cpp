@@ -99,29 +99,48 @@ struct Sharpening {
 
 // Rows first ..< first + count of the `rows` horizontally sharpened rows through the vertical half, into
 // 16-bit samples (row i of the output is row first + i). Taps past the first or last of the rows read that
-// row, as they do in a pass over these rows alone. The work goes in tiles of a few hundred columns, so that
-// the neighbour rows a tile reads stay in the cache from one row to the next.
+// row, as they do in a pass over these rows alone. The work goes in tiles of 64 columns, so that the
+// neighbour rows a tile reads (a kilobyte each) stay in the first-level cache from one row to the next.
 void sharpenColumnsAndRound(const Sharpening& s, const Pixel* sharpened, int width, int rows, int first,
                             int count, std::uint16_t* into, Samples layout) {
-    constexpr std::size_t tile = 256; // pixels
+    constexpr std::size_t tile = 64; // pixels
     const int n = s.taps();
-    std::vector<const float*> taps(static_cast<std::size_t>(n));
-    alignas(64) std::uint16_t quantized[tile * 4];
+    // Output row i reads taps[i ..< i + n]: rows first + i - radius ..< first + i + radius + 1, clamped.
+    std::vector<const float*> taps(static_cast<std::size_t>(count + n - 1));
+    for (int j = 0; j < count + n - 1; ++j) {
+        const int row = std::clamp(first + j - s.radius, 0, rows - 1);
+        taps[static_cast<std::size_t>(j)] = floats(sharpened + static_cast<std::ptrdiff_t>(row) * width);
+    }
+    std::vector<std::uint16_t> quantizedRows(static_cast<std::size_t>(count) * tile * 4);
+    std::vector<std::uint16_t*> quantized(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        quantized[static_cast<std::size_t>(i)] =
+            quantizedRows.data() + static_cast<std::size_t>(i) * tile * 4;
+    }
     const auto pixels = static_cast<std::size_t>(width);
     const std::size_t perPixel = BandKernels::valuesPerPixel(layout);
+    const int top = std::max(first - s.radius, 0);
+    const int bottom = std::min(first + count + s.radius, rows);
     for (std::size_t x = 0; x < pixels; x += tile) {
         const std::size_t span = std::min(tile, pixels - x);
-        for (int i = 0; i < count; ++i) {
-            const int y = first + i;
-            for (int k = 0; k < n; ++k) {
-                const int row = std::clamp(y + k - s.radius, 0, rows - 1);
-                taps[static_cast<std::size_t>(k)] =
-                    floats(sharpened + static_cast<std::ptrdiff_t>(row) * width);
+        // The rows' next tile is asked for now: the rows were written by other processors, and the first
+        // reads of each tile would otherwise wait for them one after another.
+        if (x + tile < pixels) {
+            const std::size_t bytes = std::min(tile, pixels - x - tile) * sizeof(Pixel);
+            for (int row = top; row < bottom; ++row) {
+                const char* next =
+                    reinterpret_cast<const char*>(sharpened + static_cast<std::ptrdiff_t>(row) * width +
+                                                  static_cast<std::ptrdiff_t>(x + tile));
+                for (std::size_t b = 0; b < bytes; b += 64) {
+                    __builtin_prefetch(next + b);
+                }
             }
-            BandKernels::sharpenColumns(taps.data(), 4 * x, 4 * span, s.weights.data(), n, s.amount,
-                                        quantized);
-            BandKernels::pack(quantized, span, into + (static_cast<std::size_t>(i) * pixels + x) * perPixel,
-                              layout);
+        }
+        BandKernels::sharpenColumns(taps.data(), count, 4 * x, 4 * span, s.weights.data(), n, s.amount,
+                                    quantized.data());
+        for (int i = 0; i < count; ++i) {
+            BandKernels::pack(quantized[static_cast<std::size_t>(i)], span,
+                              into + (static_cast<std::size_t>(i) * pixels + x) * perPixel, layout);
         }
     }
 }
