@@ -28,6 +28,8 @@ std::string errorMessage(CupsClientErrorCode code, const std::string& detail) {
         return "인쇄 작업을 보내지 못했습니다: " + detail;
     case CupsClientErrorCode::jobStatusFailed:
         return "작업 상태를 읽지 못했습니다: " + detail;
+    case CupsClientErrorCode::jobNotFound:
+        return "CUPS 서버가 작업을 알지 못합니다: " + detail;
     case CupsClientErrorCode::serverUnreachable:
         return "CUPS 서버에 연결할 수 없습니다: " + detail;
     case CupsClientErrorCode::cancelFailed:
@@ -103,6 +105,21 @@ public:
 private:
     http_t* http_ = nullptr;
 };
+
+using Response = std::unique_ptr<ipp_t, decltype(&ippDelete)>;
+
+// Sends a request about one job and returns the server's response (null when libcups could not read one);
+// its status is left in cupsLastError(). Throws CupsClientError(serverUnreachable) when no server answered,
+// and also when one replied that it is busy or going away: neither says anything about the job.
+Response askAboutJob(const Connection& server, ipp_t* request) {
+    Response response(cupsDoRequest(server.get(), request, "/jobs/"), &ippDelete);
+    const ipp_status_t status = cupsLastError();
+    if (response ? status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_BUSY
+                 : noAnswer(status)) {
+        throw CupsClientError(CupsClientErrorCode::serverUnreachable, lastError());
+    }
+    return response;
+}
 
 struct OptionsDeleter {
     int count = 0;
@@ -379,13 +396,12 @@ JobAttributes jobAttributes(int jobID) {
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(std::size(requested)), nullptr, requested);
 
-    std::unique_ptr<ipp_t, decltype(&ippDelete)> response(cupsDoRequest(server.get(), request, "/jobs/"),
-                                                          &ippDelete);
+    const Response response = askAboutJob(server, request);
     const ipp_status_t status = cupsLastError();
-    // A server that replies it is busy or going away has not answered about the job either.
-    if (response ? status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_BUSY
-                 : noAnswer(status)) {
-        throw CupsClientError(CupsClientErrorCode::serverUnreachable, lastError());
+    // Only the server's own answer says it does not know the job; a "not found" of the HTTP layer (no
+    // response) is some other server's.
+    if (response && status == IPP_STATUS_ERROR_NOT_FOUND) {
+        throw CupsClientError(CupsClientErrorCode::jobNotFound, lastError());
     }
     if (!response || failed(status)) {
         throw CupsClientError(CupsClientErrorCode::jobStatusFailed, lastError());
@@ -412,8 +428,17 @@ void cancel(const std::string& queue, int jobID) {
     if (jobID <= 0) {
         throw CupsClientError(CupsClientErrorCode::cancelFailed, errnoText(EINVAL));
     }
-    Connection server(CupsClientErrorCode::cancelFailed);
-    if (failed(cupsCancelJob2(server.get(), queue.c_str(), jobID, 0))) {
+    Connection server(CupsClientErrorCode::serverUnreachable);
+    // The request cupsCancelJob2 makes, sent here so that a cancel that never arrived is told from a refusal.
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(),
+                     "/printers/%s", queue.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_CANCEL_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "job-id", jobID);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    const Response response = askAboutJob(server, request);
+    if (!response || failed(cupsLastError())) {
         throw CupsClientError(CupsClientErrorCode::cancelFailed, lastError());
     }
 }

@@ -19,8 +19,9 @@ namespace PrintKit {
 enum class CupsClientErrorCode {
     queuesUnavailable,  // the printer list could not be read
     submissionFailed,   // the server did not take the job
-    jobStatusFailed,    // the server answered, but not with the job's state (it no longer knows the job)
-    serverUnreachable,  // the job's state could not be asked for: the server did not answer
+    jobStatusFailed,    // the server answered, but neither with the job's state nor that it does not know it
+    jobNotFound,        // the server answered that it does not know the job (purged, lost, or never there)
+    serverUnreachable,  // no server answered: neither the job's state nor its cancel got through
     cancelFailed,       // the server did not cancel the job
     unreadableDocument, // the file to print could not be read
 };
@@ -70,13 +71,15 @@ int submit(const std::string& queue, const std::filesystem::path& document, cons
            const std::vector<PrintOption>& options, bool hold);
 
 // The job's state and the printer's message about it. A job that cannot be read is never reported as
-// finished; the two failures are told apart because only one of them can pass: CupsClientError
-// (serverUnreachable) when no server answered (stopped, restarting, or busy), CupsClientError
-// (jobStatusFailed) when the server answered without the job's state (purged, never there, or refused).
+// finished; the failures are told apart because they mean different things for the job: CupsClientError
+// (serverUnreachable) when no server answered (stopped, restarting, or busy: the job may still be there),
+// CupsClientError(jobNotFound) when the server answered that it does not know the job (its end can never
+// be learnt), CupsClientError(jobStatusFailed) when the server answered anything else but the job's state.
 JobAttributes jobAttributes(int jobID);
 
-// Cancels the job (it stays in the server's history as canceled). Throws CupsClientError(cancelFailed),
-// also for a job that has already ended.
+// Cancels the job (it stays in the server's history as canceled). Throws CupsClientError(serverUnreachable)
+// when no server answered (the cancel never arrived and may be sent again), CupsClientError(cancelFailed)
+// when the server refused it, also for a job that has already ended.
 void cancel(const std::string& queue, int jobID);
 
 } // namespace CupsClient

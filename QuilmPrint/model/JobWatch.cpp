@@ -41,14 +41,23 @@ PrintJobItem read(PrintJobItem job, const PrintKit::JobAttributes& attributes) {
     return job;
 }
 
-PrintJobItem unreadable(PrintJobItem job, const QString& reason) {
+PrintJobItem unreadable(PrintJobItem job, PrintKit::CupsClientErrorCode code, const QString& reason,
+                        int failures) {
     job.processing = false;
-    job.note = reason;
+    if (code == PrintKit::CupsClientErrorCode::jobNotFound || failures >= unreadableReadings) {
+        job.state = State::failed;
+        job.message = lostMessage;
+        job.note.clear();
+    } else {
+        job.note = reason;
+    }
     return job;
 }
 
 PrintJobItem unreachable(PrintJobItem job) {
-    return unreadable(std::move(job), unreachableNote);
+    job.processing = false;
+    job.note = unreachableNote;
+    return job;
 }
 
 std::chrono::milliseconds nextReading(std::chrono::milliseconds waited, bool answered,

@@ -362,23 +362,26 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id,
         const int cupsJobID = item->cupsJobID;
         QPointer<PrintModel> guard(target);
         QThreadPool::globalInstance()->start([guard, id, cupsJobID, waited] {
+            using Code = PrintKit::CupsClientErrorCode;
             std::optional<PrintKit::JobAttributes> attributes;
             QString unreadable;
-            bool unanswered = false;
+            std::optional<Code> failure;
             try {
                 attributes = PrintKit::CupsClient::jobAttributes(cupsJobID);
             } catch (const PrintKit::CupsClientError& error) {
-                unanswered = error.code() == PrintKit::CupsClientErrorCode::serverUnreachable;
+                failure = error.code();
                 unreadable = messageOf(error);
             } catch (const std::exception& error) {
+                failure = Code::jobStatusFailed;
                 unreadable = messageOf(error);
             }
-            post(guard, [id, attributes, unreadable, unanswered, waited](PrintModel* target) {
+            post(guard, [id, attributes, unreadable, failure, waited](PrintModel* target) {
                 State& d = *target->d;
                 d.road.watched.erase(id);
                 PrintJobItem* item = d.job(id);
                 if (!item)
                     return;
+                const bool unanswered = failure == Code::serverUnreachable;
                 const std::chrono::milliseconds next =
                     JobWatch::nextReading(waited, !unanswered, target->watchInterval, target->watchLimit);
                 if (unanswered) {
@@ -388,14 +391,23 @@ void PrintModel::State::watch(PrintModel& model, const QUuid& id,
                     d.watch(*target, id, next);
                     return;
                 }
-                if (!attributes) {
-                    d.setJob(*target, JobWatch::unreadable(*item, unreadable));
-                    return; // the server no longer knows the job: nothing more can be learnt about it
+                PrintJobItem read;
+                if (attributes) {
+                    d.road.failedReadings.erase(id);
+                    read = JobWatch::read(*item, *attributes);
+                } else {
+                    read = JobWatch::unreadable(*item, *failure, unreadable, ++d.road.failedReadings[id]);
                 }
-                const PrintJobItem read = JobWatch::read(*item, *attributes);
                 d.setJob(*target, read);
-                if (JobWatch::isFollowed(read.state))
-                    d.watch(*target, id, next);
+                if (!JobWatch::isFollowed(read.state)) {
+                    d.road.failedReadings.erase(id);
+                    d.road.cancelOwed.erase(id);
+                    return;
+                }
+                // A server answers again: a cancel that never reached one goes now, before the job can print.
+                if (d.road.cancelOwed.erase(id))
+                    d.cancelInCups(*target, id);
+                d.watch(*target, id, next);
             });
         });
     });
@@ -411,17 +423,29 @@ void PrintModel::State::cancelInCups(PrintModel& model, const QUuid& id) {
     const int cupsJobID = item->cupsJobID;
     QThreadPool::globalInstance()->start([guard, id, queue, cupsJobID] {
         QString refused;
+        bool unanswered = false;
         try {
             PrintKit::CupsClient::cancel(queue, cupsJobID);
+        } catch (const PrintKit::CupsClientError& error) {
+            unanswered = error.code() == PrintKit::CupsClientErrorCode::serverUnreachable;
+            refused = messageOf(error);
         } catch (const std::exception& error) {
             refused = messageOf(error);
         }
-        post(guard, [id, refused](PrintModel* target) {
+        post(guard, [id, refused, unanswered](PrintModel* target) {
             State& d = *target->d;
             d.road.cancelling.erase(id);
             PrintJobItem* item = d.job(id);
             if (!item || refused.isEmpty() || item->state != JobState::cancelling)
                 return;
+            if (unanswered) {
+                // The cancel never arrived, and a server that comes back prints the jobs it kept: the job
+                // stays being cancelled, and the watcher sends the cancel again once a reading is answered.
+                d.road.cancelOwed.insert(id);
+                d.setJob(*target, JobWatch::unreachable(*item));
+                d.watch(*target, id);
+                return;
+            }
             // CUPS kept the job (it may have just ended): the watcher tells how it ends.
             PrintJobItem changed = *item;
             changed.state = JobState::printing;

@@ -83,6 +83,8 @@ struct PrintRoad {
     std::map<QUuid, std::shared_ptr<JobControl>> controls;
     std::set<QUuid> watched;            // jobs whose next reading is scheduled or running
     std::set<QUuid> cancelling;         // jobs whose cancel request is on its way to CUPS
+    std::set<QUuid> cancelOwed;         // … whose cancel found no server: sent again once one answers
+    std::map<QUuid, int> failedReadings; // jobs whose last readings the server answered without their state
     std::set<std::string> measuring;    // "queue.pageSize" of the expansions being measured
     std::set<std::string> unmeasurable; // … and of those that could not be measured in this run
 

@@ -2,6 +2,7 @@
 // says they ended, with the recipe's options reaching the driver; broken, held and cancelled jobs; export;
 // the borderless measurement; the demonstration jobs; and no temporary file left behind on any road.
 #include "AppTestSupport.h"
+#include "HttpTestServer.h"
 #include "QuilmPrint/model/JobWatch.h"
 #include "QuilmPrint/model/PDFExport.h"
 #include "QuilmPrint/model/PrintModel.h"
@@ -15,6 +16,7 @@
 #include <QThreadPool>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <cups/cups.h>
 #include <cups/raster.h>
 #include <fcntl.h>
@@ -112,6 +114,12 @@ protected:
                 job.state != JobState::failed)
                 return false;
         return !model.jobs().empty();
+    }
+    // Stops or restarts the private server, as its service would be.
+    int testbed(const std::string& command) const {
+        return TestSupport::run(
+            AppTestSupport::shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " " +
+            command + " " + AppTestSupport::shellQuoted(server->root().string()) + " >/dev/null");
     }
     void TearDown() override {
         if (!server)
@@ -224,7 +232,7 @@ TEST_F(PrintRoadTest, CancelledBeforeCupsIsNeverSubmitted) {
     EXPECT_EQ(jobsOnServer(), before + 1);
 }
 
-TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShownDone) {
+TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsEndsLostNeverDone) {
     auto printing = model(heldQueue, 2);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::printing; }, 60000));
@@ -234,49 +242,86 @@ TEST_F(PrintRoadTest, HeldJobIsCancelledThroughCupsAndOneCupsForgetsIsNeverShown
     printing->cancel(held.id);
     EXPECT_EQ(printing->jobs()[1].state, JobState::cancelling);
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::cancelled; }));
-    // Purged from the server while it is being followed: the last state stays, with a note.
+    // Purged from the server while it is being followed: its end can never be learnt.
     ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, heldQueue, forgotten.cupsJobID, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
-    ASSERT_TRUE(waitFor([&] { return !printing->jobs()[0].note.isEmpty(); }));
-    EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: ")) << printing->jobs()[0].note.toStdString();
-    QTest::qWait(300); // the watcher has stopped: nothing changes any more
-    EXPECT_EQ(seen_[forgotten.id].back(), JobState::printing);
-    EXPECT_FALSE(printing->jobs()[0].processing);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
+    EXPECT_EQ(printing->jobs()[0].message, JobWatch::lostMessage);
+    EXPECT_EQ(seen_[forgotten.id].back(), JobState::failed);
 }
 
 // CUPS restarts while two jobs wait in a stopped queue, and one of them is purged from its spool while the
-// server is down: the kept job is followed on until it is printed, the purged one keeps its last state and
-// says why, and neither is ever shown done on the way.
+// server is down: the kept job is followed on until it is printed; the server says it does not know the
+// purged one, which ends as lost, so that nothing waits on it; neither is ever shown done on the way.
 TEST_F(PrintRoadTest, JobsAreFollowedThroughARestartOfCups) {
     auto printing = model(heldQueue, 2);
     printing->watchLimit = std::chrono::milliseconds(400);
     printing->printAll();
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::printing; }, 60000));
-    const std::string testbed =
-        AppTestSupport::shellQuoted(std::string(QUILM_SOURCE_DIR) + "/scripts/cups-testbed.sh") + " ";
-    const std::string root = AppTestSupport::shellQuoted(server->root().string());
-    ASSERT_EQ(TestSupport::run(testbed + "stop " + root), 0);
+    ASSERT_EQ(testbed("stop"), 0);
     ASSERT_TRUE(waitFor([&] {
         return printing->jobs()[0].note == JobWatch::unreachableNote &&
                printing->jobs()[1].note == JobWatch::unreachableNote;
     }));
+    // The control file is the job's record: without it the restarted server drops the job its cache lists.
+    const int lost = printing->jobs()[0].cupsJobID;
     char spool[32];
-    std::snprintf(spool, sizeof spool, "%05d", printing->jobs()[0].cupsJobID);
-    for (const std::filesystem::path& file : {server->root() / "spool" / ("c" + std::string(spool)),
-                                              server->root() / "spool" / ("d" + std::string(spool) + "-001"),
-                                              server->root() / "cache" / "job.cache"})
-        std::filesystem::remove(file);
-    ASSERT_EQ(TestSupport::run(testbed + "restart " + root + " >/dev/null"), 0);
-    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].note.isEmpty(); }));
-    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].note != JobWatch::unreachableNote; }));
-    EXPECT_TRUE(printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다: "))
-        << printing->jobs()[0].note.toStdString();
+    std::snprintf(spool, sizeof spool, "%05d", lost);
+    for (const std::string& file : {"c" + std::string(spool), "d" + std::string(spool) + "-001"})
+        ASSERT_TRUE(std::filesystem::remove(server->root() / "spool" / file)) << file;
+    ASSERT_EQ(testbed("restart"), 0);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::failed; }));
+    EXPECT_EQ(std::tie(printing->jobs()[0].message, printing->jobs()[0].note),
+              std::make_tuple(JobWatch::lostMessage, QString()));
+    // It ended because the server itself said it does not know the job.
+    using PrintKit::CupsClientError;
+    const auto answer =
+        TestSupport::thrown<CupsClientError>([&] { PrintKit::CupsClient::jobAttributes(lost); });
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->code(), PrintKit::CupsClientErrorCode::jobNotFound);
+    ASSERT_EQ(TestSupport::run(std::string("cupsenable ") + heldQueue), 0);
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }, 120000));
+    std::vector<JobState> course{JobState::waiting, JobState::rendering, JobState::sending,
+                                 JobState::printing, JobState::failed};
+    EXPECT_EQ(seen_[printing->jobs()[0].id], course);
+    course.back() = JobState::done;
+    EXPECT_EQ(seen_[printing->jobs()[1].id], course);
+}
+
+// A cancel pressed while CUPS is down is kept and sent once the server is back, before the queue would print
+// the job; the jobs print in order, so the one after it shows that it never printed.
+TEST_F(PrintRoadTest, CancelWhileCupsIsAwayIsSentWhenItAnswers) {
+    auto printing = model(heldQueue, 2);
+    printing->watchLimit = std::chrono::milliseconds(400);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::printing; }, 60000));
+    ASSERT_EQ(testbed("stop"), 0);
+    const PrintJobItem cancelled = printing->jobs()[0];
+    printing->cancel(cancelled.id);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].note == JobWatch::unreachableNote; }));
+    QTest::qWait(300); // the cancel's failure and several unanswered readings
+    EXPECT_EQ(std::tie(printing->jobs()[0].state, printing->jobs()[0].note),
+              std::make_tuple(JobState::cancelling, JobWatch::unreachableNote));
+    ASSERT_EQ(testbed("restart"), 0);
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::cancelled; }));
     ASSERT_EQ(TestSupport::run(std::string("cupsenable ") + heldQueue), 0);
     ASSERT_TRUE(waitFor([&] { return printing->jobs()[1].state == JobState::done; }, 120000));
+    EXPECT_TRUE(std::filesystem::exists(server->optionLog(printing->jobs()[1].cupsJobID)));
+    EXPECT_FALSE(std::filesystem::exists(server->optionLog(cancelled.cupsJobID)));
+}
+
+// Some other server answers in CUPS's place, with anything but the job's state: the job is read again a few
+// times, saying why, and only then given up as lost.
+TEST_F(PrintRoadTest, JobReadInVainIsReadAgainBeforeItIsGivenUp) {
+    auto printing = model(heldQueue, 1);
+    printing->printAll();
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].state == JobState::printing; }, 60000));
+    TestSupport::HttpTestServer other; // "404 not found" to every request
+    TestSupport::ScopedEnvironment elsewhere("CUPS_SERVER", other.url("").substr(std::strlen("http://")));
+    ASSERT_TRUE(waitFor([&] { return printing->jobs()[0].note.startsWith("작업 상태를 읽지 못했습니다"); }));
     EXPECT_EQ(printing->jobs()[0].state, JobState::printing);
-    EXPECT_EQ(seen_[printing->jobs()[1].id],
-              (std::vector<JobState>{JobState::waiting, JobState::rendering, JobState::sending,
-                                     JobState::printing, JobState::done}));
+    ASSERT_TRUE(waitFor([&] { return allEnded(*printing); }));
+    EXPECT_EQ(printing->jobs()[0].message, JobWatch::lostMessage);
+    EXPECT_GE(other.requests(), JobWatch::unreadableReadings);
 }
 
 TEST_F(PrintRoadTest, SheetThatCannotBeRenderedOrSentFailsWithTheReason) {
@@ -325,15 +370,22 @@ TEST(PrintRoadWatchTest, MapsEveryJobStateOfCups) {
             << read.state;
         EXPECT_EQ(JobWatch::isFollowed(job.state), followed) << read.state;
     }
-    // A job that cannot be read keeps its state, never done, and is no longer shown as processing; the note
-    // of a server that did not answer goes as soon as one answers, whatever it says.
+    // A job the server answers about without its state keeps its state and the reason, a few readings in a
+    // row, then ends as lost, as one the server does not know does at once; never done. The note of a server
+    // that did not answer goes as soon as one answers, whatever it says.
+    using Code = PrintKit::CupsClientErrorCode;
+    const QString reason = "작업 상태를 읽지 못했습니다: Not Found";
     for (JobState state : {JobState::printing, JobState::cancelling}) {
         PrintJobItem job;
         job.state = state;
         job.processing = true;
-        job = JobWatch::unreadable(job, "작업 상태를 읽지 못했습니다: Not found");
-        EXPECT_EQ(std::tie(job.state, job.processing, job.note),
-                  std::make_tuple(state, false, QString("작업 상태를 읽지 못했습니다: Not found")));
+        job = JobWatch::unreadable(job, Code::jobStatusFailed, reason, JobWatch::unreadableReadings - 1);
+        EXPECT_EQ(std::tie(job.state, job.processing, job.note), std::make_tuple(state, false, reason));
+        for (const PrintJobItem& lost :
+             {JobWatch::unreadable(job, Code::jobStatusFailed, reason, JobWatch::unreadableReadings),
+              JobWatch::unreadable(job, Code::jobNotFound, reason, 1)})
+            EXPECT_EQ(std::tie(lost.state, lost.message, lost.note),
+                      std::make_tuple(JobState::failed, JobWatch::lostMessage, QString()));
         job.processing = true;
         job = JobWatch::unreachable(job);
         EXPECT_EQ(std::tie(job.state, job.processing, job.note),

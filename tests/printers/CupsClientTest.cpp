@@ -2,6 +2,7 @@
 // photo queue's filter chain to 16-bit raster, held and cancelled jobs, a failing driver, and every error.
 #include "PrintKit/printers/CupsClient.h"
 
+#include "HttpTestServer.h"
 #include "PrintKit/printers/QueueKind.h"
 #include "PrintKit/render/sheet/PDFImageWriter.h"
 #include "PrintKit/settings/PPDError.h"
@@ -12,6 +13,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <cups/cups.h>
 #include <cups/raster.h>
 #include <gtest/gtest.h>
@@ -264,10 +266,10 @@ TEST_F(CupsClientTest, HeldJobWaitsUntilItIsCancelledAndThenUntilItIsPurged) {
     CupsClient::cancel(officeQueue, job);
     EXPECT_EQ(CupsClient::jobAttributes(job).state, "canceled");
 
-    // Purged from the history while it was being followed: an error, never a state.
+    // Purged from the history while it was being followed: an error of its own, never a state.
     ASSERT_LT(cupsCancelJob2(CUPS_HTTP_DEFAULT, officeQueue, job, 1), IPP_STATUS_REDIRECTION_OTHER_SITE);
-    expectError([&] { CupsClient::jobAttributes(job); }, CupsClientErrorCode::jobStatusFailed,
-                "작업 상태를 읽지 못했습니다: ");
+    expectError([&] { CupsClient::jobAttributes(job); }, CupsClientErrorCode::jobNotFound,
+                "CUPS 서버가 작업을 알지 못합니다: ");
 }
 
 TEST_F(CupsClientTest, FailingDriverStopsTheJobWithItsMessage) {
@@ -308,9 +310,19 @@ TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {
                 "프린터 목록을 읽지 못했습니다: ");
     expectError([&] { CupsClient::submit(photoQueue, document, "t", {}, false); },
                 CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
-    // A job that was printing when the server went away is not a finished job, nor one the server forgot.
+    // A job that was printing when the server went away is not a finished job, nor one the server forgot,
+    // and a cancel that never arrived is no refusal.
     expectError([] { CupsClient::jobAttributes(1); }, CupsClientErrorCode::serverUnreachable,
                 "CUPS 서버에 연결할 수 없습니다: ");
+    expectError([] { CupsClient::cancel(photoQueue, 1); }, CupsClientErrorCode::serverUnreachable,
+                "CUPS 서버에 연결할 수 없습니다: ");
+}
+
+TEST_F(CupsClientTest, AnotherServersNotFoundIsNoWordAboutTheJob) {
+    HttpTestServer other; // "404 not found" to every request
+    ServerOverride elsewhere(other.url("").substr(std::strlen("http://")));
+    expectError([] { CupsClient::jobAttributes(1); }, CupsClientErrorCode::jobStatusFailed,
+                "작업 상태를 읽지 못했습니다: ");
     expectError([] { CupsClient::cancel(photoQueue, 1); }, CupsClientErrorCode::cancelFailed,
                 "작업을 취소하지 못했습니다: ");
 }
@@ -322,8 +334,8 @@ TEST_F(CupsClientTest, WhatTheServerCannotTakeLeavesNoJobBehind) {
                 CupsClientErrorCode::submissionFailed, "인쇄 작업을 보내지 못했습니다: ");
     expectError([] { CupsClient::cancel("NoSuchQueue", 1); }, CupsClientErrorCode::cancelFailed,
                 "작업을 취소하지 못했습니다: ");
-    expectError([] { CupsClient::jobAttributes(987654); }, CupsClientErrorCode::jobStatusFailed,
-                "작업 상태를 읽지 못했습니다: ");
+    expectError([] { CupsClient::jobAttributes(987654); }, CupsClientErrorCode::jobNotFound,
+                "CUPS 서버가 작업을 알지 못합니다: ");
     for (const std::filesystem::path& document : {folder_ / "missing.pdf", folder_.path()}) {
         auto error =
             thrown<CupsClientError>([&] { CupsClient::submit(photoQueue, document, "t", {}, false); });
