@@ -36,9 +36,10 @@ QFont sized(QFont font, double pixels, QFont::Weight weight) {
 }
 
 // Fusion draws a menu's section heading a few pixels from the menu's edge, apart from the entries, and leaves
-// its text out of the menu's width, so a menu with a long heading and short entries (or none) cuts the heading
-// off. Here a heading is laid out and drawn as an entry that cannot be chosen: the same left inset and height
-// as the entries, as wide as its text needs, in the dimmed ink of the window's other section titles.
+// its text out of the menu's width, so a menu with a long heading and short entries (or none) cuts the
+// heading off. Here a heading is laid out and drawn as an entry that cannot be chosen: the same left inset
+// and height as the entries, as wide as its text needs, in the dimmed ink of the window's other section
+// titles.
 class MenuHeadingStyle : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -66,8 +67,9 @@ public:
 private:
     static const QStyleOptionMenuItem* heading(bool menuItem, const QStyleOption* option) {
         const auto* item = menuItem ? qstyleoption_cast<const QStyleOptionMenuItem*>(option) : nullptr;
-        return item && item->menuItemType == QStyleOptionMenuItem::Separator && !item->text.isEmpty() ? item
-                                                                                                       : nullptr;
+        return item && item->menuItemType == QStyleOptionMenuItem::Separator && !item->text.isEmpty()
+                   ? item
+                   : nullptr;
     }
     static QStyleOptionMenuItem asEntry(const QStyleOptionMenuItem& heading) {
         QStyleOptionMenuItem entry = heading;

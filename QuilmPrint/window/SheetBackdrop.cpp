@@ -90,7 +90,8 @@ QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeome
     painter.setFont(Theme::font(10));
     painter.setPen(labelColour());
     const QString text = PreviewText::feedLabel(sheet);
-    const QRectF label = feedLabelRect(sheetRect, QFontMetricsF(painter.font()).horizontalAdvance(text), inView);
+    const QRectF label =
+        feedLabelRect(sheetRect, QFontMetricsF(painter.font()).horizontalAdvance(text), inView);
     // The box gets a point of slack on each side: text laid out in a box exactly its width may be cut short.
     painter.drawText(label.adjusted(-1, 0, 1, 0), Qt::AlignCenter | Qt::TextSingleLine, text);
 

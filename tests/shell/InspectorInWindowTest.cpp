@@ -246,7 +246,6 @@ TEST_F(InspectorInWindowTest, DriverOptionsOpenBesideTheirButtonInsideTheWindowA
     list->close();
 }
 
-
 TEST_F(InspectorInWindowTest, TheZoomedPreviewKeepsItsFeedLabelWholeBesideItsScrollBars) {
     OPEN();
     // A wide photo turns the canvas: its label is the longer left-edge wording.
@@ -263,25 +262,27 @@ TEST_F(InspectorInWindowTest, TheZoomedPreviewKeepsItsFeedLabelWholeBesideItsScr
             preview->setZoom(zoom);
             WindowTest::settle();
             scroll->verticalScrollBar()->setValue(0);
-            scroll->horizontalScrollBar()->setValue(scrolledRight ? scroll->horizontalScrollBar()->maximum() : 0);
+            scroll->horizontalScrollBar()->setValue(scrolledRight ? scroll->horizontalScrollBar()->maximum()
+                                                                  : 0);
             QScrollBar* bar = scroll->verticalScrollBar();
             ASSERT_TRUE(bar->isVisible() && scroll->horizontalScrollBar()->isVisible());
             const QImage window = WindowTest::grab(view.get());
             // The label's band, from the viewport's left edge to the vertical scroll bar.
-            const int sheetTop = preview->canvas()->mapTo(view.get(), preview->geometry().origin().toPoint()).y();
+            const int sheetTop =
+                preview->canvas()->mapTo(view.get(), preview->geometry().origin().toPoint()).y();
             const int left = scroll->viewport()->mapTo(view.get(), QPoint(0, 0)).x();
             const int barLeft = bar->mapTo(view.get(), QPoint(0, 0)).x();
             const auto [first, last] =
-                inkColumns(window, QRect(QPoint(left, sheetTop - int(SheetGeometry::labelBand)),
-                                         QPoint(barLeft - 1, sheetTop - 2)),
+                inkColumns(window,
+                           QRect(QPoint(left, sheetTop - int(SheetGeometry::labelBand)),
+                                 QPoint(barLeft - 1, sheetTop - 2)),
                            40);
             ASSERT_GE(first, 0) << "no label in view";
             EXPECT_GE(first, left + 1);
             EXPECT_LE(last, barLeft - 2) << "under the scroll bar";
             EXPECT_GE(last - first + 1, text - 3) << "the label is cut short";
-            WindowTest::saveArtifact(window, QString("window-preview-zoom-%1%2")
-                                                 .arg(zoom)
-                                                 .arg(scrolledRight ? "-scrolled" : ""));
+            WindowTest::saveArtifact(
+                window, QString("window-preview-zoom-%1%2").arg(zoom).arg(scrolledRight ? "-scrolled" : ""));
         }
     }
 }
