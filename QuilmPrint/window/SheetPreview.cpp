@@ -204,9 +204,8 @@ SheetPreview::SheetPreview(PrintModel* model, QWidget* parent)
     // The pane's own shade shows round the sheet: neither the scroll area nor the canvas paints a ground.
     scroll_->viewport()->setAutoFillBackground(false);
     canvas_->setAutoFillBackground(false);
-    // The feed label follows the part of the sheet in view, so a sideways scroll redraws the whole canvas.
-    QObject::connect(scroll_->horizontalScrollBar(), &QScrollBar::valueChanged, canvas_,
-                     [this] { canvas_->update(); });
+    // The feed label follows the part of the sheet in view. A scroll moves the canvas, which paints no ground
+    // of its own, so Qt draws all of it again rather than shifting its pixels.
     areaLayout->addWidget(scroll_);
     area_->installEventFilter(this);
     column->addWidget(area_, 1);
