@@ -217,13 +217,6 @@ struct PhotoFileDialogTest : ::testing::Test {
         };
         return View::hint(list, column);
     }
-    QPushButton* acceptButton() const {
-        auto* buttons = dialog->findChild<QDialogButtonBox*>("buttonBox");
-        for (QAbstractButton* button : buttons->buttons())
-            if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
-                return qobject_cast<QPushButton*>(button);
-        return nullptr;
-    }
 };
 } // namespace
 
@@ -258,7 +251,7 @@ TEST_F(PhotoFileDialogTest, ATypedFolderIsOpenedAndAFolderChosenInTheListIsTaken
         }
         if (chosen.size() == 1)
             WindowTest::saveArtifact(dialog.get(), "dialog-add-photos-chosen-folder");
-        QPushButton* open = acceptButton();
+        QPushButton* open = dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
         ASSERT_TRUE(open && open->isEnabled());
         QTest::mouseClick(open, Qt::LeftButton);
         EXPECT_EQ(dialog->result(), QDialog::Accepted);
