@@ -230,10 +230,7 @@ void NumberField::commitTyping() {
 void NumberField::paintEvent(QPaintEvent* event) {
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Theme::control());
-        painter.drawRoundedRect(QRectF(rect()), 8, 8);
+        paintFieldPlate(painter, QRectF(rect()));
     }
     QLineEdit::paintEvent(event);
 }

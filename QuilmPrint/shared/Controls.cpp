@@ -4,9 +4,11 @@
 #include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
+#include <QStyleOptionSpinBox>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -678,6 +680,43 @@ void helper(QLabel* label) {
 }
 
 } // namespace TextStyle
+
+// ---- Number fields ----
+
+void paintFieldPlate(QPainter& painter, const QRectF& rect) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Theme::control());
+    painter.drawRoundedRect(rect, 8, 8);
+    painter.restore();
+}
+
+CountField::CountField(QWidget* parent) : QSpinBox(parent) {
+    setFont(Theme::monospacedFont(12));
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setFrame(false);
+    lineEdit()->setTextMargins(8 - 2, 0, 8 - 2, 0); // the line edit keeps 2 px of its own on each side
+    // The plate shows through the field's own ground.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, Qt::transparent);
+    colours.setColor(QPalette::Text, Theme::ink());
+    setPalette(colours);
+}
+
+QRect CountField::plateRect() const {
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, this);
+}
+
+void CountField::paintEvent(QPaintEvent* event) {
+    {
+        QPainter painter(this);
+        paintFieldPlate(painter, QRectF(plateRect()));
+    }
+    QSpinBox::paintEvent(event);
+}
 
 // ---- Spinner ----
 

@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QWidget>
 #include <optional>
 
@@ -249,6 +250,24 @@ void helper(QLabel* label);
 
 // The text colour of a label (or any widget drawing with its window text colour).
 void setTextColour(QWidget* widget, const QColor& colour);
+
+// ---- Number fields ----
+
+// The rounded plate that every number field lies on.
+void paintFieldPlate(QPainter& painter, const QRectF& rect);
+
+// A count typed or stepped: its number lies on the number fields' plate, monospaced and aligned right 8 px in
+// from the plate's edge, and its step arrows stand beside the plate.
+class CountField : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit CountField(QWidget* parent = nullptr);
+    // The part of the field drawn as the plate: all of it but the arrows.
+    QRect plateRect() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
 
 // ---- Spinner ----
 

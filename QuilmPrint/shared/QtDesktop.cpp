@@ -11,12 +11,17 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QTreeView>
 
 namespace QuilmPrint {
 
@@ -136,9 +141,50 @@ PhotoFileDialog::PhotoFileDialog(QWidget* parent, const QString& prompt) : QFile
     setLabelText(QFileDialog::Accept, QStringLiteral("열기"));
     setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
     setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    // Qt's default size and column widths cut the type and date short. The name takes what the other
+    // columns leave; they follow their contents as the file details arrive.
+    if (auto* list = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = list->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column)
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QSize room = screen ? screen->availableGeometry().size() * 0.9 : QSize(900, 560);
+    resize(QSize(900, 560).boundedTo(room));
+}
+
+std::optional<QString> PhotoFileDialog::typedFolder() const {
+    // A folder chosen in the list never reaches the name field in this mode (Qt fills it with the chosen
+    // files only), so a folder named there was typed.
+    const auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    const QString text = field ? field->text().trimmed() : QString();
+    QStringList names;
+    if (text.startsWith(QLatin1Char('"'))) {
+        const QStringList parts = text.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < parts.size(); i += 2)
+            names << parts[i];
+    } else if (!text.isEmpty()) {
+        names << text;
+    }
+    for (QString name : names) {
+        if (name == QLatin1String("~") || name.startsWith(QLatin1String("~/")))
+            name = QDir::homePath() + name.mid(1);
+        const QFileInfo info(directory().absoluteFilePath(name));
+        if (info.isDir())
+            return info.absoluteFilePath();
+    }
+    return std::nullopt;
 }
 
 void PhotoFileDialog::accept() {
+    if (const std::optional<QString> folder = typedFolder()) {
+        setDirectory(*folder);
+        if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            field->clear();
+        return;
+    }
     const QStringList files = selectedFiles();
     // Nothing picked: the dialog reports the folder it shows; keep the usual behaviour then.
     const bool onlyTheFolderShown = files.size() == 1 && QDir(files.front()) == directory();

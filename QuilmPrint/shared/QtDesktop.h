@@ -6,6 +6,7 @@
 #include "QuilmPrint/shared/Desktop.h"
 
 #include <QFileDialog>
+#include <optional>
 
 class QMessageBox;
 class QPushButton;
@@ -29,8 +30,9 @@ public:
                                          QPushButton** accepting);
 };
 
-// Qt's own file dialog in a mode that takes several files, and folders as well: a folder chosen with the
-// accept button is returned rather than opened.
+// Qt's own file dialog in a mode that takes several files, and folders as well: a folder chosen in the list
+// with the accept button is returned rather than opened, while a folder typed into the name field is opened,
+// as the desktop's own dialogs do. It opens large enough to show its list's columns whole.
 class PhotoFileDialog : public QFileDialog {
     Q_OBJECT
 public:
@@ -38,6 +40,10 @@ public:
 
 public slots:
     void accept() override;
+
+private:
+    // The folder that the name field's text names, if it names one.
+    std::optional<QString> typedFolder() const;
 };
 
 // Qt's own file dialog choosing one folder: where exported PDFs go.

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QProxyStyle>
 #include <QScreen>
 #include <QStyleFactory>
+#include <QStyleOptionMenuItem>
 
 namespace QuilmPrint::Theme {
 
@@ -32,6 +34,52 @@ QFont sized(QFont font, double pixels, QFont::Weight weight) {
     font.setWeight(weight);
     return font;
 }
+
+// Fusion draws a menu's section heading a few pixels from the menu's edge, apart from the entries, and leaves
+// its text out of the menu's width, so a menu with a long heading and short entries (or none) cuts the
+// heading off. Here a heading is laid out and drawn as an entry that cannot be chosen: the same left inset
+// and height as the entries, as wide as its text needs, in the dimmed ink of the window's other section
+// titles.
+class MenuHeadingStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        const auto* item = heading(type == CT_MenuItem, option);
+        if (!item)
+            return QProxyStyle::sizeFromContents(type, option, size, widget);
+        const QStyleOptionMenuItem entry = asEntry(*item);
+        const QSize text = item->fontMetrics.size(Qt::TextSingleLine | Qt::TextShowMnemonic, item->text);
+        return QProxyStyle::sizeFromContents(type, &entry, text, widget);
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (const auto* item = heading(element == CE_MenuItem, option)) {
+            const QStyleOptionMenuItem entry = asEntry(*item);
+            QProxyStyle::drawControl(element, &entry, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+
+private:
+    static const QStyleOptionMenuItem* heading(bool menuItem, const QStyleOption* option) {
+        const auto* item = menuItem ? qstyleoption_cast<const QStyleOptionMenuItem*>(option) : nullptr;
+        return item && item->menuItemType == QStyleOptionMenuItem::Separator && !item->text.isEmpty()
+                   ? item
+                   : nullptr;
+    }
+    static QStyleOptionMenuItem asEntry(const QStyleOptionMenuItem& heading) {
+        QStyleOptionMenuItem entry = heading;
+        entry.menuItemType = QStyleOptionMenuItem::Normal;
+        entry.checkType = QStyleOptionMenuItem::NotCheckable;
+        entry.state &= ~(QStyle::State_Enabled | QStyle::State_Selected | QStyle::State_Sunken);
+        entry.palette.setCurrentColorGroup(QPalette::Disabled);
+        return entry;
+    }
+};
 
 } // namespace
 
@@ -162,7 +210,7 @@ QPalette palette() {
 
 void apply(QApplication& application) {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
-        QApplication::setStyle(style);
+        QApplication::setStyle(new MenuHeadingStyle(style));
     QApplication::setPalette(palette());
     application.setFont(font(13));
 }

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QSignalBlocker>
-#include <QSpinBox>
 #include <QTimer>
 
 namespace QuilmPrint {
@@ -69,10 +68,9 @@ ActionBar::ActionBar(PrintModel* model, QWidget* parent) : QWidget(parent), mode
     copiesTitle->setFont(Theme::font(12.5));
     setTextColour(copiesTitle, Theme::inkSecondary());
     row->addWidget(copiesTitle);
-    copies_ = new QSpinBox(this);
+    copies_ = new CountField(this);
     copies_->setRange(1, 99);
-    copies_->setFont(Theme::monospacedFont(12.5));
-    copies_->setFixedHeight(26);
+    copies_->setFixedSize(62, 26);
     copies_->setAccessibleName(QStringLiteral("매수"));
     row->addWidget(copies_);
     row->addSpacing(4);

@@ -7,11 +7,10 @@
 #include <QWidget>
 #include <optional>
 
-class QSpinBox;
-
 namespace QuilmPrint {
 
 class ChipButton;
+class CountField;
 class ElidedLabel;
 class JobsPanel;
 class PrintModel;
@@ -36,7 +35,7 @@ public:
     ChipButton* printButton() const { return print_; }
     ChipButton* exportButton() const { return export_; }
     ChipButton* jobsButton() const { return jobs_; }
-    QSpinBox* copiesBox() const { return copies_; }
+    CountField* copiesBox() const { return copies_; }
     JobsPanel* jobsPanel() const { return panel_; }
 
     void showJobs();
@@ -47,7 +46,7 @@ private:
 
     PrintModel* model_;
     ElidedLabel* status_;
-    QSpinBox* copies_;
+    CountField* copies_;
     ChipButton* export_;
     ChipButton* jobs_;
     ChipButton* print_;

@@ -77,7 +77,7 @@ void drawCaption(QPainter& painter, const QRectF& cell, double captionPx, const 
 
 void paint(QPainter& painter, const Input& input) {
     const SheetGeometry& geometry = input.geometry;
-    const QRectF sheetRect = SheetBackdrop::drawPaper(painter, input.sheet, geometry);
+    const QRectF sheetRect = SheetBackdrop::drawPaper(painter, input.sheet, geometry, input.inView);
     if (sheetRect.isEmpty()) {
         return;
     }

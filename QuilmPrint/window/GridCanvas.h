@@ -28,6 +28,7 @@ struct Input {
     std::optional<QUuid> selectedID;
     QImage selectedImage; // the larger picture of the selected photo, when decoded
     SheetGeometry geometry;
+    QRectF inView; // the part of the canvas the scroll area shows; empty: all of it
 };
 
 // Canvas points per plan pixel.

@@ -3,8 +3,10 @@
 #include "QuilmPrint/shared/Theme.h"
 #include "QuilmPrint/window/PreviewText.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace QuilmPrint {
 
@@ -61,7 +63,22 @@ std::optional<PrintKit::Rect> visibleRect(const PreparedSheet& sheet, const Shee
     return std::nullopt;
 }
 
-QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry) {
+QRectF feedLabelRect(const QRectF& sheet, double textWidth, const QRectF& inView) {
+    const double band = SheetGeometry::labelBand;
+    double centre = sheet.center().x();
+    double x = centre - textWidth / 2;
+    if (!inView.isEmpty()) {
+        const double left = std::max(sheet.left(), inView.left());
+        const double right = std::min(sheet.right(), inView.right());
+        if (right > left)
+            centre = (left + right) / 2;
+        x = std::max(std::min(centre - textWidth / 2, inView.right() - textWidth), inView.left());
+    }
+    return QRectF(x, sheet.top() - 9 - band / 2, textWidth, band);
+}
+
+QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry,
+                 const QRectF& inView) {
     if (!geometry.isDrawable()) {
         return {};
     }
@@ -72,11 +89,11 @@ QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeome
 
     painter.setFont(Theme::font(10));
     painter.setPen(labelColour());
-    // A box as wide as the canvas, centred on the label's centre, so a long label is never cut short.
-    const double band = SheetGeometry::labelBand;
-    const QRectF label(sheetRect.center().x() - geometry.canvas.width(), sheetRect.top() - 9 - band / 2,
-                       2 * geometry.canvas.width(), band);
-    painter.drawText(label, Qt::AlignCenter | Qt::TextSingleLine, PreviewText::feedLabel(sheet));
+    const QString text = PreviewText::feedLabel(sheet);
+    const QRectF label =
+        feedLabelRect(sheetRect, QFontMetricsF(painter.font()).horizontalAdvance(text), inView);
+    // The box gets a point of slack on each side: text laid out in a box exactly its width may be cut short.
+    painter.drawText(label.adjusted(-1, 0, 1, 0), Qt::AlignCenter | Qt::TextSingleLine, text);
 
     if (std::optional<QRectF> outline = printableOutline(sheet, geometry)) {
         painter.setPen(dashedPen(QColor::fromRgbF(0, 0, 0, 0.18), 4, 3));

@@ -34,8 +34,14 @@ std::optional<QRectF> printableOutline(const PreparedSheet& sheet, const SheetGe
 // the paper's edges.
 std::optional<PrintKit::Rect> visibleRect(const PreparedSheet& sheet, const SheetGeometry& geometry);
 
+// Where the feed-direction label of `textWidth` lies above `sheet`: centred over the part of the sheet in
+// view, then moved sideways only as far as it must to lie whole in view, since the scroll bars of a zoomed
+// canvas cover what is beyond. An empty `inView` is the whole canvas.
+QRectF feedLabelRect(const QRectF& sheet, double textWidth, const QRectF& inView);
 // Draws the paper and returns the sheet's rectangle on the canvas (empty when nothing can be drawn).
-QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry);
+// `inView` is the part of the canvas in view, empty for all of it.
+QRectF drawPaper(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry,
+                 const QRectF& inView = {});
 // Darkens the sheet outside the visible rectangle and outlines that rectangle.
 void drawBleed(QPainter& painter, const PreparedSheet& sheet, const SheetGeometry& geometry,
                const QRectF& paper);

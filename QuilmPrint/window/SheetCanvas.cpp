@@ -76,7 +76,7 @@ void drawCropped(QPainter& painter, const QImage& image, const QRectF& photo, co
 
 void paint(QPainter& painter, const Input& input) {
     const SheetGeometry& geometry = input.geometry;
-    const QRectF sheetRect = SheetBackdrop::drawPaper(painter, input.sheet, geometry);
+    const QRectF sheetRect = SheetBackdrop::drawPaper(painter, input.sheet, geometry, input.inView);
     if (sheetRect.isEmpty()) {
         return;
     }

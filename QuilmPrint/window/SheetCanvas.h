@@ -26,6 +26,7 @@ struct Input {
     SheetGeometry geometry;
     bool dragging = false;
     bool showsHandles = false;
+    QRectF inView; // the part of the canvas the scroll area shows; empty: all of it
 };
 
 // The rectangle the whole photo would cover so that its cropped part fills `photo` exactly.

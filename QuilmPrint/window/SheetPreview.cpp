@@ -113,6 +113,19 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
+        // The part of the canvas that the scroll area's viewport shows, its scroll bars left out.
+        const QWidget* viewport = parentWidget();
+        const QRectF inView =
+            viewport ? QRectF(QRect(mapFrom(viewport, QPoint(0, 0)), viewport->size()).intersected(rect()))
+                     : QRectF();
+        std::visit(
+            [&](auto& input) {
+                using T = std::decay_t<decltype(input)>;
+                if constexpr (!std::is_same_v<T, std::monostate>) {
+                    input.inView = inView;
+                }
+            },
+            input_);
         std::visit(
             [&](const auto& input) {
                 using T = std::decay_t<decltype(input)>;
@@ -191,6 +204,8 @@ SheetPreview::SheetPreview(PrintModel* model, QWidget* parent)
     // The pane's own shade shows round the sheet: neither the scroll area nor the canvas paints a ground.
     scroll_->viewport()->setAutoFillBackground(false);
     canvas_->setAutoFillBackground(false);
+    // The feed label follows the part of the sheet in view. A scroll moves the canvas, which paints no ground
+    // of its own, so Qt draws all of it again rather than shifting its pixels.
     areaLayout->addWidget(scroll_);
     area_->installEventFilter(this);
     column->addWidget(area_, 1);

@@ -1,12 +1,15 @@
-// The recipe inspector as the window shows it, on a laptop's screen: its fields keep their rounded plates and
-// padding inside the split window, its menus show every heading they were given once they are open, and its
-// driver options open beside their button, inside the window and on the screen.
+// The window as a laptop's screen shows it: the inspector's fields and the copies field keep their rounded
+// plates and padding inside the split window, the inspector's menus show every heading they were given whole
+// once they are open, its driver options open beside their button, inside the window and on the screen, and
+// the zoomed preview keeps its feed label whole beside its scroll bars.
 #include "AppTestSupport.h"
 #include "QuilmPrint/panels/DriverSection.h"
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/RecipeInspector.h"
 #include "QuilmPrint/shared/Controls.h"
 #include "QuilmPrint/shell/ContentView.h"
+#include "QuilmPrint/window/ActionBar.h"
+#include "QuilmPrint/window/SheetPreview.h"
 #include "shared/RecordingDesktop.h"
 #include "shared/WindowTestSupport.h"
 
@@ -14,6 +17,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -96,32 +100,59 @@ QImage screenPicture(QWidget* view, const QImage& window, QWidget* popup) {
     return screen;
 }
 
+// The first and last columns of `row` in which the picture differs from its ground, the row's first pixel.
+std::pair<int, int> inkColumns(const QImage& picture, const QRect& row, int threshold) {
+    const QColor ground = picture.pixelColor(row.left() + 1, row.center().y());
+    int first = -1, last = -1;
+    for (int x = row.left(); x <= row.right(); ++x)
+        for (int y = row.top(); y <= row.bottom(); ++y)
+            if (WindowTest::distance(picture.pixelColor(x, y), ground) > threshold) {
+                first = first < 0 ? x : first;
+                last = x;
+                break;
+            }
+    return {first, last};
+}
+
 // Opens the chip's menu where the chip opens it, over the window's picture saved as `artifact`, and returns
 // the entries it shows, top to bottom: items by title, "[title]" for headings, "-" for dividers. An entry Qt
-// hides has no place in the menu; a heading is drawn, not only placed.
-QStringList shownEntries(QWidget* view, MenuChip* chip, const QImage& window, const QString& artifact) {
+// hides has no place in the menu. A heading is drawn whole: its text as wide as the font sets it, starting
+// where the entries' text starts (`entryInset`, measured here when the menu has entries) and ending clear of
+// the menu's right edge.
+QStringList shownEntries(QWidget* view, MenuChip* chip, const QImage& window, const QString& artifact,
+                         std::optional<int>& entryInset) {
     QMenu* menu = chip->menu();
     menu->popup(chip->mapToGlobal(QPoint(0, chip->height())));
     WindowTest::settle();
     EXPECT_TRUE(menu->isVisible());
     const QImage picture = WindowTest::grab(menu);
     QStringList shown;
+    std::vector<QAction*> headings;
     for (QAction* action : menu->actions()) {
         const QRect place = menu->actionGeometry(action);
         if (!action->isVisible() || place.isEmpty())
             continue;
         EXPECT_TRUE(menu->rect().contains(place)) << action->text().toStdString();
-        if (!action->isSeparator() || action->text().isEmpty()) {
-            shown << (action->isSeparator() ? "-" : action->text());
-            continue;
+        if (!action->isSeparator()) {
+            shown << action->text();
+            entryInset = inkColumns(picture, place, 60).first;
+        } else if (action->text().isEmpty()) {
+            shown << "-";
+        } else {
+            shown << "[" + action->text() + "]";
+            headings.push_back(action);
         }
-        shown << "[" + action->text() + "]";
-        const QColor ground = picture.pixelColor(place.left() + 1, place.center().y());
-        int ink = 0;
-        for (int y = place.top(); y <= place.bottom(); ++y)
-            for (int x = place.left(); x <= place.right(); ++x)
-                ink += WindowTest::distance(picture.pixelColor(x, y), ground) > 60;
-        EXPECT_GT(ink, 20) << action->text().toStdString();
+    }
+    for (QAction* heading : headings) {
+        SCOPED_TRACE(heading->text().toStdString());
+        const auto [first, last] = inkColumns(picture, menu->actionGeometry(heading), 40);
+        const double text = QFontMetricsF(menu->font()).horizontalAdvance(heading->text());
+        EXPECT_TRUE(entryInset.has_value());
+        if (!entryInset)
+            break;
+        EXPECT_NEAR(first, *entryInset, 1) << "the heading starts apart from the entries";
+        EXPECT_GE(last - first + 1, text - 3) << "the heading is cut short";
+        EXPECT_GE(menu->width(), *entryInset + text + 8) << "the menu is narrower than its heading";
     }
     WindowTest::saveArtifact(screenPicture(view, window, menu), artifact);
     menu->close();
@@ -164,6 +195,15 @@ TEST_F(InspectorInWindowTest, FieldsKeepTheirRoundedPlatesAndPaddingInsideTheSpl
     WindowTest::saveArtifact(check({"exactWidth", "exactHeight"}, 8), "window-inspector-fields");
     model()->setPhotosPerSheet(PhotosPerSheet::many);
     WindowTest::saveArtifact(check({"cellWidth", "cellHeight", "gap"}, 8), "window-inspector-grid-fields");
+    // The copies field under the preview lies on the same plate, its arrows beside it.
+    CountField* copies = view->findChild<ActionBar*>()->copiesBox();
+    copies->setValue(12);
+    copies->clearFocus();
+    const QRect plate(copies->mapTo(view.get(), copies->plateRect().topLeft()), copies->plateRect().size());
+    const QImage window = WindowTest::grab(view.get());
+    expectPlate(window, plate, 8, "copies");
+    EXPECT_LE(plate.width(), copies->width() - 10) << "no room for the arrows";
+    WindowTest::saveArtifact(window.copy(plate.adjusted(-90, -12, 60, 12)), "window-copies-field");
 }
 
 TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftToListUnderIt) {
@@ -175,8 +215,9 @@ TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftTo
     ASSERT_TRUE(model()->recipe()->color.app);
     // The printer's only profile is the suggestion: the second heading ends the menu, with no item under it.
     MenuChip* chip = get<MenuChip>("profile");
+    std::optional<int> entryInset;
     EXPECT_EQ(
-        shownEntries(view.get(), chip, showing(chip), "window-profile-menu"),
+        shownEntries(view.get(), chip, showing(chip), "window-profile-menu", entryInset),
         (QStringList{"[이 용지에 추천]", "● SC-P900 Premium Glossy Photo Paper", "[모든 프린터 프로파일]"}));
     // The profile file is gone: the printer has no profile at all, and the menu still opens on its heading.
     std::filesystem::remove(profile);
@@ -184,7 +225,7 @@ TEST_F(InspectorInWindowTest, TheOpenProfileMenuKeepsItsHeadingWithNothingLeftTo
     ASSERT_TRUE(model()->profiles().empty());
     ASSERT_TRUE(model()->recipe()->color.app);
     EXPECT_EQ(get<QLabel>("profileWarning")->text(), "이 용지에 맞는 프로파일을 찾지 못했습니다.");
-    EXPECT_EQ(shownEntries(view.get(), chip, showing(chip), "window-profile-menu-no-profiles"),
+    EXPECT_EQ(shownEntries(view.get(), chip, showing(chip), "window-profile-menu-no-profiles", entryInset),
               QStringList{"[모든 프린터 프로파일]"});
 }
 
@@ -203,4 +244,45 @@ TEST_F(InspectorInWindowTest, DriverOptionsOpenBesideTheirButtonInsideTheWindowA
     EXPECT_EQ(frame.right() + 1 + 6, button->mapToGlobal(QPoint(0, 0)).x()); // on the button's leading side
     WindowTest::saveArtifact(screenPicture(view.get(), window, list), "window-driver-options");
     list->close();
+}
+
+TEST_F(InspectorInWindowTest, TheZoomedPreviewKeepsItsFeedLabelWholeBesideItsScrollBars) {
+    OPEN();
+    // A wide photo turns the canvas: its label is the longer left-edge wording.
+    const std::filesystem::path photo = sandbox.photoFolder() / "wide.jpg";
+    TestSupport::writeFile(photo, AppTestSupport::plainJpeg(600, 400));
+    AppTestSupport::addAndWait(*model(), {photo});
+    SheetPreview* preview = view->findChild<SheetPreview*>();
+    QScrollArea* scroll = preview->scrollArea();
+    const QString label = "◀ 왼쪽이 먼저 들어가는 쪽 · 폭 209.9mm";
+    const double text = QFontMetricsF(Theme::font(10)).horizontalAdvance(label);
+    for (const double zoom : {2.0, 4.0}) {
+        for (const bool scrolledRight : {false, true}) {
+            SCOPED_TRACE(std::to_string(zoom) + (scrolledRight ? " scrolled right" : " scrolled left"));
+            preview->setZoom(zoom);
+            WindowTest::settle();
+            scroll->verticalScrollBar()->setValue(0);
+            scroll->horizontalScrollBar()->setValue(scrolledRight ? scroll->horizontalScrollBar()->maximum()
+                                                                  : 0);
+            QScrollBar* bar = scroll->verticalScrollBar();
+            ASSERT_TRUE(bar->isVisible() && scroll->horizontalScrollBar()->isVisible());
+            const QImage window = WindowTest::grab(view.get());
+            // The label's band, from the viewport's left edge to the vertical scroll bar.
+            const int sheetTop =
+                preview->canvas()->mapTo(view.get(), preview->geometry().origin().toPoint()).y();
+            const int left = scroll->viewport()->mapTo(view.get(), QPoint(0, 0)).x();
+            const int barLeft = bar->mapTo(view.get(), QPoint(0, 0)).x();
+            const auto [first, last] =
+                inkColumns(window,
+                           QRect(QPoint(left, sheetTop - int(SheetGeometry::labelBand)),
+                                 QPoint(barLeft - 1, sheetTop - 2)),
+                           40);
+            ASSERT_GE(first, 0) << "no label in view";
+            EXPECT_GE(first, left + 1);
+            EXPECT_LE(last, barLeft - 2) << "under the scroll bar";
+            EXPECT_GE(last - first + 1, text - 3) << "the label is cut short";
+            WindowTest::saveArtifact(
+                window, QString("window-preview-zoom-%1%2").arg(zoom).arg(scrolledRight ? "-scrolled" : ""));
+        }
+    }
 }

@@ -1,5 +1,5 @@
-// The shell: commands and their shortcuts, updates, handing files over, the file chooser, and the controls
-// and symbols of the palette.
+// The shell: commands and their shortcuts, updates, handing files over, the photo chooser on a laptop's
+// screen, and the controls and symbols of the palette.
 #include "AppTestSupport.h"
 #include "QuilmPrint/shared/Controls.h"
 #include "QuilmPrint/shared/QtDesktop.h"
@@ -11,16 +11,21 @@
 #include "shared/WindowTestSupport.h"
 
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <memory>
 
 using namespace QuilmPrint;
 using WindowTest::coverage;
@@ -160,27 +165,120 @@ TEST(AppDelegateTest, FilesFromTheCommandLineAreMadeAbsoluteAndOptionsSkipped) {
               (std::vector<std::filesystem::path>{"/abs/a.jpg", here / "relative.png", here / "-dash.tif"}));
 }
 
-TEST(PhotoFileDialogTest, AcceptsAChosenFolderInsteadOfOpeningIt) {
+namespace {
+// The photo chooser open on a folder with a photo, a folder of photos and a folder of build output, once
+// its list shows all three with their types.
+struct PhotoFileDialogTest : ::testing::Test {
     TestSupport::TemporaryDirectory folder;
-    std::filesystem::create_directories(folder / "여행");
-    TestSupport::writeFile(folder / "a.jpg", "not decoded here");
-    for (const QStringList& chosen : {QStringList{"여행"}, QStringList{"a.jpg", "여행"}, QStringList{}}) {
-        PhotoFileDialog dialog(nullptr, "출력할 사진이나 폴더를 선택하세요");
-        dialog.setDirectory(QString::fromStdString(folder.path().string()));
-        dialog.selectFile(chosen.isEmpty() ? QString() : '"' + chosen.join("\" \"") + '"');
-        dialog.open();
+    std::unique_ptr<PhotoFileDialog> dialog;
+    QTreeView* list = nullptr;
+    QLineEdit* name = nullptr;
+
+    void SetUp() override {
+        std::filesystem::create_directories(folder / "여행");
+        std::filesystem::create_directories(folder / "build" / "deep");
+        TestSupport::writeFile(folder / "a.jpg", "not decoded here");
+        TestSupport::writeFile(folder / "여행" / "b.jpg", "not decoded here");
+        TestSupport::writeFile(folder / "build" / "deep" / "c.jpg", "not decoded here");
+        dialog = std::make_unique<PhotoFileDialog>(nullptr, "출력할 사진이나 폴더를 선택하세요");
+        dialog->setDirectory(path(folder.path()));
+        dialog->open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        list = dialog->findChild<QTreeView*>("treeView");
+        name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_TRUE(list && name && list->isVisible());
+        ASSERT_TRUE(showsWithTypes(3));
+    }
+    static QString path(const std::filesystem::path& file) { return QString::fromStdString(file.string()); }
+    bool showsWithTypes(int rows) const {
+        return QTest::qWaitFor(
+            [&] {
+                const QModelIndex root = list->rootIndex();
+                for (int row = 0; row < list->model()->rowCount(root); ++row)
+                    if (list->model()->index(row, 2, root).data().toString().isEmpty())
+                        return false;
+                return list->model()->rowCount(root) == rows;
+            },
+            10000);
+    }
+    QModelIndex row(const QString& title) const {
+        const QModelIndex root = list->rootIndex();
+        for (int row = 0; row < list->model()->rowCount(root); ++row)
+            if (list->model()->index(row, 0, root).data().toString() == title)
+                return list->model()->index(row, 0, root);
+        return {};
+    }
+    // The width the list's texts and icons in `column` need, as the view itself measures them.
+    int contentsWidth(int column) const {
+        struct View : QTreeView {
+            static int hint(const QTreeView* view, int column) {
+                return (view->*(&View::sizeHintForColumn))(column);
+            }
+        };
+        return View::hint(list, column);
+    }
+};
+} // namespace
+
+TEST_F(PhotoFileDialogTest, ATypedFolderIsOpenedAndAFolderChosenInTheListIsTaken) {
+    // A folder's path typed into the name field and entered: the dialog goes there and hands over nothing.
+    for (const QString& typed : {path(folder / "build"), QString("deep")}) {
+        SCOPED_TRACE(typed.toStdString());
+        name->setFocus();
+        QTest::keyClicks(name, typed);
+        QTest::keyClick(name, Qt::Key_Return);
         QApplication::processEvents();
-        dialog.accept();
-        EXPECT_EQ(dialog.result() == QDialog::Accepted, !chosen.isEmpty()) << chosen.join(',').toStdString();
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_NE(dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(name->text(), "");
+    }
+    EXPECT_EQ(dialog->directory(), QDir(path(folder / "build" / "deep")));
+    ASSERT_TRUE(showsWithTypes(1));
+    WindowTest::saveArtifact(dialog.get(), "dialog-add-photos-typed-folder");
+
+    // A folder chosen in the list, and a photo with a folder, are taken with "열기" as they are.
+    dialog->setDirectory(path(folder.path()));
+    ASSERT_TRUE(showsWithTypes(3));
+    for (const QStringList& chosen : {QStringList{"여행"}, QStringList{"a.jpg", "여행"}}) {
+        SCOPED_TRACE(chosen.join(',').toStdString());
+        dialog->setResult(0);
+        list->clearSelection();
+        for (const QString& title : chosen) {
+            const QModelIndex index = row(title);
+            ASSERT_TRUE(index.isValid());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              list->visualRect(index).center());
+        }
+        if (chosen.size() == 1)
+            WindowTest::saveArtifact(dialog.get(), "dialog-add-photos-chosen-folder");
+        QPushButton* open = dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Open);
+        ASSERT_TRUE(open && open->isEnabled());
+        QTest::mouseClick(open, Qt::LeftButton);
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
         QStringList names;
-        for (const QString& file : dialog.selectedFiles())
+        for (const QString& file : dialog->selectedFiles())
             names << QFileInfo(file).fileName();
         names.sort();
-        if (!chosen.isEmpty()) {
-            EXPECT_EQ(names, chosen); // listed in sorted order
-        }
-        dialog.close();
+        EXPECT_EQ(names, chosen);
+        dialog->open();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
+}
+
+TEST_F(PhotoFileDialogTest, OpensLargeEnoughForItsColumnsOnALaptopScreen) {
+    const QRect screen = dialog->screen()->availableGeometry();
+    ASSERT_EQ(screen.size(), QSize(1366, 768));
+    EXPECT_TRUE(screen.contains(QRect(screen.topLeft(), dialog->frameGeometry().size())));
+    // Name, size, type and date: each as wide as its title and its texts, and all of them in view.
+    QHeaderView* header = list->header();
+    ASSERT_EQ(header->count(), 4);
+    for (int column = 0; column < header->count(); ++column) {
+        SCOPED_TRACE(list->model()->headerData(column, Qt::Horizontal).toString().toStdString());
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+        EXPECT_GE(header->sectionSize(column), contentsWidth(column));
+    }
+    EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), list->viewport()->width());
+    WindowTest::saveArtifact(dialog.get(), "dialog-add-photos-laptop");
 }
 
 namespace {
