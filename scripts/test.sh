@@ -20,6 +20,38 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+# Emulated processors (qemu-user): the vector loops are chosen when the program runs, from what the processor
+# says it has, so on a Haswell (AVX2, no AVX-512) and a Nehalem (no AVX) both compilers' builds must find the
+# level that processor has and give the same results. (QEMU 7.2 emulates AVX2 but not AVX-512; the AVX-512
+# loops run only where the processor has them.) Each run keeps about one core busy, so the runs go in the
+# background, each into its own log: those of the g++ build beside the single-threaded fuzz targets.
+emulated='VectorKernels*:LanczosResampler*:FilterWeights*:ToneCurves*:ColorTransform*:MatrixShaper*:LabShaper*'
+emulated+=':CmykTable*:Colorizer*:LinearSource*:PaperEncoding*:PDFImageWriter*:Sheet*'
+emulated_runs=()
+emulate() { # build: starts its runs on both processor models
+    local build=$1 cpu level log
+    for model in Haswell:avx2 Nehalem:baseline; do
+        cpu=${model%%:*} level=${model##*:} log="build/emulated-$cpu-$build.log"
+        {
+            echo "-- $cpu ($level), $build build"
+            QUILM_EXPECTED_VECTOR_LEVEL=$level qemu-x86_64 -cpu "$cpu" "build/$build/tests/support_tests" \
+                --gtest_filter='Processor*' --gtest_brief=1 &&
+                qemu-x86_64 -cpu "$cpu" "build/$build/tests/render_tests" --gtest_filter="$emulated" \
+                    --gtest_brief=1
+        } >"$log" 2>&1 &
+        emulated_runs+=("$!:$log")
+    done
+}
+# A run still going when a stage fails is not left behind.
+stop_emulated() {
+    local run
+    for run in "${emulated_runs[@]}"; do
+        pkill -P "${run%%:*}" 2>/dev/null || true
+        kill "${run%%:*}" 2>/dev/null || true
+    done
+}
+trap stop_emulated EXIT
+
 step "release build"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ -DCMAKE_C_COMPILER=gcc
 cmake --build build/release -j "$jobs"
@@ -32,6 +64,8 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=
 cmake --build build/asan -j "$jobs"
 step "sanitizer tests"
 ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+emulate release
 
 step "fuzz targets (${fuzz_seconds} s each)"
 shopt -s nullglob
@@ -56,38 +90,17 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     build/tsan/tests/support_tests --gtest_filter='*Parallel*'
 
-# The vector loops are chosen when the program runs, from what the processor says it has: on emulated
-# processors both compilers' builds must take the level the processor has and give the same results.
-# (QEMU 7.2 emulates AVX2 but not AVX-512; the AVX-512 loops run only where the processor has them.)
-step "clang release build of the engine's tests"
-cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+step "clang build of the engine's tests, for the emulated processors"
+cmake -S . -B build/clang -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_C_COMPILER=clang -DQUILM_BUILD_BENCH=OFF
 cmake --build build/clang -j "$jobs" --target render_tests support_tests render_sheet
-emulated='VectorKernels*:LanczosResampler*:FilterWeights*:ToneCurves*:ColorTransform*:MatrixShaper*:LabShaper*'
-emulated+=':CmykTable*:Colorizer*:LinearSource*:PaperEncoding*:PDFImageWriter*:Sheet*'
-# One emulated run: the processor model, the level it must be found to have, the build. QEMU warns of every
-# host feature its model names but does not emulate; those lines are noise.
-emulate() {
-    local cpu=$1 level=$2 build=$3
-    echo "-- ${cpu} (${level}), ${build} build"
-    QUILM_EXPECTED_VECTOR_LEVEL=$level qemu-x86_64 -cpu "$cpu" "build/$build/tests/support_tests" \
-        --gtest_filter='Processor*' --gtest_brief=1 &&
-        qemu-x86_64 -cpu "$cpu" "build/$build/tests/render_tests" --gtest_filter="$emulated" --gtest_brief=1
-}
+emulate clang
 step "emulated processors: Haswell (AVX2, no AVX-512) and Nehalem (no AVX), g++ and clang builds"
-# Each run keeps about one core busy: they run side by side, each into its own log.
-runs=()
-for build in release clang; do
-    for cpu in Haswell:avx2 Nehalem:baseline; do
-        log="build/emulated-${cpu%%:*}-${build}.log"
-        emulate "${cpu%%:*}" "${cpu##*:}" "$build" >"$log" 2>&1 &
-        runs+=("$!:$log")
-    done
-done
 emulation_failed=0
-for run in "${runs[@]}"; do
+for run in "${emulated_runs[@]}"; do
     wait "${run%%:*}" || emulation_failed=1
-    grep -v "TCG doesn't support requested feature" "${run#*:}"
+    # QEMU warns of every host feature its model names but does not emulate: noise.
+    grep -v "TCG doesn't support requested feature" "${run#*:}" || true
 done
 [ "$emulation_failed" -eq 0 ] || { echo "an emulated run failed" >&2; exit 1; }
 
