@@ -14,7 +14,7 @@ packages=(
     ghostscript libjpeg-dev libpng-dev libtiff-dev libheif-dev libheif-examples uuid-dev
     libavahi-client-dev avahi-daemon avahi-utils dbus libcurl4-openssl-dev iproute2 util-linux
     nlohmann-json3-dev libssl-dev libicu-dev libpango1.0-dev libcairo2-dev fonts-noto-cjk
-    xvfb xdotool imagemagick poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
+    xvfb xdotool openbox imagemagick poppler-utils qpdf libgtest-dev libbenchmark-dev locales python3 time
     desktop-file-utils libglib2.0-bin openssl qemu-user
 )
 

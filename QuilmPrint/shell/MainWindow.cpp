@@ -8,6 +8,8 @@
 
 #include <QCloseEvent>
 #include <QMenuBar>
+#include <QScreen>
+#include <algorithm>
 
 namespace QuilmPrint {
 
@@ -19,6 +21,29 @@ std::optional<QuitQuestion> quitQuestion(int unsentSheets) {
                         QStringLiteral("지금 종료하면 아직 프린터로 보내지 않은 장은 출력되지 않습니다.")};
 }
 
+namespace {
+// The size the window asks for where the screen has room.
+constexpr QSize preferredSize(1280, 820);
+
+QMargins frameMargins(const QWidget& window) {
+    const QRect inner = window.geometry(), outer = window.frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+} // namespace
+
+OpeningFrame openingFrame(QSize preferred, QSize minimum, const QRect& available, const QMargins& frame) {
+    const QSize room = available.size().shrunkBy(frame);
+    if (preferred.width() <= room.width() && preferred.height() <= room.height())
+        return {preferred, std::nullopt};
+    const QSize size = preferred.boundedTo(room).expandedTo(minimum);
+    const QSize outer = size.grownBy(frame);
+    // Centred across the free area, at its top; a window larger than the area starts at its top left, where
+    // its title bar and menus stay in reach.
+    const int x = available.x() + std::max(0, (available.width() - outer.width()) / 2);
+    return {size, QPoint(x, available.y())};
+}
+
 MainWindow::MainWindow(AppDelegate* delegate, PrintModel::Environment environment, QWidget* parent)
     : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Quilm Print"));
@@ -26,7 +51,6 @@ MainWindow::MainWindow(AppDelegate* delegate, PrintModel::Environment environmen
     content_ = new ContentView(std::move(environment), this);
     setCentralWidget(content_);
     setWindowIcon(AppIcon::icon());
-    resize(1280, 820);
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("파일"));
     addPhotos_ = file->addAction(QStringLiteral("사진 추가…"));
@@ -46,6 +70,36 @@ MainWindow::MainWindow(AppDelegate* delegate, PrintModel::Environment environmen
     }
     QObject::connect(quit_, &QAction::triggered, this, &QWidget::close);
     QObject::connect(updates_, &QAction::triggered, this, [this] { Updates::shared().checkCommand(this); });
+    fitToScreen(); // with the menu bar, whose height is part of the window's minimum
+}
+
+void MainWindow::fitToScreen() {
+    const QScreen* shown = screen();
+    if (!shown || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    fittedFor_ = frameMargins(*this);
+    const OpeningFrame opening = openingFrame(preferredSize, minimumSizeHint().expandedTo(minimumSize()),
+                                              shown->availableGeometry(), fittedFor_);
+    resize(opening.size);
+    if (opening.topLeft)
+        move(*opening.topLeft); // a window's position is its frame's
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    // A window's frame is known once it is shown, or only when the window manager has framed it and moved it
+    // some moments later: the first of these that brings a frame decides the size once more, before anybody
+    // could have resized the window.
+    const QEvent::Type type = event->type();
+    if (!frameKnown_ && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) &&
+        isVisible()) {
+        if (const QMargins frame = frameMargins(*this); !frame.isNull()) {
+            frameKnown_ = true;
+            if (frame != fittedFor_)
+                fitToScreen();
+        }
+    }
+    return handled;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -5,6 +5,8 @@
 #include "QuilmPrint/model/PrintModel.h"
 
 #include <QMainWindow>
+#include <QMargins>
+#include <QRect>
 
 class QAction;
 
@@ -20,6 +22,16 @@ struct QuitQuestion {
 };
 std::optional<QuitQuestion> quitQuestion(int unsentSheets);
 
+// Where the window opens on a screen whose free area is `available`, with `frame` the margins the window
+// manager adds (none where unknown): at `preferred` when the area holds it with its frame, the window manager
+// then placing it; otherwise at the largest size the area holds, never below `minimum`, and placed there.
+struct OpeningFrame {
+    QSize size;                    // of the window's content, without the frame
+    std::optional<QPoint> topLeft; // of the frame
+    bool operator==(const OpeningFrame&) const = default;
+};
+OpeningFrame openingFrame(QSize preferred, QSize minimum, const QRect& available, const QMargins& frame);
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -34,8 +46,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    // Sizes the window for its screen; again once the window manager's frame is known, which it is only
+    // after the window is shown.
+    void fitToScreen();
+
+    QMargins fittedFor_;
+    bool frameKnown_ = false;
     ContentView* content_;
     QAction* addPhotos_;
     QAction* print_;

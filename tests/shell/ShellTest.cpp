@@ -72,7 +72,6 @@ TEST_F(ShellTest, MenuShortcutsReachOnlyTheirOwnNotification) {
     EXPECT_EQ(std::make_pair(desktop.asked[0].kind, desktop.asked[0].title),
               std::make_pair(QString("photos"), QString("출력할 사진이나 폴더를 선택하세요")));
     EXPECT_EQ(window.windowTitle(), "Quilm Print");
-    EXPECT_EQ(window.size(), QSize(1280, 820));
 }
 
 TEST_F(ShellTest, UpdateCommandAnswersForEachStateOfTheBuild) {
