@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace QuilmPrint {
 
@@ -60,21 +61,31 @@ bool JobsPanel::showsEmptyNote() const {
 }
 
 void JobsPanel::refresh() {
-    const std::vector<PrintJobItem>& jobs = model_->jobs();
+    setJobs(model_->jobs());
+}
+
+void JobsPanel::setJobs(const std::vector<PrintJobItem>& jobs) {
     std::vector<QUuid> ids;
     ids.reserve(jobs.size());
     for (const PrintJobItem& job : jobs)
         ids.push_back(job.id);
     if (ids != shown_) {
-        // The list itself changed: rebuild the rows; otherwise each row follows its job in place.
-        for (JobRow* row : rows_)
+        // The list itself changed: rebuild the rows; otherwise each row follows its job in place. A row may
+        // be the sender of the cancel that brought this change, so it is deleted later, but it leaves the
+        // list now: its height is no longer the list's.
+        for (JobRow* row : rows_) {
+            listLayout_->removeWidget(row);
+            row->hide();
             row->deleteLater();
+        }
         rows_.clear();
         for (const PrintJobItem& job : jobs) {
             auto* row = new JobRow(job, list_);
             QObject::connect(row, &JobRow::cancelRequested, model_,
                              [this](const QUuid& id) { model_->cancel(id); });
             listLayout_->insertWidget(listLayout_->count() - 1, row);
+            // A child made while the popover is closed counts in no layout until it is shown.
+            row->show();
             rows_.push_back(row);
         }
         shown_ = std::move(ids);
@@ -91,8 +102,19 @@ void JobsPanel::refresh() {
 }
 
 void JobsPanel::fit(int listLimit) {
-    list_->adjustSize();
-    scroll_->setFixedHeight(std::max(0, std::min(list_->sizeHint().height(), listLimit)));
+    // Word-wrapped notes and states are as tall as their lines at the list's real width, which the list's
+    // size hint does not know; while no scroll bar shows, that width is the panel's inside its border.
+    // A row's layout learns of its labels' changes only when its turn of the event loop comes, and until then
+    // the list keeps the row's old height: both are told now.
+    for (QLayout* layout : list_->findChildren<QLayout*>())
+        layout->invalidate();
+    for (JobRow* row : rows_)
+        row->updateGeometry();
+    const QMargins border = layout()->contentsMargins();
+    const int rows = list_->heightForWidth(width() - border.left() - border.right());
+    scroll_->setFixedHeight(
+        std::clamp(rows >= 0 ? rows : list_->sizeHint().height(), 0, std::max(listLimit, 0)));
+    layout()->invalidate();
     adjustSize();
 }
 
@@ -106,7 +128,6 @@ void JobsPanel::place() {
 
 void JobsPanel::popup(QWidget* anchor) {
     anchor_ = anchor;
-    refresh();
     place();
     show();
 }

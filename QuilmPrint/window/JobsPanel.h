@@ -1,6 +1,8 @@
 // The jobs popover of the action bar: every job of this run, newest last, as it moves from waiting to done.
 #pragma once
 
+#include "QuilmPrint/model/ModelRecords.h"
+
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
@@ -23,6 +25,9 @@ public:
     // Opens above `anchor`, its right edge on the anchor's right edge (below it when there is no room above),
     // on the screen; the rows scroll when neither side has room for all of them.
     void popup(QWidget* anchor);
+    // One row per job, in place where the list keeps its jobs; the model's list whenever it changes. Open,
+    // the popover takes the rows' new height.
+    void setJobs(const std::vector<PrintJobItem>& jobs);
 
     const std::vector<JobRow*>& rows() const { return rows_; }
     bool showsEmptyNote() const;
@@ -32,7 +37,7 @@ protected:
 
 private:
     void refresh();
-    // Sizes the panel for its rows, the list at most `listLimit` high.
+    // Sizes the panel for its rows at the width they are shown at, the list at most `listLimit` high.
     void fit(int listLimit);
     void place();
 
