@@ -2,6 +2,8 @@
 
 #include "QuilmPrint/shared/Controls.h"
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -181,8 +183,13 @@ std::optional<QString> PhotoFileDialog::typedFolder() const {
 void PhotoFileDialog::accept() {
     if (const std::optional<QString> folder = typedFolder()) {
         setDirectory(*folder);
-        if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        if (auto* field = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
             field->clear();
+            // The completions of the typed path are done with: left open, they would cover the file types
+            // and take the next click.
+            if (QCompleter* completer = field->completer())
+                completer->popup()->hide();
+        }
         return;
     }
     const QStringList files = selectedFiles();
