@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 #include <algorithm>
 
 namespace QuilmPrint {
@@ -25,10 +26,11 @@ namespace {
 // The size the window asks for where the screen has room.
 constexpr QSize preferredSize(1280, 820);
 
+// The window manager's frame around the window; none before the window exists on the screen, and on X11 none
+// until the window manager has framed it.
 QMargins frameMargins(const QWidget& window) {
-    const QRect inner = window.geometry(), outer = window.frameGeometry();
-    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-            outer.bottom() - inner.bottom()};
+    const QWindow* handle = window.windowHandle();
+    return handle ? handle->frameMargins() : QMargins();
 }
 } // namespace
 
@@ -77,9 +79,8 @@ void MainWindow::fitToScreen() {
     const QScreen* shown = screen();
     if (!shown || (windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         return;
-    fittedFor_ = frameMargins(*this);
     const OpeningFrame opening = openingFrame(preferredSize, minimumSizeHint().expandedTo(minimumSize()),
-                                              shown->availableGeometry(), fittedFor_);
+                                              shown->availableGeometry(), frameMargins(*this));
     resize(opening.size);
     if (opening.topLeft)
         move(*opening.topLeft); // a window's position is its frame's
@@ -93,10 +94,9 @@ bool MainWindow::event(QEvent* event) {
     const QEvent::Type type = event->type();
     if (!frameKnown_ && (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize) &&
         isVisible()) {
-        if (const QMargins frame = frameMargins(*this); !frame.isNull()) {
+        if (!frameMargins(*this).isNull()) {
             frameKnown_ = true;
-            if (frame != fittedFor_)
-                fitToScreen();
+            fitToScreen();
         }
     }
     return handled;

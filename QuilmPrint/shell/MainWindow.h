@@ -53,7 +53,6 @@ private:
     // after the window is shown.
     void fitToScreen();
 
-    QMargins fittedFor_;
     bool frameKnown_ = false;
     ContentView* content_;
     QAction* addPhotos_;

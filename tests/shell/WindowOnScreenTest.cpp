@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -62,11 +63,7 @@ TEST(MainWindowOnScreenTest, OpensAtItsSizeWhereTheScreenHoldsItAndElsewhereWhol
     // A window manager frames the window, and the window may take its size again, some moments after it is
     // shown: what counts is where it comes to rest.
     const auto rests = [&] {
-        const QMargins frame(window.geometry().left() - window.frameGeometry().left(),
-                             window.geometry().top() - window.frameGeometry().top(),
-                             window.frameGeometry().right() - window.geometry().right(),
-                             window.frameGeometry().bottom() - window.geometry().bottom());
-        const QSize room = available.size().shrunkBy(frame);
+        const QSize room = available.size().shrunkBy(window.windowHandle()->frameMargins());
         if (room.width() >= 1280 && room.height() >= 820)
             return window.size() == QSize(1280, 820);
         return available.contains(window.frameGeometry()) && printOnScreen();
