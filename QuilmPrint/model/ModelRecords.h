@@ -108,6 +108,14 @@ struct GridSettings {
     friend bool operator==(const GridSettings&, const GridSettings&) = default;
 };
 
+// What one cell of a grid sheet holds: its photo and, with captions on, the line printed under it.
+struct GridCell {
+    PhotoItem photo;
+    std::optional<QString> caption;
+
+    friend bool operator==(const GridCell&, const GridCell&) = default;
+};
+
 struct GridTemplate {
     QString name;
     GridSettings settings;

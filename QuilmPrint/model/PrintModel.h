@@ -164,6 +164,10 @@ public:
     std::vector<std::vector<PhotoItem>> gridPages() const;
     // The split of a list into grid sheets of as many photos as the current grid holds.
     std::vector<std::vector<PhotoItem>> gridPages(const std::vector<PhotoItem>& of) const;
+    // What each cell of the grid sheet of `page` (one of gridPages()) holds, in the plan's order: when one
+    // photo repeats, every planned cell holds it; otherwise cell i holds photo i and the cells past the last
+    // photo are empty (not in the list). The preview draws and the print road prints exactly these.
+    std::vector<GridCell> gridCells(const std::vector<PhotoItem>& page, const PrintKit::GridPlan& plan) const;
     int gridPageIndex() const;
     void showGridPage(int index);
     void syncGridPage();

@@ -147,23 +147,17 @@ std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, co
                                                      const std::vector<std::vector<PhotoItem>>& pages) const {
     std::vector<SheetWork> sheets;
     const Outcome<PrintKit::GridPlan> plan = model.gridPlan(sheet);
-    const std::size_t cells = plan.ok() ? plan.value->cells.size() : 0;
+    if (!plan.ok())
+        return sheets;
     for (std::size_t index = 0; index < pages.size(); ++index) {
         const std::vector<PhotoItem>& page = pages[index];
         if (page.empty())
             continue;
         GridSheet content{{}, model.gridSpec(), model.margins()};
-        auto cellOf = [&](const PhotoItem& photo) {
-            return PrintKit::GridCellPhoto(
-                photo.url,
-                grid.captions ? std::optional<std::string>(photo.name().toStdString()) : std::nullopt);
-        };
-        if (grid.repeatsOne) {
-            content.photos.assign(std::max<std::size_t>(cells, 1), cellOf(page.front()));
-        } else {
-            for (const PhotoItem& photo : page)
-                content.photos.emplace_back(cellOf(photo));
-        }
+        for (const GridCell& cell : model.gridCells(page, *plan.value))
+            content.photos.emplace_back(PrintKit::GridCellPhoto(
+                cell.photo.url,
+                cell.caption ? std::optional<std::string>(cell.caption->toStdString()) : std::nullopt));
         SheetWork work;
         work.sheet = sheet;
         work.content = std::move(content);

@@ -232,6 +232,26 @@ std::vector<std::vector<PhotoItem>> PrintModel::gridPages() const {
     return gridPages(d->photos);
 }
 
+std::vector<GridCell> PrintModel::gridCells(const std::vector<PhotoItem>& page,
+                                            const PrintKit::GridPlan& plan) const {
+    auto cell = [&](const PhotoItem& photo) {
+        return GridCell{photo, d->grid.captions ? std::optional<QString>(photo.name()) : std::nullopt};
+    };
+    std::vector<GridCell> cells;
+    if (page.empty()) {
+        return cells;
+    }
+    if (d->grid.repeatsOne) {
+        cells.assign(plan.cells.size(), cell(page.front()));
+        return cells;
+    }
+    const std::size_t filled = std::min(page.size(), plan.cells.size());
+    for (std::size_t i = 0; i < filled; ++i) {
+        cells.push_back(cell(page[i]));
+    }
+    return cells;
+}
+
 int PrintModel::gridPageIndex() const {
     return d->gridPageIndex;
 }

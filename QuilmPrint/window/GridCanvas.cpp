@@ -94,13 +94,13 @@ void paint(QPainter& painter, const Input& input) {
         for (std::size_t i = 0; i < plan->cells.size(); ++i) {
             const PrintKit::PixelRect& cellPixels = plan->cells[i];
             const QRectF cell = geometry.viewRect(plan->pageRect(cellPixels));
-            if (i >= input.photos.size()) {
+            if (i >= input.cells.size()) {
                 painter.setPen(dashedPen(QColor::fromRgbF(0, 0, 0, 0.12), 3, 3));
                 painter.setBrush(Qt::NoBrush);
                 painter.drawRect(cell);
                 continue;
             }
-            const PhotoItem& photo = input.photos[i];
+            const PhotoItem& photo = input.cells[i].photo;
             const bool selected = input.selectedID && *input.selectedID == photo.id;
             const QImage& image =
                 selected && !input.selectedImage.isNull() ? input.selectedImage : photo.thumbnail;
@@ -109,8 +109,8 @@ void paint(QPainter& painter, const Input& input) {
                     photo.pixelWidth, photo.pixelHeight, cellPixels, input.spec, plan->captionHeight);
                 drawPhoto(painter, image, fit, frameRect(cell, fit, px));
             }
-            if (plan->captionHeight >= 1) {
-                drawCaption(painter, cell, captionPx, photo.name());
+            if (plan->captionHeight >= 1 && input.cells[i].caption) {
+                drawCaption(painter, cell, captionPx, *input.cells[i].caption);
             }
             if (selected) {
                 painter.setPen(solidPen(Theme::active(), 1.5));

@@ -23,7 +23,7 @@ namespace QuilmPrint::GridCanvas {
 struct Input {
     PreparedSheet sheet;
     std::optional<PrintKit::GridPlan> plan; // none: only the paper and the shade
-    std::vector<PhotoItem> photos;          // of the page shown; cell i shows photo i
+    std::vector<GridCell> cells;            // what the model says the page's cells hold; past them: empty
     PrintKit::GridSpec spec;
     std::optional<QUuid> selectedID;
     QImage selectedImage; // the larger picture of the selected photo, when decoded

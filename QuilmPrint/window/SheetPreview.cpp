@@ -455,17 +455,13 @@ void SheetPreview::showGrid(const PreparedSheet& sheet) {
     next_->setEnabled(index < count - 1);
     pager_->setText(PreviewText::pager(index, count));
 
-    const GridSettings& settings = model_->grid();
-    constexpr double points = 72 / 25.4;
     GridCanvas::Input input;
     input.sheet = sheet;
     input.plan = plan.value;
-    if (index >= 0 && index < count) {
-        input.photos = pages[static_cast<std::size_t>(index)];
+    if (plan.ok() && index >= 0 && index < count) {
+        input.cells = model_->gridCells(pages[static_cast<std::size_t>(index)], *plan.value);
     }
-    input.spec = PrintKit::GridSpec::make(settings.widthMM * points, settings.heightMM * points,
-                                          settings.gapMM * points, settings.autoTurn, settings.fitsWhole,
-                                          settings.rotatesToFit, settings.cutMarks, settings.captions);
+    input.spec = model_->gridSpec();
     if (const PhotoItem* selected = model_->selectedPhoto()) {
         input.selectedID = selected->id;
     }
@@ -474,8 +470,8 @@ void SheetPreview::showGrid(const PreparedSheet& sheet) {
 
     Grid grid;
     grid.plan = plan.value;
-    for (const PhotoItem& photo : input.photos) {
-        grid.photos.push_back(photo.id);
+    for (const GridCell& cell : input.cells) {
+        grid.photos.push_back(cell.photo.id);
     }
     canvas_->setInput(std::move(input));
     shown_ = std::move(grid);

@@ -241,7 +241,7 @@ struct Page {
         in.spec = PrintKit::GridSpec::make(180, 252, 9, true, false, true, true, true);
         in.plan = PrintKit::GridLayout::plan(in.sheet.page, {}, in.spec, 360);
         in.geometry = SheetGeometry(in.sheet.page, QSizeF(800, 1000), 1);
-        in.photos = {
+        const std::vector<PhotoItem> photos = {
             photo("upright.jpg", 200, 300, twoColour(200, 300, 0.5, true)), // red above blue
             photo("wide.jpg", 300, 200, twoColour(300, 200, 0.5)),          // red left of blue
             photo("no-thumbnail.jpg", 300, 200, QImage()),
@@ -249,7 +249,9 @@ struct Page {
             photo("fifth.jpg", 300, 200, twoColour(300, 200, 1.0)),
             photo("sixth.jpg", 300, 200, twoColour(300, 200, 1.0)),
         };
-        in.selectedID = in.photos[3].id;
+        for (const PhotoItem& p : photos)
+            in.cells.push_back(GridCell{p, p.name()});
+        in.selectedID = in.cells[3].photo.id;
         QImage larger(600, 400, QImage::Format_RGB32);
         larger.fill(green);
         in.selectedImage = larger;
@@ -257,7 +259,7 @@ struct Page {
     }
     QRectF cell(std::size_t i) const { return in.geometry.viewRect(in.plan->pageRect(in.plan->cells[i])); }
     QRectF frame(std::size_t i) const {
-        const PhotoItem& p = in.photos[i];
+        const PhotoItem& p = in.cells[i].photo;
         const auto fit = PrintKit::GridLayout::fit(p.pixelWidth, p.pixelHeight, in.plan->cells[i], in.spec,
                                                    in.plan->captionHeight);
         return GridCanvas::frameRect(cell(i), fit, GridCanvas::pixelSize(*in.plan, in.geometry));
@@ -338,4 +340,28 @@ TEST(GridCanvasTest, TurnedCellsCaptionsEmptyCellsAndCutMarks) {
     const QImage bare = painted(QSize(800, 1000), [&](QPainter& p) { GridCanvas::paint(p, page.in); });
     EXPECT_TRUE(near(at(bare, cell.center()), paper, 1));
     EXPECT_TRUE(near(at(bare, photo.center()), paper, 1));
+}
+
+TEST(GridCanvasTest, OneRepeatedPhotoFillsAndRingsEveryPlannedCell) {
+    Page page;
+    const PhotoItem wide = page.in.cells[1].photo;
+    page.in.cells.assign(page.in.plan->cells.size(), GridCell{wide, wide.name()});
+    page.in.selectedID = wide.id;
+    page.in.selectedImage = QImage();
+    page.image = painted(QSize(800, 1000), [&](QPainter& p) { GridCanvas::paint(p, page.in); });
+    WindowTest::saveArtifact(page.image, "grid-canvas-repeated");
+    for (std::size_t i = 0; i < page.in.cells.size(); ++i) {
+        const QRectF frame = page.frame(i), cell = page.cell(i);
+        EXPECT_TRUE(near(at(page.image, frame.left() + frame.width() * 0.25, frame.center().y()), red, 20))
+            << i;
+        EXPECT_TRUE(near(at(page.image, frame.left() + frame.width() * 0.75, frame.center().y()), blue, 20))
+            << i;
+        // Photo right up to the cell's top edge, where an empty cell's dashes would run.
+        EXPECT_TRUE(near(at(page.image, cell.left() + cell.width() * 0.25, cell.top() + 1), red, 30)) << i;
+        EXPECT_GT(WindowTest::coverage(at(page.image, cell.left() - 1.5, cell.center().y()), paper,
+                                       Theme::active()),
+                  0.7)
+            << i;
+        EXPECT_TRUE(page.hasText(i)) << i;
+    }
 }
