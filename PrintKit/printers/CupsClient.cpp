@@ -443,6 +443,21 @@ void cancel(const std::string& queue, int jobID) {
     }
 }
 
+std::string printersPage() {
+    const char* server = cupsServer();
+    if (!server || !*server || server[0] == '/')
+        return "http://localhost:631/printers/";
+    // An IPv6 address comes bracketed ("[::1]"); libcups brackets a bare one itself and would escape ours.
+    std::string host = server;
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+        host = host.substr(1, host.size() - 2);
+    std::array<char, HTTP_MAX_URI> uri{};
+    if (httpAssembleURI(HTTP_URI_CODING_ALL, uri.data(), static_cast<int>(uri.size()), "http", nullptr,
+                        host.c_str(), ippPort(), "/printers/") < HTTP_URI_STATUS_OK)
+        return "http://localhost:631/printers/";
+    return uri.data();
+}
+
 } // namespace CupsClient
 
 } // namespace PrintKit

@@ -82,6 +82,11 @@ JobAttributes jobAttributes(int jobID);
 // when the server refused it, also for a job that has already ended.
 void cancel(const std::string& queue, int jobID);
 
+// The address of the server's web page of printers, where queues are set up: on the server this client
+// talks to when that one is named by host (CUPS_SERVER or the client.conf, with its port), else on this
+// machine's own scheduler at its usual port (a local socket has no web address).
+std::string printersPage();
+
 } // namespace CupsClient
 
 } // namespace PrintKit

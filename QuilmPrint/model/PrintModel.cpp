@@ -322,7 +322,7 @@ void PrintModel::reloadPrinters(const std::string& thenSelect) {
 }
 
 QString PrintModel::printerSettings() {
-    return QStringLiteral("http://localhost:631/printers/");
+    return QString::fromStdString(PrintKit::CupsClient::printersPage());
 }
 
 // ---- Recipes ----

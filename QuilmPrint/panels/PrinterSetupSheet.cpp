@@ -276,7 +276,7 @@ PrinterSetupSheet::PrinterSetupSheet(PrintModel* model, QWidget* parent)
     settings_ =
         new ChipButton(QStringLiteral("시스템 설정"), ChipStyle{false, Theme::inkSecondary(), 24}, this);
     QObject::connect(settings_, &QPushButton::clicked, this,
-                     [] { Desktop::shared().openURL(QUrl(PrintModel::printerSettings())); });
+                     [this] { openOrTell(this, QUrl(PrintModel::printerSettings())); });
     footer->addWidget(settings_, 0, Qt::AlignVCenter);
     footer->addStretch(1);
     footer->addSpacing(8);
@@ -397,7 +397,7 @@ void PrinterSetupSheet::reopen(const QString& id, const std::function<void()>& o
 }
 
 void PrinterSetupSheet::openSupportPage() {
-    Desktop::shared().openURL(SetupSheet::supportPage(SetupSheet::regionOf(locale()).code));
+    openOrTell(this, SetupSheet::supportPage(SetupSheet::regionOf(locale()).code));
 }
 
 void PrinterSetupSheet::use(const std::string& queue) {

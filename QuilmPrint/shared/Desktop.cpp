@@ -2,6 +2,9 @@
 
 #include "QuilmPrint/shared/QtDesktop.h"
 
+#include <QFileInfo>
+#include <QPointer>
+
 namespace QuilmPrint {
 
 namespace {
@@ -22,6 +25,24 @@ Desktop& Desktop::shared() {
 
 void Desktop::install(std::unique_ptr<Desktop> desktop) {
     installed() = std::move(desktop);
+}
+
+void openOrTell(QWidget* parent, const QUrl& url) {
+    if (!Desktop::shared().openURL(url))
+        Desktop::shared().alert(
+            parent, QStringLiteral("웹 페이지를 열지 못했습니다"),
+            QStringLiteral("웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요: ") +
+                url.toString());
+}
+
+void revealOrTell(QWidget* parent, const std::filesystem::path& file) {
+    const QString folder = QFileInfo(QString::fromStdString(file.string())).absolutePath();
+    // The answer may come after the window that asked has gone; the alert is said all the same.
+    Desktop::shared().reveal(file, [parent = QPointer<QWidget>(parent), folder] {
+        Desktop::shared().alert(parent.data(), QStringLiteral("폴더를 열지 못했습니다"),
+                                QStringLiteral("파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요: ") +
+                                    folder);
+    });
 }
 
 } // namespace QuilmPrint

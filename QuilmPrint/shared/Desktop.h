@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,12 +26,21 @@ public:
     // Photos and folders; empty when cancelled.
     virtual std::vector<std::filesystem::path> choosePhotos(QWidget* parent, const QString& prompt) = 0;
     virtual std::optional<std::filesystem::path> chooseFolder(QWidget* parent, const QString& prompt) = 0;
-    virtual void openURL(const QUrl& url) = 0;
-    virtual void reveal(const std::filesystem::path& file) = 0;
+    // False when the desktop has no program that takes the address.
+    virtual bool openURL(const QUrl& url) = 0;
+    // Shows the file in the desktop's file manager, or else opens its folder. `refused` runs when neither
+    // could be done, perhaps later: the file manager answers over D-Bus.
+    virtual void reveal(const std::filesystem::path& file, std::function<void()> refused) = 0;
 
     // The one in use: Qt's unless a test installed another.
     static Desktop& shared();
     static void install(std::unique_ptr<Desktop> desktop);
 };
+
+// Opens the address; where the desktop opens nothing, an alert says so and gives the address, so that it can
+// be opened by hand.
+void openOrTell(QWidget* parent, const QUrl& url);
+// Shows the file in the file manager; where neither that nor its folder opens, an alert gives the folder.
+void revealOrTell(QWidget* parent, const std::filesystem::path& file);
 
 } // namespace QuilmPrint

@@ -142,7 +142,9 @@ PhotoFileDialog::PhotoFileDialog(QWidget* parent, const QString& prompt) : QFile
                     QStringLiteral("모든 파일 (*)")});
     setLabelText(QFileDialog::Accept, QStringLiteral("열기"));
     setLabelText(QFileDialog::Reject, QStringLiteral("취소"));
-    setDirectory(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+    // The Pictures folder is named even where it was never made; Qt would then open the working folder.
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    setDirectory(QFileInfo(pictures).isDir() ? pictures : QDir::homePath());
     // Qt's default size and column widths cut the type and date short. The name takes what the other
     // columns leave; they follow their contents as the file details arrive.
     if (auto* list = findChild<QTreeView*>(QStringLiteral("treeView"))) {
@@ -232,17 +234,20 @@ std::optional<std::filesystem::path> QtDesktop::chooseFolder(QWidget* parent, co
     return toPath(dialog.selectedFiles().front());
 }
 
-void QtDesktop::openURL(const QUrl& url) {
-    QDesktopServices::openUrl(url);
+bool QtDesktop::openURL(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
 }
 
-void QtDesktop::reveal(const std::filesystem::path& file) {
+void QtDesktop::reveal(const std::filesystem::path& file, std::function<void()> refused) {
     const QString path = QString::fromStdString(file.string());
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath());
     // The desktop's file manager selects the file in its folder; without one, the folder alone is opened.
+    auto openFolder = [folder = QUrl::fromLocalFile(QFileInfo(path).absolutePath()), refused] {
+        if (!QDesktopServices::openUrl(folder) && refused)
+            refused();
+    };
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        QDesktopServices::openUrl(folder);
+        openFolder();
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -251,9 +256,9 @@ void QtDesktop::reveal(const std::filesystem::path& file) {
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
-                     [folder](QDBusPendingCallWatcher* finished) {
+                     [openFolder](QDBusPendingCallWatcher* finished) {
                          if (finished->isError())
-                             QDesktopServices::openUrl(folder);
+                             openFolder();
                          finished->deleteLater();
                      });
 }

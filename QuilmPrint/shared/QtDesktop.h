@@ -20,8 +20,8 @@ public:
                  const QString& reject) override;
     std::vector<std::filesystem::path> choosePhotos(QWidget* parent, const QString& prompt) override;
     std::optional<std::filesystem::path> chooseFolder(QWidget* parent, const QString& prompt) override;
-    void openURL(const QUrl& url) override;
-    void reveal(const std::filesystem::path& file) override;
+    bool openURL(const QUrl& url) override;
+    void reveal(const std::filesystem::path& file, std::function<void()> refused) override;
 
     // An alert with one button "확인"; a confirmation whose accepting button is returned through `accepting`.
     static QMessageBox* makeAlert(QWidget* parent, const QString& title, const QString& text);

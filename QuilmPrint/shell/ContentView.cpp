@@ -183,7 +183,7 @@ QWidget* ContentView::makeHeader() {
                              ChipStyle{false, Theme::inkSecondary(), 24}, header);
     QObject::connect(reveal_, &QPushButton::clicked, this, [this] {
         if (model_->notice() && model_->notice()->reveal)
-            Desktop::shared().reveal(*model_->notice()->reveal);
+            revealOrTell(this, *model_->notice()->reveal);
     });
     row->addWidget(reveal_);
 

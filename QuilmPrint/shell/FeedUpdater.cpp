@@ -90,7 +90,7 @@ void FeedUpdater::finish(const std::variant<UpdateFeedAnswer, UpdateFeedError>& 
         } else if (Desktop::shared().confirm(parent_, answer.title, answer.text,
                                              QStringLiteral("다운로드 페이지 열기"),
                                              QStringLiteral("나중에"))) {
-            Desktop::shared().openURL(QUrl(answer.downloadPage));
+            openOrTell(parent_, QUrl(answer.downloadPage));
         }
     }
     emit checkFinished();

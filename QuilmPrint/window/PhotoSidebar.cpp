@@ -540,7 +540,7 @@ QMenu* PhotoSidebar::makeContextMenu(const QUuid& id, QWidget* parent) {
     menu->addAction(QStringLiteral("이 사진만 출력"), this,
                     withPhoto([this](const PhotoItem& photo) { model_->printOnly(photo); }));
     menu->addAction(QStringLiteral("파일 관리자에서 보기"), this,
-                    withPhoto([](const PhotoItem& photo) { Desktop::shared().reveal(photo.url); }));
+                    withPhoto([this](const PhotoItem& photo) { revealOrTell(this, photo.url); }));
     menu->addSeparator();
     menu->addAction(QStringLiteral("목록에서 빼기"), this,
                     withPhoto([this](const PhotoItem& photo) { model_->removePhoto(photo); }));

@@ -256,6 +256,17 @@ TEST_F(SetupSheetTest, OutsidePagesAndKeys) {
     ASSERT_EQ(desktop_.opened.size(), 1u);
     EXPECT_EQ(desktop_.opened.back(), QUrl(PrintModel::printerSettings()));
     EXPECT_EQ(sheet.settingsButton()->height(), 24);
+    EXPECT_TRUE(desktop_.asked.empty());
+    // Where no browser takes the page, the alert gives its address to open by hand.
+    desktop_.refuses = true;
+    QTest::mouseClick(sheet.settingsButton(), Qt::LeftButton);
+    ASSERT_EQ(desktop_.asked.size(), 1u);
+    EXPECT_EQ(desktop_.asked[0].title, "웹 페이지를 열지 못했습니다");
+    EXPECT_EQ(desktop_.asked[0].text,
+              "웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요: " +
+                  PrintModel::printerSettings());
+    desktop_.refuses = false;
+    desktop_.opened.pop_back();
 
     // In Japan the machines are sold under other names: the support page takes the machine rows' place.
     sheet.setLocale(QLocale("ja_JP"));

@@ -318,6 +318,17 @@ TEST_F(CupsClientTest, ServerThatCannotBeReachedIsAnErrorOfEveryCall) {
                 "CUPS 서버에 연결할 수 없습니다: ");
 }
 
+TEST(CupsClientPageTest, PrintersPageIsOnTheServerNamedByHostElseOnThisMachine) {
+    for (const auto& [server, page] : std::vector<std::pair<std::string, std::string>>{
+             {"192.0.2.7:8631", "http://192.0.2.7:8631/printers/"},
+             {"print-room.example", "http://print-room.example:631/printers/"},
+             {"[::1]:8632", "http://[::1]:8632/printers/"},
+             {"/run/cups/cups.sock", "http://localhost:631/printers/"}}) {
+        ServerOverride named(server);
+        EXPECT_EQ(CupsClient::printersPage(), page) << server;
+    }
+}
+
 TEST_F(CupsClientTest, AnotherServersNotFoundIsNoWordAboutTheJob) {
     HttpTestServer other; // "404 not found" to every request
     ServerOverride elsewhere(other.url("").substr(std::strlen("http://")));

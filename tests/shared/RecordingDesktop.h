@@ -37,8 +37,16 @@ struct RecordingDesktop : QuilmPrint::Desktop {
         asked.push_back({"folder", prompt, {}, {}, {}});
         return folder;
     }
-    void openURL(const QUrl& url) override { opened.push_back(url); }
-    void reveal(const std::filesystem::path& file) override { revealed.push_back(file); }
+    bool refuses = false; // a desktop that opens nothing: no browser, no file manager
+    bool openURL(const QUrl& url) override {
+        opened.push_back(url);
+        return !refuses;
+    }
+    void reveal(const std::filesystem::path& file, std::function<void()> refused) override {
+        revealed.push_back(file);
+        if (refuses)
+            refused();
+    }
     // Installs a fresh recorder and returns it (owned by Desktop).
     static RecordingDesktop& install() {
         auto recorder = std::make_unique<RecordingDesktop>();

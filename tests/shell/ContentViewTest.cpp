@@ -170,6 +170,16 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     EXPECT_EQ(view.revealButton()->text(), "파일 관리자에서 보기");
     QTest::mouseClick(view.revealButton(), Qt::LeftButton);
     EXPECT_EQ(desktop.revealed, std::vector<std::filesystem::path>{file});
+    EXPECT_EQ(desktop.asked.size(), 1u);
+    // Where neither the file manager nor the folder opens, the alert gives the folder to open by hand.
+    desktop.refuses = true;
+    QTest::mouseClick(view.revealButton(), Qt::LeftButton);
+    desktop.refuses = false;
+    ASSERT_EQ(desktop.asked.size(), 2u);
+    EXPECT_EQ(std::tie(desktop.asked[1].title, desktop.asked[1].text),
+              std::make_tuple(QString("폴더를 열지 못했습니다"),
+                              "파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요: " +
+                                  QString::fromStdString(sandbox.root().string())));
     WindowTest::saveArtifact(&view, "window-notice");
     view.model()->showNotice(Notice{"PDF를 만드는 중입니다…", true, std::nullopt});
     EXPECT_FALSE(view.revealButton()->isVisible());

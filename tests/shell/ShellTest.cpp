@@ -14,6 +14,7 @@
 #include <QCompleter>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -286,6 +288,22 @@ TEST_F(PhotoFileDialogTest, OpensLargeEnoughForItsColumnsOnALaptopScreen) {
     }
     EXPECT_LE(header->sectionViewportPosition(3) + header->sectionSize(3), list->viewport()->width());
     WindowTest::saveArtifact(dialog.get(), "dialog-add-photos-laptop");
+}
+
+TEST(PhotoFileDialogStartTest, OpensInThePicturesFolderOrElseInTheHomeFolder) {
+    TestSupport::TemporaryDirectory home;
+    std::vector<std::pair<const char*, QByteArray>> saved;
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
+        saved.emplace_back(name, qgetenv(name));
+    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / ".config").string()));
+    EXPECT_EQ(PhotoFileDialog(nullptr, "사진").directory(),
+              QDir(QString::fromStdString(home.path().string())));
+    ASSERT_TRUE(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
+    EXPECT_EQ(PhotoFileDialog(nullptr, "사진").directory(),
+              QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
+    for (const auto& [name, value] : saved)
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 namespace {
