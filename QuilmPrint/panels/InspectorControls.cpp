@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace QuilmPrint {
 
@@ -148,6 +149,13 @@ MenuChip::MenuChip(std::function<MenuEntries()> entries, std::function<void(cons
 }
 
 void MenuChip::setTitle(const QString& title) {
+    // An empty menu would open as a sliver that shows nothing and takes the next click.
+    const MenuEntries entries = entries_();
+    const bool offers = std::any_of(entries.begin(), entries.end(), [](const MenuEntry& entry) {
+        return entry.kind == MenuEntry::Kind::item;
+    });
+    if (isEnabled() != offers)
+        setEnabled(offers);
     if (menuLabel() && menuLabel()->text == title)
         return;
     MenuChipLabel label = menuLabel().value_or(MenuChipLabel{});

@@ -81,6 +81,7 @@ class MenuChip : public ChipButton {
 public:
     MenuChip(std::function<MenuEntries()> entries, std::function<void(const QString&)> choose,
              QWidget* parent = nullptr);
+    // Shows the current value; the chip is enabled only while its menu would offer something to choose.
     void setTitle(const QString& title);
     QString title() const;
     // Fills the menu from the current entries, as opening it does.

@@ -535,6 +535,19 @@ TEST(InspectorControlsTest, ChipsFillTheSelectedOneAndRefuseDisabledOnes) {
     EXPECT_EQ(chosen[1][0].toInt(), 0);
 }
 
+TEST(InspectorControlsTest, AMenuChipWithNothingToChooseIsDisabledUntilItsListHasEntries) {
+    MenuEntries entries{MenuEntry::section("시스템에 만들어 둔 크기"), MenuEntry::divider()};
+    MenuChip chip([&] { return entries; }, [](const QString&) {});
+    chip.setTitle("A4");
+    EXPECT_FALSE(chip.isEnabled());
+    chip.show();
+    QTest::mouseClick(&chip, Qt::LeftButton);
+    EXPECT_FALSE(chip.menu()->isVisible());
+    entries.push_back(MenuEntry::item("A4", "A4"));
+    chip.setTitle("A4"); // the same value: the chip still follows its list
+    EXPECT_TRUE(chip.isEnabled());
+}
+
 TEST(DriverOptionsListTest, ALongPairLeavesAShortValueWholeAndTwoLongTextsShareTheRow) {
     DriverOptionsList list;
     list.setRows(
