@@ -27,11 +27,12 @@ void Desktop::install(std::unique_ptr<Desktop> desktop) {
     installed() = std::move(desktop);
 }
 
+// The address or the folder stands on a line of its own, whole where it fits, to be read or copied.
 void openOrTell(QWidget* parent, const QUrl& url) {
     if (!Desktop::shared().openURL(url))
         Desktop::shared().alert(
             parent, QStringLiteral("웹 페이지를 열지 못했습니다"),
-            QStringLiteral("웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요: ") +
+            QStringLiteral("웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요:\n") +
                 url.toString());
 }
 
@@ -40,7 +41,7 @@ void revealOrTell(QWidget* parent, const std::filesystem::path& file) {
     // The answer may come after the window that asked has gone; the alert is said all the same.
     Desktop::shared().reveal(file, [parent = QPointer<QWidget>(parent), folder] {
         Desktop::shared().alert(parent.data(), QStringLiteral("폴더를 열지 못했습니다"),
-                                QStringLiteral("파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요: ") +
+                                QStringLiteral("파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요:\n") +
                                     folder);
     });
 }

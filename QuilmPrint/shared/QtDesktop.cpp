@@ -50,8 +50,11 @@ void dress(QMessageBox* box) {
         title->setFont(Theme::font(13.5, QFont::DemiBold));
     // The text carries file names, server answers and release notes: shown as written, never as markup
     // (Qt would take "<b>" for formatting and make addresses into links it opens itself).
-    if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+    // Selectable, so that an address or a path it gives can be copied.
+    if (auto* text = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
         text->setTextFormat(Qt::PlainText);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    }
     if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
         grid->addItem(new QSpacerItem(340, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
                       0, 1, grid->columnCount());

@@ -263,7 +263,7 @@ TEST_F(SetupSheetTest, OutsidePagesAndKeys) {
     ASSERT_EQ(desktop_.asked.size(), 1u);
     EXPECT_EQ(desktop_.asked[0].title, "웹 페이지를 열지 못했습니다");
     EXPECT_EQ(desktop_.asked[0].text,
-              "웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요: " +
+              "웹 페이지를 열 프로그램이 없습니다. 브라우저에서 이 주소를 직접 여세요:\n" +
                   PrintModel::printerSettings());
     desktop_.refuses = false;
     desktop_.opened.pop_back();

@@ -178,7 +178,7 @@ TEST_F(ContentViewTest, AnEmptyWindowBlocksPrintingAndShowsFailuresNoticesAndThe
     ASSERT_EQ(desktop.asked.size(), 2u);
     EXPECT_EQ(std::tie(desktop.asked[1].title, desktop.asked[1].text),
               std::make_tuple(QString("폴더를 열지 못했습니다"),
-                              "파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요: " +
+                              "파일 관리자를 열지 못했습니다. 이 폴더를 직접 여세요:\n" +
                                   QString::fromStdString(sandbox.root().string())));
     WindowTest::saveArtifact(&view, "window-notice");
     view.model()->showNotice(Notice{"PDF를 만드는 중입니다…", true, std::nullopt});
