@@ -1,5 +1,7 @@
 #include "QuilmPrint/shared/Controls.h"
 
+#include "QuilmPrint/shared/FocusRing.h"
+
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -292,6 +294,9 @@ ChipButton::ChipButton(const QString& text, ChipStyle style, QWidget* parent) : 
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setChipStyle(style);
+    FocusRing::attach(this, [](const QWidget& chip) {
+        return RingOutline{static_cast<const ChipButton&>(chip).chipRect(), 8};
+    });
 }
 
 ChipButton::ChipButton(const QString& text, ProminentChipStyle style, QWidget* parent)
@@ -362,6 +367,10 @@ void ChipButton::runSpinner() {
 
 int ChipButton::chipHeight() const {
     return prominent_ ? prominent_->height : chip_.height;
+}
+QRectF ChipButton::chipRect() const {
+    const double inset = (height() - chipHeight()) / 2.0;
+    return QRectF(rect()).adjusted(0, inset, 0, -inset);
 }
 double ChipButton::padding() const {
     return prominent_ ? 14 : 12;
@@ -440,8 +449,7 @@ void ChipButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const bool pressed = isDown();
-    const QRectF chip =
-        QRectF(rect()).adjusted(0, (height() - chipHeight()) / 2.0, 0, -(height() - chipHeight()) / 2.0);
+    const QRectF chip = chipRect();
     if (prominent_) {
         painter.setOpacity(pressed ? 0.7 : 1.0);
         painter.setPen(Qt::NoPen);
@@ -531,10 +539,19 @@ Switch::Switch(QWidget* parent) : QAbstractButton(parent) {
     setCheckable(true);
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    FocusRing::attach(this, [](const QWidget& toggle) {
+        const QRectF track = static_cast<const Switch&>(toggle).trackRect();
+        return RingOutline{track, track.height() / 2};
+    });
 }
 
 QSize Switch::sizeHint() const {
     return {26, 15};
+}
+
+QRectF Switch::trackRect() const {
+    const QSizeF size = sizeHint();
+    return {QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size};
 }
 
 void Switch::paintEvent(QPaintEvent*) {
@@ -542,8 +559,7 @@ void Switch::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::Antialiasing);
     if (!isEnabled())
         painter.setOpacity(0.45);
-    const QSizeF size = sizeHint();
-    const QRectF track(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    const QRectF track = trackRect();
     const double radius = track.height() / 2;
     painter.setPen(Qt::NoPen);
     painter.setBrush(isChecked() ? Theme::active() : Theme::controlActive());

@@ -128,6 +128,7 @@ protected:
 
 private:
     int chipHeight() const;
+    QRectF chipRect() const;
     double padding() const;
     QFont labelFont() const;
     QColor labelColour() const;
@@ -189,6 +190,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent*) override;
+
+private:
+    QRectF trackRect() const;
 };
 
 // A title on the left and a switch on the right. `toggled` is emitted only when the user flips the switch;

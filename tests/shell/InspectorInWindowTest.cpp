@@ -1,12 +1,14 @@
 // The window as a laptop's screen shows it: the inspector's fields and the copies field keep their rounded
 // plates and padding inside the split window, the inspector's menus show every heading they were given whole
-// once they are open, its driver options open beside their button, inside the window and on the screen, and
-// the zoomed preview keeps its feed label whole beside its scroll bars.
+// once they are open, its driver options open beside their button, inside the window and on the screen, the
+// zoomed preview keeps its feed label whole beside its scroll bars, and the control the keyboard focused
+// wears a ring.
 #include "AppTestSupport.h"
 #include "QuilmPrint/panels/DriverSection.h"
 #include "QuilmPrint/panels/InspectorControls.h"
 #include "QuilmPrint/panels/RecipeInspector.h"
 #include "QuilmPrint/shared/Controls.h"
+#include "QuilmPrint/shared/FocusRing.h"
 #include "QuilmPrint/shell/ContentView.h"
 #include "QuilmPrint/window/ActionBar.h"
 #include "QuilmPrint/window/SheetPreview.h"
@@ -15,6 +17,7 @@
 
 #include <QMenu>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,6 +25,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 
 using namespace QuilmPrint;
 
@@ -159,6 +163,40 @@ QStringList shownEntries(QWidget* view, MenuChip* chip, const QImage& window, co
     return shown;
 }
 
+// How many sides of `control` show the accent colour in the middle of the ring's band, and whether the ground
+// just outside each side is still the ground of `without`, the same place without the ring. -1: the band is
+// not all in the picture.
+int ringSides(const QImage& with, const QImage& without, const QRect& control, bool* groundKept = nullptr) {
+    const int band = int(FocusRing::gap + FocusRing::width / 2) + 1;
+    if (!with.rect().contains(control.adjusted(-band, -band, band, band)))
+        return -1;
+    const QPoint c = control.center();
+    const std::pair<QPoint, QPoint> edges[] = {{{control.left(), c.y()}, {-1, 0}},
+                                               {{control.right(), c.y()}, {1, 0}},
+                                               {{c.x(), control.top()}, {0, -1}},
+                                               {{c.x(), control.bottom()}, {0, 1}}};
+    int sides = 0;
+    for (const auto& [edge, out] : edges) {
+        sides += WindowTest::distance(with.pixelColor(edge + out * band), Theme::active()) <= 10;
+        // A faint trace where the ring's curve comes nearest is its antialiasing, not the ring.
+        if (groundKept &&
+            WindowTest::distance(with.pixelColor(edge + out), without.pixelColor(edge + out)) > 16)
+            *groundKept = false;
+    }
+    return sides;
+}
+
+// Whether every pixel within `control`'s rounded shape is the same in both pictures.
+bool sameInside(const QImage& a, const QImage& b, const QRect& control, double radius) {
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(control), radius, radius);
+    for (int y = control.top(); y <= control.bottom(); ++y)
+        for (int x = control.left(); x <= control.right(); ++x)
+            if (shape.contains(QPointF(x + 0.5, y + 0.5)) && a.pixel(x, y) != b.pixel(x, y))
+                return false;
+    return true;
+}
+
 } // namespace
 
 TEST_F(InspectorInWindowTest, FieldsKeepTheirRoundedPlatesAndPaddingInsideTheSplitWindow) {
@@ -285,4 +323,66 @@ TEST_F(InspectorInWindowTest, TheZoomedPreviewKeepsItsFeedLabelWholeBesideItsScr
                 window, QString("window-preview-zoom-%1%2").arg(zoom).arg(scrolledRight ? "-scrolled" : ""));
         }
     }
+}
+
+TEST_F(InspectorInWindowTest, TheKeyboardsFocusWearsARingOutsideTheControlThatAMousePressPutsAway) {
+    OPEN();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    // Tab on from the name field; each control the focus reaches, with its ring and with the focus taken
+    // away.
+    QWidget* control = get("recipeName");
+    control->setFocus();
+    std::set<std::string> kinds;
+    for (int step = 0; step < 40 && kinds.size() < 3; ++step) {
+        QWidget* left = control;
+        QTest::keyClick(left, Qt::Key_Tab);
+        control = QApplication::focusWidget();
+        const QImage with = WindowTest::grab(view.get());
+        EXPECT_LE(ringSides(with, with, inWindow(left)), 0) << "the ring stays behind";
+        const bool chip = qobject_cast<ChipButton*>(control);
+        if (!chip && !qobject_cast<Switch*>(control))
+            continue;
+        SCOPED_TRACE(control->metaObject()->className() + (" " + control->objectName().toStdString()));
+        control->clearFocus();
+        const QImage without = WindowTest::grab(view.get());
+        control->setFocus(Qt::TabFocusReason);
+        const QRect place = inWindow(control);
+        bool groundKept = true;
+        EXPECT_EQ(ringSides(with, without, place, &groundKept), 4) << "no ring around the focused control";
+        EXPECT_TRUE(groundKept) << "the ring touches the control";
+        EXPECT_EQ(ringSides(without, without, place), 0);
+        EXPECT_TRUE(sameInside(with, without, place, chip ? 8 : place.height() / 2.0));
+        if (kinds.empty())
+            WindowTest::saveArtifact(with.copy(inWindow(view->findChild<RecipeInspector*>())),
+                                     "window-inspector-focus-ring");
+        kinds.insert(qobject_cast<MenuChip*>(control) ? "menu chip" : chip ? "chip" : "switch");
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"chip", "menu chip", "switch"}));
+
+    // The ring leaves with the focus for an open menu and comes back with it; a mouse press puts it away.
+    auto sides = [&](QWidget* control) {
+        const QImage picture = showing(control);
+        return ringSides(picture, picture, inWindow(control));
+    };
+    MenuChip* menuChip = get<MenuChip>("media");
+    menuChip->setFocus(Qt::BacktabFocusReason);
+    ASSERT_EQ(sides(menuChip), 4);
+    menuChip->menu()->popup(menuChip->mapToGlobal(QPoint(0, menuChip->height())));
+    EXPECT_EQ(sides(menuChip), 0) << "a ring under the open menu";
+    menuChip->menu()->close();
+    EXPECT_EQ(sides(menuChip), 4) << "the ring did not come back";
+    ChipButton* chip = get<ChipRow>("quality")->chip(0);
+    chip->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(sides(chip), 4);
+    QTest::mousePress(chip, Qt::LeftButton);
+    EXPECT_EQ(sides(chip), 0) << "the ring stays after a mouse press";
+    EXPECT_TRUE(chip->hasFocus());
+    QTest::mouseRelease(chip, Qt::LeftButton);
+    // A click that hides the focused control has Qt pass the focus on as Tab would: still no ring.
+    chip->hide();
+    QWidget* next = QApplication::focusWidget();
+    ASSERT_TRUE(next && next != chip);
+    EXPECT_LE(sides(next), 0) << "a ring after a click";
+    chip->show();
 }
