@@ -292,18 +292,13 @@ TEST_F(PhotoFileDialogTest, OpensLargeEnoughForItsColumnsOnALaptopScreen) {
 
 TEST(PhotoFileDialogStartTest, OpensInThePicturesFolderOrElseInTheHomeFolder) {
     TestSupport::TemporaryDirectory home;
-    std::vector<std::pair<const char*, QByteArray>> saved;
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME"})
-        saved.emplace_back(name, qgetenv(name));
-    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / ".config").string()));
+    TestSupport::ScopedEnvironment user("HOME", home.path().string()),
+        config("XDG_CONFIG_HOME", (home / ".config").string());
     EXPECT_EQ(PhotoFileDialog(nullptr, "사진").directory(),
               QDir(QString::fromStdString(home.path().string())));
     ASSERT_TRUE(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
     EXPECT_EQ(PhotoFileDialog(nullptr, "사진").directory(),
               QDir(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)));
-    for (const auto& [name, value] : saved)
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
 }
 
 namespace {

@@ -344,9 +344,8 @@ TEST(GridCanvasTest, TurnedCellsCaptionsEmptyCellsAndCutMarks) {
 
 TEST(GridCanvasTest, OneRepeatedPhotoFillsAndRingsEveryPlannedCell) {
     Page page;
-    const PhotoItem wide = page.in.cells[1].photo;
-    page.in.cells.assign(page.in.plan->cells.size(), GridCell{wide, wide.name()});
-    page.in.selectedID = wide.id;
+    page.in.cells.assign(page.in.plan->cells.size(), page.in.cells[1]);
+    page.in.selectedID = page.in.cells[1].photo.id;
     page.in.selectedImage = QImage();
     page.image = painted(QSize(800, 1000), [&](QPainter& p) { GridCanvas::paint(p, page.in); });
     WindowTest::saveArtifact(page.image, "grid-canvas-repeated");
@@ -354,14 +353,11 @@ TEST(GridCanvasTest, OneRepeatedPhotoFillsAndRingsEveryPlannedCell) {
         const QRectF frame = page.frame(i), cell = page.cell(i);
         EXPECT_TRUE(near(at(page.image, frame.left() + frame.width() * 0.25, frame.center().y()), red, 20))
             << i;
-        EXPECT_TRUE(near(at(page.image, frame.left() + frame.width() * 0.75, frame.center().y()), blue, 20))
-            << i;
-        // Photo right up to the cell's top edge, where an empty cell's dashes would run.
+        // Photo up to the cell's edge, where an empty cell's dashes run, and the ring round it.
         EXPECT_TRUE(near(at(page.image, cell.left() + cell.width() * 0.25, cell.top() + 1), red, 30)) << i;
         EXPECT_GT(WindowTest::coverage(at(page.image, cell.left() - 1.5, cell.center().y()), paper,
                                        Theme::active()),
                   0.7)
             << i;
-        EXPECT_TRUE(page.hasText(i)) << i;
     }
 }
