@@ -444,9 +444,10 @@ void cancel(const std::string& queue, int jobID) {
 }
 
 std::string printersPage() {
+    static const std::string onThisMachine = "http://localhost:631/printers/";
     const char* server = cupsServer();
     if (!server || !*server || server[0] == '/')
-        return "http://localhost:631/printers/";
+        return onThisMachine;
     // An IPv6 address comes bracketed ("[::1]"); libcups brackets a bare one itself and would escape ours.
     std::string host = server;
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
@@ -454,7 +455,7 @@ std::string printersPage() {
     std::array<char, HTTP_MAX_URI> uri{};
     if (httpAssembleURI(HTTP_URI_CODING_ALL, uri.data(), static_cast<int>(uri.size()), "http", nullptr,
                         host.c_str(), ippPort(), "/printers/") < HTTP_URI_STATUS_OK)
-        return "http://localhost:631/printers/";
+        return onThisMachine;
     return uri.data();
 }
 

@@ -144,17 +144,15 @@ std::vector<SheetWork> PrintModel::State::photoSheets(const PrintModel& model,
 }
 
 std::vector<SheetWork> PrintModel::State::gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                                     const PrintKit::GridPlan& plan,
                                                      const std::vector<std::vector<PhotoItem>>& pages) const {
     std::vector<SheetWork> sheets;
-    const Outcome<PrintKit::GridPlan> plan = model.gridPlan(sheet);
-    if (!plan.ok())
-        return sheets;
     for (std::size_t index = 0; index < pages.size(); ++index) {
         const std::vector<PhotoItem>& page = pages[index];
         if (page.empty())
             continue;
         GridSheet content{{}, model.gridSpec(), model.margins()};
-        for (const GridCell& cell : model.gridCells(page, *plan.value))
+        for (const GridCell& cell : model.gridCells(page, plan))
             content.photos.emplace_back(PrintKit::GridCellPhoto(
                 cell.photo.url,
                 cell.caption ? std::optional<std::string>(cell.caption->toStdString()) : std::nullopt));
@@ -182,11 +180,13 @@ std::vector<SheetWork> PrintModel::State::sheetsToPrint(PrintModel& model, bool 
         return photoSheets(model, only ? std::vector<PhotoItem>{*only} : photos, *sheet.value);
     // A grid of which no cell fits the sheet has no pages; the user is told why rather than nothing
     // happening.
-    if (const Outcome<PrintKit::GridPlan> plan = model.gridPlan(*sheet.value); !plan.ok()) {
+    const Outcome<PrintKit::GridPlan> plan = model.gridPlan(*sheet.value);
+    if (!plan.ok()) {
         model.setFailure(plan.error);
         return {};
     }
-    return this->gridSheets(model, *sheet.value, only ? model.gridPages({*only}) : model.gridPages());
+    return this->gridSheets(model, *sheet.value, *plan.value,
+                            only ? model.gridPages({*only}) : model.gridPages());
 }
 
 // ---- The road ----

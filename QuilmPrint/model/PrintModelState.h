@@ -119,6 +119,7 @@ struct PrintModel::State {
     std::vector<SheetWork> photoSheets(const PrintModel& model, const std::vector<PhotoItem>& photos,
                                        const PreparedSheet& sheet) const;
     std::vector<SheetWork> gridSheets(const PrintModel& model, const PreparedSheet& sheet,
+                                      const PrintKit::GridPlan& plan,
                                       const std::vector<std::vector<PhotoItem>>& pages) const;
     // The sheets of a print or an export; none, with the reason in the problem alert, when they cannot be made.
     std::vector<SheetWork> sheetsToPrint(PrintModel& model, bool gridPages, const std::optional<PhotoItem>& only) const;

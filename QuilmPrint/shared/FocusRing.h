@@ -22,8 +22,8 @@ struct RingOutline {
 
 // Shows the ring while the control has the focus and the focus came from the keyboard (Tab, Backtab, a
 // shortcut, the last press being a key's). A mouse press on the control puts the ring away, the focus
-// staying. A menu opening over the
-// control or another window becoming active takes the ring along with the focus, and gives it back with it.
+// staying. A menu opening over the control or another window becoming active takes the ring along with the
+// focus, and gives it back with it.
 class FocusRing : public QObject {
     Q_OBJECT
 public:
